@@ -1,0 +1,16 @@
+#pragma once
+// Every record and value of the data model.
+#include "model/audio_asset.h"
+#include "model/calendar_records.h"
+#include "model/date.h"
+#include "model/factory_ids.h"
+#include "model/lesson.h"
+#include "model/map_db.h"
+#include "model/my_date_time.h"
+#include "model/play_desc.h"
+#include "model/programme.h"
+#include "model/record.h"
+#include "model/result.h"
+#include "model/settings.h"
+#include "model/time_of_day.h"
+#include "model/timetable.h"

@@ -1,0 +1,68 @@
+#pragma once
+// The player's settings: the `settings` member of the database.
+#include <optional>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "model/calendar_records.h"
+#include "model/factory_ids.h"
+#include "model/record.h"
+
+namespace tollwick {
+
+struct CalendarSettings {
+    WorkdayMode workdayMode = WorkdayMode::MON_TO_FRI;
+    std::string syncRegionId = "hu"; // a key of cache.calendarRegions
+    bool syncSchoolHolidays = true;  // whether the region's school breaks count
+    std::vector<SingleCalendarEvent> singleEvents;           // in the order the user added them
+    std::vector<ReoccurringCalendarEvent> reoccurringEvents; // likewise
+
+    // Weekday numbers (0 = Monday) of the working week, in the order of the week's code;
+    // an unknown code counts as every day.
+    std::vector<int> getWorkdays() const;
+
+    static constexpr auto fields = std::tuple{
+        field("workdayMode", &CalendarSettings::workdayMode),
+        field("syncRegionId", &CalendarSettings::syncRegionId),
+        field("syncSchoolHolidays", &CalendarSettings::syncSchoolHolidays),
+        field("singleEvents", &CalendarSettings::singleEvents),
+        field("reoccurringEvents", &CalendarSettings::reoccurringEvents),
+    };
+};
+
+// The timetable chosen for the current day only.
+struct DailyPreferences {
+    std::optional<std::string> selectedTimetableId;
+    int _lastDay = -1; // day of the year (1 to 366) the choice belongs to; -1 = none yet
+
+    // At a new day of the year the choice lapses.
+    void resetOnNewDay(int day) noexcept;
+
+    static constexpr auto fields = std::tuple{
+        field("selectedTimetableId", &DailyPreferences::selectedTimetableId),
+        field("_lastDay", &DailyPreferences::_lastDay),
+    };
+};
+
+struct Settings {
+    std::string defaultTimetableId = FACTORY_DEFAULT_TIMETABLE_ID; // timetable of ordinary workdays
+    bool schedulerEnable = true;                                   // master switch of automatic ringing
+    DailyPreferences dailyPreferences;
+    std::string alarmSignalId = FACTORY_DEFAULT_SIGNAL_ID_ALARM;
+    double alarmDelaySec = 0.0; // between alarm repetitions
+    std::string announcementSignalId = FACTORY_DEFAULT_SIGNAL_ID_INTERCOM; // played before every announcement
+    CalendarSettings calendar;
+
+    static constexpr auto fields = std::tuple{
+        field("defaultTimetableId", &Settings::defaultTimetableId),
+        field("schedulerEnable", &Settings::schedulerEnable),
+        field("dailyPreferences", &Settings::dailyPreferences),
+        field("alarmSignalId", &Settings::alarmSignalId),
+        field("alarmDelaySec", &Settings::alarmDelaySec),
+        field("announcementSignalId", &Settings::announcementSignalId),
+        field("calendar", &Settings::calendar),
+    };
+};
+
+} // namespace tollwick
