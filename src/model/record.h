@@ -155,14 +155,14 @@ bool assignPath(T& target, std::string_view path, const Json& value) {
             try {
                 target.*f.member = Codec<M>::decode(value);
             } catch (const DecodeError& e) {
-                throw e.within(path);
+                throw e.within(head);
             }
             assigned = true;
         } else if constexpr (Record<M>) {
             try {
                 assigned = assignPath(target.*f.member, rest, value);
             } catch (const DecodeError& e) {
-                throw DecodeError(std::string(path), e.reason());
+                throw e.within(head);
             }
         } else {
             throw KeyError("\"" + std::string(head) + "\" has no field \"" + std::string(rest) + "\"");
