@@ -1,5 +1,6 @@
 #include "model/json_text.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
@@ -10,7 +11,20 @@ namespace tollwick {
 
 namespace {
 
+bool needsEscaping(const std::string& s) noexcept {
+    return std::any_of(s.begin(), s.end(), [](char c) {
+        const auto u = static_cast<unsigned char>(c);
+        return u < 0x20 || u >= 0x7f || c == '"' || c == '\\';
+    });
+}
+
 void appendString(std::string& out, const std::string& s) {
+    if (!needsEscaping(s)) {
+        out += '"';
+        out += s;
+        out += '"';
+        return;
+    }
     // nlohmann escapes exactly as we need with ensure_ascii; bytes that are not UTF-8 are replaced
     // rather than failing the whole write.
     out += Json(s).dump(-1, ' ', true, Json::error_handler_t::replace);
