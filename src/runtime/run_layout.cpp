@@ -1,0 +1,53 @@
+#include "runtime/run_layout.h"
+
+#include "runtime/platform.h"
+
+#include <algorithm>
+#include <mutex>
+
+namespace tollwick {
+namespace {
+
+namespace fs = std::filesystem;
+
+fs::path resolved(const fs::path& path) {
+    return fs::weakly_canonical(fs::absolute(path));
+}
+
+// Compares whole components, so "/x/build-stage" does not count as inside "/x/build".
+bool isInside(const fs::path& path, const fs::path& directory) {
+    auto [directoryRest, pathRest] = std::mismatch(directory.begin(), directory.end(), path.begin(), path.end());
+    return directoryRest == directory.end() && pathRest != path.end();
+}
+
+std::mutex testLayoutMutex; // guards testLayout
+std::optional<RunLayout> testLayout;
+
+} // namespace
+
+RunLayout detectRunLayout(const fs::path& executable) {
+    const fs::path program = resolved(executable);
+    if (isInside(program, resolved(TOLLWICK_BINARY_DIR))) {
+        const fs::path scriptDir = resolved(fs::path(TOLLWICK_SOURCE_DIR) / "src");
+        return RunLayout{false, resolved(scriptDir / ".."), scriptDir};
+    }
+    return RunLayout{true, resolved(program.parent_path() / ".." / TOLLWICK_DATA_SUBDIR), {}};
+}
+
+RunLayout currentRunLayout() {
+    {
+        std::scoped_lock lock(testLayoutMutex);
+        if (testLayout) {
+            return *testLayout;
+        }
+    }
+    static const RunLayout detected = detectRunLayout(executablePath());
+    return detected;
+}
+
+void setRunLayoutForTesting(std::optional<RunLayout> layout) {
+    std::scoped_lock lock(testLayoutMutex);
+    testLayout = std::move(layout);
+}
+
+} // namespace tollwick
