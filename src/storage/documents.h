@@ -4,6 +4,7 @@
 #include <tuple>
 
 #include "model/audio_asset.h"
+#include "model/json.h"
 #include "model/calendar_records.h"
 #include "model/map_db.h"
 #include "model/programme.h"
@@ -22,6 +23,16 @@ struct DB {
     MapDb<Programme> programmes;  // by programme id
     MapDb<TimeTable> timetables;  // by timetable id
 
+    // Accepts version 2 as it is and migrates version 1 (songs were kept under "signals");
+    // refuses a file without a version or with any other.
+    static bool checkAfterLoad(Json& loaded);
+    // Resets the database to the factory configuration: default settings and the factory timetable.
+    // The built-in signals are added by ensureFactorySongsAvailable.
+    void loadFactoryDefault();
+    // Adds every built-in signal that is missing, in table order, and mends the md5 of those present;
+    // nothing else of a present entry is touched (a renamed signal keeps its name).
+    void ensureFactorySongsAvailable();
+
     static constexpr auto fields = std::tuple{
         field("dbVersion", &DB::dbVersion),
         field("settings", &DB::settings),
@@ -36,6 +47,12 @@ struct Cache {
     MapDb<CalendarRegion> calendarRegions; // by region id
     long long calendarVersion = 0;
     std::string calendarLastUpdated;
+
+    static bool checkAfterLoad(Json&) noexcept { return true; }
+    // Replaces all regions by those of `data` (region id to region, kept in its order) and records
+    // the registry's version and the date of the update. Fails, changing nothing, when a region
+    // cannot be decoded.
+    void loadCalendarEntires(const Json& data, long long version, std::string now);
 
     static constexpr auto fields = std::tuple{
         field("calendarRegions", &Cache::calendarRegions),

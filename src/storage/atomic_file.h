@@ -1,0 +1,20 @@
+#pragma once
+// Whole-file reads and crash-safe whole-file writes.
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace tollwick {
+
+// Replaces the file at `path` by `content` so that a crash or power cut at any moment leaves
+// either the old file or the new one, never a mixture: the content goes to a temporary file in the
+// same directory, which is flushed to the disk and renamed over the target; the directory entry is
+// synced too. On failure the temporary file is removed, the old file stays as it was, and an Error
+// names the file and the reason.
+void writeFileAtomically(const std::filesystem::path& path, std::string_view content, bool privateToUser = false);
+
+// The whole content of a file, or nothing when it cannot be opened or read.
+std::optional<std::string> readWholeFile(const std::filesystem::path& path);
+
+} // namespace tollwick

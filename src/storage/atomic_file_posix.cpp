@@ -1,0 +1,89 @@
+#include "storage/atomic_file.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "model/errors.h"
+
+namespace tollwick {
+
+namespace {
+
+[[noreturn]] void fail(const std::filesystem::path& path, const char* step, int error) {
+    throw Error("Cannot save " + path.string() + ": " + step + ": " + std::strerror(error));
+}
+
+// Writes everything, resuming after partial writes and interruptions; answers errno or 0.
+int writeAll(int fd, std::string_view content) {
+    while (!content.empty()) {
+        const ssize_t n = ::write(fd, content.data(), content.size());
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return errno;
+        }
+        content.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return 0;
+}
+
+} // namespace
+
+void writeFileAtomically(const std::filesystem::path& path, std::string_view content, bool privateToUser) {
+    const std::filesystem::path dir = path.has_parent_path() ? path.parent_path() : std::filesystem::path(".");
+    std::string tmpl = (dir / ("." + path.filename().string() + ".tmp-XXXXXX")).string();
+    const int fd = ::mkstemp(tmpl.data());
+    if (fd < 0)
+        fail(path, "creating a temporary file", errno);
+
+    int error = 0;
+    const char* step = nullptr;
+    if (::fchmod(fd, privateToUser ? 0600 : 0644) != 0)
+        error = errno, step = "setting permissions";
+    else if ((error = writeAll(fd, content)) != 0)
+        step = "writing";
+    else if (::fsync(fd) != 0)
+        error = errno, step = "flushing to disk";
+    if (::close(fd) != 0 && !step)
+        error = errno, step = "closing";
+    if (!step && ::rename(tmpl.c_str(), path.c_str()) != 0)
+        error = errno, step = "renaming into place";
+    if (step) {
+        ::unlink(tmpl.c_str());
+        fail(path, step, error);
+    }
+
+    // The rename itself must reach the disk, or a power cut could bring back the old file.
+    const int dirFd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY);
+    if (dirFd >= 0) {
+        ::fsync(dirFd);
+        ::close(dirFd);
+    }
+}
+
+std::optional<std::string> readWholeFile(const std::filesystem::path& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return std::nullopt;
+    std::string content;
+    char buf[65536];
+    while (true) {
+        const ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            ::close(fd);
+            return std::nullopt;
+        }
+        if (n == 0)
+            break;
+        content.append(buf, static_cast<std::size_t>(n));
+    }
+    ::close(fd);
+    return content;
+}
+
+} // namespace tollwick

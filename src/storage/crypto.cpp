@@ -1,0 +1,50 @@
+#include "storage/crypto.h"
+
+#include <openssl/crypto.h>
+#include <openssl/evp.h>
+#include <openssl/rand.h>
+
+#include <vector>
+
+#include "model/errors.h"
+
+namespace tollwick {
+
+namespace {
+
+std::string toHex(const unsigned char* bytes, std::size_t count) {
+    static constexpr char digits[] = "0123456789abcdef";
+    std::string out(count * 2, '0');
+    for (std::size_t i = 0; i < count; ++i) {
+        out[2 * i] = digits[bytes[i] >> 4];
+        out[2 * i + 1] = digits[bytes[i] & 0xf];
+    }
+    return out;
+}
+
+std::string digestHex(const EVP_MD* md, std::string_view data) {
+    unsigned char out[EVP_MAX_MD_SIZE];
+    unsigned int length = 0;
+    if (EVP_Digest(data.data(), data.size(), out, &length, md, nullptr) != 1)
+        throw Error("The digest could not be computed");
+    return toHex(out, length);
+}
+
+} // namespace
+
+std::string getHash(std::string_view str) { return digestHex(EVP_sha256(), str); }
+
+std::string md5Hex(std::string_view bytes) { return digestHex(EVP_md5(), bytes); }
+
+std::string secureRandomHex(std::size_t count) {
+    std::vector<unsigned char> bytes(count);
+    if (RAND_bytes(bytes.data(), static_cast<int>(count)) != 1)
+        throw Error("The secure random generator failed");
+    return toHex(bytes.data(), count);
+}
+
+bool constantTimeEquals(std::string_view a, std::string_view b) noexcept {
+    return a.size() == b.size() && CRYPTO_memcmp(a.data(), b.data(), a.size()) == 0;
+}
+
+} // namespace tollwick

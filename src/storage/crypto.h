@@ -1,0 +1,21 @@
+#pragma once
+// Digests and randomness for the password store and the file checks.
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace tollwick {
+
+// SHA-256 of the UTF-8 bytes of `str`, as 64 lowercase hexadecimal digits.
+std::string getHash(std::string_view str);
+
+// MD5 of bytes, as 32 lowercase hexadecimal digits (recognises files already uploaded).
+std::string md5Hex(std::string_view bytes);
+
+// `count` bytes from the platform's cryptographically secure generator, as lowercase hexadecimal.
+std::string secureRandomHex(std::size_t count);
+
+// Compares two texts in time that depends only on their lengths.
+bool constantTimeEquals(std::string_view a, std::string_view b) noexcept;
+
+} // namespace tollwick

@@ -1,0 +1,94 @@
+#pragma once
+// StorageWrapper: one stored document (database, cache or password store) held in memory, read from
+// its file at start-up and written back only when its content changed.
+//
+// Not locked by itself: every use goes through the document mutex (storage/store.h).
+#include <filesystem>
+#include <optional>
+#include <string>
+
+#include "model/errors.h"
+#include "model/json.h"
+#include "model/record.h"
+#include "storage/atomic_file.h"
+
+namespace tollwick {
+
+// A document record tells whether a parsed file is acceptable (and may migrate it in place).
+template <class T>
+concept Document = Record<T> && requires(Json& loaded) {
+    { T::checkAfterLoad(loaded) } -> std::same_as<bool>;
+};
+
+// The parsed content of a document file; nothing when the file cannot be opened or read.
+// Text that is not JSON fails with an Error that names the file and what is wrong.
+std::optional<Json> readDocumentFile(const std::filesystem::path& path);
+
+// Rethrows a decoding failure of a document file as one line naming the file.
+[[noreturn]] void throwUndecodableDocument(const std::filesystem::path& path, const std::exception& error);
+
+template <Document T>
+class StorageWrapper {
+public:
+    // The document itself; later loads replace its content in place, so references stay valid.
+    T& operator*() noexcept { return _wrapped; }
+    const T& operator*() const noexcept { return _wrapped; }
+    T* operator->() noexcept { return &_wrapped; }
+    const T* operator->() const noexcept { return &_wrapped; }
+
+    // Reads the file at `path`, which becomes the document's file even when reading fails. Answers
+    // false, leaving the document as it was, when the file cannot be read or the document refuses
+    // its content; fails with an Error naming the file when it is not JSON or cannot be decoded.
+    bool load(const std::filesystem::path& path) {
+        _path = path;
+        std::optional<Json> loaded = readDocumentFile(path);
+        if (!loaded || !T::checkAfterLoad(*loaded))
+            return false;
+        try {
+            _wrapped = from_dict<T>(*loaded);
+        } catch (const std::exception& e) {
+            throwUndecodableDocument(path, e);
+        }
+        return true;
+    }
+
+    // Writes the document to its file now. On failure the old file stays intact and the recorded
+    // fingerprint is unchanged, so the next saveAuto tries again.
+    void saveForce() {
+        if (!_path)
+            throw Error("Cannot save a document that was never loaded: it has no file");
+        const Fingerprint current = fingerprintOf(_wrapped);
+        writeFileAtomically(*_path, to_json(_wrapped), isPrivate());
+        _hash = current;
+    }
+
+    // Writes the document when its content changed since the last write; the first call only
+    // records the content. Answers whether it wrote.
+    bool saveAuto() {
+        const Fingerprint current = fingerprintOf(_wrapped);
+        if (!_hash) {
+            _hash = current;
+            return false;
+        }
+        if (*_hash == current)
+            return false;
+        saveForce();
+        return true;
+    }
+
+    const std::optional<std::filesystem::path>& path() const noexcept { return _path; }
+
+private:
+    static constexpr bool isPrivate() {
+        if constexpr (requires { T::FILE_IS_PRIVATE; })
+            return T::FILE_IS_PRIVATE;
+        else
+            return false;
+    }
+
+    T _wrapped{};
+    std::optional<std::filesystem::path> _path;
+    std::optional<Fingerprint> _hash;
+};
+
+} // namespace tollwick

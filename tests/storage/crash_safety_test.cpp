@@ -1,0 +1,70 @@
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <random>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "storage/store.h"
+#include "support/temp_dir.h"
+
+using namespace tollwick;
+using tollwick::test::TempDir;
+
+namespace {
+
+// Version n of a database big enough (a few hundred kilobytes) that kills land inside writes.
+DB databaseVersion(long n) {
+    DB db;
+    db.loadFactoryDefault();
+    db.settings.alarmSignalId = "v" + std::to_string(n);
+    for (int i = 0; i < 400 + n % 7; ++i)
+        db.programmes.add(Programme{"song-" + std::to_string(n), Date(2026, 1 + i % 12, 1 + i % 28),
+                                    TimeOfDay(i % 24, i % 60)},
+                          "p" + std::to_string(i));
+    return db;
+}
+
+[[noreturn]] void writeVersionsForever(const std::filesystem::path& file, long first) {
+    StorageWrapper<DB> db;
+    db.load(file);
+    for (long n = first;; ++n) {
+        *db = databaseVersion(n);
+        try {
+            db.saveForce();
+        } catch (...) {
+            _exit(3);
+        }
+    }
+}
+
+TEST(CrashSafety, KilledWritersNeverLeaveABrokenDatabase) {
+    TempDir dir;
+    const auto file = dir.path() / "_db.json";
+    std::mt19937 random(20261208);
+    std::uniform_int_distribution<int> delayMicros(0, 30000);
+    int checked = 0;
+    for (long round = 0; round < 200; ++round) {
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0)
+            writeVersionsForever(file, round * 1'000'000);
+        ::usleep(static_cast<useconds_t>(delayMicros(random)));
+        ::kill(child, SIGKILL);
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFSIGNALED(status)) << "the writer stopped by itself with status " << WEXITSTATUS(status);
+
+        const auto text = readWholeFile(file);
+        if (!text)
+            continue; // killed before its first write
+        DB stored;
+        ASSERT_NO_THROW(stored = from_json<DB>(*text)) << "round " << round;
+        const long n = std::stol(stored.settings.alarmSignalId.substr(1));
+        ASSERT_EQ(*text, to_json(databaseVersion(n))) << "round " << round << " left a mixture of versions";
+        ++checked;
+    }
+    EXPECT_GT(checked, 150);
+}
+
+} // namespace
