@@ -14,6 +14,10 @@ namespace tollwick {
 // names the file and the reason.
 void writeFileAtomically(const std::filesystem::path& path, std::string_view content, bool privateToUser = false);
 
+// Removes the temporary files that writes of `path` left behind when the process died in the middle.
+// Call it only while no write of `path` can be under way (at start-up).
+void removeStaleTemporaryFiles(const std::filesystem::path& path) noexcept;
+
 // The whole content of a file, or nothing when it cannot be opened or read.
 std::optional<std::string> readWholeFile(const std::filesystem::path& path);
 

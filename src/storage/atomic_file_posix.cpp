@@ -12,6 +12,8 @@ namespace tollwick {
 
 namespace {
 
+std::string temporaryPrefix(const std::filesystem::path& path) { return "." + path.filename().string() + ".tmp-"; }
+
 [[noreturn]] void fail(const std::filesystem::path& path, const char* step, int error) {
     throw Error("Cannot save " + path.string() + ": " + step + ": " + std::strerror(error));
 }
@@ -34,7 +36,7 @@ int writeAll(int fd, std::string_view content) {
 
 void writeFileAtomically(const std::filesystem::path& path, std::string_view content, bool privateToUser) {
     const std::filesystem::path dir = path.has_parent_path() ? path.parent_path() : std::filesystem::path(".");
-    std::string tmpl = (dir / ("." + path.filename().string() + ".tmp-XXXXXX")).string();
+    std::string tmpl = (dir / (temporaryPrefix(path) + "XXXXXX")).string();
     const int fd = ::mkstemp(tmpl.data());
     if (fd < 0)
         fail(path, "creating a temporary file", errno);
@@ -61,6 +63,17 @@ void writeFileAtomically(const std::filesystem::path& path, std::string_view con
     if (dirFd >= 0) {
         ::fsync(dirFd);
         ::close(dirFd);
+    }
+}
+
+void removeStaleTemporaryFiles(const std::filesystem::path& path) noexcept {
+    const std::filesystem::path dir = path.has_parent_path() ? path.parent_path() : std::filesystem::path(".");
+    const std::string prefix = temporaryPrefix(path);
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(dir, error)) {
+        const std::string name = entry.path().filename().string();
+        if (name.size() == prefix.size() + 6 && name.starts_with(prefix))
+            std::filesystem::remove(entry.path(), error);
     }
 }
 

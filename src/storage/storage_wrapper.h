@@ -36,11 +36,13 @@ public:
     T* operator->() noexcept { return &_wrapped; }
     const T* operator->() const noexcept { return &_wrapped; }
 
-    // Reads the file at `path`, which becomes the document's file even when reading fails. Answers
+    // Reads the file at `path`, which becomes the document's file even when reading fails, and clears
+    // away what interrupted writes of it left behind. Answers
     // false, leaving the document as it was, when the file cannot be read or the document refuses
     // its content; fails with an Error naming the file when it is not JSON or cannot be decoded.
     bool load(const std::filesystem::path& path) {
         _path = path;
+        removeStaleTemporaryFiles(path);
         std::optional<Json> loaded = readDocumentFile(path);
         if (!loaded || !T::checkAfterLoad(*loaded))
             return false;

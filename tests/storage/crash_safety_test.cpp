@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
+#include <fstream>
 #include <random>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -65,6 +67,17 @@ TEST(CrashSafety, KilledWritersNeverLeaveABrokenDatabase) {
         ++checked;
     }
     EXPECT_GT(checked, 150);
+
+    // Writers killed in the middle leave temporary files; the next load clears them away.
+    std::ofstream(dir.path() / "._db.json.tmp-Ab3xYz") << "{";
+    std::ofstream(dir.path() / "._db.json.tmp-keep-me") << "not ours";
+    StorageWrapper<DB> db;
+    ASSERT_TRUE(db.load(file));
+    std::vector<std::string> left;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
+        left.push_back(entry.path().filename().string());
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, (std::vector<std::string>{"._db.json.tmp-keep-me", "_db.json"}));
 }
 
 } // namespace
