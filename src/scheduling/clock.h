@@ -1,0 +1,45 @@
+#pragma once
+// The process-wide clock reading. Every part takes "now" from here rather than from the system
+// clock, so within one scheduler pass all of them see the same second. Only the scheduler loop
+// advances it; readers get either the old or the new reading, never a mixture.
+#include <functional>
+#include <mutex>
+#include <string>
+#include <string_view>
+
+#include "model/clock_reading.h"
+
+namespace tollwick {
+
+// The local time now, as the platform converts it.
+ClockReading systemClockReading();
+
+class Clock {
+public:
+    using Source = std::function<ClockReading()>;
+
+    // Takes a first reading at once. Tests pass a source that answers any date and time.
+    explicit Clock(Source source = systemClockReading);
+
+    // Reads the source, stores the reading as now and answers it.
+    ClockReading updateClock();
+    ClockReading getClock() const;
+
+    // The reading formatted with the platform's conventions (%H hour 00-23, %M minute, %S second).
+    std::string getTimeString(std::string_view format = "%H:%M:%S") const;
+    // The reading's date: the year, the two-digit month and the two-digit day joined by "-".
+    std::string getDateString() const;
+
+private:
+    Source _source;
+    mutable std::mutex _mutex; // guards _now
+    ClockReading _now;
+};
+
+// Formats a reading like strftime does.
+std::string formatClockReading(const ClockReading& reading, std::string_view format);
+
+// The date text of a reading, e.g. 2024-09-02.
+std::string dateStringOf(const ClockReading& reading);
+
+} // namespace tollwick
