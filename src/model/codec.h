@@ -34,6 +34,23 @@ struct EnumMembers;
 template <class E>
 concept ListedEnum = std::is_enum_v<E> && requires { EnumMembers<E>::values; };
 
+// Enumerations written as text list each member with its text here:
+//   template <> struct EnumTexts<TypeOfDay> { static constexpr std::array texts{std::pair{TypeOfDay::WORKDAY, "WORKDAY"}, ...}; };
+template <class E>
+struct EnumTexts;
+
+template <class E>
+concept TextEnum = std::is_enum_v<E> && requires { EnumTexts<E>::texts; };
+
+// The text of a text-valued enumeration member.
+template <TextEnum E>
+constexpr std::string_view enumText(E value) noexcept {
+    for (const auto& [member, text] : EnumTexts<E>::texts)
+        if (member == value)
+            return text;
+    return {};
+}
+
 // Values with a text form of their own (times, dates, lessons).
 template <class T>
 concept TextCoded = requires(const T& v, std::string_view s) {
@@ -152,6 +169,21 @@ struct Codec<E> {
         throw DecodeError("", j.dump() + " is not a valid choice");
     }
     static Fingerprint fingerprint(E v) noexcept { return scalarFingerprint(static_cast<Underlying>(v)); }
+    static Json attributes(E v) { return encode(v); }
+};
+
+template <TextEnum E>
+struct Codec<E> {
+    static Json encode(E v) { return std::string(enumText(v)); }
+    static E decode(const Json& j) {
+        if (!j.is_string())
+            throwWrongKind("a string", j);
+        for (const auto& [member, text] : EnumTexts<E>::texts)
+            if (j.get_ref<const std::string&>() == text)
+                return member;
+        throw DecodeError("", j.dump() + " is not a valid choice");
+    }
+    static Fingerprint fingerprint(E v) noexcept { return scalarFingerprint(std::string_view(enumText(v))); }
     static Json attributes(E v) { return encode(v); }
 };
 
