@@ -1,0 +1,28 @@
+#pragma once
+// The alarm: the alarm signal repeated without end until it is switched off again.
+#include <memory>
+#include <mutex>
+
+#include "scheduling/sound_starter.h"
+
+namespace tollwick {
+
+class Alarm {
+public:
+    explicit Alarm(SoundStarter& sounds) : _sounds(sounds) {}
+
+    // Switches the alarm off when it is on; otherwise starts the alarm signal of the settings with
+    // their delay between repetitions. When nothing could be played the alarm stays off; when the
+    // signal names no song the error reaches the caller. Expects the document mutex held.
+    void toggle(const DB& db);
+
+    // On from a successful toggle until the next one, even when its play was stopped otherwise.
+    bool isActive() const;
+
+private:
+    SoundStarter& _sounds;
+    mutable std::mutex _mutex; // guards _thread
+    std::shared_ptr<PlayHandle> _thread;
+};
+
+} // namespace tollwick

@@ -1,0 +1,283 @@
+#include <gtest/gtest.h>
+
+#include <condition_variable>
+#include <set>
+#include <thread>
+
+#include "scheduling/alarm.h"
+#include "scheduling/scheduler.h"
+#include "support/fake_clock.h"
+#include "support/temp_dir.h"
+
+using namespace tollwick;
+using tollwick::test::FakeTime;
+using tollwick::test::TempDir;
+
+namespace {
+
+// Records every play the scheduler starts; a song id that names no song fails as the real one does.
+class RecordingSounds : public SoundStarter {
+public:
+    struct Handle : PlayHandle {
+        bool aborted = false;
+        void abortPlay() override { aborted = true; }
+    };
+
+    std::vector<std::string> plays; // "<id>" or "<id> x<count> <delay>s" for repeated plays
+
+    std::shared_ptr<PlayHandle> playSongById(const DB& db, const std::string& id, long long count,
+                                             double delay) override {
+        if (id == "NULL")
+            return nullptr;
+        if (!db.songs.contains(id))
+            throw KeyError("Key not found: " + id);
+        if (missingFiles.contains(id))
+            return nullptr;
+        plays.push_back(count == 1 ? id : id + " x" + std::to_string(count) + " " + std::to_string(delay) + "s");
+        last = std::make_shared<Handle>();
+        return last;
+    }
+    std::shared_ptr<PlayHandle> playSongByDescriptor(const DB& db, const PlayDesc& desc) override {
+        return playSongById(db, desc.id, desc.doRepeat ? desc.iterations : 1, desc.doRepeat ? desc.delaySec : 0.0);
+    }
+
+    std::set<std::string> missingFiles;
+    std::shared_ptr<Handle> last;
+};
+
+struct SchedulerTest : ::testing::Test {
+    TempDir dir;
+    FakeTime time{2026, 12, 8, 7, 0, 0}; // a Tuesday
+    Clock clock{time.source()};
+    Documents docs;
+    RecordingSounds sounds;
+    int phoneHomes = 0;
+    Scheduler scheduler{docs, clock, sounds, [this] { ++phoneHomes; }};
+
+    SchedulerTest() {
+        docs.db.load(dir.path() / "_db.json");
+        docs.db->loadFactoryDefault();
+        for (const char* id : {"start", "end", "pre-start", "pre-end", "extra", "song-a", "song-b"})
+            docs.db->songs.add(AudioAsset{id}, id);
+        TimeTable& tt = docs.db->timetables.get(FACTORY_DEFAULT_TIMETABLE_ID);
+        for (SignalTable* ch : {&tt.chA, &tt.chB}) {
+            ch->lessons = {Lesson::decode("08:00 - 08:45"), Lesson::decode("08:45 - 09:30")};
+            ch->startOfClass.id = "start";
+            ch->endOfClass.id = "end";
+            ch->preStart.id = "pre-start";
+            ch->preEnd.id = "pre-end";
+        }
+        tt.chB.lessons = {Lesson::decode("07:30 - 07:31")};
+    }
+
+    TimeTable& timetable() { return docs.db->timetables.get(FACTORY_DEFAULT_TIMETABLE_ID); }
+
+    // What rang in the second h:m:s of the fake day.
+    std::vector<std::string> at(int h, int m, int s = 0) {
+        time.set(time.reading().year, time.reading().month, time.reading().day, h, m, s);
+        sounds.plays.clear();
+        scheduler.pass();
+        return sounds.plays;
+    }
+    using Plays = std::vector<std::string>;
+};
+
+TEST_F(SchedulerTest, LessonBellsAndWarningsRingInTheirSeconds) {
+    EXPECT_EQ(at(7, 55), Plays{"pre-start"});
+    EXPECT_EQ(at(7, 59, 59), Plays{});
+    EXPECT_EQ(at(8, 0), Plays{"start"});
+    EXPECT_EQ(at(8, 0, 1), Plays{});
+    EXPECT_EQ(at(8, 40), Plays({"pre-end", "pre-start"})) << "the first end's warning and the second start's";
+    EXPECT_EQ(at(8, 45), Plays({"end", "start"})) << "an end equal to the next start rings both";
+    EXPECT_EQ(at(9, 30), Plays{"end"});
+}
+
+TEST_F(SchedulerTest, RepeatedDescriptorsCarryTheirCountAndDelay) {
+    timetable().chA.startOfClass = PlayDesc{"start", true, 3, 2.5};
+    EXPECT_EQ(at(8, 0), Plays{"start x3 2.500000s"});
+    timetable().chA.startOfClass = PlayDesc{"start", false, 5, 2.5};
+    EXPECT_EQ(at(8, 45), Plays({"end", "start"})) << "iterations count only with doRepeat";
+}
+
+TEST_F(SchedulerTest, ZeroWarningMinutesRingWithTheBell) {
+    timetable().chA.preStartWaitMin = 0;
+    EXPECT_EQ(at(8, 0), Plays({"start", "pre-start"}));
+}
+
+TEST_F(SchedulerTest, WarningBeforeMidnightForALessonJustAfterIt) {
+    timetable().chA.lessons = {Lesson::decode("00:03 - 00:40")};
+    EXPECT_EQ(at(23, 58), Plays{"pre-start"});
+    EXPECT_EQ(at(0, 3), Plays{"start"});
+}
+
+TEST_F(SchedulerTest, SecondChannelNeverRings) {
+    EXPECT_EQ(at(7, 30), Plays{});
+    EXPECT_EQ(at(7, 25), Plays{});
+    EXPECT_EQ(at(7, 31), Plays{});
+}
+
+TEST_F(SchedulerTest, ExtraPlaysRingPerSlotEvenTwice) {
+    timetable().customPlays = {UserPlay{PlayDesc{"extra"}, {TimeOfDay(10, 0), TimeOfDay(10, 0), TimeOfDay(11, 0)}}};
+    EXPECT_EQ(at(10, 0), Plays({"extra", "extra"}));
+    EXPECT_EQ(at(11, 0), Plays{"extra"});
+}
+
+TEST_F(SchedulerTest, ProgrammesRingOnTheirDateAndDeleteThemselvesWithTheirSong) {
+    auto& programmes = docs.db->programmes;
+    programmes.add(Programme{"song-a", Date(2026, 12, 8), TimeOfDay(10, 30), true}, "a");
+    programmes.add(Programme{"song-b", Date(2026, 12, 8), TimeOfDay(10, 30), false}, "b");
+    programmes.add(Programme{"song-b", Date(2026, 12, 9), TimeOfDay(10, 30), true}, "tomorrow");
+    scheduler.pass(); // the baseline of the saves
+    EXPECT_EQ(at(10, 30), Plays({"song-a", "song-b"}));
+    EXPECT_FALSE(programmes.contains("a"));
+    EXPECT_FALSE(docs.db->songs.contains("song-a"));
+    EXPECT_TRUE(programmes.contains("b"));
+    EXPECT_TRUE(programmes.contains("tomorrow"));
+    EXPECT_TRUE(docs.db->songs.contains("song-b"));
+    EXPECT_TRUE(std::filesystem::exists(dir.path() / "_db.json")) << "the removal is saved in the same pass";
+    EXPECT_EQ(from_json<DB>(readWholeFile(dir.path() / "_db.json").value()).programmes.size(), 2u);
+}
+
+TEST_F(SchedulerTest, SwitchedOffRingsNothingButKeepsItsOtherDuties) {
+    docs.db->settings.schedulerEnable = false;
+    docs.db->programmes.add(Programme{"song-a", Date(2026, 12, 8), TimeOfDay(8, 0)});
+    docs.db->settings.dailyPreferences = {"chosen", 1};
+    for (int s = 0; s < 6; ++s)
+        EXPECT_EQ(at(8, 0, s), Plays{});
+    EXPECT_EQ(docs.db->programmes.size(), 1u);
+    EXPECT_FALSE(docs.db->settings.dailyPreferences.selectedTimetableId) << "the day reset goes on";
+    EXPECT_EQ(docs.db->settings.dailyPreferences._lastDay, 342);
+    for (int i = 0; i < 100 && phoneHomes == 0; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_EQ(phoneHomes, 1) << "phone-home on the fifth new reading";
+    docs.db->settings.alarmDelaySec = 2;
+    scheduler.pass();
+    EXPECT_TRUE(std::filesystem::exists(dir.path() / "_db.json")) << "saving goes on";
+}
+
+TEST_F(SchedulerTest, EachReadingRingsOnceAndTheClockSetBackRingsAgain) {
+    EXPECT_EQ(at(8, 0), Plays{"start"});
+    sounds.plays.clear();
+    scheduler.pass(); // the same reading again
+    scheduler.pass();
+    EXPECT_EQ(sounds.plays, Plays{});
+    EXPECT_EQ(at(9, 0), Plays{});
+    EXPECT_EQ(at(8, 0), Plays{"start"}) << "set back: the repeated second is new again";
+    time.set(2026, 12, 8, 7, 54, 59);
+    scheduler.pass();
+    sounds.plays.clear();
+    time.advance(2); // the clock jumps over 07:55:00
+    scheduler.pass();
+    EXPECT_EQ(sounds.plays, Plays{}) << "a skipped second rings nothing";
+}
+
+TEST_F(SchedulerTest, OneFailingPlayNeitherSilencesNorRepeatsTheOthers) {
+    timetable().chA.endOfClass.id = "deleted-song";
+    docs.db->programmes.add(Programme{"gone", Date(2026, 12, 8), TimeOfDay(8, 45), true}, "p1");
+    docs.db->programmes.add(Programme{"song-a", Date(2026, 12, 8), TimeOfDay(8, 45), false}, "p2");
+    EXPECT_EQ(at(8, 45), Plays({"song-a", "start"}));
+    EXPECT_FALSE(docs.db->programmes.contains("p1")) << "a programme whose song is gone is still removed";
+    sounds.plays.clear();
+    for (int i = 0; i < 10; ++i)
+        scheduler.pass();
+    EXPECT_EQ(sounds.plays, Plays{}) << "the second counts as done";
+}
+
+TEST_F(SchedulerTest, ProgrammeWithADeletedSongDoesNotStopTheBells) {
+    docs.db->programmes.add(Programme{"gone", Date(2026, 12, 8), TimeOfDay(12, 0), false});
+    EXPECT_EQ(at(8, 0), Plays{"start"});
+}
+
+TEST_F(SchedulerTest, DailyChoiceLapsesAtANewDay) {
+    docs.db->settings.dailyPreferences = {"chosen", 342};
+    at(23, 59, 59);
+    EXPECT_EQ(docs.db->settings.dailyPreferences.selectedTimetableId, "chosen");
+    time.advance(1);
+    scheduler.pass();
+    EXPECT_FALSE(docs.db->settings.dailyPreferences.selectedTimetableId);
+    EXPECT_EQ(docs.db->settings.dailyPreferences._lastDay, 343);
+}
+
+TEST_F(SchedulerTest, PhoneHomeRunsOnItsOwnThreadOneAtATime) {
+    std::mutex m;
+    std::condition_variable cv;
+    bool release = false;
+    std::atomic<int> started{0};
+    Scheduler slow(docs, clock, sounds, [&] {
+        ++started;
+        std::unique_lock lock(m);
+        cv.wait(lock, [&] { return release; });
+    });
+    for (int i = 0; i < 5; ++i) {
+        time.advance(1);
+        slow.pass();
+    }
+    for (int i = 0; i < 200 && started == 0; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    EXPECT_EQ(started, 1);
+    // The service does not answer; the bells go on.
+    time.set(2026, 12, 8, 8, 0, 0);
+    sounds.plays.clear();
+    slow.pass();
+    EXPECT_EQ(sounds.plays, Plays{"start"});
+    {
+        std::scoped_lock lock(m);
+        release = true;
+    }
+    cv.notify_all();
+    for (int i = 0; i < 200 && started == 1; ++i) // let the thread finish before the fixture goes
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+}
+
+TEST_F(SchedulerTest, SaveFailuresAreLoggedAndRetried) {
+    scheduler.pass();
+    docs.db->settings.alarmDelaySec = 3;
+    std::filesystem::remove_all(dir.path());
+    scheduler.pass(); // cannot write: logged, not raised
+    EXPECT_FALSE(std::filesystem::exists(dir.path() / "_db.json"));
+    std::filesystem::create_directories(dir.path());
+    scheduler.pass();
+    EXPECT_TRUE(std::filesystem::exists(dir.path() / "_db.json"));
+}
+
+TEST(SchedulerTiming, WakesJustAfterEachSecondBoundaryAndAtLeastTenTimesASecond) {
+    using namespace std::chrono;
+    const system_clock::time_point second{seconds(1'765'000'000)};
+    EXPECT_EQ(Scheduler::sleepAfterPass(second), milliseconds(100));
+    EXPECT_EQ(Scheduler::sleepAfterPass(second + milliseconds(950)), microseconds(50'500));
+    EXPECT_EQ(Scheduler::sleepAfterPass(second + microseconds(999'900)), microseconds(600));
+    EXPECT_EQ(Scheduler::sleepAfterPass(second + milliseconds(400)), milliseconds(100));
+}
+
+struct AlarmTest : SchedulerTest {
+    Alarm alarm{sounds};
+};
+
+TEST_F(AlarmTest, TogglesAnEndlessRepetitionOfTheAlarmSignal) {
+    docs.db->songs.add(AudioAsset{"alarm"}, "ID_alarm");
+    docs.db->settings.alarmDelaySec = 1.5;
+    alarm.toggle(*docs.db);
+    EXPECT_TRUE(alarm.isActive());
+    EXPECT_EQ(sounds.plays, Plays{"ID_alarm x-1 1.500000s"});
+    const auto handle = sounds.last;
+    alarm.toggle(*docs.db);
+    EXPECT_FALSE(alarm.isActive());
+    EXPECT_TRUE(handle->aborted);
+}
+
+TEST_F(AlarmTest, StaysOffWhenNothingCanBePlayed) {
+    docs.db->settings.alarmSignalId = "NULL";
+    alarm.toggle(*docs.db);
+    EXPECT_FALSE(alarm.isActive());
+    docs.db->songs.add(AudioAsset{"alarm"}, "ID_alarm");
+    sounds.missingFiles.insert("ID_alarm");
+    docs.db->settings.alarmSignalId = "ID_alarm";
+    alarm.toggle(*docs.db);
+    EXPECT_FALSE(alarm.isActive()) << "its file is missing";
+    docs.db->settings.alarmSignalId = "no-such-song";
+    EXPECT_THROW(alarm.toggle(*docs.db), KeyError);
+    EXPECT_FALSE(alarm.isActive());
+}
+
+} // namespace
