@@ -1,0 +1,15 @@
+#pragma once
+// Ending the process, and the last chance to save when it is asked to end.
+#include <functional>
+
+namespace tollwick {
+
+// Kills the own process without any clean-up (SIGKILL where the platform has it).
+[[noreturn]] void killOwnProcess() noexcept;
+
+// From now on SIGINT and SIGTERM (Ctrl+C, a service manager) run `beforeExit` once on a thread of
+// their own and then end the process as the signal would have. Call before starting other threads,
+// so that none of them receives the signals itself.
+void onTerminationRequest(std::function<void()> beforeExit);
+
+} // namespace tollwick
