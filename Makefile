@@ -5,7 +5,7 @@ ARGS ?=
 # Warnings are errors in CI (CI=true) and warnings elsewhere.
 WERROR := $(if $(filter true 1 yes,$(CI)),ON,OFF)
 
-.PHONY: all deps configure build run test bench install clean
+.PHONY: all deps configure build run test bench install clean fake-service
 
 all: build
 
@@ -20,6 +20,11 @@ build: configure
 
 run: build
 	./$(BUILD)/tollwick-player $(ARGS)
+
+# The substitute vendor service on 127.0.0.1:5002, for a development run in another terminal.
+fake-service: configure
+	@cmake --build $(BUILD) -j$(JOBS) --target tollwick-fake-service
+	./$(BUILD)/tools/tollwick-fake-service $(ARGS)
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j$(JOBS)

@@ -1,15 +1,7 @@
-// The plain launcher. Until start-up exists it only shows the start-up title.
-#include "runtime/version.h"
+// The plain launcher.
+#include <string>
+#include <vector>
 
-#include <exception>
-#include <iostream>
+#include "runtime/launcher.h"
 
-int main() {
-    try {
-        std::cerr << "Tollwick Player v" << tollwick::getVersion() << '\n';
-    } catch (const std::exception& error) {
-        std::cerr << error.what() << '\n';
-        return 1;
-    }
-    return 0;
-}
+int main(int argc, char** argv) { return tollwick::start(false, std::vector<std::string>(argv + 1, argv + argc)); }

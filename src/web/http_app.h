@@ -1,13 +1,24 @@
 #pragma once
 // The HTTP application: the routing table, the session-signing key and the server that runs them.
+//
+// Connections are served by a small pool of worker threads, so one slow client, an idle
+// keep-alive connection or an announcement download does not stall the interface. Handlers still
+// see the documents one at a time: each reads and changes them only under the document mutex.
 #include <memory>
 #include <string>
 
 namespace tollwick {
 
+struct Documents;
+class Clock;
+class Player;
+class Alarm;
+class Api;
+
 class HttpApp {
 public:
-    HttpApp();
+    // Every reference must outlive the application.
+    HttpApp(Documents& docs, Clock& clock, Player& player, Alarm& alarm, Api& api);
     ~HttpApp();
     HttpApp(const HttpApp&) = delete;
     HttpApp& operator=(const HttpApp&) = delete;
@@ -17,6 +28,14 @@ public:
 
     // Serves on host:port until stop() is called; false when the server cannot listen there.
     bool listen(const std::string& host, int port);
+
+    // The two halves of listen: binds and starts listening on host:port (0: a free port that the
+    // system chooses) and answers the port, or -1; then serves until stop() (false when not bound).
+    // Connections made in between wait for serve().
+    int bind(const std::string& host, int port);
+    bool serve();
+
+    bool isRunning() const;
     void stop();
 
 private:

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Installs the build into a scratch prefix and runs the installed program, which must find its
-# resources through the release layout and show the version written at install time.
+# Installs the build into a scratch prefix and asks the installed program for its usage, whose
+# title must show the version written at install time into the release layout.
 # Usage: installed_program_test.sh <cmake> <build dir> <expected version>
 set -euo pipefail
 
@@ -20,7 +20,7 @@ trap 'rm -rf "$scratch"' EXIT
 # development setting can leak into what the installed program reports.
 cd "$scratch"
 status=0
-output=$(HOME="$scratch/home" TOLLWICK_DATA_DIR="$scratch/data" "$scratch/prefix/bin/tollwick-player" 2>&1) || status=$?
+output=$(HOME="$scratch/home" TOLLWICK_DATA_DIR="$scratch/data" "$scratch/prefix/bin/tollwick-player" --help 2>&1) || status=$?
 printf '%s\n' "$output"
 
 if ((status != 0)); then
@@ -31,3 +31,9 @@ if [[ "$output" != *"Tollwick Player v$version"* ]]; then
   echo "expected the title 'Tollwick Player v$version'"
   exit 1
 fi
+for file in assets/alarm.mp3 assets/version.info; do
+  if [[ ! -f "$scratch/prefix/share/tollwick-player/$file" ]]; then
+    echo "the release layout lacks $file"
+    exit 1
+  fi
+done

@@ -1,0 +1,122 @@
+// Measures the real server: how close to their seconds the bells start, and what it costs to keep
+// running. It starts build/tollwick-player on a free port with a scratch data directory holding the
+// large database and a timetable whose lessons fall in the coming seconds; "mpg123" on PATH is a
+// small program that records the moment it was started and exits.
+#include <algorithm>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+#include "large_document.h"
+#include "model/json_text.h"
+#include "model/local_time.h"
+#include "scheduling/clock.h"
+
+using namespace tollwick;
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int BELLS = 24;
+
+long cpuTicks(pid_t pid) {
+    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+    std::string text((std::istreambuf_iterator<char>(in)), {});
+    std::istringstream fields(text.substr(text.rfind(')') + 2));
+    std::string skip;
+    for (int i = 0; i < 11; ++i)
+        fields >> skip;
+    long utime = 0, stime = 0;
+    fields >> utime >> stime;
+    return utime + stime;
+}
+
+long residentKiB(pid_t pid) {
+    std::ifstream in("/proc/" + std::to_string(pid) + "/status");
+    for (std::string line; std::getline(in, line);)
+        if (line.starts_with("VmRSS:"))
+            return std::atol(line.c_str() + 6);
+    return -1;
+}
+
+double percentile(std::vector<double> v, double p) {
+    std::sort(v.begin(), v.end());
+    return v[static_cast<std::size_t>(p * static_cast<double>(v.size() - 1) + 0.5)];
+}
+
+} // namespace
+
+int main() {
+    const fs::path scratch = fs::temp_directory_path() / ("tollwick-bench-" + std::to_string(::getpid()));
+    fs::create_directories(scratch / "data");
+    fs::create_directories(scratch / "bin");
+    fs::create_symlink(RECORD_START_PROGRAM, scratch / "bin" / "mpg123");
+    const fs::path starts = scratch / "starts.txt";
+
+    // Lessons of one second each, starting a few seconds from now: a bell at every start and end.
+    DB db = bench::databaseShapedDocument();
+    db.timetables.add(TimeTable{"Bells"}, FACTORY_DEFAULT_TIMETABLE_ID);
+    db.ensureFactorySongsAvailable();
+    const auto first = std::chrono::system_clock::now() + std::chrono::seconds(6);
+    const ClockReading start = clockReadingAt(first);
+    TimeTable& tt = db.timetables.get(FACTORY_DEFAULT_TIMETABLE_ID);
+    tt.chA.lessons.clear();
+    const TimeOfDay t0 = TimeOfDay::fromTimeStruct(start);
+    for (int i = 0; i < BELLS / 2; ++i)
+        tt.chA.lessons.push_back({TimeOfDay::fromSecondsOfDay(t0.toSecondsOfDay() + 2 * i),
+                                  TimeOfDay::fromSecondsOfDay(t0.toSecondsOfDay() + 2 * i + 1)});
+    tt.chA.startOfClass.id = "ID_ping";
+    tt.chA.endOfClass.id = "ID_ping";
+    tt.chA.preStart.id = tt.chA.preEnd.id = "NULL";
+    std::ofstream(scratch / "data" / "_db.json") << to_json(db);
+
+    const std::string port = "28" + std::to_string(100 + ::getpid() % 800);
+    const pid_t server = ::fork();
+    if (server == 0) {
+        ::setenv("TOLLWICK_DATA_DIR", (scratch / "data").c_str(), 1);
+        ::setenv("TOLLWICK_SERVICE_URL", "http://127.0.0.1:9", 1);
+        ::setenv("BENCH_STARTS", starts.c_str(), 1);
+        ::setenv("PATH", ((scratch / "bin").string() + ":" + std::getenv("PATH")).c_str(), 1);
+        const int null = ::open("/dev/null", O_WRONLY);
+        ::dup2(null, STDERR_FILENO);
+        const std::string program = (fs::path(TOLLWICK_BINARY_DIR) / "tollwick-player").string();
+        ::execl(program.c_str(), program.c_str(), "--port", port.c_str(), nullptr);
+        ::_exit(127);
+    }
+
+    std::this_thread::sleep_until(first + std::chrono::seconds(BELLS / 2 * 2 + 1));
+    std::vector<double> offsets;
+    {
+        std::ifstream in(starts);
+        for (long long us; in >> us;)
+            offsets.push_back(static_cast<double>(us % 1'000'000) / 1000.0);
+    }
+    std::printf("bells: %zu of %d expected started\n", offsets.size(), BELLS);
+    if (!offsets.empty())
+        std::printf("offset of a bell's start from its second: p50 %.2f ms   p95 %.2f ms   max %.2f ms\n",
+                    percentile(offsets, 0.5), percentile(offsets, 0.95), percentile(offsets, 1.0));
+
+    const long ticksPerSecond = ::sysconf(_SC_CLK_TCK);
+    const long before = cpuTicks(server);
+    std::this_thread::sleep_for(std::chrono::seconds(30));
+    const long after = cpuTicks(server);
+    std::printf("idle CPU over 30 s with the large database: %.2f%% of one core\n",
+                100.0 * static_cast<double>(after - before) / static_cast<double>(ticksPerSecond) / 30.0);
+    std::printf("resident memory: %.1f MB\n", static_cast<double>(residentKiB(server)) / 1024.0);
+
+    ::kill(server, SIGKILL);
+    ::waitpid(server, nullptr, 0);
+    fs::remove_all(scratch);
+    return 0;
+}

@@ -1,0 +1,34 @@
+#pragma once
+// FilePlayer: plays one audio file at a time for one playing thread, through whatever the platform
+// offers. Each platform supplies its own in a file of its own, and the build picks the default.
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace tollwick {
+
+class FilePlayer {
+public:
+    FilePlayer() = default;
+    FilePlayer(const FilePlayer&) = delete;
+    FilePlayer& operator=(const FilePlayer&) = delete;
+    virtual ~FilePlayer() = default;
+
+    // Starts playing `path` and returns without waiting for its end. Throws an Error whose text
+    // says why the file cannot be played.
+    virtual void startPlay(const std::string& path) = 0;
+
+    // True while the file started last is still sounding. Never blocks for long.
+    virtual bool isPlaying() = 0;
+
+    // Releases the file started last, silencing it first when `wasAborted` is true. May throw.
+    virtual void closeFile(bool wasAborted) = 0;
+};
+
+// Makes the file player of one playing thread.
+using FilePlayerFactory = std::function<std::unique_ptr<FilePlayer>()>;
+
+// The factory of the platform this program was built for.
+FilePlayerFactory defaultFilePlayerFactory();
+
+} // namespace tollwick

@@ -1,0 +1,178 @@
+#include "audio/linux_file_player.h"
+
+#include "audio/audio_length.h"
+#include "model/errors.h"
+#include "runtime/paths.h"
+
+#include <spdlog/spdlog.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace tollwick {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// How often a terminated child is checked for its exit while it is given time to go.
+constexpr auto EXIT_POLL_INTERVAL = std::chrono::milliseconds(10);
+
+// Spawn settings with their clean-up tied to scope.
+class PlayerSpawnSettings {
+public:
+    PlayerSpawnSettings() {
+        posix_spawn_file_actions_init(&_actions);
+        posix_spawnattr_init(&_attributes);
+        // The player programs talk on standard error about every file they play.
+        posix_spawn_file_actions_addopen(&_actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+#if defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 34))
+        // A child that outlives its parent's intent (a hung player) must not keep the server's
+        // listening socket or a document being written open with it.
+        posix_spawn_file_actions_addclosefrom_np(&_actions, STDERR_FILENO + 1);
+#endif
+        // The HTTP server ignores SIGPIPE for the whole process and threads may block signals; a
+        // child would inherit both, and one that ignores or blocks SIGTERM cannot be aborted.
+        sigset_t all;
+        sigfillset(&all);
+        posix_spawnattr_setsigdefault(&_attributes, &all);
+        sigset_t none;
+        sigemptyset(&none);
+        posix_spawnattr_setsigmask(&_attributes, &none);
+        posix_spawnattr_setflags(&_attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+    }
+    PlayerSpawnSettings(const PlayerSpawnSettings&) = delete;
+    PlayerSpawnSettings& operator=(const PlayerSpawnSettings&) = delete;
+    ~PlayerSpawnSettings() {
+        posix_spawnattr_destroy(&_attributes);
+        posix_spawn_file_actions_destroy(&_actions);
+    }
+
+    const posix_spawn_file_actions_t* actions() const {
+        return &_actions;
+    }
+    const posix_spawnattr_t* attributes() const {
+        return &_attributes;
+    }
+
+private:
+    posix_spawn_file_actions_t _actions{};
+    posix_spawnattr_t _attributes{};
+};
+
+// The program that plays files with this extension (lower case, without the dot).
+const char* programFor(const std::string& extension) {
+    if (extension == "mp3") {
+        return "mpg123";
+    }
+    if (extension == "wav") {
+        return "aplay";
+    }
+    return nullptr;
+}
+
+} // namespace
+
+LinuxFilePlayer::~LinuxFilePlayer() {
+    if (childRunning()) {
+        stopChild();
+    }
+}
+
+void LinuxFilePlayer::startPlay(const std::string& path) {
+    const std::string extension = getFileNameAndExtension(path).second;
+    const char* program = programFor(extension);
+    if (program == nullptr) {
+        throw Error("Unsupported file format: " + (extension.empty() ? std::string() : "." + extension));
+    }
+    if (childRunning()) {
+        stopChild();
+    }
+    // The programs would read a leading "-" as the start of an option.
+    const std::string argument = path.starts_with('-') ? "./" + path : path;
+    char* const arguments[] = {const_cast<char*>(program), const_cast<char*>(argument.c_str()), nullptr};
+    pid_t pid = 0;
+    int error = 0;
+    {
+        PlayerSpawnSettings settings;
+        error = posix_spawnp(&pid, program, settings.actions(), settings.attributes(), arguments, environ);
+    }
+    if (error != 0) {
+        throw Error(std::string("cannot start ") + program + ": " + std::strerror(error));
+    }
+    _pid = pid;
+    _reaped = false;
+    _program = program;
+    _path = path;
+    _started = Clock::now();
+    // Measured after the start, so that a long file's scan does not delay its sound.
+    const double seconds = getAudioSeconds(path);
+    _deadline =
+        _started + (seconds >= 0 ? std::chrono::duration_cast<Duration>(std::chrono::duration<double>(seconds)) +
+                                       _limits.graceAfterLength
+                                 : _limits.unknownLength);
+}
+
+bool LinuxFilePlayer::isPlaying() {
+    if (!childRunning() || pollExit()) {
+        return false;
+    }
+    if (Clock::now() < _deadline) {
+        return true;
+    }
+    const double ranSeconds = std::chrono::duration<double>(Clock::now() - _started).count();
+    spdlog::error("Killed {} playing {}: still running {:.1f} s after it started, longer than the file lasts", _program,
+                  _path, ranSeconds);
+    killAndReap();
+    return false;
+}
+
+void LinuxFilePlayer::closeFile(bool wasAborted) {
+    if (wasAborted && childRunning()) {
+        stopChild();
+    }
+}
+
+bool LinuxFilePlayer::pollExit() {
+    int status = 0;
+    pid_t result = 0;
+    do {
+        result = waitpid(_pid, &status, WNOHANG);
+    } while (result < 0 && errno == EINTR);
+    if (result == 0) {
+        return false;
+    }
+    // Either reaped now or (ECHILD) no longer ours to wait for; it is gone either way.
+    _reaped = true;
+    return true;
+}
+
+void LinuxFilePlayer::killAndReap() {
+    kill(_pid, SIGKILL);
+    int status = 0;
+    while (waitpid(_pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    _reaped = true;
+}
+
+void LinuxFilePlayer::stopChild() {
+    kill(_pid, SIGTERM);
+    const auto giveUp = Clock::now() + _limits.graceAfterTerminate;
+    while (!pollExit()) {
+        if (Clock::now() >= giveUp) {
+            spdlog::error("Killed {} playing {}: it did not exit after the termination signal", _program, _path);
+            killAndReap();
+            return;
+        }
+        std::this_thread::sleep_for(EXIT_POLL_INTERVAL);
+    }
+}
+
+} // namespace tollwick

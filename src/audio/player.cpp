@@ -1,0 +1,83 @@
+#include "audio/player.h"
+
+#include "audio/player_registry.h"
+
+#include <spdlog/spdlog.h>
+
+#include <filesystem>
+#include <system_error>
+
+namespace tollwick {
+
+Player::Player(const Clock& clock, FilePlayerFactory factory)
+    : _registry(std::make_shared<PlayerRegistry>()), _clock(clock), _factory(std::move(factory)) {}
+
+Player::~Player() {
+    // Aborted before they are woken, or a thread cut out of its pause would start another file.
+    _registry->abortAllAndClear();
+    _registry->close();
+    _registry->waitUntilAllEnded();
+}
+
+std::shared_ptr<PlayerThread> Player::playFiles(std::vector<std::string> paths, double delay, bool infiniteRepeat) {
+    return startThread(std::move(paths), 1, delay, infiniteRepeat);
+}
+
+std::shared_ptr<PlayerThread> Player::playFilesRepeated(std::vector<std::string> paths, std::uint64_t rounds,
+                                                        double delay) {
+    if (rounds == 0) {
+        paths.clear();
+    }
+    return startThread(std::move(paths), rounds, delay, false);
+}
+
+std::shared_ptr<PlayerThread> Player::startThread(std::vector<std::string> paths, std::uint64_t rounds, double delay,
+                                                  bool infiniteRepeat) {
+    for (const std::string& path : paths) {
+        std::error_code unreadable;
+        if (!std::filesystem::exists(path, unreadable)) {
+            spdlog::error("ERROR: File does not exist: {}", path);
+            return nullptr;
+        }
+    }
+    std::shared_ptr<PlayerThread> thread(new PlayerThread(_registry, _clock, std::move(paths), rounds, delay,
+                                                          infiniteRepeat, _factory(), _registry->nextSerial()));
+    _registry->add(thread);
+    try {
+        thread->start();
+    } catch (...) {
+        _registry->_onThreadEnd(*thread);
+        _registry->threadEnded();
+        throw;
+    }
+    return thread;
+}
+
+void Player::stopAll() {
+    _registry->abortAllAndClear();
+}
+
+bool Player::isPlaying() const {
+    return _registry->hasThreads();
+}
+
+bool Player::waitUntilAllEnded(std::chrono::steady_clock::duration timeout) const {
+    return _registry->waitUntilAllEnded(timeout);
+}
+
+std::shared_ptr<PlayerThread> playAudioFile(Player& player, const std::string& path, int count, double delay) {
+    if (count == INFINITE_REPEAT) {
+        return player.playFiles({path}, delay, true);
+    }
+    return player.playFilesRepeated({path}, count > 0 ? static_cast<std::uint64_t>(count) : 0, delay);
+}
+
+std::shared_ptr<PlayerThread> playAudioQueue(Player& player, std::vector<std::string> paths, double delay) {
+    return player.playFiles(std::move(paths), delay, false);
+}
+
+void stopAllPlay(Player& player) {
+    player.stopAll();
+}
+
+} // namespace tollwick

@@ -1,0 +1,81 @@
+#include "audio/player_registry.h"
+
+#include "audio/player_thread.h"
+
+#include <algorithm>
+
+namespace tollwick {
+
+void PlayerRegistry::add(std::shared_ptr<PlayerThread> thread) {
+    std::scoped_lock lock(_mutex);
+    _threads.push_back(std::move(thread));
+    ++_running;
+}
+
+void PlayerRegistry::_onThreadEnd(const PlayerThread& thread) {
+    std::scoped_lock lock(_mutex);
+    const auto found = std::find_if(_threads.begin(), _threads.end(),
+                                    [&](const std::shared_ptr<PlayerThread>& t) { return t.get() == &thread; });
+    if (found != _threads.end()) {
+        _threads.erase(found);
+    }
+}
+
+void PlayerRegistry::threadEnded() noexcept {
+    std::scoped_lock lock(_mutex);
+    --_running;
+    _allEnded.notify_all();
+}
+
+void PlayerRegistry::abortAllAndClear() {
+    std::scoped_lock lock(_mutex);
+    // abortPlay only sets a flag, so it is safe under the lock; doing it there means no thread
+    // registered meanwhile is dropped from the registry without being told to stop.
+    for (const std::shared_ptr<PlayerThread>& thread : _threads) {
+        if (thread->isAlive()) {
+            thread->abortPlay();
+        }
+    }
+    _threads.clear();
+}
+
+bool PlayerRegistry::hasThreads() const {
+    std::scoped_lock lock(_mutex);
+    return !_threads.empty();
+}
+
+bool PlayerRegistry::waitUntilAllEnded(std::chrono::steady_clock::duration timeout) const {
+    std::unique_lock lock(_mutex);
+    return _allEnded.wait_for(lock, timeout, [this] { return _running == 0; });
+}
+
+void PlayerRegistry::waitUntilAllEnded() const {
+    std::unique_lock lock(_mutex);
+    _allEnded.wait(lock, [this] { return _running == 0; });
+}
+
+void PlayerRegistry::sleepFor(std::chrono::duration<double> duration) {
+    // Bounded so that an absurd pause cannot overflow the clock arithmetic; ten years is for ever here.
+    constexpr std::chrono::duration<double> LONGEST = std::chrono::hours(24 * 3653);
+    if (!(duration.count() > 0)) {
+        return; // no pause, also for a NaN
+    }
+    const auto bounded = std::chrono::duration_cast<std::chrono::steady_clock::duration>(std::min(duration, LONGEST));
+    std::unique_lock lock(_wakeMutex);
+    _wake.wait_for(lock, bounded, [this] { return _closing; });
+}
+
+void PlayerRegistry::close() {
+    {
+        std::scoped_lock lock(_wakeMutex);
+        _closing = true;
+    }
+    _wake.notify_all();
+}
+
+std::uint64_t PlayerRegistry::nextSerial() {
+    std::scoped_lock lock(_mutex);
+    return ++_serial;
+}
+
+} // namespace tollwick

@@ -1,0 +1,62 @@
+#pragma once
+// PlayerRegistry: the state the player front shares with its playing threads. Threads hold it by
+// std::shared_ptr and never reach the Player itself, so a thread that outlives its Player (which
+// start-up never destroys, but a test does) touches nothing that is gone.
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+namespace tollwick {
+
+class PlayerThread;
+
+class PlayerRegistry {
+public:
+    // Registers a thread that is about to start; it counts as running until threadEnded().
+    void add(std::shared_ptr<PlayerThread> thread);
+
+    // Removes `thread` from the registry; does nothing when it is not there (stopAll emptied it).
+    void _onThreadEnd(const PlayerThread& thread);
+
+    // Counts one started thread as ended; its last touch of shared state.
+    void threadEnded() noexcept;
+
+    // Calls abortPlay on every registered thread that is still running, then empties the registry.
+    void abortAllAndClear();
+
+    // True while at least one thread is registered.
+    bool hasThreads() const;
+
+    // Waits until every thread added has ended; false when `timeout` passed first.
+    bool waitUntilAllEnded(std::chrono::steady_clock::duration timeout) const;
+    // The same without a time limit.
+    void waitUntilAllEnded() const;
+
+    // Sleeps for `duration`, or less once close() is called. Takes no lock that any other operation
+    // here needs, so registering and stopping never wait for a sleeping thread.
+    void sleepFor(std::chrono::duration<double> duration);
+
+    // From now on sleeps end at once: the owner is going away and its threads must end promptly.
+    void close();
+
+    // A number for the next thread's name, unique within this registry.
+    std::uint64_t nextSerial();
+
+private:
+    // Guards _threads, _running and _serial; never held while sleeping or calling a file player.
+    mutable std::mutex _mutex;
+    mutable std::condition_variable _allEnded;
+    std::vector<std::shared_ptr<PlayerThread>> _threads; // in order of registration
+    std::size_t _running = 0;
+    std::uint64_t _serial = 0;
+
+    // Guards _closing and wakes sleepers; separate so that sleeping holds no registry lock.
+    std::mutex _wakeMutex;
+    std::condition_variable _wake;
+    bool _closing = false;
+};
+
+} // namespace tollwick

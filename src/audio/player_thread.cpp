@@ -1,0 +1,80 @@
+#include "audio/player_thread.h"
+
+#include "audio/player_registry.h"
+#include "scheduling/clock.h"
+
+#include <spdlog/spdlog.h>
+
+#include <chrono>
+#include <exception>
+
+namespace tollwick {
+
+PlayerThread::PlayerThread(std::shared_ptr<PlayerRegistry> registry, const Clock& clock, std::vector<std::string> paths,
+                           std::uint64_t rounds, double delay, bool infiniteRepeat, std::unique_ptr<FilePlayer> player,
+                           std::uint64_t serial)
+    : DaemonThread("PlayerThread-" + std::to_string(serial)), _registry(std::move(registry)), _clock(clock),
+      _paths(std::move(paths)), _rounds(rounds), _delay(delay), _infiniteRepeat(infiniteRepeat),
+      _player(std::move(player)) {}
+
+bool PlayerThread::morePlaysDue(std::uint64_t started) const noexcept {
+    // An endless repeat of an empty queue would have nothing to play; it ends like an empty queue.
+    if (_infiniteRepeat) {
+        return !_paths.empty();
+    }
+    // Compared round by round, so that no product of the two can overflow.
+    return _paths.empty() ? false : started / _paths.size() < _rounds;
+}
+
+void PlayerThread::run() {
+    // However run() ends (done, a start failure, an error from the file player) the thread lets
+    // go of its file player, so that no player program outlives it, and leaves the registry.
+    struct Ending {
+        PlayerThread& thread;
+        ~Ending() {
+            thread._player.reset();
+            thread._registry->_onThreadEnd(thread);
+        }
+    } ending{*this};
+
+    // Counts files started; 64 bits, since an endless repeat never stops counting.
+    std::uint64_t i = 0;
+    while (morePlaysDue(i) && !_doAbort) {
+        const std::string& path = _paths[i % _paths.size()];
+        if (!playOne(path)) {
+            return; // the rest of the queue is dropped
+        }
+        ++i;
+        // Taken even when an abort came during the file: the loop test follows the pause.
+        if (morePlaysDue(i)) {
+            _registry->sleepFor(std::chrono::duration<double>(_delay));
+        }
+    }
+}
+
+void PlayerThread::onFinished() noexcept {
+    // Only now, with its failure logged and isAlive() false, does the thread count as ended.
+    _registry->threadEnded();
+}
+
+bool PlayerThread::playOne(const std::string& path) {
+    spdlog::info("Playing: {} at {} {}", path, _clock.getDateString(), _clock.getTimeString());
+    try {
+        _player->startPlay(path);
+    } catch (const std::exception& e) {
+        spdlog::error("Failed to play the file: {} - {}", path, e.what());
+        return false;
+    }
+    constexpr std::chrono::duration<double> TICK(1.0 / TICKS_PER_SECOND);
+    while (_player->isPlaying() && !_doAbort) {
+        _registry->sleepFor(TICK);
+    }
+    try {
+        _player->closeFile(_doAbort);
+    } catch (const std::exception& e) {
+        spdlog::error("Failed to close file: {} - {}", path, e.what());
+    }
+    return true;
+}
+
+} // namespace tollwick

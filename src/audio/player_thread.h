@@ -1,0 +1,59 @@
+#pragma once
+// PlayerThread: the playing thread of one play request. It plays its files one after another
+// through its own file player, pausing between two of them, possibly round and round, until the
+// queue is done or it is aborted. Made and started only by Player::playFiles.
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "audio/file_player.h"
+#include "runtime/daemon_thread.h"
+
+namespace tollwick {
+
+class Clock;
+class PlayerRegistry;
+
+class PlayerThread : public DaemonThread {
+public:
+    // How often a sounding file is polled; an abort silences it within one such tick.
+    static constexpr int TICKS_PER_SECOND = 20;
+
+    // Asks the thread to stop: it leaves its polling loop within a tick, closes the file as
+    // aborted, takes the pause that would have followed and ends. Only ever goes from false to true.
+    void abortPlay() noexcept { _doAbort = true; }
+    bool isAborted() const noexcept { return _doAbort.load(); }
+
+    // The queue as requested, played `rounds()` times over (without end when infiniteRepeat()).
+    const std::vector<std::string>& paths() const noexcept { return _paths; }
+    std::uint64_t rounds() const noexcept { return _rounds; }
+    double delay() const noexcept { return _delay; }
+    bool infiniteRepeat() const noexcept { return _infiniteRepeat; }
+
+protected:
+    void run() override;
+    void onFinished() noexcept override;
+
+private:
+    friend class Player;
+    PlayerThread(std::shared_ptr<PlayerRegistry> registry, const Clock& clock, std::vector<std::string> paths,
+                 std::uint64_t rounds, double delay, bool infiniteRepeat, std::unique_ptr<FilePlayer> player,
+                 std::uint64_t serial);
+
+    bool morePlaysDue(std::uint64_t started) const noexcept;
+    // Plays the file at `path` to its end or to an abort; false when it could not be started.
+    bool playOne(const std::string& path);
+
+    std::shared_ptr<PlayerRegistry> _registry;
+    const Clock& _clock;
+    const std::vector<std::string> _paths;
+    const std::uint64_t _rounds;
+    const double _delay;
+    const bool _infiniteRepeat;
+    std::unique_ptr<FilePlayer> _player; // used by this thread only; released when it ends
+    std::atomic<bool> _doAbort{false};
+};
+
+} // namespace tollwick

@@ -1,0 +1,40 @@
+#include "runtime/daemon_thread.h"
+
+#include "model/errors.h"
+
+#include <spdlog/spdlog.h>
+
+#include <exception>
+#include <thread>
+
+namespace tollwick {
+
+void DaemonThread::start() {
+    if (_started.exchange(true)) {
+        throw Error("Thread " + _name + " can only be started once");
+    }
+    // Taken before the thread exists, so that the object cannot die between start() returning and
+    // the new thread first touching it.
+    std::shared_ptr<DaemonThread> self = shared_from_this();
+    _alive = true;
+    try {
+        std::thread([self = std::move(self)] { self->runAndReport(); }).detach();
+    } catch (...) {
+        _alive = false;
+        throw;
+    }
+}
+
+void DaemonThread::runAndReport() noexcept {
+    try {
+        run();
+    } catch (const std::exception& e) {
+        spdlog::error("Exception in thread {}: {}", _name, e.what());
+    } catch (...) {
+        spdlog::error("Exception in thread {}: unknown error", _name);
+    }
+    _alive = false;
+    onFinished();
+}
+
+} // namespace tollwick

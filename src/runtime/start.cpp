@@ -1,0 +1,111 @@
+#include <chrono>
+#include <cstdlib>
+#include <thread>
+
+#include <spdlog/spdlog.h>
+
+#include "runtime/browser.h"
+#include "runtime/command_line.h"
+#include "runtime/launcher.h"
+#include "runtime/logging.h"
+#include "runtime/paths.h"
+#include "runtime/port_check.h"
+#include "runtime/process_end.h"
+#include "runtime/system.h"
+#include "runtime/version.h"
+
+namespace tollwick {
+
+namespace {
+
+// Set once by start, before any other thread exists; read by the launcher operations.
+int gPort = DEFAULT_PORT;
+bool gIsTray = false;
+
+// Ends start-up when the port is taken: shows the running instance when it is ours and the browser
+// may be opened, says what is wrong otherwise.
+void _exit_if_port_used(bool canPopBrowser) {
+    if (const char* debug = std::getenv("FLASK_DEBUG"); debug && *debug) {
+        spdlog::info("FLASK_DEBUG is set; skipping port-in-use checks.");
+        return;
+    }
+    if (!_isPortUsed(gPort))
+        return;
+    if (_isPortUsedByUs(gPort)) {
+        if (canPopBrowser)
+            openDashboard();
+        else
+            spdlog::info("Tollwick is already running. Navigate to http://localhost:{}/ to access it.", gPort);
+    } else {
+        spdlog::error("Port {} is already used by another application. Either identify and stop that program, or "
+                      "start Tollwick with a different port.",
+                      gPort);
+    }
+    if (gIsTray)
+        stop();
+    std::exit(1);
+}
+
+} // namespace
+
+int launchPort() noexcept { return gPort; }
+bool launchedFromTray() noexcept { return gIsTray; }
+
+void stop() { killOwnProcess(); }
+
+void _openBrowser(const std::string& subpage) {
+    openUrlInBrowser("http://localhost:" + std::to_string(gPort) + "/" + subpage);
+}
+
+void openDashboard() { _openBrowser(""); }
+
+void openWelcome() { _openBrowser(gIsTray ? "welcome?isTray=1" : "welcome"); }
+
+std::string getIconPath() { return (std::filesystem::path(getHtmlDir()) / "favicon.ico").string(); }
+
+int start(bool isTray, const std::vector<std::string>& args) {
+    const std::string title = "Tollwick Player v" + getVersion();
+    int status = 0;
+    const auto options = parseCommandLine(args, title, status);
+    if (!options)
+        return status;
+    gPort = options->port;
+    gIsTray = isTray;
+    const bool canPopBrowser = isTray && !options->noPopup;
+    configureLogging(options->verbose);
+    _exit_if_port_used(canPopBrowser);
+
+    spdlog::info("");
+    spdlog::info(title);
+    spdlog::info("Open a browser and navigate to ----> http://localhost:{}/ <----", gPort);
+    spdlog::info("");
+    spdlog::debug("User data path: {}", getUserFilePath());
+
+    // Lives as long as the process: its daemon threads use it until the process ends.
+    System& system = *new System();
+    bool firstStart = false;
+    try {
+        firstStart = system.loadDocuments();
+    } catch (const std::exception& e) {
+        spdlog::error("{}", e.what());
+        return 1;
+    }
+    // Changes not yet written reach the disk when the process is asked to end.
+    onTerminationRequest([&system] { system.saveChangedDocuments(); });
+    system.startScheduler();
+
+    if (canPopBrowser) {
+        std::thread([firstStart] {
+            std::this_thread::sleep_for(std::chrono::seconds(2));
+            firstStart ? openWelcome() : openDashboard();
+        }).detach();
+    }
+    system.http().setSessionKey(system.sessionKey());
+    if (!system.http().listen("0.0.0.0", gPort)) {
+        spdlog::error("The server cannot listen on port {}: it may be in use by another program.", gPort);
+        return 1;
+    }
+    return 0;
+}
+
+} // namespace tollwick

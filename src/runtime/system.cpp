@@ -1,0 +1,64 @@
+#include "runtime/system.h"
+
+#include <spdlog/spdlog.h>
+
+#include "runtime/daemon_thread.h"
+#include "runtime/paths.h"
+#include "service/region_sync.h"
+
+namespace tollwick {
+
+namespace {
+
+class SchedulerThread : public DaemonThread {
+public:
+    explicit SchedulerThread(Scheduler& scheduler) : DaemonThread("Scheduler"), _scheduler(scheduler) {}
+
+private:
+    void run() override { _scheduler.run(); }
+    Scheduler& _scheduler; // lives as long as the process: the System is never destroyed while serving
+};
+
+} // namespace
+
+System::System()
+    : _player(_clock), _sounds(_player), _alarm(_sounds),
+      _scheduler(_docs, _clock, _sounds, [this] { phoneHome(_api, _docs, _clock); }),
+      _http(_docs, _clock, _player, _alarm, _api) {}
+
+bool System::loadDocuments() {
+    std::scoped_lock lock(_docs.mutex);
+    bool firstStart = false;
+    if (!_docs.db.load(getUserFilePath("_db.json"))) {
+        spdlog::info("Falling back to factory default config");
+        _docs.db->loadFactoryDefault();
+        firstStart = true;
+    }
+    _docs.db->ensureFactorySongsAvailable();
+    _docs.shadow.load(getUserFilePath("_shadow.json"));
+    _docs.cache.load(getUserFilePath("cache.json"));
+    return firstStart;
+}
+
+void System::startScheduler() { std::make_shared<SchedulerThread>(_scheduler)->start(); }
+
+void System::saveChangedDocuments() noexcept {
+    auto attempt = [](const char* what, auto& document) {
+        try {
+            document.saveAuto();
+        } catch (const std::exception& e) {
+            spdlog::error("Could not save {} before exiting: {}", what, e.what());
+        }
+    };
+    std::scoped_lock lock(_docs.mutex);
+    attempt("the database", _docs.db);
+    attempt("the password store", _docs.shadow);
+    attempt("the cache", _docs.cache);
+}
+
+std::string System::sessionKey() {
+    std::scoped_lock lock(_docs.mutex);
+    return _docs.shadow->getCurrentSalt();
+}
+
+} // namespace tollwick

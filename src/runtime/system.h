@@ -1,0 +1,56 @@
+#pragma once
+// The running system: every process-wide object, built once by start-up and handed by reference to
+// the units that need them.
+#include <memory>
+#include <string>
+
+#include "audio/player.h"
+#include "audio/player_sounds.h"
+#include "scheduling/alarm.h"
+#include "scheduling/clock.h"
+#include "scheduling/scheduler.h"
+#include "service/api.h"
+#include "storage/store.h"
+#include "web/http_app.h"
+
+namespace tollwick {
+
+class System {
+public:
+    System();
+    System(const System&) = delete;
+    System& operator=(const System&) = delete;
+
+    // Loads the database (or the factory configuration), the password store and the cache from the
+    // user-data directory. Answers whether this is a first start (no usable database). A document
+    // file that is broken ends start-up with an Error naming it.
+    bool loadDocuments();
+
+    // Starts the scheduler on a daemon thread of its own.
+    void startScheduler();
+
+    // Writes every document whose content changed since it was last written.
+    void saveChangedDocuments() noexcept;
+
+    // The installation's salt, made on first use: it signs the session cookies.
+    std::string sessionKey();
+
+    Documents& documents() noexcept { return _docs; }
+    Clock& clock() noexcept { return _clock; }
+    Player& player() noexcept { return _player; }
+    Alarm& alarm() noexcept { return _alarm; }
+    Api& api() noexcept { return _api; }
+    HttpApp& http() noexcept { return _http; }
+
+private:
+    Clock _clock;
+    Documents _docs;
+    Player _player;
+    PlayerSounds _sounds;
+    Alarm _alarm;
+    Api _api;
+    Scheduler _scheduler;
+    HttpApp _http;
+};
+
+} // namespace tollwick

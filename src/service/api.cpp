@@ -1,0 +1,133 @@
+#include "service/api.h"
+
+#include <cstdlib>
+#include <exception>
+#include <filesystem>
+#include <utility>
+
+#include <httplib.h>
+#include <openssl/x509.h>
+#include <spdlog/spdlog.h>
+
+#include "runtime/paths.h"
+#include "runtime/version.h"
+#include "storage/atomic_file.h"
+
+namespace tollwick {
+
+namespace {
+
+std::string failureText(const std::string& url, const httplib::Client& client, httplib::Error error) {
+    std::string text = "GET " + url + " failed: " + httplib::to_string(error);
+    if (error == httplib::Error::SSLServerVerification) {
+        const long verifyResult = client.get_openssl_verify_result();
+        text += verifyResult == X509_V_OK ? std::string(" (the certificate does not name the host)")
+                                          : " (" + std::string(X509_verify_cert_error_string(verifyResult)) + ")";
+    }
+    return text;
+}
+
+} // namespace
+
+std::string_view toString(NetworkState state) noexcept {
+    switch (state) {
+    case NetworkState::UNKNOWN:
+        return "unknown";
+    case NetworkState::OK:
+        return "ok";
+    case NetworkState::ERROR:
+        return "error";
+    }
+    return "unknown";
+}
+
+std::string defaultServiceBaseUrl() {
+    if (const char* configured = std::getenv("TOLLWICK_SERVICE_URL"); configured && *configured)
+        return configured;
+    return std::string(isRelease() ? RELEASE_SERVICE_BASE_URL : DEVELOPMENT_SERVICE_BASE_URL);
+}
+
+Api::Api(std::string baseUrl, ServiceTimeouts timeouts) : _baseUrl(std::move(baseUrl)), _timeouts(timeouts) {}
+
+void Api::setTrustedCertificates(std::string pemFile) {
+    _trustedCertificates = std::move(pemFile);
+}
+
+Result<ServiceAnswer> Api::fail(const std::string& reason) {
+    _networkState = NetworkState::ERROR;
+    spdlog::warn("Internet is unreachable");
+    spdlog::debug("Service request failed: {}", reason);
+    return Result<ServiceAnswer>::Err(reason);
+}
+
+Result<ServiceAnswer> Api::get(const QueryParams& params) {
+    try {
+        const ServiceAddress address = splitServiceBaseUrl(_baseUrl);
+        const std::string path = address.pathPrefix + std::string(SERVICE_ENDPOINT_PATH);
+        const std::string url = address.origin + path;
+
+        // A fresh client per request: no cookies, connections or other state outlive a request,
+        // and requests from different threads share nothing but networkState.
+        httplib::Client client(address.origin);
+        client.set_connection_timeout(_timeouts.connect);
+        client.set_read_timeout(_timeouts.read);
+        client.set_write_timeout(_timeouts.read);
+        client.set_follow_location(false);
+        if (address.isHttps) {
+            client.enable_server_certificate_verification(true);
+            if (!_trustedCertificates.empty())
+                client.set_ca_cert_path(_trustedCertificates);
+        }
+
+        httplib::Result response = client.Get(params.empty() ? path : path + "?" + encodeQuery(params));
+        if (!response)
+            return fail(failureText(url, client, response.error()));
+
+        const int status = response->status;
+        const std::string contentType = response->get_header_value("Content-Type");
+        ServiceAnswer answer;
+        try {
+            answer = ServiceAnswer::decode(contentType, std::move(response->body));
+        } catch (const std::exception& e) {
+            return fail("GET " + url + ": the JSON answer does not parse: " + e.what());
+        }
+        if (spdlog::should_log(spdlog::level::debug))
+            spdlog::debug("RESP {} {}", status, answer.describe());
+        _networkState = NetworkState::OK;
+        if (status == 200)
+            return Result<ServiceAnswer>::Ok(std::move(answer));
+        return Result<ServiceAnswer>::Err(answer.describe());
+    } catch (const std::exception& e) {
+        return fail(e.what());
+    }
+}
+
+Result<ServiceAnswer> Api::ping() {
+    std::string version;
+    try {
+        version = getVersion();
+    } catch (const std::exception& e) {
+        // The ping still reports that the program is alive; the version is then unknown.
+        spdlog::debug("No version for the ping: {}", e.what());
+        version = "?";
+    }
+    return get({{"c", "ping"}, {"version", version}});
+}
+
+Result<ServiceAnswer> Api::getCalendarRegistry() {
+    return get({{"c", "getCalendarRegistry"}});
+}
+
+Result<std::monostate> Api::downloadAnnouncement(const std::string& id, const std::string& path) {
+    const Result<ServiceAnswer> result = get({{"c", "downloadAnnouncement"}, {"id", id}});
+    if (!result.isOk())
+        return Result<std::monostate>::Err(result.getError());
+    try {
+        writeFileAtomically(std::filesystem::path(path), result.getValue().rawBody());
+    } catch (const std::exception& e) {
+        return Result<std::monostate>::Err(std::string("Failed to write file: ") + e.what());
+    }
+    return Result<std::monostate>::Ok({});
+}
+
+} // namespace tollwick

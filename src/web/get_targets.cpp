@@ -1,0 +1,193 @@
+// The get targets and the two endpoints of the target API.
+#include <functional>
+#include <mutex>
+#include <utility>
+
+#include <spdlog/spdlog.h>
+
+#include "model/json_text.h"
+#include "runtime/paths.h"
+#include "runtime/version.h"
+#include "scheduling/day_resolution.h"
+#include "scheduling/month_view.h"
+#include "web/handlers.h"
+#include "web/target_api.h"
+#include "web/web_input.h"
+
+namespace tollwick::web {
+
+namespace {
+
+// In a development run the version comes from running git, far too slow for a status request
+// polled by every open interface; it cannot change while the process runs, so it is read once.
+// A failure is not remembered: the next request tries again.
+const std::string& version() {
+    static const std::string text = getVersion();
+    return text;
+}
+
+// {"name", "id"} of every timetable, in stored order. Expects the document mutex held.
+Json timetableList(const DB& db) {
+    Json list = Json::array();
+    for (const auto& [key, timetable] : db.timetables)
+        list.push_back(Json{{"name", timetable.name}, {"id", key}});
+    return list;
+}
+
+Json status(WebContext& ctx, const Args&) {
+    Json out = Json::object();
+    out["time"] = ctx.clock.getTimeString();
+    out["isPlaying"] = ctx.player.isPlaying();
+    out["version"] = version();
+    return out;
+}
+
+Json info(WebContext& ctx, const Args&) {
+    Json out = Json::object();
+    out["version"] = version();
+    out["internetAccess"] = ctx.api.networkState() == NetworkState::OK;
+    return out;
+}
+
+Json overview(WebContext& ctx, const Args&) {
+    const ClockReading now = ctx.clock.getClock();
+    std::scoped_lock lock(ctx.docs.mutex);
+    const DB& db = *ctx.docs.db;
+    const Cache& cache = *ctx.docs.cache;
+    Json out = Json::object();
+    out["passwordMissing"] = !ctx.docs.shadow->isPasswordSet();
+    out["timetables"] = timetableList(db);
+    out["activeTimetableInfo"] = to_dict(getActiveTimetableInfo(db, cache, now));
+    out["time"] = formatClockReading(now, "%H:%M:%S");
+    out["isRelease"] = isRelease();
+    out["alarmActive"] = ctx.alarm.isActive();
+    out["calendar"] = getCalendarInfoForMonth(db, cache, now, 0);
+    return out;
+}
+
+// Targets that write many records copy them under the document mutex and encode the copy after
+// it, so that the scheduler never waits for the encoding of a large database.
+Json signals(WebContext& ctx, const Args&) {
+    MapDb<AudioAsset> songs;
+    {
+        std::scoped_lock lock(ctx.docs.mutex);
+        songs = ctx.docs.db->songs;
+    }
+    return songs.asTable([](const AudioAsset& song) { return song.isSignal(); });
+}
+
+// Each programme row, extended by the name and length of its song; a programme whose song is
+// gone fails the whole request with the song's KeyError.
+Json programmeInfo(WebContext& ctx, const Args&) {
+    MapDb<Programme> programmes;
+    MapDb<AudioAsset> songs;
+    {
+        std::scoped_lock lock(ctx.docs.mutex);
+        programmes = ctx.docs.db->programmes;
+        songs = ctx.docs.db->songs;
+    }
+    Json rows = programmes.asTable();
+    for (Json& row : rows) {
+        const AudioAsset& song = songs.get(row["songId"].get<std::string>());
+        row["programName"] = song.name;
+        row["lengthSec"] = song.lengthSec;
+    }
+    Json out = Json::object();
+    out["programmes"] = std::move(rows);
+    out["date"] = ctx.clock.getDateString();
+    return out;
+}
+
+Json settings(WebContext& ctx, const Args&) {
+    std::scoped_lock lock(ctx.docs.mutex);
+    return toAttributes(ctx.docs.db->settings);
+}
+
+Json calendarInfo(WebContext& ctx, const Args&) {
+    Json timetables;
+    MapDb<CalendarRegion> regions;
+    std::string lastUpdate;
+    Json calendar;
+    std::string defaultTimetableId;
+    {
+        std::scoped_lock lock(ctx.docs.mutex);
+        const DB& db = *ctx.docs.db;
+        timetables = timetableList(db);
+        regions = ctx.docs.cache->calendarRegions;
+        lastUpdate = ctx.docs.cache->calendarLastUpdated;
+        calendar = to_dict(db.settings.calendar);
+        defaultTimetableId = db.settings.defaultTimetableId;
+    }
+    Json out = Json::object();
+    out["timetables"] = std::move(timetables);
+    out["regions"] = regions.asTable();
+    out["lastUpdate"] = lastUpdate;
+    out["date"] = ctx.clock.getDateString();
+    out["singleEvents"] = std::move(calendar["singleEvents"]);
+    out["reoccurringEvents"] = std::move(calendar["reoccurringEvents"]);
+    out["defaultTimetableId"] = defaultTimetableId;
+    return out;
+}
+
+Json calendarDays(WebContext& ctx, const Args& args) {
+    const long long offset = parseWholeNumber(requireArg(args, "offset"), "offset");
+    const ClockReading now = ctx.clock.getClock();
+    std::scoped_lock lock(ctx.docs.mutex);
+    return getCalendarInfoForMonth(*ctx.docs.db, *ctx.docs.cache, now, offset);
+}
+
+using GetTarget = Json (*)(WebContext&, const Args&);
+
+// Compared in this order; the first name that equals the target answers.
+constexpr std::pair<std::string_view, GetTarget> GET_TARGETS[] = {
+    {"status", status},
+    {"info", info},
+    {"overview", overview},
+    {"signals", signals},
+    {"programmeInfo", programmeInfo},
+    {"settings", settings},
+    {"calendarInfo", calendarInfo},
+    {"calendarDays", calendarDays},
+};
+
+std::string argsText(const Args& args) {
+    Json object = Json::object();
+    for (const auto& [name, value] : args)
+        object[name] = isValidUtf8(value) ? value : "<not UTF-8>";
+    return toJsonText(object);
+}
+
+} // namespace
+
+Json get_target(WebContext& ctx, const std::string& target, const Args& args) {
+    for (const auto& [name, compute] : GET_TARGETS)
+        if (name == target)
+            return compute(ctx, args);
+    throw InvalidValueError("Unknown target: " + target);
+}
+
+Response get_endpoint(WebContext& ctx, Request& request) {
+    const std::string& target = request.param("target");
+    spdlog::debug("GET'{}' with args: {}", target, argsText(request.args));
+    Json value;
+    try {
+        value = get_target(ctx, target, request.args);
+    } catch (const std::exception& e) {
+        return BadRequest(e.what());
+    }
+    return json_response(value);
+}
+
+Response trigger_endpoint(WebContext& ctx, Request& request) {
+    const std::string& target = request.param("target");
+    const std::string& id = request.param("id");
+    spdlog::debug("TRIGGER '{}' with id {}", target, id);
+    try {
+        trigger_target(ctx, target, id, request.args);
+    } catch (const std::exception& e) {
+        return BadRequest(e.what());
+    }
+    return plain_text("ok");
+}
+
+} // namespace tollwick::web

@@ -1,0 +1,42 @@
+#pragma once
+// The routing table of the HTTP application and the matching of its path patterns.
+#include <regex>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "web/handlers.h"
+
+namespace tollwick::web {
+
+enum class Method { GET, POST };
+enum class Login { OPEN, REQUIRED };
+
+struct Route {
+    // "<name>" is one path segment passed as a parameter; "<path:name>" is the rest of the path,
+    // slashes included.
+    std::string_view pattern;
+    Method method;
+    Login login;
+    HandlerFunction handler;
+};
+
+// Every route of the system, in the order in which they are tried: a fixed route comes before
+// the catch-all, which answers every GET that no other route takes.
+const std::vector<Route>& routingTable();
+
+// The regular expression that matches a pattern's paths, one group per parameter, and the
+// parameters' names in order.
+struct PathMatcher {
+    std::string expression;
+    std::vector<std::string> names;
+};
+PathMatcher compilePattern(std::string_view pattern);
+
+std::string_view methodName(Method method) noexcept;
+
+// The methods the routes that match `path` allow ("GET, HEAD" for GET routes), in table order;
+// empty when no route matches the path.
+std::string allowedMethods(const std::string& path);
+
+} // namespace tollwick::web

@@ -1,0 +1,244 @@
+#include "audio/player.h"
+#include "scheduling/clock.h"
+#include "support/fake_clock.h"
+#include "support/log_capture.h"
+#include "support/recording_file_player.h"
+#include "support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <limits>
+#include <thread>
+
+namespace tollwick {
+namespace {
+
+using namespace std::chrono_literals;
+using spdlog::level::err;
+using test::PlayRecorder;
+using Kind = test::PlayEvent::Kind;
+using Op = PlayRecorder::Operation;
+
+double secondsBetween(test::SteadyTime from, test::SteadyTime to) {
+    return std::chrono::duration<double>(to - from).count();
+}
+
+class PlayerTest : public ::testing::Test {
+protected:
+    // In this order, so that the player (which waits for its threads) goes first and the log capture last.
+    test::LogCapture log;
+    test::TempDir dir;
+    test::FakeTime time{2024, 9, 2, 7, 55, 0};
+    Clock clock{time.source()};
+    std::shared_ptr<PlayRecorder> recorder = PlayRecorder::create();
+    Player player{clock, recorder->factory()};
+
+    std::string file(const std::string& name) {
+        std::ofstream(dir.path() / name) << "sound";
+        return (dir.path() / name).string();
+    }
+    // Waits for every thread and answers when the last one had ended.
+    test::SteadyTime allEnded() {
+        EXPECT_TRUE(player.waitUntilAllEnded(10s));
+        return std::chrono::steady_clock::now();
+    }
+    void TearDown() override { EXPECT_TRUE(player.waitUntilAllEnded(10s)) << "a playing thread did not end"; }
+};
+
+TEST_F(PlayerTest, PlaysAFileCountTimesPausingAfterAllButTheLast) {
+    recorder->setPlayTime(100ms);
+    const std::string bell = file("bell.mp3");
+    ASSERT_NE(playAudioFile(player, bell, 3, 0.6), nullptr);
+    EXPECT_TRUE(player.isPlaying());
+    const auto ended = allEnded();
+
+    const auto events = recorder->events();
+    ASSERT_EQ(events.size(), 6u);
+    for (std::size_t k = 0; k < 6; ++k) {
+        EXPECT_EQ(events[k].kind, k % 2 == 0 ? Kind::START : Kind::CLOSE);
+        EXPECT_EQ(events[k].path, bell);
+        EXPECT_FALSE(events[k].wasAborted);
+        EXPECT_EQ(events[k].player, 0u) << "one file player serves the whole request";
+    }
+    EXPECT_GE(secondsBetween(events[0].at, events[1].at), 0.09) << "closed before the file ended";
+    EXPECT_GE(secondsBetween(events[1].at, events[2].at), 0.55);
+    EXPECT_GE(secondsBetween(events[3].at, events[4].at), 0.55);
+    EXPECT_LT(secondsBetween(events[5].at, ended), 0.45) << "paused after the last play";
+    EXPECT_FALSE(player.isPlaying());
+    EXPECT_EQ(log.textsAt(spdlog::level::info),
+              std::vector<std::string>(3, "Playing: " + bell + " at 2024-09-02 07:55:00"));
+}
+
+TEST_F(PlayerTest, InfiniteRepeatPlaysUntilAborted) {
+    recorder->setPlayTime(20ms);
+    const auto thread = playAudioFile(player, file("alarm.mp3"), INFINITE_REPEAT, 0.02);
+    ASSERT_NE(thread, nullptr);
+    ASSERT_TRUE(recorder->waitForStarts(6)) << "the repeat stopped by itself";
+    EXPECT_TRUE(player.isPlaying());
+
+    thread->abortPlay();
+    allEnded();
+    const std::size_t played = recorder->started().size();
+    std::this_thread::sleep_for(150ms);
+    EXPECT_EQ(recorder->started().size(), played);
+    EXPECT_FALSE(player.isPlaying());
+    EXPECT_FALSE(thread->isAlive());
+}
+
+// A repeat count comes from the user; it must not become a list of that many paths.
+TEST_F(PlayerTest, AHugeRepeatCountCostsNothing) {
+    recorder->setPlayTime(5ms);
+    const auto thread = playAudioFile(player, file("bell.mp3"), std::numeric_limits<int>::max());
+    ASSERT_NE(thread, nullptr);
+    EXPECT_EQ(thread->paths().size(), 1u);
+    EXPECT_EQ(thread->rounds(), std::uint64_t{std::numeric_limits<int>::max()});
+    ASSERT_TRUE(recorder->waitForStarts(3));
+    player.stopAll();
+}
+
+TEST_F(PlayerTest, StopAllSilencesWithinATickAndEmptiesTheRegistryAtOnce) {
+    recorder->setPlayTime(10s);
+    const std::vector<std::string> queue{file("a.mp3"), file("b.mp3"), file("c.mp3")};
+    const auto thread = playAudioQueue(player, queue, 0.5);
+    ASSERT_NE(thread, nullptr);
+    ASSERT_TRUE(recorder->waitForStarts(1));
+
+    const auto stopped = std::chrono::steady_clock::now();
+    stopAllPlay(player);
+    EXPECT_FALSE(player.isPlaying()) << "stopAll must empty the registry before it returns";
+    EXPECT_TRUE(thread->isAborted());
+    ASSERT_TRUE(recorder->waitForCloses(1));
+    const auto close = recorder->events(Kind::CLOSE).at(0);
+    EXPECT_TRUE(close.wasAborted);
+    EXPECT_LT(secondsBetween(stopped, close.at), 0.5) << "an abort silences within a tick (50 ms)";
+    // The pause that would have come before b is still taken; then the thread ends.
+    EXPECT_GE(secondsBetween(close.at, allEnded()), 0.45);
+    EXPECT_EQ(recorder->started(), std::vector<std::string>{queue[0]});
+}
+
+TEST_F(PlayerTest, RequestsPlayTogetherAndStopApart) {
+    recorder->setPlayTime(10s);
+    const auto first = playAudioFile(player, file("first.mp3"));
+    const auto second = playAudioFile(player, file("second.mp3"), INFINITE_REPEAT, 1.0);
+    ASSERT_TRUE(first && second);
+    ASSERT_TRUE(recorder->waitForStarts(2));
+    EXPECT_EQ(recorder->sounding(), 2u);
+    EXPECT_EQ(recorder->playersMade(), 2u) << "every request has its own file player";
+
+    first->abortPlay();
+    ASSERT_TRUE(recorder->waitForCloses(1));
+    EXPECT_EQ(recorder->events(Kind::CLOSE).at(0).path, first->paths().at(0));
+    EXPECT_TRUE(player.isPlaying());
+    EXPECT_EQ(recorder->sounding(), 1u);
+
+    player.stopAll();
+    EXPECT_FALSE(player.isPlaying());
+    ASSERT_TRUE(recorder->waitForCloses(2));
+    EXPECT_TRUE(recorder->events(Kind::CLOSE).at(1).wasAborted);
+}
+
+TEST_F(PlayerTest, CountZeroGivesAThreadThatPlaysNothingWhateverThePath) {
+    for (int count : {0, -2}) {
+        const auto thread = playAudioFile(player, (dir.path() / "not-there.mp3").string(), count);
+        ASSERT_NE(thread, nullptr) << count;
+        EXPECT_TRUE(thread->paths().empty());
+        allEnded();
+        EXPECT_FALSE(player.isPlaying());
+        EXPECT_FALSE(thread->isAlive());
+    }
+    EXPECT_TRUE(recorder->events().empty());
+    EXPECT_TRUE(log.lines().empty());
+}
+
+TEST_F(PlayerTest, AMissingFileRefusesTheWholeQueue) {
+    const std::string missing = (dir.path() / "missing.mp3").string();
+    EXPECT_EQ(playAudioQueue(player, {file("present.mp3"), missing}), nullptr);
+    EXPECT_FALSE(player.isPlaying());
+    EXPECT_EQ(recorder->playersMade(), 0u);
+    EXPECT_EQ(log.lines(), (std::vector<test::LogLine>{{err, "ERROR: File does not exist: " + missing}}));
+}
+
+TEST_F(PlayerTest, AFileThatCannotBeStartedEndsTheRequestEvenAnEndlessOne) {
+    recorder->setPlayTime(20ms);
+    const std::vector<std::string> queue{file("a.mp3"), file("b.ogg"), file("c.mp3")};
+    recorder->fail(Op::START, queue[1], "Unsupported file format: .ogg");
+    ASSERT_NE(playAudioQueue(player, queue), nullptr);
+    ASSERT_NE(playAudioFile(player, queue[1], INFINITE_REPEAT), nullptr);
+    allEnded();
+
+    EXPECT_EQ(recorder->started(), std::vector<std::string>{queue[0]});
+    EXPECT_EQ(recorder->events(Kind::CLOSE).size(), 1u) << "a file that never started is not closed";
+    EXPECT_EQ(log.textsAt(err),
+              std::vector<std::string>(2, "Failed to play the file: " + queue[1] + " - Unsupported file format: .ogg"));
+    EXPECT_FALSE(player.isPlaying());
+}
+
+TEST_F(PlayerTest, AFileThatCannotBeClosedIsReportedAndTheQueueGoesOn) {
+    const std::vector<std::string> queue{file("a.mp3"), file("b.mp3")};
+    recorder->fail(Op::CLOSE, queue[0], "still busy");
+    ASSERT_NE(playAudioQueue(player, queue), nullptr);
+    allEnded();
+    EXPECT_EQ(recorder->started(), queue);
+    EXPECT_EQ(log.textsAt(err), std::vector<std::string>{"Failed to close file: " + queue[0] + " - still busy"});
+}
+
+TEST_F(PlayerTest, AFailureWhilePollingEndsTheThreadAndDeregistersIt) {
+    const std::string path = file("a.mp3");
+    recorder->setPlayTime(10s);
+    recorder->fail(Op::POLL, path, "status query failed");
+    const auto thread = playAudioFile(player, path, 2);
+    ASSERT_NE(thread, nullptr);
+    allEnded();
+    EXPECT_FALSE(player.isPlaying());
+    EXPECT_EQ(recorder->started().size(), 1u);
+    EXPECT_EQ(log.textsAt(err),
+              std::vector<std::string>{"Exception in thread " + thread->name() + ": status query failed"});
+}
+
+TEST_F(PlayerTest, RequestsFromManyThreadsAtOnceAllPlayAndAllLeaveTheRegistry) {
+    recorder->setPlayTime(5ms);
+    const std::string bell = file("bell.mp3");
+    std::vector<std::thread> callers;
+    for (int c = 0; c < 6; ++c) {
+        callers.emplace_back([&] {
+            for (int r = 0; r < 8; ++r) {
+                EXPECT_NE(playAudioFile(player, bell, 2), nullptr);
+                player.isPlaying();
+            }
+        });
+    }
+    for (std::thread& caller : callers) {
+        caller.join();
+    }
+    allEnded();
+    EXPECT_EQ(recorder->started().size(), 96u);
+    EXPECT_EQ(recorder->playersMade(), 48u);
+    EXPECT_FALSE(player.isPlaying());
+}
+
+// A Player that goes away aborts its threads and waits for them, cutting even a long pause short,
+// so that no thread outlives the clock and factory it was given.
+TEST(PlayerLifetime, DestroyingThePlayerEndsItsThreadsPromptly) {
+    test::LogCapture log;
+    test::TempDir dir;
+    const std::string path = (dir.path() / "alarm.mp3").string();
+    std::ofstream(path) << "sound";
+    auto recorder = PlayRecorder::create();
+    recorder->setPlayTime(10ms);
+    std::shared_ptr<PlayerThread> thread;
+    const auto begin = std::chrono::steady_clock::now();
+    {
+        test::FakeTime time{2024, 1, 8};
+        Clock clock{time.source()};
+        Player player{clock, recorder->factory()};
+        thread = playAudioFile(player, path, INFINITE_REPEAT, 60.0);
+        ASSERT_TRUE(recorder->waitForCloses(1));
+    }
+    EXPECT_LT(secondsBetween(begin, std::chrono::steady_clock::now()), 5.0);
+    EXPECT_FALSE(thread->isAlive());
+    EXPECT_EQ(recorder->started().size(), 1u);
+}
+
+} // namespace
+} // namespace tollwick

@@ -1,0 +1,168 @@
+#include "audio/song_resolution.h"
+#include "model/errors.h"
+#include "scheduling/clock.h"
+#include "storage/documents.h"
+#include "support/fake_clock.h"
+#include "support/log_capture.h"
+#include "support/recording_file_player.h"
+#include "support/scoped_state.h"
+#include "support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <thread>
+
+namespace tollwick {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using test::PlayEvent;
+using test::PlayRecorder;
+using Kind = PlayEvent::Kind;
+
+AudioAsset song(const std::string& filename, AudioAssetCategory category) {
+    AudioAsset asset;
+    asset.name = filename;
+    asset.filename = filename;
+    asset.storageCategory = category;
+    return asset;
+}
+
+class SongResolution : public ::testing::Test {
+protected:
+    test::LogCapture log;
+    test::TempDir root;
+    fs::path assets = root.path() / "install" / "assets";
+    fs::path userData = root.path() / "userdata";
+    test::ScopedRunLayout layout{RunLayout{true, root.path() / "install", {}}};
+    test::ScopedEnv dataDir{"TOLLWICK_DATA_DIR", userData.string()};
+    test::FakeTime time{2025, 3, 14, 10, 30, 5};
+    Clock clock{time.source()};
+    std::shared_ptr<PlayRecorder> recorder = PlayRecorder::create();
+    Player player{clock, recorder->factory()};
+    DB db;
+
+    SongResolution() {
+        fs::create_directories(assets);
+        fs::create_directories(userData);
+        recorder->setPlayTime(20ms);
+        db.songs.add(song("chime.mp3", AudioAssetCategory::BUILT_IN_SIGNAL), "ID_chime");
+        db.songs.add(song("bell.mp3", AudioAssetCategory::BUILT_IN_SIGNAL), "ID_bell");
+        db.songs.add(song("bell.mp3", AudioAssetCategory::USER_SIGNAL), "ID_my_bell");
+        db.songs.add(song("speech.mp3", AudioAssetCategory::PROGRAMME), "ID_speech");
+        db.songs.add(song("news.mp3", AudioAssetCategory::PROGRAMMED_ANNOUNCEMENT), "ID_news");
+        db.settings.announcementSignalId = "ID_chime";
+        for (const fs::path& file : {assets / "chime.mp3", assets / "bell.mp3", userData / "bell.mp3",
+                                     userData / "speech.mp3", userData / "news.mp3"}) {
+            std::ofstream(file) << "sound";
+        }
+    }
+
+    std::vector<std::string> playedAfterAllEnded() {
+        EXPECT_TRUE(player.waitUntilAllEnded(10s));
+        return recorder->started();
+    }
+
+    void TearDown() override { EXPECT_TRUE(player.waitUntilAllEnded(10s)); }
+};
+
+TEST_F(SongResolution, BuiltInSignalsLieInTheAssetsAndEveryOtherSongInTheUserData) {
+    EXPECT_EQ(getSongAssetPath(db.songs.get("ID_bell")), (assets / "bell.mp3").string());
+    EXPECT_EQ(getSongAssetPath(db.songs.get("ID_my_bell")), (userData / "bell.mp3").string());
+    EXPECT_EQ(getSongAssetPathById(db, "ID_speech"), (userData / "speech.mp3").string());
+    EXPECT_EQ(getSongAssetPathById(db, "ID_news"), (userData / "news.mp3").string());
+
+    ASSERT_NE(playSongById(db, player, "ID_bell"), nullptr);
+    ASSERT_TRUE(player.waitUntilAllEnded(5s));
+    ASSERT_NE(playSongById(db, player, "ID_my_bell"), nullptr);
+    EXPECT_EQ(playedAfterAllEnded(),
+              (std::vector<std::string>{(assets / "bell.mp3").string(), (userData / "bell.mp3").string()}));
+    EXPECT_EQ(log.textsAt(spdlog::level::info).at(0),
+              "Playing: " + (assets / "bell.mp3").string() + " at 2025-03-14 10:30:05");
+}
+
+TEST_F(SongResolution, TheNullIdPlaysNothingAndAnUnknownIdFails) {
+    DB empty;
+    EXPECT_EQ(playSongById(empty, player, "NULL"), nullptr);
+    EXPECT_EQ(playSongById(empty, player, "NULL", INFINITE_REPEAT, 1.0), nullptr);
+    EXPECT_EQ(playSongByDescriptor(empty, player, PlayDesc{}), nullptr);
+    EXPECT_EQ(playSongByDescriptor(empty, player, PlayDesc{"NULL", true, 3, 0.5}), nullptr);
+    EXPECT_TRUE(log.lines().empty());
+
+    EXPECT_THROW(getSongAssetPathById(db, "ID_gone"), KeyError);
+    EXPECT_THROW(playSongById(db, player, "ID_gone"), KeyError);
+    EXPECT_THROW(playSongByDescriptor(db, player, PlayDesc{"ID_gone"}), KeyError);
+    EXPECT_FALSE(player.isPlaying());
+    EXPECT_EQ(recorder->playersMade(), 0u);
+}
+
+TEST_F(SongResolution, ADescriptorWithoutRepeatPlaysOnceWhateverItsIterations) {
+    const auto thread = playSongByDescriptor(db, player, PlayDesc{"ID_bell", false, 5, 3.0});
+    ASSERT_NE(thread, nullptr);
+    EXPECT_EQ(thread->paths().size(), 1u);
+    EXPECT_EQ(thread->delay(), 0.0);
+    EXPECT_EQ(playedAfterAllEnded(), std::vector<std::string>{(assets / "bell.mp3").string()});
+}
+
+TEST_F(SongResolution, ADescriptorWithRepeatPlaysItsIterationsWithItsPauses) {
+    const auto thread = playSongByDescriptor(db, player, PlayDesc{"ID_my_bell", true, 3, 0.4});
+    ASSERT_NE(thread, nullptr);
+    EXPECT_EQ(playedAfterAllEnded(), std::vector<std::string>(3, (userData / "bell.mp3").string()));
+
+    const auto starts = recorder->events(Kind::START);
+    const auto closes = recorder->events(Kind::CLOSE);
+    ASSERT_EQ(closes.size(), 3u);
+    for (std::size_t k = 0; k + 1 < starts.size(); ++k) {
+        EXPECT_GE(std::chrono::duration<double>(starts[k + 1].at - closes[k].at).count(), 0.35);
+    }
+}
+
+TEST_F(SongResolution, AProgrammedAnnouncementPlaysAfterTheSignalOnceEachWhateverTheCount) {
+    const auto thread = playSongById(db, player, "ID_news", 4, 2.0);
+    ASSERT_NE(thread, nullptr);
+    EXPECT_EQ(thread->delay(), 0.0);
+    EXPECT_EQ(playedAfterAllEnded(),
+              (std::vector<std::string>{(assets / "chime.mp3").string(), (userData / "news.mp3").string()}));
+    EXPECT_EQ(recorder->playersMade(), 1u) << "signal and announcement are one request";
+}
+
+TEST_F(SongResolution, WithoutAnAnnouncementSignalOnlyTheAnnouncementPlays) {
+    db.settings.announcementSignalId = "NULL";
+    ASSERT_NE(playSongById(db, player, "ID_news"), nullptr);
+    EXPECT_EQ(playedAfterAllEnded(), std::vector<std::string>{(userData / "news.mp3").string()});
+
+    db.settings.announcementSignalId = "ID_no_such_song";
+    ASSERT_NE(playAnnouncement(db, player, (userData / "speech.mp3").string()), nullptr);
+    EXPECT_EQ(playedAfterAllEnded(),
+              (std::vector<std::string>{(userData / "news.mp3").string(), (userData / "speech.mp3").string()}));
+}
+
+TEST_F(SongResolution, MissingFilesAreReportedByThePlayerAndRefuseTheWholeAnnouncement) {
+    fs::remove(userData / "speech.mp3");
+    fs::remove(assets / "chime.mp3");
+    EXPECT_EQ(playSongById(db, player, "ID_speech"), nullptr);
+    EXPECT_EQ(playAnnouncement(db, player, (userData / "news.mp3").string()), nullptr);
+    EXPECT_EQ(log.textsAt(spdlog::level::err),
+              (std::vector<std::string>{"ERROR: File does not exist: " + (userData / "speech.mp3").string(),
+                                        "ERROR: File does not exist: " + (assets / "chime.mp3").string()}));
+    EXPECT_EQ(recorder->playersMade(), 0u);
+}
+
+TEST_F(SongResolution, TheAlarmRepeatsItsSignalUntilAborted) {
+    recorder->setPlayTime(10ms);
+    const auto alarm = playSongById(db, player, "ID_bell", INFINITE_REPEAT, 0.01);
+    ASSERT_NE(alarm, nullptr);
+    ASSERT_TRUE(recorder->waitForStarts(4));
+    EXPECT_TRUE(player.isPlaying());
+    alarm->abortPlay();
+    ASSERT_TRUE(player.waitUntilAllEnded(5s));
+    EXPECT_FALSE(player.isPlaying());
+    for (const std::string& path : recorder->started()) {
+        EXPECT_EQ(path, (assets / "bell.mp3").string());
+    }
+}
+
+} // namespace
+} // namespace tollwick

@@ -1,0 +1,122 @@
+#include "support/server_process.h"
+
+#include <arpa/inet.h>
+#include <chrono>
+#include <csignal>
+#include <cstring>
+#include <fcntl.h>
+#include <fstream>
+#include <netinet/in.h>
+#include <sstream>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+#include <httplib.h>
+
+extern char** environ;
+
+namespace tollwick::test {
+
+int freePort() {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    socklen_t length = sizeof address;
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+    ::close(fd);
+    return ntohs(address.sin_port);
+}
+
+std::filesystem::path serverProgram() { return std::filesystem::path(TOLLWICK_BINARY_DIR) / "tollwick-player"; }
+
+ServerProcess::ServerProcess(const std::vector<std::string>& args, const std::vector<std::string>& env,
+                             const std::filesystem::path& logFile)
+    : _logFile(logFile) {
+    std::vector<std::string> environment;
+    for (char** e = environ; *e; ++e) {
+        const std::string entry(*e);
+        const auto name = entry.substr(0, entry.find('=') + 1);
+        bool replaced = false;
+        for (const auto& extra : env)
+            replaced = replaced || extra.starts_with(name);
+        if (!replaced)
+            environment.push_back(entry);
+    }
+    environment.insert(environment.end(), env.begin(), env.end());
+    std::vector<std::string> argv{serverProgram().string()};
+    argv.insert(argv.end(), args.begin(), args.end());
+
+    _pid = ::fork();
+    if (_pid == 0) {
+        const int log = ::open(logFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        ::dup2(log, STDERR_FILENO);
+        ::dup2(log, STDOUT_FILENO);
+        std::vector<char*> cargs, cenv;
+        for (auto& a : argv)
+            cargs.push_back(a.data());
+        cargs.push_back(nullptr);
+        for (auto& e : environment)
+            cenv.push_back(e.data());
+        cenv.push_back(nullptr);
+        ::execve(cargs[0], cargs.data(), cenv.data());
+        ::_exit(127);
+    }
+}
+
+ServerProcess::~ServerProcess() {
+    if (_pid > 0 && !_reaped) {
+        ::kill(_pid, SIGKILL);
+        ::waitpid(_pid, nullptr, 0);
+    }
+}
+
+bool ServerProcess::waitUntilServing(int port) {
+    for (int i = 0; i < 200; ++i) {
+        if (::waitpid(_pid, nullptr, WNOHANG) == _pid) {
+            _reaped = true;
+            return false;
+        }
+        httplib::Client client("127.0.0.1", port);
+        client.set_connection_timeout(0, 200000);
+        if (auto answer = client.Get("/whoami"); answer && answer->status == 200)
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return false;
+}
+
+int ServerProcess::waitForExit(int seconds) {
+    for (int i = 0; i < seconds * 50; ++i) {
+        int status = 0;
+        if (::waitpid(_pid, &status, WNOHANG) == _pid) {
+            _reaped = true;
+            return status;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return -1;
+}
+
+void ServerProcess::signal(int sig) { ::kill(_pid, sig); }
+
+std::string ServerProcess::log() const {
+    std::ifstream in(_logFile);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+int runServerToEnd(const std::vector<std::string>& args, const std::vector<std::string>& env,
+                   const std::filesystem::path& logFile) {
+    ServerProcess process(args, env, logFile);
+    const int status = process.waitForExit(20);
+    if (status == -1)
+        return -1000;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
+}
+
+} // namespace tollwick::test

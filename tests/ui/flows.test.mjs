@@ -1,0 +1,465 @@
+// The interface's flows in headless Chromium against the real server. Each test starts its own
+// server from an empty data directory, with fake players that record what they are asked to play.
+// Run: node --test --test-concurrency=1 tests/ui/   (after building the server and web-ui/dist)
+import assert from 'node:assert/strict';
+import { join } from 'node:path';
+import { test } from 'node:test';
+import { eventually, withSession, writeWav } from './harness.mjs';
+
+const FACTORY = 'ID_factory_default_timetable';
+
+/** Marks the welcome page as seen, so "/" opens the dashboard on a server without password. */
+async function skipWelcome(page) {
+  await page.addInitScript(() => window.localStorage.setItem('tollwick.welcomeDone', '1'));
+}
+
+const alertText = (scope) => scope.getByRole('alert').first().innerText();
+
+test('first start: the welcome page sets the password, region and working week', async () => {
+  await withSession('welcome', { vendor: true }, async (s) => {
+    // Phone-home fills the regions a few seconds after start.
+    await eventually(() => s.getJson('/api/get/calendarInfo'), (r) => r.body.regions?.length === 3, 'the regions', 20000);
+    const page = await s.newPage();
+    await page.goto(`${s.base}/`);
+    await page.waitForURL(`${s.base}/welcome`);
+    await page.getByRole('heading', { name: 'Welcome to Tollwick Player' }).waitFor();
+
+    await page.getByLabel('Calendar region', { exact: true }).selectOption('at-9');
+    await page.getByText('Region changed').waitFor();
+    await page.getByLabel('Working week', { exact: true }).selectOption({ label: 'Sunday to Thursday' });
+    await page.getByText('Working week changed').waitFor();
+    const settings = (await s.getJson('/api/get/settings')).body;
+    assert.equal(settings.calendar.syncRegionId, 'at-9');
+    assert.equal(settings.calendar.workdayMode, 25);
+
+    await page.getByLabel('New password').fill('bell-tower');
+    await page.getByLabel('The same password again').fill('bell-towers');
+    await page.getByRole('button', { name: 'Set password' }).click();
+    await page.getByText('The two passwords differ').waitFor();
+    assert.equal((await s.getJson('/api/get/overview')).body.passwordMissing, true, 'nothing is sent while the form is wrong');
+
+    await page.getByLabel('The same password again').fill('bell-tower');
+    await page.getByRole('button', { name: 'Set password' }).click();
+    await page.getByText('A password protects this interface.').waitFor();
+    // Another browser, without this one's session, is now shut out.
+    assert.deepEqual(await s.getJson('/db'), { status: 400, body: 'No auth' });
+    await s.screenshot(page, 'welcome');
+
+    await page.getByRole('button', { name: 'Go to the dashboard' }).click();
+    await page.waitForURL(`${s.base}/`);
+    await page.getByRole('heading', { name: 'Today' }).waitFor();
+    // The browser that set the first password is logged in, also after a reload.
+    await page.reload();
+    await page.getByRole('heading', { name: 'Today' }).waitFor();
+    assert.deepEqual(page.consoleErrors, []);
+  });
+});
+
+test('setting a password, logging out and logging in', async () => {
+  await withSession('login', {}, async (s) => {
+    const page = await s.newPage();
+    await page.goto(`${s.base}/settings`);
+    await page.getByLabel('New password').fill('abc');
+    await page.getByLabel('The same password again').fill('abc');
+    await page.getByRole('button', { name: 'Set password' }).click();
+    await page.getByText('Use at least 4 characters').waitFor();
+
+    await page.getByLabel('New password').fill('secret-bell');
+    await page.getByLabel('The same password again').fill('secret-bell');
+    await page.getByRole('button', { name: 'Set password' }).click();
+    await page.getByText('Password saved. This browser stays logged in.').waitFor();
+
+    // The navigation offers logging out once a password is set.
+    await page.getByRole('navigation').getByRole('button', { name: 'Log out' }).click();
+    await page.waitForURL(`${s.base}/login`);
+    await page.getByLabel('Password').fill('wrong');
+    await page.getByRole('button', { name: 'Log in' }).click();
+    assert.equal(await alertText(page), 'Login failed');
+    await s.screenshot(page, 'login-failed');
+
+    await page.getByLabel('Password').fill('secret-bell');
+    await page.getByRole('button', { name: 'Log in' }).click();
+    await page.waitForURL(`${s.base}/`);
+    await page.getByRole('heading', { name: 'Today' }).waitFor();
+    await page.reload();
+    await page.getByRole('heading', { name: 'Today' }).waitFor();
+    // A logged-in browser asking for the login page is sent to the dashboard.
+    await page.goto(`${s.base}/login`);
+    await page.waitForURL(`${s.base}/`);
+
+    // A second browser: every page leads to the login; the welcome page says it is set up.
+    const stranger = await s.newPage();
+    await stranger.goto(`${s.base}/timetables`);
+    await stranger.waitForURL(`${s.base}/login`);
+    await stranger.getByRole('heading', { name: 'Log in' }).waitFor();
+    await stranger.goto(`${s.base}/welcome`);
+    await stranger.getByRole('heading', { name: 'Already set up' }).waitFor();
+    await s.screenshot(stranger, 'welcome-locked');
+  });
+});
+
+test('editing a timetable: lessons, signals and extra plays reach the database', async () => {
+  await withSession('timetable-editor', {}, async (s) => {
+    const page = await s.newPage();
+    await page.goto(`${s.base}/timetables/${FACTORY}`);
+    await page.getByRole('heading', { name: 'Timetable: Default' }).waitFor();
+
+    const start1 = page.getByLabel('Start of lesson 1');
+    await start1.fill('7.55');
+    await start1.press('Tab');
+    assert.equal(await start1.inputValue(), '07:55', 'the keypad form is tidied when the field is left');
+    await page.getByLabel('End of lesson 1').fill('08:40:30');
+
+    await page.getByRole('button', { name: 'Add lesson' }).click();
+    assert.equal(await page.getByLabel('Start of lesson 7').inputValue(), '14:00');
+    assert.equal(await page.getByLabel('End of lesson 7').inputValue(), '14:45');
+    await page.getByRole('button', { name: 'Move lesson 7 up' }).click();
+    assert.equal(await page.getByLabel('Start of lesson 6').inputValue(), '14:00');
+    await page.getByText('Lesson 7 starts before lesson 6;').waitFor();
+
+    const start = page.getByRole('group', { name: 'Start of the lesson' });
+    await start.getByLabel('Signal').selectOption({ label: 'BigBen' });
+    await start.getByLabel('Repeat').check();
+    await start.getByLabel('Times').fill('3');
+    await start.getByLabel('Pause (s)').fill('1.5');
+    await page.getByLabel('Minutes before the start').fill('3');
+
+    await page.getByRole('tab', { name: 'Channel B' }).click();
+    await page.getByRole('button', { name: 'Remove lesson 6' }).click();
+    await page.getByRole('tab', { name: 'Channel A' }).click();
+
+    await page.getByRole('button', { name: 'Add extra play' }).click();
+    const extra = page.getByRole('group', { name: 'Extra play 1' });
+    await extra.getByLabel('Signal').selectOption({ label: 'guitar' });
+    await page.getByLabel('Time 1 of extra play 1', { exact: true }).fill('07:30');
+    await extra.getByRole('button', { name: 'Add time' }).click();
+    await page.getByLabel('Time 2 of extra play 1', { exact: true }).fill('12:00:15');
+
+    // A lesson that ends before it starts is refused before anything is sent.
+    await page.getByLabel('End of lesson 2').fill('08:00');
+    await page.getByRole('button', { name: 'Save timetable' }).click();
+    await page.getByText('The lesson must end after it starts').waitFor();
+    await page.getByText('One field needs fixing before saving').waitFor();
+    const untouched = (await s.getJson('/db')).body.timetables[FACTORY];
+    assert.equal(untouched.chA.lessons[0], '08:00 - 08:45');
+
+    await page.getByLabel('End of lesson 2').fill('09:45');
+    await page.getByRole('button', { name: 'Save timetable' }).click();
+    await page.getByRole('status').filter({ hasText: 'Saved' }).waitFor();
+
+    const saved = (await s.getJson('/db')).body.timetables[FACTORY];
+    assert.deepEqual(saved.chA.lessons, [
+      '07:55 - 08:40:30',
+      '09:00 - 09:45',
+      '10:00 - 10:45',
+      '11:00 - 11:45',
+      '12:00 - 12:45',
+      '14:00 - 14:45',
+      '13:00 - 13:45',
+    ]);
+    assert.deepEqual(saved.chA.startOfClass, { id: 'ID_bigben', doRepeat: true, iterations: 3, delaySec: 1.5 });
+    assert.equal(saved.chA.preStartWaitMin, 3);
+    assert.equal(saved.chA.preStart.id, 'ID_ping', 'untouched signals keep their values');
+    assert.equal(saved.chB.lessons.length, 5);
+    assert.equal(saved.chB.lessons.includes('13:00 - 13:45'), false);
+    assert.deepEqual(saved.customPlays, [{ desc: { id: 'ID_guitar', doRepeat: false, iterations: 2, delaySec: 1 }, slots: ['07:30', '12:00:15'] }]);
+
+    await page.reload();
+    assert.equal(await page.getByLabel('End of lesson 1').inputValue(), '08:40:30');
+    await page.getByText('No unsaved changes').waitFor();
+    await s.screenshot(page, 'timetable-editor');
+  });
+});
+
+test('the timetable list: create, rename, make default, delete', async () => {
+  await withSession('timetables', {}, async (s) => {
+    const page = await s.newPage();
+    await page.goto(`${s.base}/timetables`);
+    await page.getByRole('button', { name: 'Create' }).click();
+    await page.getByText('Give the new timetable a name').waitFor();
+    await page.getByLabel('Name', { exact: true }).fill('Exam day');
+    await page.getByRole('button', { name: 'Create' }).click();
+    await page.getByRole('heading', { name: 'Timetable: Exam day' }).waitFor();
+    const id = decodeURIComponent(new URL(page.url()).pathname.split('/').pop());
+    const created = (await s.getJson('/db')).body.timetables[id];
+    assert.equal(created.name, 'Exam day');
+    assert.equal(created.chA.lessons.length, 6);
+
+    await page.getByRole('link', { name: 'All timetables' }).click();
+    await page.getByRole('button', { name: 'Rename Exam day' }).click();
+    await page.getByLabel('New name for “Exam day”').fill('Exam week');
+    await page.getByRole('button', { name: 'Save' }).click();
+    await page.getByRole('link', { name: 'Exam week' }).first().waitFor();
+    assert.equal((await s.getJson('/db')).body.timetables[id].name, 'Exam week');
+
+    const examRow = page.getByTestId('timetable-row').filter({ hasText: 'Exam week' });
+    await examRow.getByRole('button', { name: 'Make default' }).click();
+    await examRow.getByText('Default', { exact: true }).waitFor();
+    assert.equal((await s.getJson('/api/get/settings')).body.defaultTimetableId, id);
+
+    await page.getByRole('button', { name: 'Delete Default' }).click();
+    const dialog = page.getByRole('dialog');
+    await dialog.getByRole('heading', { name: 'Delete “Default”?' }).waitFor();
+    await dialog.getByRole('button', { name: 'Delete' }).click();
+    await page.getByRole('button', { name: 'Delete Default' }).waitFor({ state: 'detached' });
+    await eventually(() => s.getJson('/db/timetables'), (r) => r.body.length === 1, 'one timetable left');
+    assert.equal((await s.getJson('/db/timetables')).body[0].id, id);
+    await s.screenshot(page, 'timetables');
+  });
+});
+
+test('uploading a signal: the progress bar reaches the end, refusals are shown', async () => {
+  await withSession('signals', {}, async (s) => {
+    const page = await s.newPage();
+    await page.goto(`${s.base}/signals`);
+    const gong = writeWav(join(s.dir, 'Gong.wav'), { seconds: 1, frequency: 523 });
+    await page.getByLabel('Sound file').setInputFiles(gong);
+    await page.getByRole('button', { name: 'Upload', exact: true }).click();
+    await page.getByText('Uploaded “Gong.wav”').waitFor();
+    const progress = page.locator('progress');
+    assert.equal(await progress.getAttribute('value'), '100');
+    assert.equal(await page.locator('.progress-text').innerText(), '100%');
+    await s.screenshot(page, 'signal-uploaded');
+
+    const row = page.getByTestId('signal-row').filter({ hasText: 'Gong' });
+    await row.getByText('Uploaded').waitFor();
+    const songs = Object.values((await s.getJson('/db')).body.songs);
+    const stored = songs.find((song) => song.name === 'Gong');
+    assert.ok(stored, 'the database holds the new signal');
+    assert.equal(stored.storageCategory, 1);
+
+    // The same sound under another name: the server's refusal is shown at the upload.
+    const copy = join(s.dir, 'Gong again.wav');
+    writeWav(copy, { seconds: 1, frequency: 523 });
+    await page.getByLabel('Sound file').setInputFiles(copy);
+    await page.getByRole('button', { name: 'Upload', exact: true }).click();
+    assert.match(await alertText(page.locator('#upload-signal')), /^File is already uploaded/);
+
+    // Unplayable formats are refused before sending.
+    await page.getByLabel('Sound file').setInputFiles({ name: 'noise.ogg', mimeType: 'audio/ogg', buffer: Buffer.from('OggS') });
+    assert.match(await alertText(page.locator('#upload-signal')), /^Bad format: “\.ogg” files cannot be played/);
+    assert.equal(await page.getByRole('button', { name: 'Upload', exact: true }).isDisabled(), true);
+
+    await row.getByRole('button', { name: 'Delete Gong' }).click();
+    await page.getByRole('dialog').getByRole('button', { name: 'Delete' }).click();
+    await row.waitFor({ state: 'detached' });
+    assert.equal(Object.values((await s.getJson('/db')).body.songs).some((song) => song.name === 'Gong'), false);
+
+    await page.getByRole('button', { name: 'Delete robot' }).click();
+    await page.getByRole('dialog').getByText('it comes back at the next start').waitFor();
+    await page.getByRole('dialog').getByRole('button', { name: 'Delete' }).click();
+    await page.getByRole('button', { name: 'Delete robot' }).waitFor({ state: 'detached' });
+    assert.equal('ID_robot' in (await s.getJson('/db')).body.songs, false);
+  });
+});
+
+test('playing a signal with one click', async () => {
+  await withSession('play-signal', {}, async (s) => {
+    const page = await s.newPage();
+    await skipWelcome(page);
+    await page.goto(`${s.base}/`);
+    const card = page.locator('#play-signal');
+    await card.getByRole('button', { name: /^ping/ }).click();
+    await card.getByText('Playing “ping”').waitFor();
+    await eventually(() => s.plays(), (plays) => plays.some((line) => line.endsWith('p-ping.mp3')), 'the fake player to play ping');
+    await s.screenshot(page, 'dashboard-playing');
+
+    await page.goto(`${s.base}/signals`);
+    await page.getByRole('button', { name: 'Play BigBen' }).click();
+    await eventually(() => s.plays(), (plays) => plays.some((line) => line.endsWith('s-bigben.mp3')), 'the fake player to play BigBen');
+  });
+});
+
+test('the Stop button ends what is playing', async () => {
+  await withSession('stop', { playSeconds: 20 }, async (s) => {
+    const page = await s.newPage();
+    await skipWelcome(page);
+    await page.goto(`${s.base}/`);
+    await page.locator('#play-signal').getByRole('button', { name: /^melody/ }).click();
+    await page.getByText('Playing now').waitFor();
+    await page.locator('#clock').getByRole('button', { name: 'Stop' }).click();
+    await page.locator('#clock').getByRole('status').filter({ hasText: 'Stopped' }).waitFor();
+    await page.getByText('Nothing is playing').waitFor({ timeout: 5000 });
+    assert.equal((await s.getJson('/api/get/status')).body.isPlaying, false);
+  });
+});
+
+test('the alarm: one button, confirmed, and stopped again', async () => {
+  await withSession('alarm', {}, async (s) => {
+    const page = await s.newPage();
+    await skipWelcome(page);
+    await page.goto(`${s.base}/`);
+    const alarm = page.getByRole('button', { name: 'Alarm', exact: true });
+    await alarm.click();
+    const dialog = page.getByRole('dialog');
+    await dialog.getByRole('heading', { name: 'Sound the alarm?' }).waitFor();
+    await dialog.getByRole('button', { name: 'Cancel' }).click();
+    await dialog.waitFor({ state: 'hidden' });
+    assert.equal((await s.getJson('/api/get/overview')).body.alarmActive, false, 'cancelling sounds nothing');
+
+    await alarm.click();
+    await dialog.getByRole('button', { name: 'Sound the alarm' }).click();
+    await page.getByText('The alarm is sounding').waitFor();
+    assert.equal((await s.getJson('/api/get/overview')).body.alarmActive, true);
+    await eventually(() => s.plays(), (plays) => plays.some((line) => line.endsWith('alarm.mp3')), 'the alarm signal to play');
+    await s.screenshot(page, 'alarm-on');
+
+    await page.getByRole('button', { name: 'Stop the alarm' }).click();
+    await page.getByText('The alarm is off.').waitFor();
+    assert.equal((await s.getJson('/api/get/overview')).body.alarmActive, false);
+  });
+});
+
+test('the calendar: paging months, adding and removing events', async () => {
+  await withSession('calendar', {}, async (s) => {
+    const { calendar } = (await s.getJson('/api/get/overview')).body;
+    const monthNames = ['January', 'February', 'March', 'April', 'May', 'June', 'July', 'August', 'September', 'October', 'November', 'December'];
+    const title = (year, month) => {
+      const index = year * 12 + month - 1;
+      return `${monthNames[index % 12]} ${Math.floor(index / 12)}`;
+    };
+    const page = await s.newPage();
+    await page.goto(`${s.base}/calendar`);
+    const heading = page.getByTestId('month-title');
+    await heading.filter({ hasText: title(calendar.year, calendar.month) }).waitFor();
+
+    await page.getByRole('button', { name: 'Next month' }).click();
+    await heading.filter({ hasText: title(calendar.year, calendar.month + 1) }).waitFor();
+    assert.equal(new URL(page.url()).search, '?offset=1');
+    await page.reload();
+    await heading.filter({ hasText: title(calendar.year, calendar.month + 1) }).waitFor();
+    await page.getByRole('button', { name: 'Previous month' }).click();
+    await page.getByRole('button', { name: 'Previous month' }).click();
+    await heading.filter({ hasText: title(calendar.year, calendar.month - 1) }).waitFor();
+    await page.getByRole('button', { name: 'This month' }).click();
+    await heading.filter({ hasText: title(calendar.year, calendar.month) }).waitFor();
+
+    // A day picked in the grid fills in the one-off event's dates.
+    const day = `${calendar.year}-${String(calendar.month).padStart(2, '0')}-15`;
+    await page.locator(`td[data-date="${day}"] button`).click();
+    assert.equal(await page.getByLabel('First day').inputValue(), day);
+    assert.equal(await page.getByLabel('Last day').inputValue(), day);
+    await page.locator('#single-timetable').selectOption({ label: 'No bells' });
+    await page.getByRole('button', { name: 'Add one-off event' }).click();
+    await page.getByText('Event added').waitFor();
+    await page.locator(`td[data-date="${day}"].day-silent`).waitFor();
+    assert.deepEqual((await s.getJson('/api/get/calendarInfo')).body.singleEvents, [{ timeTableId: 'NULL', start: day, end: day }]);
+
+    // Dates in the wrong order are refused before sending.
+    await page.getByLabel('First day').fill(`${calendar.year}-${String(calendar.month).padStart(2, '0')}-20`);
+    await page.getByLabel('Last day').fill(`${calendar.year}-${String(calendar.month).padStart(2, '0')}-18`);
+    await page.getByRole('button', { name: 'Add one-off event' }).click();
+    await page.getByText('The last day cannot be before the first').waitFor();
+    assert.equal((await s.getJson('/api/get/calendarInfo')).body.singleEvents.length, 1);
+
+    const recurring = page.locator('#recurring-events');
+    await page.locator('#recurring-timetable').selectOption({ label: 'Default' });
+    await recurring.getByLabel('Weeks').selectOption({ label: 'Odd weeks' });
+    await recurring.getByRole('button', { name: 'Add recurring event' }).click();
+    await recurring.getByText('Choose at least one weekday').waitFor();
+    await recurring.getByLabel('Monday').check();
+    await recurring.getByLabel('Wednesday').check();
+    await recurring.getByText(/^Next: /).waitFor();
+    await recurring.getByRole('button', { name: 'Add recurring event' }).click();
+    await recurring.getByText('Recurring event added').waitFor();
+    await recurring.getByText('Odd weeks: Mon, Wed').waitFor();
+    assert.deepEqual((await s.getJson('/api/get/calendarInfo')).body.reoccurringEvents, [{ timeTableId: FACTORY, mode: 3, days: 5 }]);
+    await s.screenshot(page, 'calendar-events');
+
+    await page.getByTestId('single-event').getByRole('button', { name: /^Remove No bells/ }).click();
+    await page.getByRole('dialog').getByRole('button', { name: 'Remove' }).click();
+    await page.getByText('No one-off events.').waitFor();
+    await recurring.getByRole('button', { name: /^Remove Default/ }).click();
+    await page.getByRole('dialog').getByRole('button', { name: 'Remove' }).click();
+    await page.getByText('No recurring events.').waitFor();
+    const after = (await s.getJson('/api/get/calendarInfo')).body;
+    assert.deepEqual([after.singleEvents, after.reoccurringEvents], [[], []]);
+  });
+});
+
+test('programmes: a song for a date and time, and announcements', async () => {
+  await withSession('programmes', { vendor: true }, async (s) => {
+    const today = (await s.getJson('/api/get/programmeInfo')).body.date;
+    const tomorrow = new Date(`${today}T12:00:00Z`);
+    tomorrow.setUTCDate(tomorrow.getUTCDate() + 1);
+    const day = tomorrow.toISOString().slice(0, 10);
+    const page = await s.newPage();
+    await page.goto(`${s.base}/programmes`);
+
+    const song = page.locator('#song-upload');
+    await song.getByLabel('Name of the programme').fill('Fanfare');
+    await song.getByLabel('Date').fill(`${Number(today.slice(0, 4)) - 1}${today.slice(4)}`);
+    await song.getByLabel('Time').fill('9.30');
+    await song.getByLabel('Sound file').setInputFiles(writeWav(join(s.dir, 'fanfare.wav'), { frequency: 660 }));
+    await song.getByRole('button', { name: 'Upload and schedule' }).click();
+    await song.getByText('This day has already passed').waitFor();
+    await song.getByLabel('Date').fill(day);
+    await song.getByRole('button', { name: 'Upload and schedule' }).click();
+    await song.getByText('“Fanfare” plays on').waitFor();
+    assert.equal(await song.locator('progress').getAttribute('value'), '100');
+    const row = page.getByTestId('programme-row').filter({ hasText: 'Fanfare' });
+    await row.getByText('09:30').waitFor();
+    const programmes = (await s.getJson('/api/get/programmeInfo')).body.programmes;
+    assert.deepEqual(programmes.map((p) => [p.programName, p.date, p.time]), [['Fanfare', day, '09:30']]);
+
+    const announcements = page.locator('#announcements');
+    await announcements.getByLabel('Announcement code').fill('fire-drill');
+    await announcements.getByRole('button', { name: 'Play now' }).click();
+    await announcements.getByText('Announcement “fire-drill” is playing').waitFor();
+    await eventually(() => s.plays(), (plays) => plays.some((line) => line.includes('announcement')), 'the announcement to play');
+
+    await announcements.getByLabel('Name shown in the list').fill('Drill');
+    await announcements.getByLabel('Date').fill(day);
+    await announcements.getByLabel('Time').fill('11:00');
+    await announcements.getByRole('button', { name: 'Schedule announcement' }).click();
+    await announcements.getByText('“Drill” plays on').waitFor();
+    await page.getByTestId('programme-row').filter({ hasText: 'Drill' }).waitFor();
+
+    // The service's refusal is shown where the user acted.
+    await announcements.getByLabel('Announcement code').fill('no-such-announcement');
+    await announcements.getByRole('button', { name: 'Play now' }).click();
+    assert.equal(await alertText(announcements), 'Failed to download announcement');
+    await s.screenshot(page, 'programmes');
+
+    await row.getByRole('button', { name: 'Delete Fanfare' }).click();
+    await page.getByRole('dialog').getByRole('button', { name: 'Delete' }).click();
+    await row.waitFor({ state: 'detached' });
+    const left = (await s.getJson('/api/get/programmeInfo')).body.programmes.map((p) => p.programName);
+    assert.deepEqual(left, ['Drill']);
+  });
+});
+
+test('pages have their own paths: back, forward, reload and the phone menu', async () => {
+  await withSession('navigation', {}, async (s) => {
+    const page = await s.newPage();
+    await skipWelcome(page);
+    await page.goto(`${s.base}/`);
+    const nav = page.getByRole('navigation', { name: 'Pages' });
+    await nav.getByRole('link', { name: 'Signals' }).click();
+    await page.waitForURL(`${s.base}/signals`);
+    await nav.getByRole('link', { name: 'Calendar' }).click();
+    await page.waitForURL(`${s.base}/calendar`);
+    await page.goBack();
+    await page.waitForURL(`${s.base}/signals`);
+    await page.getByRole('heading', { name: 'Signals', exact: true }).waitFor();
+    await page.goForward();
+    await page.getByRole('heading', { name: 'Calendar', exact: true }).waitFor();
+    await page.goto(`${s.base}/timetables`);
+    await page.reload();
+    await page.getByRole('heading', { name: 'Timetables', exact: true }).waitFor();
+    await page.goto(`${s.base}/no-such-page`);
+    await page.getByRole('heading', { name: 'Page not found' }).waitFor();
+
+    const phone = await s.newPage({ width: 390, height: 844 });
+    await skipWelcome(phone);
+    await phone.goto(`${s.base}/`);
+    const phoneNav = phone.getByRole('navigation', { name: 'Pages' });
+    assert.equal(await phoneNav.isVisible(), false, 'the menu is folded on a phone');
+    await phone.getByRole('button', { name: 'Menu' }).click();
+    await phoneNav.getByRole('link', { name: 'Settings' }).click();
+    await phone.waitForURL(`${s.base}/settings`);
+    await phone.getByRole('heading', { name: 'Settings', exact: true }).waitFor();
+    assert.equal(await phoneNav.isVisible(), false, 'the menu folds after choosing a page');
+    await s.screenshot(phone, 'settings-phone');
+  });
+});

@@ -1,0 +1,54 @@
+// The interface's files: content types, missing files and paths that try to leave the directory.
+#include "web_fixture.h"
+
+using namespace tollwick;
+using namespace tollwick::test;
+
+namespace {
+
+struct StaticFiles : WebTest {};
+
+TEST_F(StaticFiles, FilesAndPages) {
+    Browser b = browser();
+    const auto start = b.get("/");
+    EXPECT_EQ(start->body, "<html>start page</html>");
+    EXPECT_EQ(start->get_header_value("Content-Type"), "text/html; charset=utf-8");
+    const auto icon = b.get("/favicon.ico");
+    EXPECT_EQ(icon->status, 200);
+    EXPECT_EQ(icon->body, std::string("\0\0\1\0icon", 8));
+    EXPECT_EQ(icon->get_header_value("Content-Type"), "image/vnd.microsoft.icon");
+    const auto script = b.get("/assets/app.js");
+    EXPECT_EQ(script->body, "console.log('app');");
+    EXPECT_EQ(script->get_header_value("Content-Type"), "text/javascript; charset=utf-8");
+    EXPECT_EQ(b.get("/index.html")->body, "<html>start page</html>");
+    for (const char* page : {"/calendar", "/settings/audio", "/welcome", "/assets"})
+        EXPECT_EQ(b.get(page)->body, "<html>start page</html>") << page;
+    for (const char* missing : {"/missing.js", "/assets/none.css", "/assets/app.js.map", "/a.b/c.d"}) {
+        const auto answer = b.get(missing);
+        EXPECT_EQ(answer->status, 404) << missing;
+        EXPECT_EQ(answer->body, "Not Found") << missing;
+    }
+}
+
+TEST_F(StaticFiles, PathsThatLeadOutOfTheInterfaceAre404) {
+    const std::string absolute = secretFile().string();
+    for (const std::string& path :
+         {std::string("/../secret.txt"), std::string("/../../secret.txt"), std::string("/%2e%2e/secret.txt"),
+          std::string("/%2E%2E%2Fsecret.txt"), std::string("/assets/../../secret.txt"),
+          std::string("/assets/%2e%2e/../secret.txt"), std::string("/..%5csecret.txt"), std::string("/leak.txt"),
+          "/" + absolute, "/%2F" + absolute.substr(1), std::string("/./../secret.txt"),
+          std::string("/assets/app.js%00.png")}) {
+        const std::string answer =
+            rawExchange(port, "GET " + path + " HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n");
+        EXPECT_TRUE(answer.starts_with("HTTP/1.1 404 ") || answer.starts_with("HTTP/1.1 400 ")) << path << "\n"
+                                                                                                << answer;
+        EXPECT_EQ(answer.find("secret"), std::string::npos) << path;
+        EXPECT_NE(answer.find("Cache-Control: no-store"), std::string::npos) << path;
+    }
+    // Inside the directory, dots in names are fine.
+    const std::string inside =
+        rawExchange(port, "GET /assets/./app.js HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n");
+    EXPECT_TRUE(inside.starts_with("HTTP/1.1 200 ")) << inside;
+}
+
+} // namespace

@@ -1,0 +1,354 @@
+// The target API: every get target and trigger target through the server.
+#include <fstream>
+
+#include "audio/audio_length.h"
+#include "runtime/version.h"
+#include "storage/atomic_file.h"
+#include "storage/crypto.h"
+#include "web_fixture.h"
+
+using namespace tollwick;
+using namespace tollwick::test;
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+
+namespace {
+
+using Strings = std::vector<std::string>;
+
+struct TargetApi : WebTest {
+    Browser b = browser();
+
+    Json get(const std::string& target) {
+        const auto answer = b.get("/api/get/" + target);
+        EXPECT_EQ(answer->status, 200) << target << ": " << answer->body;
+        EXPECT_EQ(answer->get_header_value("Content-Type"), "application/json");
+        return jsonOf(answer);
+    }
+    // The answer of a trigger: "ok", or the status and the reason.
+    std::string trigger(const std::string& targetAndId) {
+        const auto answer = b.get("/api/trigger/" + targetAndId);
+        if (!answer)
+            return "no answer";
+        return answer->status == 200 ? answer->body : std::to_string(answer->status) + " " + answer->body;
+    }
+    std::string assetFile(const std::string& songId) {
+        std::scoped_lock lock(docs.mutex);
+        return (assetDir() / db().songs.get(songId).filename).string();
+    }
+    std::string userFile(const std::string& songId, std::string content = "sound",
+                         AudioAssetCategory category = AudioAssetCategory::USER_SIGNAL) {
+        std::scoped_lock lock(docs.mutex);
+        const std::string name = songId + ".mp3";
+        std::ofstream(dataDir() / name) << content;
+        db().songs.add(AudioAsset{"Song " + songId, md5Hex(content), name, 1, category}, songId);
+        return (dataDir() / name).string();
+    }
+};
+
+TEST_F(TargetApi, UnknownTargetsAreRefusedByName) {
+    EXPECT_EQ(b.get("/api/get/Status")->body, "Unknown target: Status");
+    EXPECT_EQ(b.get("/api/get/Status")->status, 400);
+    EXPECT_EQ(trigger("explode/1"), "400 Unknown target: explode");
+    EXPECT_EQ(trigger("toggleAlarm2/1"), "400 Unknown target: toggleAlarm2");
+    EXPECT_TRUE(log.contains(spdlog::level::debug, "GET'Status' with args: {}"));
+    EXPECT_TRUE(log.contains(spdlog::level::debug, "TRIGGER 'explode' with id 1"));
+    b.get("/api/get/calendarDays?offset=-1&x=y");
+    EXPECT_TRUE(log.contains(spdlog::level::debug, R"(GET'calendarDays' with args: {"offset": "-1", "x": "y"})"));
+}
+
+TEST_F(TargetApi, StatusAndInfo) {
+    Json status = get("status");
+    EXPECT_EQ(keysOf(status), (Strings{"time", "isPlaying", "version"}));
+    EXPECT_EQ(status["time"], "10:00:00");
+    EXPECT_EQ(status["isPlaying"], false);
+    EXPECT_EQ(status["version"], getVersion());
+
+    recorder->setPlayTime(assetFile("ID_ping"), 5s);
+    EXPECT_EQ(trigger("playSignal/ID_ping"), "ok");
+    EXPECT_EQ(get("status")["isPlaying"], true);
+    time.advance(61);
+    clock.updateClock();
+    EXPECT_EQ(get("status")["time"], "10:01:01");
+
+    Json info = get("info");
+    EXPECT_EQ(keysOf(info), (Strings{"version", "internetAccess"}));
+    EXPECT_EQ(info["internetAccess"], false) << "nothing asked of the service yet";
+    service.offer("a1", "bytes");
+    EXPECT_EQ(trigger("announceProgrammed/a1"), "ok");
+    EXPECT_EQ(get("info")["internetAccess"], true);
+    service.shutDown();
+    EXPECT_EQ(trigger("announceProgrammed/a1"), "400 Failed to download announcement");
+    EXPECT_EQ(get("info")["internetAccess"], false);
+}
+
+TEST_F(TargetApi, Overview) {
+    Json overview = get("overview");
+    EXPECT_EQ(keysOf(overview), (Strings{"passwordMissing", "timetables", "activeTimetableInfo", "time", "isRelease",
+                                         "alarmActive", "calendar"}));
+    EXPECT_EQ(overview["passwordMissing"], true);
+    EXPECT_EQ(overview["timetables"], Json::parse(R"([{"name": "Default", "id": "ID_factory_default_timetable"}])"));
+    EXPECT_EQ(overview["activeTimetableInfo"].dump(),
+              R"({"id":"ID_factory_default_timetable","source":"NORMAL","date":"2024-09-02","dayOfWeek":0,)"
+              R"("typeOfDay":"WORKDAY","programmeToday":null})");
+    EXPECT_EQ(overview["time"], "10:00:00");
+    EXPECT_EQ(overview["isRelease"], false);
+    EXPECT_EQ(overview["alarmActive"], false);
+    EXPECT_EQ(overview["calendar"]["year"], 2024);
+    EXPECT_EQ(overview["calendar"]["month"], 9);
+    EXPECT_EQ(overview["calendar"]["days"].size(), 42u) << "26 August to 6 October";
+
+    ASSERT_EQ(b.post("/db/settings/update", R"({"schedulerEnable": false})")->status, 200);
+    setPassword(b, "pw");
+    overview = get("overview");
+    EXPECT_EQ(overview["passwordMissing"], false);
+    EXPECT_EQ(overview["activeTimetableInfo"]["source"], "DISABLED");
+    EXPECT_EQ(overview["activeTimetableInfo"]["id"], "NULL");
+}
+
+TEST_F(TargetApi, Signals) {
+    userFile("mine");
+    userFile("speech", "words", AudioAssetCategory::PROGRAMME);
+    const Json signals = get("signals");
+    ASSERT_EQ(signals.size(), 13u) << "twelve built-in signals and one of the user's";
+    EXPECT_EQ(signals[12]["id"], "mine");
+    EXPECT_EQ(keysOf(signals[12]),
+              (Strings{"name", "md5", "filename", "lengthSec", "storageCategory", "lastModified", "id"}));
+    EXPECT_EQ(signals[0]["storageCategory"], 0);
+    for (const Json& row : signals)
+        EXPECT_NE(row["id"], "speech");
+}
+
+TEST_F(TargetApi, ProgrammeInfo) {
+    userFile("speech", "words", AudioAssetCategory::PROGRAMME);
+    {
+        std::scoped_lock lock(docs.mutex);
+        db().programmes.add(Programme{"speech", Date{2024, 9, 3}, TimeOfDay{8, 30, 0}}, "p1");
+    }
+    Json info = get("programmeInfo");
+    EXPECT_EQ(keysOf(info), (Strings{"programmes", "date"}));
+    EXPECT_EQ(info["date"], "2024-09-02");
+    ASSERT_EQ(info["programmes"].size(), 1u);
+    EXPECT_EQ(info["programmes"][0].dump(), R"({"songId":"speech","date":"2024-09-03","time":"08:30",)"
+                                            R"("deleteAfterPlay":true,"id":"p1","programName":"Song speech",)"
+                                            R"("lengthSec":1})");
+    {
+        std::scoped_lock lock(docs.mutex);
+        db().songs.remove("speech");
+    }
+    EXPECT_EQ(b.get("/api/get/programmeInfo")->status, 400) << "a programme whose song is gone";
+}
+
+TEST_F(TargetApi, SettingsInTheirAttributeForm) {
+    EXPECT_EQ(trigger("addSingleEvent/x?timetableId=NULL&startDate=2024-12-23&endDate=2025-01-03"), "ok");
+    EXPECT_EQ(trigger("addReoccurringEvent/x?timetableId=NULL&mode=2&days=5"), "ok");
+    const Json settings = get("settings");
+    EXPECT_EQ(keysOf(settings), (Strings{"defaultTimetableId", "schedulerEnable", "dailyPreferences", "alarmSignalId",
+                                         "alarmDelaySec", "announcementSignalId", "calendar"}));
+    EXPECT_EQ(settings["dailyPreferences"].dump(), R"({"selectedTimetableId":null,"_lastDay":-1})");
+    EXPECT_EQ(settings["calendar"]["workdayMode"], 15);
+    EXPECT_EQ(settings["calendar"]["singleEvents"].dump(),
+              R"([{"timeTableId":"NULL","start":{"y":2024,"m":12,"d":23},"end":{"y":2025,"m":1,"d":3}}])");
+    EXPECT_EQ(settings["calendar"]["reoccurringEvents"].dump(), R"([{"timeTableId":"NULL","mode":2,"days":5}])");
+}
+
+TEST_F(TargetApi, CalendarInfoAndDays) {
+    {
+        std::scoped_lock lock(docs.mutex);
+        docs.cache->calendarRegions.add(CalendarRegion{"Hungary"}, "hu");
+        docs.cache->calendarLastUpdated = "2024-08-30";
+    }
+    EXPECT_EQ(trigger("addSingleEvent/x?timetableId=NULL&startDate=2024-12-23&endDate=2025-01-03"), "ok");
+    const Json info = get("calendarInfo");
+    EXPECT_EQ(keysOf(info), (Strings{"timetables", "regions", "lastUpdate", "date", "singleEvents", "reoccurringEvents",
+                                     "defaultTimetableId"}));
+    EXPECT_EQ(info["timetables"][0]["id"], "ID_factory_default_timetable");
+    EXPECT_EQ(info["regions"][0]["id"], "hu");
+    EXPECT_EQ(info["regions"][0]["name"], "Hungary");
+    EXPECT_EQ(info["lastUpdate"], "2024-08-30");
+    EXPECT_EQ(info["date"], "2024-09-02");
+    EXPECT_EQ(info["singleEvents"].dump(), R"([{"timeTableId":"NULL","start":"2024-12-23","end":"2025-01-03"}])");
+    EXPECT_EQ(info["reoccurringEvents"], Json::array());
+    EXPECT_EQ(info["defaultTimetableId"], "ID_factory_default_timetable");
+
+    const Json previous = get("calendarDays?offset=-1");
+    EXPECT_EQ(previous["year"], 2024);
+    EXPECT_EQ(previous["month"], 8);
+    const Json nextYear = get("calendarDays?offset=12");
+    EXPECT_EQ(nextYear["year"], 2025);
+    EXPECT_EQ(nextYear["month"], 9);
+    EXPECT_EQ(get("calendarDays?offset=0")["days"][0]["isToday"], false);
+    for (const char* bad : {"calendarDays", "calendarDays?offset=", "calendarDays?offset=soon",
+                            "calendarDays?offset=1.5", "calendarDays?offset=99999999"}) {
+        const auto answer = b.get(std::string("/api/get/") + bad);
+        EXPECT_EQ(answer->status, 400) << bad << ": " << answer->body;
+    }
+}
+
+TEST_F(TargetApi, DeletingSignalsAndProgrammes) {
+    const std::string mine = userFile("mine");
+    EXPECT_EQ(trigger("deleteSignal/mine"), "ok");
+    EXPECT_FALSE(db().songs.contains("mine"));
+    EXPECT_FALSE(fs::exists(mine));
+    EXPECT_EQ(trigger("deleteSignal/mine").substr(0, 4), "400 ");
+
+    const std::string ping = assetFile("ID_ping");
+    EXPECT_EQ(trigger("deleteSignal/ID_ping"), "ok");
+    EXPECT_FALSE(db().songs.contains("ID_ping"));
+    EXPECT_TRUE(fs::exists(ping)) << "a built-in signal's file ships with the system";
+
+    const std::string speech = userFile("speech", "words", AudioAssetCategory::PROGRAMME);
+    {
+        std::scoped_lock lock(docs.mutex);
+        db().programmes.add(Programme{"speech", Date{2024, 9, 3}, TimeOfDay{8, 30, 0}}, "p1");
+        db().programmes.add(Programme{"gone", Date{2024, 9, 3}, TimeOfDay{9, 0, 0}}, "p2");
+    }
+    EXPECT_EQ(trigger("deleteProgramme/p1"), "ok");
+    EXPECT_FALSE(db().programmes.contains("p1"));
+    EXPECT_FALSE(db().songs.contains("speech"));
+    EXPECT_FALSE(fs::exists(speech));
+    // Failing part-way keeps what was done: the programme is gone although its song was missing.
+    EXPECT_EQ(trigger("deleteProgramme/p2").substr(0, 4), "400 ");
+    EXPECT_FALSE(db().programmes.contains("p2"));
+    EXPECT_EQ(trigger("deleteProgramme/p2").substr(0, 4), "400 ");
+}
+
+TEST_F(TargetApi, CalendarEventsGoToTheFrontAndArePickedByPosition) {
+    for (const char* day : {"01", "02", "03"})
+        EXPECT_EQ(
+            trigger(std::string("addSingleEvent/_?timetableId=T&startDate=2024-10-") + day + "&endDate=2024-10-" + day),
+            "ok");
+    auto starts = [this] {
+        Strings out;
+        std::scoped_lock lock(docs.mutex);
+        for (const auto& e : db().settings.calendar.singleEvents)
+            out.push_back(e.start.asString());
+        return out;
+    };
+    EXPECT_EQ(starts(), (Strings{"2024-10-03", "2024-10-02", "2024-10-01"}));
+    EXPECT_EQ(trigger("deleteSingleEvent/0"), "ok") << "the most recently added";
+    EXPECT_EQ(starts(), (Strings{"2024-10-02", "2024-10-01"}));
+    EXPECT_EQ(trigger("deleteSingleEvent/-1"), "ok");
+    EXPECT_EQ(starts(), Strings{"2024-10-02"});
+    for (const char* bad : {"deleteSingleEvent/1", "deleteSingleEvent/-2", "deleteSingleEvent/first"})
+        EXPECT_EQ(trigger(bad).substr(0, 4), "400 ") << bad;
+    EXPECT_EQ(starts(), Strings{"2024-10-02"});
+    for (const char* bad : {"addSingleEvent/_?timetableId=T&startDate=2024-10-01",
+                            "addSingleEvent/_?timetableId=T&startDate=2024-13-01&endDate=2024-10-01",
+                            "addSingleEvent/_?timetableId=%FF&startDate=2024-10-01&endDate=2024-10-01"})
+        EXPECT_EQ(trigger(bad).substr(0, 4), "400 ") << bad;
+    EXPECT_EQ(starts(), Strings{"2024-10-02"});
+
+    EXPECT_EQ(trigger("addReoccurringEvent/_?timetableId=A&mode=1&days=31"), "ok");
+    EXPECT_EQ(trigger("addReoccurringEvent/_?timetableId=B&mode=3&days=64"), "ok");
+    for (const char* bad :
+         {"addReoccurringEvent/_?timetableId=C&mode=4&days=1", "addReoccurringEvent/_?timetableId=C&mode=odd&days=1",
+          "addReoccurringEvent/_?timetableId=C&mode=1"})
+        EXPECT_EQ(trigger(bad).substr(0, 4), "400 ") << bad;
+    {
+        std::scoped_lock lock(docs.mutex);
+        const auto& events = db().settings.calendar.reoccurringEvents;
+        ASSERT_EQ(events.size(), 2u);
+        EXPECT_EQ(events[0].timeTableId, "B");
+        EXPECT_EQ(events[0].mode, ReoccurringCalendarEvent::Mode::ODD_WEEK);
+        EXPECT_EQ(events[0].days, 64);
+    }
+    EXPECT_EQ(trigger("deleteReoccurringEvent/1"), "ok");
+    EXPECT_EQ(db().settings.calendar.reoccurringEvents.at(0).timeTableId, "B");
+    EXPECT_EQ(trigger("deleteReoccurringEvent/1").substr(0, 4), "400 ");
+}
+
+TEST_F(TargetApi, PlayingSignalsAndDeletingTimetables) {
+    EXPECT_EQ(trigger("playSignal/ID_ping"), "ok");
+    ASSERT_TRUE(recorder->waitForStarts(1));
+    EXPECT_EQ(recorder->started(), Strings{assetFile("ID_ping")});
+    EXPECT_EQ(trigger("playSignal/NULL"), "ok");
+    EXPECT_EQ(trigger("playSignal/nothing").substr(0, 4), "400 ");
+    std::this_thread::sleep_for(50ms);
+    EXPECT_EQ(recorder->started().size(), 1u);
+
+    EXPECT_EQ(trigger("deleteTimetable/ID_factory_default_timetable"), "ok");
+    EXPECT_TRUE(db().timetables.empty());
+    EXPECT_EQ(trigger("deleteTimetable/ID_factory_default_timetable").substr(0, 4), "400 ");
+}
+
+TEST_F(TargetApi, AnnouncementsPlayAfterTheAnnouncementSignal) {
+    service.offer("a1", "ID3 spoken words");
+    EXPECT_EQ(trigger("announce/a1"), "ok");
+    const fs::path file = dataDir() / "announcement.mp3";
+    EXPECT_EQ(readWholeFile(file), "ID3 spoken words");
+    ASSERT_TRUE(recorder->waitForStarts(2));
+    EXPECT_EQ(recorder->started(), (Strings{assetFile("ID_intercom"), file.string()}));
+
+    EXPECT_EQ(trigger("announce/unknown"), "400 Failed to download announcement");
+    std::this_thread::sleep_for(50ms);
+    EXPECT_EQ(recorder->started().size(), 2u) << "nothing more played";
+}
+
+TEST_F(TargetApi, ProgrammedAnnouncementsAreDownloadedThenScheduled) {
+    std::string mp3 = readWholeFile(assetFile("ID_ping")).value();
+    service.offer("news-1", mp3);
+    EXPECT_EQ(trigger("announceProgrammed/news-1"), "ok");
+    const fs::path file = dataDir() / "news-1.mp3";
+    EXPECT_EQ(readWholeFile(file), mp3);
+    EXPECT_TRUE(recorder->started().empty());
+
+    // A wrong date refuses the request without storing anything, so it can be sent again.
+    EXPECT_EQ(trigger("scheduleProgrammedAnnouncement/news-1?programName=News&date=2024-09-31&time=10:30").substr(0, 4),
+              "400 ");
+    EXPECT_FALSE(db().songs.contains("news-1"));
+    EXPECT_FALSE(db().programmes.contains("news-1"));
+    EXPECT_EQ(trigger("scheduleProgrammedAnnouncement/news-1?programName=News&date=2024-09-03&time=10:30"), "ok");
+    {
+        std::scoped_lock lock(docs.mutex);
+        const AudioAsset& song = db().songs.get("news-1");
+        EXPECT_EQ(song.name, "News");
+        EXPECT_EQ(song.filename, "news-1.mp3");
+        EXPECT_EQ(song.md5, md5Hex(mp3));
+        EXPECT_EQ(song.lengthSec, getAudioLength(file.string()));
+        EXPECT_EQ(song.storageCategory, AudioAssetCategory::PROGRAMMED_ANNOUNCEMENT);
+        const Programme& programme = db().programmes.get("news-1");
+        EXPECT_EQ(programme.songId, "news-1");
+        EXPECT_EQ(programme.date, (Date{2024, 9, 3}));
+        EXPECT_EQ(programme.time, (TimeOfDay{10, 30, 0}));
+    }
+    EXPECT_EQ(trigger("scheduleProgrammedAnnouncement/news-1?programName=News&date=2024-09-03&time=10:30"),
+              "400 Key already exists");
+    EXPECT_EQ(trigger("scheduleProgrammedAnnouncement/never?programName=N&date=2024-09-03&time=10:30").substr(0, 4),
+              "400 ")
+        << "no downloaded file";
+    EXPECT_EQ(trigger("scheduleProgrammedAnnouncement/x?date=2024-09-03&time=10:30"),
+              "400 Missing query parameter: programName");
+}
+
+TEST_F(TargetApi, IdsThatBecomeFileNamesAreLettersDigitsDashesAndUnderscores) {
+    service.offer("..", "evil");
+    service.offer("a.b", "evil");
+    for (const char* id : {"%2e%2e", "a.b", "a%5cb", "a%20b", "%C3%A9"}) {
+        EXPECT_EQ(trigger(std::string("announceProgrammed/") + id).substr(0, 4), "400 ") << id;
+        EXPECT_EQ(
+            trigger(std::string("scheduleProgrammedAnnouncement/") + id + "?programName=N&date=2024-09-03&time=10:30")
+                .substr(0, 4),
+            "400 ")
+            << id;
+    }
+    EXPECT_EQ(service.requests(), 0) << "refused before any download";
+    EXPECT_TRUE(fs::is_empty(dataDir()));
+    EXPECT_EQ(db().programmes.size(), 0u);
+}
+
+TEST_F(TargetApi, TheAlarmTogglesOnAndOff) {
+    recorder->setPlayTime(200ms);
+    EXPECT_EQ(trigger("toggleAlarm/x"), "ok");
+    EXPECT_TRUE(get("overview")["alarmActive"]);
+    ASSERT_TRUE(recorder->waitForStarts(1));
+    EXPECT_EQ(recorder->started().front(), assetFile("ID_alarm"));
+    EXPECT_EQ(trigger("toggleAlarm/x"), "ok");
+    EXPECT_FALSE(get("overview")["alarmActive"]);
+    // An alarm signal that names no song refuses the toggle and leaves the alarm off.
+    ASSERT_EQ(b.post("/db/settings/update", R"({"alarmSignalId": "nothing"})")->status, 200);
+    EXPECT_EQ(trigger("toggleAlarm/x").substr(0, 4), "400 ");
+    EXPECT_FALSE(get("overview")["alarmActive"]);
+}
+
+} // namespace

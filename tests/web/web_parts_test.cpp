@@ -1,0 +1,147 @@
+// The pieces of the frame that need no server: session cookies, route patterns, input checks.
+#include <gtest/gtest.h>
+
+#include "model/errors.h"
+#include "web/hmac.h"
+#include "web/routes.h"
+#include "web/session.h"
+#include "web/web_input.h"
+
+using namespace tollwick;
+using namespace tollwick::web;
+
+namespace {
+
+TEST(Hmac, MatchesThePublishedSha256Vectors) {
+    EXPECT_EQ(hmacSha256Hex("Jefe", "what do ya want for nothing?"),
+              "5bdcc146bf60754e6a042426089575c75a003f089d2739839dec58b964ec3843");
+    EXPECT_EQ(hmacSha256Hex(std::string(20, '\x0b'), "Hi There"),
+              "b0344c61d8db38535ca8afceaf0bf12b881dc200c9833da726e9376c2e32cff7");
+}
+
+TEST(SessionCookie, RoundTripsUnderItsKeyOnly) {
+    const Json data = {{"loggedIn", true}, {"permanent", {{"days", 30}}}};
+    const std::string cookie = encodeSessionCookie(data, "key-one");
+    EXPECT_EQ(cookie.find_first_of(" ;,\"="), std::string::npos) << "needs no quoting: " << cookie;
+    const Session back = decodeSessionCookie(cookie, "key-one");
+    EXPECT_TRUE(back.loggedIn());
+    EXPECT_EQ(back.data(), data);
+    EXPECT_FALSE(back.modified());
+
+    EXPECT_FALSE(decodeSessionCookie(cookie, "key-two").loggedIn());
+    EXPECT_EQ(decodeSessionCookie(cookie, "key-two").data(), Json::object());
+    // Any change to payload or signature breaks it.
+    for (std::size_t i = 0; i < cookie.size(); i += 7) {
+        std::string tampered = cookie;
+        tampered[i] = tampered[i] == 'A' ? 'B' : 'A';
+        EXPECT_FALSE(decodeSessionCookie(tampered, "key-one").loggedIn()) << i;
+    }
+    const std::string otherPayload = encodeSessionCookie(Json{{"loggedIn", true}, {"x", 1}}, "key-one");
+    EXPECT_FALSE(
+        decodeSessionCookie(otherPayload.substr(0, otherPayload.find('.')) + cookie.substr(cookie.find('.')), "key-one")
+            .loggedIn());
+    for (const char* junk : {"", ".", "abc", "abc.def", "!!!.0000"})
+        EXPECT_EQ(decodeSessionCookie(junk, "key-one").data(), Json::object()) << junk;
+}
+
+TEST(SessionCookie, EveryPayloadLengthSurvivesTheEncoding) {
+    for (int n = 0; n < 12; ++n) {
+        const Json data = {{"v", std::string(static_cast<std::size_t>(n), 'x') + "é"}};
+        EXPECT_EQ(decodeSessionCookie(encodeSessionCookie(data, "k"), "k").data(), data) << n;
+    }
+}
+
+TEST(SessionCookie, OnlyABooleanTrueIsLoggedIn) {
+    EXPECT_FALSE(Session().loggedIn());
+    EXPECT_FALSE(Session(Json{{"loggedIn", 1}}).loggedIn());
+    EXPECT_FALSE(Session(Json{{"loggedIn", "true"}}).loggedIn());
+    EXPECT_FALSE(Session(Json::array({1})).loggedIn());
+    Session s;
+    s.set("loggedIn", true);
+    EXPECT_TRUE(s.loggedIn());
+    EXPECT_TRUE(s.modified());
+}
+
+TEST(SessionCookie, FindsItsValueInACookieHeader) {
+    EXPECT_EQ(cookieValue("session=abc", "session"), "abc");
+    EXPECT_EQ(cookieValue("theme=dark; session=a.b ;x=1", "session"), "a.b");
+    EXPECT_EQ(cookieValue("mysession=no; session=\"q\"", "session"), "q");
+    EXPECT_EQ(cookieValue("theme=dark", "session"), std::nullopt);
+    EXPECT_EQ(cookieValue("", "session"), std::nullopt);
+    EXPECT_EQ(sessionSetCookieHeader("v"), "session=v; Path=/; HttpOnly; SameSite=Lax");
+}
+
+TEST(RoutePatterns, ParametersAreSegmentsAndTheCatchAllTakesTheRest) {
+    const PathMatcher trigger = compilePattern("/api/trigger/<target>/<id>");
+    EXPECT_EQ(trigger.expression, "/api/trigger/([^/]+)/([^/]+)");
+    EXPECT_EQ(trigger.names, (std::vector<std::string>{"target", "id"}));
+    const PathMatcher all = compilePattern("/<path:path>");
+    EXPECT_EQ(all.expression, "/(.+)");
+    EXPECT_EQ(all.names, std::vector<std::string>{"path"});
+    EXPECT_EQ(compilePattern("/db.x").expression, "/db\\.x");
+
+    EXPECT_EQ(allowedMethods("/db"), "GET, HEAD");
+    EXPECT_EQ(allowedMethods("/auth/login"), "GET, HEAD, POST");
+    EXPECT_EQ(allowedMethods("/db/timetables/update/abc"), "GET, HEAD, POST");
+    EXPECT_EQ(allowedMethods("/"), "GET, HEAD");
+}
+
+TEST(RoutePatterns, TheTableIsCompleteAndTheCatchAllComesLast) {
+    const auto& table = routingTable();
+    ASSERT_EQ(table.size(), 15u);
+    EXPECT_EQ(table.back().pattern, "/<path:path>");
+    std::size_t guarded = 0;
+    for (const Route& route : table)
+        guarded += route.login == Login::REQUIRED;
+    EXPECT_EQ(guarded, 11u);
+}
+
+TEST(BrowserInput, WholeNumbers) {
+    EXPECT_EQ(parseWholeNumber("12", "n"), 12);
+    EXPECT_EQ(parseWholeNumber("-1", "n"), -1);
+    EXPECT_EQ(parseWholeNumber("+3", "n"), 3);
+    for (const char* bad : {"", "x", "1.5", " 1", "1 ", "+-1", "--1", "1e3", "99999999999999999999"})
+        EXPECT_THROW(parseWholeNumber(bad, "n"), InvalidValueError) << bad;
+    EXPECT_THROW(parseInt("3000000000", "n"), InvalidValueError);
+    try {
+        parseWholeNumber("x", "offset");
+        FAIL();
+    } catch (const InvalidValueError& e) {
+        EXPECT_EQ(std::string(e.what()), "offset is not a whole number: 'x'");
+    }
+}
+
+TEST(BrowserInput, Utf8) {
+    for (const char* good : {"", "plain", "Órarend", "✓", "𝄞"})
+        EXPECT_TRUE(isValidUtf8(good)) << good;
+    for (const char* bad : {"\xff", "\xc3", "\xc0\xaf", "\xe0\x80\xaf", "\xed\xa0\x80", "\xf4\x90\x80\x80", "a\x80"})
+        EXPECT_FALSE(isValidUtf8(bad)) << bad;
+}
+
+TEST(BrowserInput, IdsThatBecomeFileNames) {
+    for (const char* good : {"a", "A-z_09", "3f2c-11"})
+        EXPECT_NO_THROW(requireFileId(good)) << good;
+    for (const char* bad : {"", ".", "..", "a.b", "a/b", "a\\b", "a b", "é", "a\nb"})
+        EXPECT_THROW(requireFileId(bad), InvalidValueError) << bad;
+}
+
+TEST(BrowserInput, ProgrammesNameWhatIsWrong) {
+    const Programme p = programmeFromInput("song", "2024-09-02", "10:15");
+    EXPECT_EQ(p.songId, "song");
+    EXPECT_EQ(p.date, (Date{2024, 9, 2}));
+    EXPECT_EQ(p.time, (TimeOfDay{10, 15, 0}));
+    auto message = [](std::optional<std::string> date, std::optional<std::string> time) {
+        try {
+            programmeFromInput("s", date, time);
+        } catch (const InvalidValueError& e) {
+            return std::string(e.what());
+        }
+        return std::string("accepted");
+    };
+    EXPECT_EQ(message(std::nullopt, "10:00"), "Missing programme date");
+    EXPECT_EQ(message("2024-09-02", std::nullopt), "Missing programme time");
+    EXPECT_TRUE(message("2024-02-30", "10:00").starts_with("Invalid programme date '2024-02-30'"));
+    EXPECT_TRUE(message("2024-09-02", "25:00").starts_with("Invalid programme time '25:00'"));
+}
+
+} // namespace
