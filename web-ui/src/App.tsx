@@ -1,0 +1,126 @@
+import { useEffect, useState } from 'preact/hooks';
+import { api, onAuthLost } from './api/client';
+import { Icon, type IconName } from './components/Icon';
+import { Link, matchPath, navigate, useLocation } from './router';
+import { refreshSession, usePasswordSet } from './session';
+import { Dashboard } from './pages/Dashboard';
+import { TimetablesPage } from './pages/Timetables';
+import { TimetableEditor } from './pages/TimetableEditor';
+import { SignalsPage } from './pages/Signals';
+import { ProgrammesPage } from './pages/Programmes';
+import { CalendarPage } from './pages/Calendar';
+import { SettingsPage } from './pages/Settings';
+import { LoginPage } from './pages/Login';
+import { WelcomePage } from './pages/Welcome';
+import { NotFound } from './pages/NotFound';
+
+const NAV: { href: string; label: string; icon: IconName }[] = [
+  { href: '/', label: 'Dashboard', icon: 'home' },
+  { href: '/timetables', label: 'Timetables', icon: 'clock' },
+  { href: '/signals', label: 'Signals', icon: 'bell' },
+  { href: '/programmes', label: 'Programmes', icon: 'megaphone' },
+  { href: '/calendar', label: 'Calendar', icon: 'calendar' },
+  { href: '/settings', label: 'Settings', icon: 'cog' },
+];
+
+function isActive(href: string, path: string): boolean {
+  return href === '/' ? path === '/' : path === href || path.startsWith(`${href}/`);
+}
+
+function Page({ path }: { path: string }) {
+  if (path === '/') return <Dashboard />;
+  if (path === '/timetables') return <TimetablesPage />;
+  const editor = matchPath('/timetables/:id', path);
+  if (editor) return <TimetableEditor id={editor.id} />;
+  if (path === '/signals') return <SignalsPage />;
+  if (path === '/programmes') return <ProgrammesPage />;
+  if (path === '/calendar') return <CalendarPage />;
+  if (path === '/settings') return <SettingsPage />;
+  return <NotFound />;
+}
+
+export function App() {
+  const { path } = useLocation();
+  const [menuOpen, setMenuOpen] = useState(false);
+  const passwordSet = usePasswordSet();
+  const bare = path === '/login' || path === '/welcome';
+
+  useEffect(() => {
+    onAuthLost(() => {
+      const here = window.location.pathname;
+      if (here !== '/login' && here !== '/welcome') navigate('/login');
+    });
+  }, []);
+
+  useEffect(() => {
+    setMenuOpen(false);
+    // Page changes move the focus to the new page's content, as a full load would.
+    document.getElementById('main')?.focus({ preventScroll: true });
+    window.scrollTo(0, 0);
+  }, [path]);
+
+  useEffect(() => {
+    if (!bare) void refreshSession();
+  }, [bare]);
+
+  const logout = async () => {
+    try {
+      await api.logout();
+    } finally {
+      navigate('/login');
+    }
+  };
+
+  return (
+    <div class={`app ${bare ? 'app-bare' : ''}`}>
+      <a class="skip-link" href="#main">
+        Skip to content
+      </a>
+      <header class="topbar">
+        <Link href="/" class="brand" aria-label="Tollwick Player, dashboard">
+          <span class="brand-mark" aria-hidden="true">
+            <Icon name="bell" size={22} />
+          </span>
+          <span class="brand-name">Tollwick Player</span>
+        </Link>
+        {!bare && (
+          <>
+            <button
+              type="button"
+              class="menu-toggle"
+              aria-expanded={menuOpen}
+              aria-controls="site-nav"
+              onClick={() => setMenuOpen(!menuOpen)}
+            >
+              <Icon name={menuOpen ? 'close' : 'menu'} />
+              <span class="visually-hidden">Menu</span>
+            </button>
+            <nav id="site-nav" class={`site-nav ${menuOpen ? 'open' : ''}`} aria-label="Pages">
+              <ul>
+                {NAV.map((item) => (
+                  <li key={item.href}>
+                    <Link href={item.href} aria-current={isActive(item.href, path) ? 'page' : undefined}>
+                      <Icon name={item.icon} size={18} />
+                      {item.label}
+                    </Link>
+                  </li>
+                ))}
+                {passwordSet && (
+                  <li>
+                    <button type="button" class="nav-logout" onClick={logout}>
+                      <Icon name="logout" size={18} />
+                      Log out
+                    </button>
+                  </li>
+                )}
+              </ul>
+            </nav>
+          </>
+        )}
+      </header>
+      <main id="main" tabIndex={-1}>
+        {path === '/login' ? <LoginPage /> : path === '/welcome' ? <WelcomePage /> : <Page path={path} />}
+      </main>
+    </div>
+  );
+}

@@ -1,0 +1,190 @@
+// Every call the interface makes to the server. A refusal becomes an ApiError whose message is
+// the server's own text, so the page that made the call can show it where the user acted.
+import type {
+  CalendarInfo,
+  Info,
+  Database,
+  Month,
+  Overview,
+  ProgrammeInfo,
+  SignalRow,
+  Settings,
+  Status,
+  TimeTable,
+  TimeTableRow,
+} from './types';
+
+export class ApiError extends Error {
+  constructor(
+    readonly status: number,
+    readonly text: string,
+  ) {
+    super(describeFailure(status, text));
+    this.name = 'ApiError';
+  }
+
+  get isAuthMissing(): boolean {
+    return this.status === 400 && this.text === 'No auth';
+  }
+}
+
+/** The message shown to the user for a refused request. */
+export function describeFailure(status: number, text: string): string {
+  const body = text.trim();
+  if (status === 400) return body || 'The server refused the request';
+  if (status === 0) return 'The server cannot be reached. Is Tollwick Player running?';
+  if (status < 0) return body;
+  if (status === 413) return body && !/^payload too large$/i.test(body) ? body : 'The file is too large for the server';
+  const shown = body && !body.startsWith('<') ? `: ${body}` : '';
+  return `The server answered ${status}${shown}`;
+}
+
+type AuthLostListener = () => void;
+let authLost: AuthLostListener = () => {};
+
+/** Called whenever the server says the session is not logged in. */
+export function onAuthLost(listener: AuthLostListener): void {
+  authLost = listener;
+}
+
+export type Query = Record<string, string | number | boolean | null | undefined>;
+
+export function withQuery(path: string, query?: Query): string {
+  if (!query) return path;
+  const params = new URLSearchParams();
+  for (const [key, value] of Object.entries(query)) {
+    if (value !== undefined && value !== null) params.set(key, String(value));
+  }
+  const text = params.toString();
+  return text ? `${path}?${text}` : path;
+}
+
+const segment = (id: string): string => encodeURIComponent(id);
+
+async function failure(response: Response): Promise<ApiError> {
+  let text = '';
+  try {
+    text = await response.text();
+  } catch {
+    // The body is lost; the status alone has to tell.
+  }
+  const error = new ApiError(response.status, text);
+  if (error.isAuthMissing) authLost();
+  return error;
+}
+
+async function send(path: string, init?: RequestInit): Promise<Response> {
+  let response: Response;
+  try {
+    response = await fetch(path, { credentials: 'same-origin', ...init });
+  } catch {
+    throw new ApiError(0, '');
+  }
+  if (!response.ok) throw await failure(response);
+  return response;
+}
+
+async function getJson<T>(path: string): Promise<T> {
+  const response = await send(path);
+  return (await response.json()) as T;
+}
+
+async function postJson<T>(path: string, body: unknown): Promise<T> {
+  const response = await send(path, {
+    method: 'POST',
+    headers: { 'Content-Type': 'application/json' },
+    body: JSON.stringify(body),
+  });
+  return (await response.json()) as T;
+}
+
+export const api = {
+  status: () => getJson<Status>('/api/get/status'),
+  overview: () => getJson<Overview>('/api/get/overview'),
+  info: () => getJson<Info>('/api/get/info'),
+  signals: () => getJson<SignalRow[]>('/api/get/signals'),
+  programmeInfo: () => getJson<ProgrammeInfo>('/api/get/programmeInfo'),
+  settings: () => getJson<Settings>('/api/get/settings'),
+  calendarInfo: () => getJson<CalendarInfo>('/api/get/calendarInfo'),
+  calendarDays: (offset: number) => getJson<Month>(withQuery('/api/get/calendarDays', { offset })),
+  database: () => getJson<Database>('/db'),
+  timetables: () => getJson<TimeTableRow[]>('/db/timetables'),
+
+  /** Runs a named action; ids that the action does not use are sent as "0". */
+  async trigger(target: string, id = '0', query?: Query): Promise<void> {
+    await send(withQuery(`/api/trigger/${segment(target)}/${segment(id)}`, query));
+  },
+
+  createTimetable: (timetable: TimeTable) => postJson<string>('/db/timetables/create', timetable),
+  updateTimetable: (id: string, timetable: TimeTable) =>
+    postJson<boolean>(`/db/timetables/update/${segment(id)}`, timetable),
+  /** Member names are dotted paths into the settings, e.g. "calendar.workdayMode". */
+  updateSettings: (changes: Record<string, unknown>) => postJson<boolean>('/db/settings/update', changes),
+
+  async login(password: string, remember: boolean): Promise<void> {
+    // Success is a redirect to the start page, which fetch follows.
+    await send('/auth/login', {
+      method: 'POST',
+      headers: { 'Content-Type': 'application/json' },
+      body: JSON.stringify({ userPassword: password, remember }),
+    });
+  },
+
+  async logout(): Promise<void> {
+    await send('/auth/logout');
+  },
+
+  async changePassword(password: string): Promise<void> {
+    await send('/auth/chpasswd', {
+      method: 'POST',
+      headers: { 'Content-Type': 'application/json' },
+      body: JSON.stringify(password),
+    });
+  },
+
+  signalFileUrl: (id: string) => `/get_signal_file/${segment(id)}`,
+};
+
+export interface UploadFields {
+  programName?: string;
+  date?: string;
+  time?: string;
+}
+
+/**
+ * Sends one file to "/upload" and reports the bytes sent so far. Answers the new key
+ * (the signal's, or the programme's for a programme song).
+ */
+export function uploadFile(
+  file: File,
+  fields: UploadFields,
+  onProgress: (sent: number, total: number) => void,
+): { done: Promise<string>; abort: () => void } {
+  const xhr = new XMLHttpRequest();
+  const form = new FormData();
+  for (const [name, value] of Object.entries(fields)) if (value !== undefined) form.append(name, value);
+  form.append('file', file, file.name);
+  const done = new Promise<string>((resolve, reject) => {
+    xhr.upload.addEventListener('progress', (event) => {
+      if (event.lengthComputable) onProgress(event.loaded, event.total);
+    });
+    xhr.addEventListener('load', () => {
+      if (xhr.status >= 200 && xhr.status < 300) {
+        try {
+          resolve(JSON.parse(xhr.responseText) as string);
+        } catch {
+          reject(new ApiError(xhr.status, 'The server sent an answer that is not JSON'));
+        }
+        return;
+      }
+      const error = new ApiError(xhr.status, xhr.responseText);
+      if (error.isAuthMissing) authLost();
+      reject(error);
+    });
+    xhr.addEventListener('error', () => reject(new ApiError(0, '')));
+    xhr.addEventListener('abort', () => reject(new ApiError(-1, 'Upload cancelled')));
+  });
+  xhr.open('POST', '/upload');
+  xhr.send(form);
+  return { done, abort: () => xhr.abort() };
+}

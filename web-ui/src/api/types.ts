@@ -1,0 +1,177 @@
+// The JSON shapes the server sends and accepts.
+
+export const NULL_ID = 'NULL';
+
+export interface PlayDesc {
+  id: string;
+  doRepeat: boolean;
+  iterations: number;
+  delaySec: number;
+}
+
+export interface SignalTable {
+  lessons: string[];
+  startOfClass: PlayDesc;
+  endOfClass: PlayDesc;
+  preStartWaitMin: number;
+  preStart: PlayDesc;
+  preEndWaitMin: number;
+  preEnd: PlayDesc;
+}
+
+export interface UserPlay {
+  desc: PlayDesc;
+  slots: string[];
+}
+
+export interface TimeTable {
+  name: string;
+  chA: SignalTable;
+  chB: SignalTable;
+  customPlays: UserPlay[];
+}
+
+export type TimeTableRow = TimeTable & { id: string };
+
+export enum AssetCategory {
+  BUILT_IN_SIGNAL = 0,
+  USER_SIGNAL = 1,
+  PROGRAMME = 2,
+  PROGRAMMED_ANNOUNCEMENT = 3,
+}
+
+export interface AudioAsset {
+  name: string;
+  md5: string;
+  filename: string;
+  lengthSec: number;
+  storageCategory: AssetCategory;
+  lastModified: string;
+}
+
+export type SignalRow = AudioAsset & { id: string };
+
+export interface Programme {
+  songId: string;
+  date: string;
+  time: string;
+  deleteAfterPlay: boolean;
+}
+
+export type ProgrammeRow = Programme & { id: string; programName: string; lengthSec: number };
+
+export interface ProgrammeInfo {
+  programmes: ProgrammeRow[];
+  date: string;
+}
+
+export type DayKind = 'WORKDAY' | 'NON_WORKDAY' | 'HOLIDAY' | 'SCHOOL_BREAK' | 'REPLACED_WORKDAY';
+
+export type TimetableSource = 'DISABLED' | 'NORMAL' | 'DAILY_OVERRIDE';
+
+export interface TimetableInfo {
+  id: string;
+  source: TimetableSource;
+  date: string;
+  dayOfWeek: number;
+  typeOfDay: DayKind;
+  programmeToday: string | null;
+}
+
+export interface MonthDay {
+  id: string;
+  day: number;
+  typeOfDay: DayKind;
+  isToday: boolean;
+  isGivenMonth: boolean;
+}
+
+export interface Month {
+  year: number;
+  month: number;
+  defaultTimetableId: string;
+  days: MonthDay[];
+}
+
+export interface NamedId {
+  id: string;
+  name: string;
+}
+
+export interface Overview {
+  passwordMissing: boolean;
+  timetables: NamedId[];
+  activeTimetableInfo: TimetableInfo;
+  time: string;
+  isRelease: boolean;
+  alarmActive: boolean;
+  calendar: Month;
+}
+
+export interface Status {
+  time: string;
+  isPlaying: boolean;
+  version: string;
+}
+
+export interface Info {
+  version: string;
+  internetAccess: boolean;
+}
+
+export interface SingleEvent {
+  timeTableId: string;
+  start: string;
+  end: string;
+}
+
+export interface RecurringEvent {
+  timeTableId: string;
+  mode: number;
+  days: number;
+}
+
+export interface CalendarRegion {
+  id: string;
+  name: string;
+  preferredWorkdayMode: number;
+  provideHolidays: boolean;
+  validUntil: string;
+  holidays: string[];
+  schoolBreaks: string[];
+  extraWorkdays: string[];
+}
+
+export interface CalendarInfo {
+  timetables: NamedId[];
+  regions: CalendarRegion[];
+  lastUpdate: string;
+  date: string;
+  singleEvents: SingleEvent[];
+  reoccurringEvents: RecurringEvent[];
+  defaultTimetableId: string;
+}
+
+export interface CalendarSettings {
+  workdayMode: number;
+  syncRegionId: string;
+  syncSchoolHolidays: boolean;
+}
+
+export interface Settings {
+  defaultTimetableId: string;
+  schedulerEnable: boolean;
+  dailyPreferences: { selectedTimetableId: string | null; _lastDay: number };
+  alarmSignalId: string;
+  alarmDelaySec: number;
+  announcementSignalId: string;
+  calendar: CalendarSettings;
+}
+
+export interface Database {
+  dbVersion: number;
+  settings: Settings;
+  songs: Record<string, AudioAsset>;
+  programmes: Record<string, Programme>;
+  timetables: Record<string, TimeTable>;
+}

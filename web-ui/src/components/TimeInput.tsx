@@ -1,0 +1,37 @@
+// A time of day typed as text on the 24-hour clock, seconds optional. It shows what was typed
+// and tidies it to the stored form ("8.5" → "08:05") when the field is left.
+import { normaliseTime } from '../lib/time';
+
+interface Props {
+  id: string;
+  value: string;
+  onChange: (value: string) => void;
+  invalid?: boolean;
+  describedBy?: string;
+  label?: string;
+  class?: string;
+}
+
+export function TimeInput({ id, value, onChange, invalid, describedBy, label, class: className }: Props) {
+  return (
+    <input
+      id={id}
+      class={`time-input ${className ?? ''}`}
+      type="text"
+      inputMode="decimal"
+      autoComplete="off"
+      spellcheck={false}
+      placeholder="hh:mm"
+      maxLength={8}
+      value={value}
+      aria-label={label}
+      aria-invalid={invalid ? true : undefined}
+      aria-describedby={describedBy}
+      onInput={(e) => onChange(e.currentTarget.value)}
+      onBlur={(e) => {
+        const tidy = normaliseTime(e.currentTarget.value);
+        if (tidy.ok && tidy.value !== e.currentTarget.value) onChange(tidy.value);
+      }}
+    />
+  );
+}

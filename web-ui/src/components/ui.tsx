@@ -1,0 +1,260 @@
+// Small building blocks shared by the pages.
+import type { ComponentChildren, JSX } from 'preact';
+import { useEffect, useRef, useState } from 'preact/hooks';
+import { NULL_ID, type NamedId, type SignalRow } from '../api/types';
+import type { Action } from '../lib/hooks';
+import { Icon, type IconName } from './Icon';
+
+/** The outcome of an action, shown right where it was taken. */
+export function Outcome({ action, error, done }: { action?: Action; error?: string | null; done?: string | null }) {
+  const shownError = error ?? action?.error ?? null;
+  const shownDone = done ?? action?.done ?? null;
+  return (
+    <>
+      {shownError && (
+        <p class="notice notice-error" role="alert">
+          <Icon name="alarm" size={18} />
+          <span>{shownError}</span>
+        </p>
+      )}
+      {!shownError && shownDone && (
+        <p class="notice notice-ok" role="status">
+          <Icon name="check" size={18} />
+          <span>{shownDone}</span>
+        </p>
+      )}
+    </>
+  );
+}
+
+export function LoadError({ error, retry }: { error: string; retry: () => void }) {
+  return (
+    <div class="notice notice-error" role="alert">
+      <Icon name="alarm" size={18} />
+      <span>{error}</span>
+      <button type="button" class="btn btn-small" onClick={retry}>
+        Try again
+      </button>
+    </div>
+  );
+}
+
+export function Loading({ label = 'Loading…' }: { label?: string }) {
+  return (
+    <p class="loading" role="status">
+      <span class="spinner" aria-hidden="true" /> {label}
+    </p>
+  );
+}
+
+interface FieldProps {
+  id: string;
+  label: ComponentChildren;
+  error?: string | undefined | null;
+  hint?: ComponentChildren;
+  children: ComponentChildren;
+  class?: string;
+}
+
+/** A labelled control with its hint and its error; the control must carry the same `id`. */
+export function Field({ id, label, error, hint, children, class: className }: FieldProps) {
+  return (
+    <div class={`field ${error ? 'field-invalid' : ''} ${className ?? ''}`}>
+      <label for={id}>{label}</label>
+      {children}
+      {hint && (
+        <small class="hint" id={`${id}-hint`}>
+          {hint}
+        </small>
+      )}
+      {error && (
+        <small class="field-error" id={`${id}-error`} role="alert">
+          {error}
+        </small>
+      )}
+    </div>
+  );
+}
+
+/** aria attributes that tie a control to its Field's hint and error. */
+export function described(id: string, error?: string | null, hasHint = false): { 'aria-invalid'?: boolean; 'aria-describedby'?: string } {
+  const ids = [hasHint ? `${id}-hint` : '', error ? `${id}-error` : ''].filter(Boolean).join(' ');
+  return { 'aria-invalid': error ? true : undefined, 'aria-describedby': ids || undefined };
+}
+
+export function ProgressBar({ value, max, label }: { value: number; max: number; label: string }) {
+  const percent = max > 0 ? Math.min(100, Math.round((value / max) * 100)) : 0;
+  return (
+    <div class="progress">
+      <progress value={percent} max={100} aria-label={label} />
+      <span class="progress-text" aria-live="polite">
+        {percent}%
+      </span>
+    </div>
+  );
+}
+
+type ButtonProps = JSX.HTMLAttributes<HTMLButtonElement> & {
+  icon?: IconName;
+  variant?: 'primary' | 'danger' | 'ghost' | 'plain';
+  small?: boolean;
+  busy?: boolean;
+  type?: 'button' | 'submit';
+  disabled?: boolean;
+};
+
+export function Button({ icon, variant = 'plain', small, busy, children, type = 'button', disabled, ...rest }: ButtonProps) {
+  return (
+    <button
+      type={type}
+      class={`btn btn-${variant}${small ? ' btn-small' : ''}`}
+      disabled={disabled || busy}
+      aria-busy={busy ? true : undefined}
+      {...rest}
+    >
+      {busy ? <span class="spinner" aria-hidden="true" /> : icon && <Icon name={icon} size={small ? 16 : 18} />}
+      {children}
+    </button>
+  );
+}
+
+export interface ConfirmOptions {
+  title: string;
+  message: ComponentChildren;
+  confirmLabel: string;
+  danger?: boolean;
+}
+
+/**
+ * A modal question (a native dialog: focus stays inside, Escape cancels). Render `element`
+ * once in the page and await `ask(...)`.
+ */
+export function useConfirm(): { element: JSX.Element; ask: (options: ConfirmOptions) => Promise<boolean> } {
+  const dialogRef = useRef<HTMLDialogElement>(null);
+  const resolveRef = useRef<((answer: boolean) => void) | null>(null);
+  const [options, setOptions] = useState<ConfirmOptions | null>(null);
+
+  useEffect(() => {
+    const dialog = dialogRef.current;
+    if (options && dialog && !dialog.open) dialog.showModal();
+  }, [options]);
+
+  const finish = (answer: boolean) => {
+    const resolve = resolveRef.current;
+    resolveRef.current = null;
+    dialogRef.current?.close();
+    setOptions(null);
+    resolve?.(answer);
+  };
+
+  const element = (
+    <dialog
+      ref={dialogRef}
+      class={`confirm ${options?.danger ? 'confirm-danger' : ''}`}
+      aria-labelledby="confirm-title"
+      onCancel={(e) => {
+        e.preventDefault();
+        finish(false);
+      }}
+    >
+      {options && (
+        <form
+          method="dialog"
+          onSubmit={(e) => {
+            e.preventDefault();
+            finish(true);
+          }}
+        >
+          <h2 id="confirm-title">{options.title}</h2>
+          <div class="confirm-message">{options.message}</div>
+          <div class="confirm-actions">
+            <button type="button" class="btn btn-plain" onClick={() => finish(false)} autoFocus>
+              Cancel
+            </button>
+            <button type="submit" class={`btn ${options.danger ? 'btn-danger' : 'btn-primary'}`}>
+              {options.confirmLabel}
+            </button>
+          </div>
+        </form>
+      )}
+    </dialog>
+  );
+
+  const ask = (next: ConfirmOptions) =>
+    new Promise<boolean>((resolve) => {
+      resolveRef.current?.(false);
+      resolveRef.current = resolve;
+      setOptions(next);
+    });
+
+  return { element, ask };
+}
+
+interface SelectProps {
+  id: string;
+  value: string;
+  onChange: (value: string) => void;
+  disabled?: boolean;
+  extra?: JSX.HTMLAttributes<HTMLSelectElement>;
+}
+
+/** Choice of a signal; "NULL" stands for no signal. An id that is gone stays visible as such. */
+export function SignalSelect({ id, value, onChange, signals, allowNone = true, disabled, extra }: SelectProps & { signals: SignalRow[]; allowNone?: boolean }) {
+  const known = value === NULL_ID || signals.some((s) => s.id === value);
+  return (
+    <select id={id} value={value} disabled={disabled} onChange={(e) => onChange(e.currentTarget.value)} {...extra}>
+      {allowNone && <option value={NULL_ID}>No signal</option>}
+      {!known && <option value={value}>Missing signal ({value})</option>}
+      {signals.map((s) => (
+        <option key={s.id} value={s.id}>
+          {s.name}
+        </option>
+      ))}
+    </select>
+  );
+}
+
+/** Choice of a timetable, with "No bells" for none. */
+export function TimetableSelect({ id, value, onChange, timetables, disabled, extra, placeholder }: SelectProps & { timetables: NamedId[]; placeholder?: string }) {
+  const known = value === '' || value === NULL_ID || timetables.some((t) => t.id === value);
+  return (
+    <select id={id} value={value} disabled={disabled} onChange={(e) => onChange(e.currentTarget.value)} {...extra}>
+      {placeholder !== undefined && (
+        <option value="" disabled>
+          {placeholder}
+        </option>
+      )}
+      {timetables.map((t) => (
+        <option key={t.id} value={t.id}>
+          {t.name}
+        </option>
+      ))}
+      <option value={NULL_ID}>No bells</option>
+      {!known && <option value={value}>Deleted timetable</option>}
+    </select>
+  );
+}
+
+export function PageHeader({ title, children }: { title: string; children?: ComponentChildren }) {
+  return (
+    <header class="page-header">
+      <h1>{title}</h1>
+      {children && <div class="page-actions">{children}</div>}
+    </header>
+  );
+}
+
+export function Card({ title, children, class: className, id, actions }: { title?: ComponentChildren; children: ComponentChildren; class?: string; id?: string; actions?: ComponentChildren }) {
+  const headingId = id ? `${id}-title` : undefined;
+  return (
+    <section class={`card ${className ?? ''}`} id={id} aria-labelledby={title ? headingId : undefined}>
+      {(title || actions) && (
+        <div class="card-head">
+          {title && <h2 id={headingId}>{title}</h2>}
+          {actions && <div class="card-actions">{actions}</div>}
+        </div>
+      )}
+      {children}
+    </section>
+  );
+}

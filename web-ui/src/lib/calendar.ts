@@ -1,0 +1,92 @@
+// The month grid as the interface draws it, the kinds of day and why a timetable is in force.
+import { NULL_ID, type DayKind, type Month, type MonthDay, type NamedId, type TimetableInfo } from '../api/types';
+import { addDays, type CalendarDate, formatDate, isoWeek, parseDate, weekdayOf } from './time';
+import { recurrenceApplies } from './weekdays';
+import { timetableLabel } from './forms';
+
+export interface DayKindInfo {
+  kind: DayKind;
+  label: string;
+  /** CSS class that carries the colour. */
+  className: string;
+}
+
+export const DAY_KINDS: DayKindInfo[] = [
+  { kind: 'WORKDAY', label: 'School day', className: 'kind-workday' },
+  { kind: 'NON_WORKDAY', label: 'Day off', className: 'kind-off' },
+  { kind: 'HOLIDAY', label: 'Public holiday', className: 'kind-holiday' },
+  { kind: 'SCHOOL_BREAK', label: 'School break', className: 'kind-break' },
+  { kind: 'REPLACED_WORKDAY', label: 'Extra school day', className: 'kind-extra' },
+];
+
+export function dayKindInfo(kind: string): DayKindInfo {
+  return DAY_KINDS.find((k) => k.kind === kind) ?? { kind: kind as DayKind, label: kind, className: 'kind-other' };
+}
+
+export interface GridCell extends MonthDay {
+  date: CalendarDate;
+  dateText: string;
+  weekday: number;
+}
+
+export interface GridWeek {
+  isoWeek: number;
+  cells: GridCell[];
+}
+
+/**
+ * Gives each entry of the server's padded month its full date. The grid starts on the Monday
+ * on or before the 1st; entries whose day number disagrees with that are a sign of a month
+ * answer the grid does not understand, and make this throw rather than draw wrong dates.
+ */
+export function monthGrid(month: Month): GridWeek[] {
+  const first: CalendarDate = { y: month.year, m: month.month, d: 1 };
+  const start = addDays(first, -weekdayOf(first));
+  const cells = month.days.map((day, i): GridCell => {
+    const date = addDays(start, i);
+    if (date.d !== day.day) throw new Error(`Unexpected calendar answer: entry ${i} is day ${day.day}, expected ${date.d}`);
+    return { ...day, date, dateText: formatDate(date), weekday: weekdayOf(date) };
+  });
+  const weeks: GridWeek[] = [];
+  for (let i = 0; i < cells.length; i += 7) {
+    const week = cells.slice(i, i + 7);
+    weeks.push({ isoWeek: isoWeek(week[0].date), cells: week });
+  }
+  return weeks;
+}
+
+/** A sentence on the timetable in force today and the reason for it. */
+export function explainToday(
+  info: TimetableInfo,
+  timetables: NamedId[],
+  defaultTimetableId: string,
+): { title: string; reason: string } {
+  const name = timetableLabel(info.id, timetables);
+  const kind = dayKindInfo(info.typeOfDay).label.toLowerCase();
+  switch (info.source) {
+    case 'DISABLED':
+      return { title: 'No bells', reason: 'The scheduler is switched off in the settings.' };
+    case 'DAILY_OVERRIDE':
+      return {
+        title: name,
+        reason: info.id === NULL_ID ? 'Silenced for today by hand.' : 'Chosen for today by hand; tomorrow the calendar decides again.',
+      };
+    default:
+      if (info.id === NULL_ID) return { title: 'No bells', reason: `Today is a ${kind}: no timetable by the calendar.` };
+      if (info.id === defaultTimetableId && (info.typeOfDay === 'WORKDAY' || info.typeOfDay === 'REPLACED_WORKDAY'))
+        return { title: name, reason: `Today is a ${kind}: the default timetable.` };
+      return { title: name, reason: `Today is a ${kind}: a calendar event chooses this timetable.` };
+  }
+}
+
+/** The next `count` days from `from` (included) on which a recurring event applies, within a year. */
+export function nextOccurrences(mode: number, mask: number, from: string, count: number): string[] {
+  const start = parseDate(from);
+  if (!start.ok) return [];
+  const found: string[] = [];
+  for (let i = 0; i < 366 && found.length < count; i++) {
+    const day = addDays(start.value, i);
+    if (recurrenceApplies(mode, mask, weekdayOf(day), isoWeek(day))) found.push(formatDate(day));
+  }
+  return found;
+}

@@ -1,0 +1,137 @@
+// Loading, acting and polling, each with the server's refusal kept for the place that shows it.
+import { useCallback, useEffect, useRef, useState } from 'preact/hooks';
+
+export const errorText = (error: unknown): string => (error instanceof Error ? error.message : String(error));
+
+export interface Loaded<T> {
+  data: T | undefined;
+  error: string | null;
+  loading: boolean;
+  reload: () => Promise<void>;
+  setData: (data: T) => void;
+}
+
+/** Loads once on mount (and when `deps` change); `reload` fetches again and keeps the old data meanwhile. */
+export function useLoad<T>(loader: () => Promise<T>, deps: unknown[] = []): Loaded<T> {
+  const [data, setData] = useState<T | undefined>(undefined);
+  const [error, setError] = useState<string | null>(null);
+  const [loading, setLoading] = useState(true);
+  const alive = useRef(true);
+  const latest = useRef(0);
+  const loaderRef = useRef(loader);
+  loaderRef.current = loader;
+
+  const reload = useCallback(async () => {
+    const ticket = ++latest.current;
+    setLoading(true);
+    try {
+      const value = await loaderRef.current();
+      if (alive.current && ticket === latest.current) {
+        setData(value);
+        setError(null);
+      }
+    } catch (e) {
+      if (alive.current && ticket === latest.current) setError(errorText(e));
+    } finally {
+      if (alive.current && ticket === latest.current) setLoading(false);
+    }
+  }, []);
+
+  useEffect(() => {
+    alive.current = true;
+    void reload();
+    return () => {
+      alive.current = false;
+    };
+  }, deps);
+
+  return { data, error, loading, reload, setData };
+}
+
+export interface Action {
+  busy: boolean;
+  error: string | null;
+  done: string | null;
+  /** Runs `work`; a thrown error becomes `error`, a success shows `doneText` (if any). */
+  run: (work: () => Promise<unknown>, doneText?: string) => Promise<boolean>;
+  clear: () => void;
+  fail: (message: string) => void;
+}
+
+export function useAction(): Action {
+  const [busy, setBusy] = useState(false);
+  const [error, setError] = useState<string | null>(null);
+  const [done, setDone] = useState<string | null>(null);
+  const alive = useRef(true);
+  useEffect(
+    () => () => {
+      alive.current = false;
+    },
+    [],
+  );
+  const run = useCallback(async (work: () => Promise<unknown>, doneText?: string) => {
+    setBusy(true);
+    setError(null);
+    setDone(null);
+    try {
+      await work();
+      if (alive.current) setDone(doneText ?? null);
+      return true;
+    } catch (e) {
+      if (alive.current) setError(errorText(e));
+      return false;
+    } finally {
+      if (alive.current) setBusy(false);
+    }
+  }, []);
+  const clear = useCallback(() => {
+    setError(null);
+    setDone(null);
+  }, []);
+  const fail = useCallback((message: string) => {
+    setDone(null);
+    setError(message);
+  }, []);
+  return { busy, error, done, run, clear, fail };
+}
+
+/** Calls `tick` now and every `ms` milliseconds while the page is visible. */
+export function usePolling(tick: () => void | Promise<void>, ms: number): void {
+  const tickRef = useRef(tick);
+  tickRef.current = tick;
+  useEffect(() => {
+    let timer: number | undefined;
+    let stopped = false;
+    const loop = async () => {
+      if (stopped) return;
+      if (document.visibilityState === 'visible') {
+        try {
+          await tickRef.current();
+        } catch {
+          // The page shows its own errors; polling goes on.
+        }
+      }
+      if (!stopped) timer = window.setTimeout(loop, ms);
+    };
+    const onVisible = () => {
+      if (document.visibilityState === 'visible' && !stopped) {
+        window.clearTimeout(timer);
+        void loop();
+      }
+    };
+    void loop();
+    document.addEventListener('visibilitychange', onVisible);
+    return () => {
+      stopped = true;
+      window.clearTimeout(timer);
+      document.removeEventListener('visibilitychange', onVisible);
+    };
+  }, [ms]);
+}
+
+/** Sets the browser tab's title while the page is shown. */
+export function useTitle(title: string): void {
+  useEffect(() => {
+    document.title = title ? `${title} · Tollwick Player` : 'Tollwick Player';
+  }, [title]);
+}

@@ -1,0 +1,317 @@
+// The school calendar: the month grid, one-off and recurring events, region and working week.
+import { useEffect, useRef, useState } from 'preact/hooks';
+import { api } from '../api/client';
+import type { CalendarInfo, NamedId } from '../api/types';
+import { DayLegend, MonthGrid } from '../components/MonthGrid';
+import { Button, Card, described, Field, LoadError, Loading, Outcome, PageHeader, TimetableSelect, useConfirm } from '../components/ui';
+import { checkRecurringEvent, checkSingleEvent, timetableLabel } from '../lib/forms';
+import { useAction, useLoad, useTitle } from '../lib/hooks';
+import { nextOccurrences } from '../lib/calendar';
+import { describeDate, monthName, shortDate, WEEKDAY_LONG, WEEKDAY_SHORT } from '../lib/time';
+import { describeMask, maskHasDay, RECURRENCE_MODES, recurrenceLabel, toggleDay, WORKDAY_MODES } from '../lib/weekdays';
+import { navigate, useLocation } from '../router';
+
+function readOffset(query: URLSearchParams): number {
+  const n = Number(query.get('offset') ?? '0');
+  return Number.isInteger(n) && Math.abs(n) < 1200 ? n : 0;
+}
+
+export function CalendarPage() {
+  useTitle('Calendar');
+  const { query } = useLocation();
+  const offset = readOffset(query);
+  const info = useLoad(() => api.calendarInfo());
+  const month = useLoad(() => api.calendarDays(offset), [offset]);
+  const [picked, setPicked] = useState<{ date: string; at: number } | null>(null);
+  const formRef = useRef<HTMLDivElement>(null);
+
+  const goTo = (next: number) => navigate(next === 0 ? '/calendar' : `/calendar?offset=${next}`, { replace: true });
+  const reloadAll = async () => {
+    await Promise.all([info.reload(), month.reload()]);
+  };
+
+  const title = month.data ? `${monthName(month.data.month)} ${month.data.year}` : '…';
+  return (
+    <div>
+      <PageHeader title="Calendar" />
+      <Card class="calendar-card" id="month">
+        <div class="month-nav">
+          <Button icon="left" onClick={() => goTo(offset - 1)} aria-label="Previous month">
+            <span class="nav-word">Previous</span>
+          </Button>
+          <h2 class="month-title" aria-live="polite" data-testid="month-title">
+            {title}
+          </h2>
+          <Button icon="right" onClick={() => goTo(offset + 1)} aria-label="Next month">
+            <span class="nav-word">Next</span>
+          </Button>
+          {offset !== 0 && (
+            <Button small variant="ghost" onClick={() => goTo(0)}>
+              This month
+            </Button>
+          )}
+        </div>
+        {month.error && <LoadError error={month.error} retry={month.reload} />}
+        {!month.data && !month.error && <Loading />}
+        {month.data && (
+          <MonthGrid
+            month={month.data}
+            timetables={info.data?.timetables ?? []}
+            onPick={(date) => {
+              setPicked({ date, at: Date.now() });
+              formRef.current?.scrollIntoView({ behavior: 'smooth', block: 'start' });
+              document.getElementById('single-timetable')?.focus({ preventScroll: true });
+            }}
+          />
+        )}
+        <DayLegend />
+        <p class="hint">Pick a day to plan a one-off event for it.</p>
+      </Card>
+      {info.error && !info.data && <LoadError error={info.error} retry={info.reload} />}
+      {!info.data && !info.error && <Loading />}
+      {info.data && (
+        <div class="two-columns" ref={formRef}>
+          <SingleEvents info={info.data} picked={picked} onChanged={reloadAll} />
+          <RecurringEvents info={info.data} onChanged={reloadAll} />
+        </div>
+      )}
+      {info.data && <RegionSettings info={info.data} onChanged={reloadAll} />}
+    </div>
+  );
+}
+
+function SingleEvents({ info, picked, onChanged }: { info: CalendarInfo; picked: { date: string; at: number } | null; onChanged: () => Promise<void> }) {
+  const [form, setForm] = useState({ timetableId: '', startDate: '', endDate: '' });
+  const [errors, setErrors] = useState<Record<string, string>>({});
+  const add = useAction();
+  useEffect(() => {
+    if (picked) setForm((f) => ({ ...f, startDate: picked.date, endDate: picked.date }));
+  }, [picked]);
+  const submit = async (e: Event) => {
+    e.preventDefault();
+    const checked = checkSingleEvent(form);
+    if (!checked.ok) {
+      setErrors(checked.errors);
+      return;
+    }
+    setErrors({});
+    const ok = await add.run(async () => {
+      await api.trigger('addSingleEvent', '0', { ...checked.value });
+      await onChanged();
+    }, 'Event added');
+    if (ok) setForm({ timetableId: form.timetableId, startDate: '', endDate: '' });
+  };
+  return (
+    <Card title="One-off events" id="single-events">
+      <form onSubmit={submit} noValidate class="event-form">
+        <Field id="single-timetable" label="Timetable" error={errors.timetableId}>
+          <TimetableSelect id="single-timetable" value={form.timetableId} onChange={(timetableId) => setForm({ ...form, timetableId })} timetables={info.timetables} placeholder="Choose…" extra={described('single-timetable', errors.timetableId)} />
+        </Field>
+        <div class="field-pair">
+          <Field id="single-start" label="First day" error={errors.startDate}>
+            <input id="single-start" type="date" value={form.startDate} onInput={(e) => setForm({ ...form, startDate: e.currentTarget.value, endDate: form.endDate || e.currentTarget.value })} {...described('single-start', errors.startDate)} />
+          </Field>
+          <Field id="single-end" label="Last day" error={errors.endDate}>
+            <input id="single-end" type="date" value={form.endDate} min={form.startDate || undefined} onInput={(e) => setForm({ ...form, endDate: e.currentTarget.value })} {...described('single-end', errors.endDate)} />
+          </Field>
+        </div>
+        <Button type="submit" variant="primary" icon="plus" busy={add.busy}>
+          Add one-off event
+        </Button>
+        <Outcome action={add} />
+      </form>
+      <EventList
+        kind="single"
+        items={info.singleEvents.map((ev) => ({
+          title: timetableLabel(ev.timeTableId, info.timetables),
+          detail: ev.start === ev.end ? describeDate(ev.start) : `${describeDate(ev.start)} to ${describeDate(ev.end)}`,
+        }))}
+        onChanged={onChanged}
+      />
+    </Card>
+  );
+}
+
+function RecurringEvents({ info, onChanged }: { info: CalendarInfo; onChanged: () => Promise<void> }) {
+  const [form, setForm] = useState({ timetableId: '', mode: 1, days: 0 });
+  const [errors, setErrors] = useState<Record<string, string>>({});
+  const add = useAction();
+  const submit = async (e: Event) => {
+    e.preventDefault();
+    const checked = checkRecurringEvent(form);
+    if (!checked.ok) {
+      setErrors(checked.errors);
+      return;
+    }
+    setErrors({});
+    const ok = await add.run(async () => {
+      await api.trigger('addReoccurringEvent', '0', { ...checked.value });
+      await onChanged();
+    }, 'Recurring event added');
+    if (ok) setForm({ ...form, days: 0 });
+  };
+  return (
+    <Card title="Recurring events" id="recurring-events">
+      <form onSubmit={submit} noValidate class="event-form">
+        <Field id="recurring-timetable" label="Timetable" error={errors.timetableId}>
+          <TimetableSelect id="recurring-timetable" value={form.timetableId} onChange={(timetableId) => setForm({ ...form, timetableId })} timetables={info.timetables} placeholder="Choose…" extra={described('recurring-timetable', errors.timetableId)} />
+        </Field>
+        <Field id="recurring-mode" label="Weeks">
+          <select id="recurring-mode" value={String(form.mode)} onChange={(e) => setForm({ ...form, mode: Number(e.currentTarget.value) })}>
+            {RECURRENCE_MODES.map((m) => (
+              <option key={m.code} value={String(m.code)}>
+                {m.label}
+              </option>
+            ))}
+          </select>
+        </Field>
+        <fieldset class={`weekdays ${errors.days ? 'field-invalid' : ''}`} aria-describedby={errors.days ? 'recurring-days-error' : undefined}>
+          <legend>Weekdays</legend>
+          <div class="weekday-boxes">
+            {WEEKDAY_SHORT.map((d, i) => (
+              <label key={d} class="weekday-box" title={WEEKDAY_LONG[i]}>
+                <input type="checkbox" checked={maskHasDay(form.days, i)} onChange={() => setForm({ ...form, days: toggleDay(form.days, i) })} aria-label={WEEKDAY_LONG[i]} />
+                <span aria-hidden="true">{d}</span>
+              </label>
+            ))}
+          </div>
+          {errors.days && (
+            <small class="field-error" id="recurring-days-error" role="alert">
+              {errors.days}
+            </small>
+          )}
+        </fieldset>
+        <p class="hint" aria-live="polite">
+          {form.days > 0
+            ? `Next: ${nextOccurrences(form.mode, form.days, info.date, 4).map(shortDate).join(', ') || 'none within a year'}.`
+            : 'Weeks are counted by their ISO number, shown at the left of the month.'}
+        </p>
+        <Button type="submit" variant="primary" icon="plus" busy={add.busy}>
+          Add recurring event
+        </Button>
+        <Outcome action={add} />
+      </form>
+      <EventList
+        kind="recurring"
+        items={info.reoccurringEvents.map((ev) => ({
+          title: timetableLabel(ev.timeTableId, info.timetables),
+          detail: `${recurrenceLabel(ev.mode)}: ${describeMask(ev.days)}`,
+        }))}
+        onChanged={onChanged}
+      />
+    </Card>
+  );
+}
+
+function EventList({ kind, items, onChanged }: { kind: 'single' | 'recurring'; items: { title: string; detail: string }[]; onChanged: () => Promise<void> }) {
+  const remove = useAction();
+  const confirm = useConfirm();
+  const target = kind === 'single' ? 'deleteSingleEvent' : 'deleteReoccurringEvent';
+  if (items.length === 0) return <p class="muted event-empty">No {kind === 'single' ? 'one-off' : 'recurring'} events.</p>;
+  return (
+    <>
+      <h3 class="section-title">{kind === 'single' ? 'Planned' : 'In force'} — the newest wins where they overlap</h3>
+      <ul class="rows events">
+        {items.map((item, index) => (
+          <li class="row" key={`${index}-${item.title}-${item.detail}`} data-testid={`${kind}-event`}>
+            <div class="row-main">
+              <span class="row-title">{item.title}</span>
+              <span class="row-meta">{item.detail}</span>
+            </div>
+            <div class="row-actions">
+              <Button
+                small
+                variant="danger"
+                icon="trash"
+                aria-label={`Remove ${item.title}, ${item.detail}`}
+                onClick={async () => {
+                  const yes = await confirm.ask({ title: 'Remove this event?', message: <p>{item.title}: {item.detail}</p>, confirmLabel: 'Remove', danger: true });
+                  if (yes)
+                    await remove.run(async () => {
+                      await api.trigger(target, String(index));
+                      await onChanged();
+                    });
+                }}
+              >
+                Remove
+              </Button>
+            </div>
+          </li>
+        ))}
+      </ul>
+      <Outcome action={remove} />
+      {confirm.element}
+    </>
+  );
+}
+
+function RegionSettings({ info, onChanged }: { info: CalendarInfo; onChanged: () => Promise<void> }) {
+  const settings = useLoad(() => api.settings());
+  const save = useAction();
+  const change = (changes: Record<string, unknown>, done: string) =>
+    save.run(async () => {
+      await api.updateSettings(changes);
+      await Promise.all([settings.reload(), onChanged()]);
+    }, done);
+  const cal = settings.data?.calendar;
+  return (
+    <Card title="Region and working week" id="region">
+      {settings.error && !settings.data && <LoadError error={settings.error} retry={settings.reload} />}
+      {!cal && !settings.error && <Loading />}
+      {cal && <CalendarSettingsForm cal={cal} regions={info.regions} busy={save.busy} change={change} />}
+      <p class="hint">
+        Holiday data of the regions last updated: <strong>{info.lastUpdate || 'never'}</strong>.
+        {info.regions.length === 0 && ' The list of regions is filled once Tollwick Player reaches the vendor service.'}
+      </p>
+      <Outcome action={save} />
+    </Card>
+  );
+}
+
+export function CalendarSettingsForm({
+  cal,
+  regions,
+  busy,
+  change,
+  idBase = 'cal',
+}: {
+  cal: { workdayMode: number; syncRegionId: string; syncSchoolHolidays: boolean };
+  regions: NamedId[];
+  busy: boolean;
+  change: (changes: Record<string, unknown>, done: string) => void;
+  idBase?: string;
+}) {
+  const regionKnown = regions.some((r) => r.id === cal.syncRegionId);
+  return (
+    <div class="settings-grid">
+      <Field id={`${idBase}-region`} label="Calendar region" hint="Its public holidays, school breaks and extra school days apply.">
+        <select id={`${idBase}-region`} value={cal.syncRegionId} disabled={busy} onChange={(e) => change({ 'calendar.syncRegionId': e.currentTarget.value }, 'Region changed')} {...described(`${idBase}-region`, null, true)}>
+          {!regionKnown && <option value={cal.syncRegionId}>{cal.syncRegionId} (no data yet)</option>}
+          {regions.map((r) => (
+            <option key={r.id} value={r.id}>
+              {r.name || r.id}
+            </option>
+          ))}
+        </select>
+      </Field>
+      <Field id={`${idBase}-workweek`} label="Working week">
+        <select id={`${idBase}-workweek`} value={String(cal.workdayMode)} disabled={busy} onChange={(e) => change({ 'calendar.workdayMode': Number(e.currentTarget.value) }, 'Working week changed')}>
+          {!WORKDAY_MODES.some((m) => m.code === cal.workdayMode) && <option value={String(cal.workdayMode)}>Every day (code {cal.workdayMode})</option>}
+          {WORKDAY_MODES.map((m) => (
+            <option key={m.code} value={String(m.code)}>
+              {m.label}
+            </option>
+          ))}
+        </select>
+      </Field>
+      <div class="field">
+        <label class="switch" for={`${idBase}-breaks`}>
+          <input id={`${idBase}-breaks`} type="checkbox" role="switch" checked={cal.syncSchoolHolidays} disabled={busy} onChange={(e) => change({ 'calendar.syncSchoolHolidays': e.currentTarget.checked }, e.currentTarget.checked ? 'School breaks count' : 'School breaks ignored')} />
+          <span class="switch-track" aria-hidden="true" />
+          School breaks of the region count (no bells)
+        </label>
+      </div>
+    </div>
+  );
+}
+

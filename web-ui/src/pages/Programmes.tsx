@@ -1,0 +1,225 @@
+// One-off plays: songs uploaded for a date and time, and announcements of the vendor service.
+import { useRef, useState } from 'preact/hooks';
+import { api } from '../api/client';
+import type { ProgrammeRow } from '../api/types';
+import { FileChooser, UploadProgress, useUpload } from '../components/UploadBox';
+import { Button, Card, described, Field, LoadError, Loading, Outcome, PageHeader, useConfirm } from '../components/ui';
+import { checkAnnouncementCode, checkSchedule, type ScheduleInput } from '../lib/forms';
+import { useAction, useLoad, useTitle } from '../lib/hooks';
+import { compareTimes, describeDate, formatDuration } from '../lib/time';
+import { TimeInput } from '../components/TimeInput';
+
+const emptySchedule = (): ScheduleInput => ({ name: '', date: '', time: '' });
+
+function sortProgrammes(rows: ProgrammeRow[]): ProgrammeRow[] {
+  return rows.slice().sort((a, b) => a.date.localeCompare(b.date) || compareTimes(a.time, b.time));
+}
+
+export function ProgrammesPage() {
+  useTitle('Programmes');
+  const info = useLoad(() => api.programmeInfo());
+
+  return (
+    <div>
+      <PageHeader title="Programmes and announcements" />
+      <div class="two-columns">
+        <SongUpload onAdded={info.reload} today={info.data?.date} />
+        <Announcements onAdded={info.reload} today={info.data?.date} />
+      </div>
+      <Card title="Scheduled programmes" id="programme-list">
+        {info.error && !info.data && <LoadError error={info.error} retry={info.reload} />}
+        {!info.data && !info.error && <Loading />}
+        {info.data && info.data.programmes.length === 0 && <p class="muted">Nothing is scheduled.</p>}
+        {info.data && info.data.programmes.length > 0 && (
+          <table class="table">
+            <thead>
+              <tr>
+                <th scope="col">Date</th>
+                <th scope="col">Time</th>
+                <th scope="col">Name</th>
+                <th scope="col">Length</th>
+                <th scope="col">
+                  <span class="visually-hidden">Actions</span>
+                </th>
+              </tr>
+            </thead>
+            <tbody>
+              {sortProgrammes(info.data.programmes).map((p) => (
+                <ProgrammeItem key={p.id} programme={p} isToday={p.date === info.data!.date} onChanged={info.reload} />
+              ))}
+            </tbody>
+          </table>
+        )}
+      </Card>
+    </div>
+  );
+}
+
+function ProgrammeItem({ programme, isToday, onChanged }: { programme: ProgrammeRow; isToday: boolean; onChanged: () => Promise<void> }) {
+  const action = useAction();
+  const confirm = useConfirm();
+  const remove = async () => {
+    const yes = await confirm.ask({
+      title: `Delete “${programme.programName}”?`,
+      message: <p>The programme on {describeDate(programme.date)} at {programme.time} is cancelled and its sound file deleted.</p>,
+      confirmLabel: 'Delete',
+      danger: true,
+    });
+    if (yes)
+      await action.run(async () => {
+        await api.trigger('deleteProgramme', programme.id);
+        await onChanged();
+      });
+  };
+  return (
+    <tr data-testid="programme-row" class={isToday ? 'row-today' : ''}>
+      <td data-label="Date">
+        {describeDate(programme.date)}
+        {isToday && <span class="chip chip-accent">Today</span>}
+      </td>
+      <td data-label="Time">{programme.time}</td>
+      <th scope="row">{programme.programName}</th>
+      <td data-label="Length">{formatDuration(programme.lengthSec)}</td>
+      <td class="cell-actions">
+        <Button small variant="danger" icon="trash" onClick={remove} aria-label={`Delete ${programme.programName}`}>
+          Delete
+        </Button>
+        <Outcome action={action} />
+        {confirm.element}
+      </td>
+    </tr>
+  );
+}
+
+/** The name, date and time inputs shared by both scheduling forms. */
+function ScheduleFields({ idBase, value, onChange, errors, nameLabel }: { idBase: string; value: ScheduleInput; onChange: (v: ScheduleInput) => void; errors: Record<string, string>; nameLabel: string }) {
+  return (
+    <>
+      <Field id={`${idBase}-name`} label={nameLabel} error={errors.name}>
+        <input id={`${idBase}-name`} type="text" maxLength={80} value={value.name} onInput={(e) => onChange({ ...value, name: e.currentTarget.value })} {...described(`${idBase}-name`, errors.name)} />
+      </Field>
+      <div class="field-pair">
+        <Field id={`${idBase}-date`} label="Date" error={errors.date}>
+          <input id={`${idBase}-date`} type="date" value={value.date} onInput={(e) => onChange({ ...value, date: e.currentTarget.value })} {...described(`${idBase}-date`, errors.date)} />
+        </Field>
+        <Field id={`${idBase}-time`} label="Time" error={errors.time} hint="24-hour clock, e.g. 10:15">
+          <TimeInput id={`${idBase}-time`} value={value.time} onChange={(time) => onChange({ ...value, time })} invalid={!!errors.time} describedBy={described(`${idBase}-time`, errors.time, true)['aria-describedby']} />
+        </Field>
+      </div>
+    </>
+  );
+}
+
+/** Today and the current time as the server sees them; a moment already past would never play. */
+async function serverNow(today: string | undefined): Promise<{ today: string; now: string }> {
+  const status = await api.status();
+  return { today: today ?? '', now: status.time };
+}
+
+function SongUpload({ onAdded, today }: { onAdded: () => Promise<void>; today: string | undefined }) {
+  const upload = useUpload();
+  const [value, setValue] = useState(emptySchedule);
+  const [errors, setErrors] = useState<Record<string, string>>({});
+  const formRef = useRef<HTMLFormElement>(null);
+
+  const submit = async (e: Event) => {
+    e.preventDefault();
+    let clock;
+    try {
+      clock = await serverNow(today);
+    } catch {
+      clock = { today: today ?? '', now: '' };
+    }
+    const checked = checkSchedule(value, clock.today, clock.now);
+    if (!checked.ok) {
+      setErrors(checked.errors);
+      return;
+    }
+    setErrors({});
+    const { name, date, time } = checked.value;
+    const key = await upload.start({ programName: name, date, time }, () => `“${name}” plays on ${describeDate(date)} at ${time}.`);
+    if (key) {
+      setValue(emptySchedule());
+      formRef.current?.reset();
+      await onAdded();
+    }
+  };
+
+  return (
+    <Card title="Upload a song for a date and time" id="song-upload">
+      <form ref={formRef} onSubmit={submit} noValidate>
+        <ScheduleFields idBase="song" value={value} onChange={setValue} errors={errors} nameLabel="Name of the programme" />
+        <FileChooser id="song-file" label="Sound file" upload={upload} />
+        <Button type="submit" variant="primary" icon="upload" busy={upload.state.busy}>
+          Upload and schedule
+        </Button>
+      </form>
+      <UploadProgress upload={upload} label="Song upload progress" />
+    </Card>
+  );
+}
+
+function Announcements({ onAdded, today }: { onAdded: () => Promise<void>; today: string | undefined }) {
+  const [code, setCode] = useState('');
+  const [codeError, setCodeError] = useState<string | null>(null);
+  const [value, setValue] = useState(emptySchedule);
+  const [errors, setErrors] = useState<Record<string, string>>({});
+  const playNow = useAction();
+  const schedule = useAction();
+
+  const readCode = (): string | null => {
+    const problem = checkAnnouncementCode(code);
+    setCodeError(problem);
+    return problem ? null : code.trim();
+  };
+
+  const play = async () => {
+    const id = readCode();
+    if (id) await playNow.run(() => api.trigger('announce', id), `Announcement “${id}” is playing`);
+  };
+
+  const submit = async (e: Event) => {
+    e.preventDefault();
+    const id = readCode();
+    let clock;
+    try {
+      clock = await serverNow(today);
+    } catch {
+      clock = { today: today ?? '', now: '' };
+    }
+    const checked = checkSchedule(value, clock.today, clock.now);
+    setErrors(checked.ok ? {} : checked.errors);
+    if (!id || !checked.ok) return;
+    const { name, date, time } = checked.value;
+    const ok = await schedule.run(async () => {
+      await api.trigger('announceProgrammed', id);
+      await api.trigger('scheduleProgrammedAnnouncement', id, { programName: name, date, time });
+    }, `“${name}” plays on ${describeDate(date)} at ${time}.`);
+    if (ok) {
+      setValue(emptySchedule());
+      await onAdded();
+    }
+  };
+
+  return (
+    <Card title="Announcements" id="announcements">
+      <form onSubmit={submit} noValidate>
+        <Field id="announcement-code" label="Announcement code" error={codeError} hint="The code of a recorded announcement of the vendor service, for example fire-drill.">
+          <input id="announcement-code" type="text" value={code} autoComplete="off" spellcheck={false} onInput={(e) => setCode(e.currentTarget.value)} {...described('announcement-code', codeError, true)} />
+        </Field>
+        <div class="button-row">
+          <Button icon="megaphone" busy={playNow.busy} onClick={play}>
+            Play now
+          </Button>
+        </div>
+        <Outcome action={playNow} />
+        <h3 class="section-title">Or schedule it</h3>
+        <ScheduleFields idBase="announce" value={value} onChange={setValue} errors={errors} nameLabel="Name shown in the list" />
+        <Button type="submit" variant="primary" icon="calendar" busy={schedule.busy}>
+          Schedule announcement
+        </Button>
+        <Outcome action={schedule} />
+      </form>
+    </Card>
+  );
+}

@@ -1,0 +1,186 @@
+// Scheduler switch, alarm and announcement signals, password and logout.
+import { useEffect, useState } from 'preact/hooks';
+import { api } from '../api/client';
+import type { Settings, SignalRow } from '../api/types';
+import { Button, Card, described, Field, LoadError, Loading, Outcome, PageHeader, SignalSelect } from '../components/ui';
+import { checkNewPassword } from '../lib/forms';
+import { useAction, useLoad, useTitle } from '../lib/hooks';
+import { readDecimal } from '../lib/timetableForm';
+import { navigate } from '../router';
+import { setPasswordSet, usePasswordSet } from '../session';
+
+export function SettingsPage() {
+  useTitle('Settings');
+  const loaded = useLoad(() => Promise.all([api.settings(), api.signals(), api.info()]));
+  useEffect(() => {
+    if (window.location.hash === '#password' && loaded.data) document.getElementById('new-password')?.focus();
+  }, [loaded.data]);
+  if (loaded.error && !loaded.data) return <LoadError error={loaded.error} retry={loaded.reload} />;
+  if (!loaded.data) return <Loading />;
+  const [settings, signals, info] = loaded.data;
+  const reload = async () => {
+    await loaded.reload();
+  };
+  return (
+    <div>
+      <PageHeader title="Settings" />
+      <div class="two-columns">
+        <SchedulerCard settings={settings} onChanged={reload} />
+        <SoundsCard settings={settings} signals={signals} onChanged={reload} />
+        <PasswordCard />
+        <Card title="About" id="about">
+          <dl class="facts">
+            <div>
+              <dt>Version</dt>
+              <dd>{info.version}</dd>
+            </div>
+            <div>
+              <dt>Vendor service</dt>
+              <dd>{info.internetAccess ? 'Reachable' : 'Not reachable: holiday data and announcements cannot be fetched now'}</dd>
+            </div>
+          </dl>
+        </Card>
+      </div>
+    </div>
+  );
+}
+
+function SchedulerCard({ settings, onChanged }: { settings: Settings; onChanged: () => Promise<void> }) {
+  const action = useAction();
+  const enabled = settings.schedulerEnable;
+  return (
+    <Card title="Automatic bells" id="scheduler">
+      <label class="switch" for="scheduler-enable">
+        <input
+          id="scheduler-enable"
+          type="checkbox"
+          role="switch"
+          checked={enabled}
+          disabled={action.busy}
+          onChange={(e) => {
+            const on = e.currentTarget.checked;
+            void action.run(async () => {
+              await api.updateSettings({ schedulerEnable: on });
+              await onChanged();
+            }, on ? 'The bells ring by the timetables again' : 'The bells are switched off');
+          }}
+        />
+        <span class="switch-track" aria-hidden="true" />
+        Ring the bells by the timetables
+      </label>
+      <p class="hint">
+        {enabled
+          ? 'Lessons, extra plays and programmes play at their times.'
+          : 'Nothing plays by itself until this is switched on again; signals and the alarm can still be played by hand.'}
+      </p>
+      <Outcome action={action} />
+    </Card>
+  );
+}
+
+function SoundsCard({ settings, signals, onChanged }: { settings: Settings; signals: SignalRow[]; onChanged: () => Promise<void> }) {
+  const [alarmSignal, setAlarmSignal] = useState(settings.alarmSignalId);
+  const [delay, setDelay] = useState(String(settings.alarmDelaySec));
+  const [announceSignal, setAnnounceSignal] = useState(settings.announcementSignalId);
+  const [delayError, setDelayError] = useState<string | null>(null);
+  const save = useAction();
+  const submit = async (e: Event) => {
+    e.preventDefault();
+    const readDelay = readDecimal(delay, 0, 3600);
+    if (typeof readDelay === 'string') {
+      setDelayError(readDelay);
+      return;
+    }
+    setDelayError(null);
+    await save.run(async () => {
+      await api.updateSettings({ alarmSignalId: alarmSignal, alarmDelaySec: readDelay, announcementSignalId: announceSignal });
+      await onChanged();
+    }, 'Saved');
+  };
+  return (
+    <Card title="Alarm and announcements" id="sounds">
+      <form onSubmit={submit} noValidate>
+        <Field id="alarm-signal" label="Alarm signal">
+          <SignalSelect id="alarm-signal" value={alarmSignal} onChange={setAlarmSignal} signals={signals} allowNone={false} />
+        </Field>
+        <Field id="alarm-delay" label="Pause between alarm repetitions (seconds)" error={delayError}>
+          <input id="alarm-delay" type="number" inputMode="decimal" min={0} max={3600} step={0.5} value={delay} onInput={(e) => setDelay(e.currentTarget.value)} {...described('alarm-delay', delayError)} />
+        </Field>
+        <Field id="announce-signal" label="Signal before every announcement">
+          <SignalSelect id="announce-signal" value={announceSignal} onChange={setAnnounceSignal} signals={signals} />
+        </Field>
+        <Button type="submit" variant="primary" icon="check" busy={save.busy}>
+          Save
+        </Button>
+        <Outcome action={save} />
+      </form>
+    </Card>
+  );
+}
+
+export function PasswordForm({ onDone, submitLabel = 'Set password' }: { onDone?: () => void; submitLabel?: string }) {
+  const [password, setPassword] = useState('');
+  const [repeat, setRepeat] = useState('');
+  const [errors, setErrors] = useState<Record<string, string>>({});
+  const action = useAction();
+  const submit = async (e: Event) => {
+    e.preventDefault();
+    const checked = checkNewPassword(password, repeat);
+    if (!checked.ok) {
+      setErrors(checked.errors);
+      return;
+    }
+    setErrors({});
+    const ok = await action.run(() => api.changePassword(checked.value), 'Password saved. This browser stays logged in.');
+    if (ok) {
+      setPassword('');
+      setRepeat('');
+      setPasswordSet(true);
+      onDone?.();
+    }
+  };
+  return (
+    <form onSubmit={submit} noValidate>
+      <Field id="new-password" label="New password" error={errors.password}>
+        <input id="new-password" type="password" autoComplete="new-password" value={password} onInput={(e) => setPassword(e.currentTarget.value)} {...described('new-password', errors.password)} />
+      </Field>
+      <Field id="repeat-password" label="The same password again" error={errors.repeat}>
+        <input id="repeat-password" type="password" autoComplete="new-password" value={repeat} onInput={(e) => setRepeat(e.currentTarget.value)} {...described('repeat-password', errors.repeat)} />
+      </Field>
+      <Button type="submit" variant="primary" icon="check" busy={action.busy}>
+        {submitLabel}
+      </Button>
+      <Outcome action={action} />
+    </form>
+  );
+}
+
+function PasswordCard() {
+  const passwordSet = usePasswordSet();
+  const logout = useAction();
+  return (
+    <Card title="Password" id="password">
+      <p class="hint">
+        {passwordSet
+          ? 'A password protects this interface. Setting a new one keeps everybody who is logged in logged in.'
+          : 'No password is set: anybody who can reach this computer can use this interface.'}
+      </p>
+      <PasswordForm submitLabel={passwordSet ? 'Change password' : 'Set password'} />
+      {passwordSet && (
+        <div class="logout-row">
+          <Button
+            icon="logout"
+            busy={logout.busy}
+            onClick={async () => {
+              const ok = await logout.run(() => api.logout());
+              if (ok) navigate('/login');
+            }}
+          >
+            Log out
+          </Button>
+          <Outcome action={logout} />
+        </div>
+      )}
+    </Card>
+  );
+}

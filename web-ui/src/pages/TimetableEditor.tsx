@@ -1,0 +1,444 @@
+// One timetable: its lessons and the signals around them on both channels, and its extra plays.
+import { useEffect, useMemo, useRef, useState } from 'preact/hooks';
+import { api } from '../api/client';
+import type { SignalRow } from '../api/types';
+import { Icon } from '../components/Icon';
+import { PlayEditor } from '../components/PlayEditor';
+import { Button, Card, described, Field, LoadError, Loading, Outcome, PageHeader } from '../components/ui';
+import { useAction, useLoad, useTitle } from '../lib/hooks';
+import {
+  type ChannelDraft,
+  type ChannelName,
+  defaultPlay,
+  type ExtraPlayDraft,
+  type FieldErrors,
+  fromDraft,
+  lessonWarnings,
+  move,
+  newKey,
+  nextLesson,
+  SIGNAL_LABELS,
+  sortLessons,
+  type TimetableDraft,
+  toDraft,
+} from '../lib/timetableForm';
+import { TimeInput } from '../components/TimeInput';
+import { Link } from '../router';
+
+export function TimetableEditor({ id }: { id: string }) {
+  const loaded = useLoad(async () => {
+    const [rows, signals] = await Promise.all([api.timetables(), api.signals()]);
+    return { row: rows.find((r) => r.id === id) ?? null, signals };
+  }, [id]);
+  useTitle(loaded.data?.row ? `Timetable ${loaded.data.row.name}` : 'Timetable');
+
+  if (loaded.error && !loaded.data) return <LoadError error={loaded.error} retry={loaded.reload} />;
+  if (!loaded.data) return <Loading />;
+  if (!loaded.data.row)
+    return (
+      <div>
+        <PageHeader title="Timetable not found" />
+        <p>
+          There is no timetable with this address any more. <Link href="/timetables">Back to the timetables</Link>
+        </p>
+      </div>
+    );
+  const { row, signals } = loaded.data;
+  const { id: _id, ...timetable } = row;
+  return <Editor key={id} id={id} initial={toDraft(timetable)} signals={signals} />;
+}
+
+function Editor({ id, initial, signals }: { id: string; initial: TimetableDraft; signals: SignalRow[] }) {
+  const [draft, setDraft] = useState(initial);
+  const [saved, setSaved] = useState(() => JSON.stringify(fromDraft(initial)));
+  const [showErrors, setShowErrors] = useState(false);
+  const [channel, setChannel] = useState<ChannelName>('chA');
+  const save = useAction();
+  const checked = useMemo(() => fromDraft(draft), [draft]);
+  const dirty = JSON.stringify(checked) !== saved;
+  // Problems are shown from the first attempt to save on, and then follow every change.
+  const errors: FieldErrors = showErrors && !checked.ok ? checked.errors : {};
+
+  useEffect(() => {
+    if (!dirty) return;
+    const warn = (e: BeforeUnloadEvent) => e.preventDefault();
+    window.addEventListener('beforeunload', warn);
+    return () => window.removeEventListener('beforeunload', warn);
+  }, [dirty]);
+
+  const update = (next: TimetableDraft) => {
+    setDraft(next);
+    save.clear();
+  };
+  const setChannelDraft = (name: ChannelName, value: ChannelDraft) => update({ ...draft, [name]: value });
+
+  const submit = async (e: Event) => {
+    e.preventDefault();
+    const result = checked;
+    if (!result.ok) {
+      setShowErrors(true);
+      const count = Object.keys(result.errors).length;
+      save.fail(`${count === 1 ? 'One field needs' : `${count} fields need`} fixing before saving; they are marked in red.`);
+      if (Object.keys(result.errors).some((k) => k.startsWith('chB')) && !Object.keys(result.errors).some((k) => k.startsWith('chA')))
+        setChannel('chB');
+      return;
+    }
+    const ok = await save.run(() => api.updateTimetable(id, result.timetable), 'Saved');
+    if (ok) setSaved(JSON.stringify(result));
+  };
+
+  return (
+    <form class="editor" onSubmit={submit} noValidate>
+      <PageHeader title={`Timetable: ${draft.name || 'unnamed'}`}>
+        <Link href="/timetables" class="btn btn-ghost btn-small">
+          <Icon name="left" size={16} /> All timetables
+        </Link>
+      </PageHeader>
+      <Card>
+        <Field id="tt-name" label="Name" error={errors.name}>
+          <input
+            id="tt-name"
+            type="text"
+            value={draft.name}
+            maxLength={80}
+            onInput={(e) => update({ ...draft, name: e.currentTarget.value })}
+            {...described('tt-name', errors.name)}
+          />
+        </Field>
+      </Card>
+
+      <Card class="channel-card">
+        <div class="tabs" role="tablist" aria-label="Channels">
+          {(['chA', 'chB'] as const).map((name) => (
+            <button
+              key={name}
+              type="button"
+              role="tab"
+              id={`tab-${name}`}
+              aria-selected={channel === name}
+              aria-controls={`panel-${name}`}
+              tabIndex={channel === name ? 0 : -1}
+              class={`tab ${Object.keys(errors).some((k) => k.startsWith(name)) ? 'tab-invalid' : ''}`}
+              onClick={() => setChannel(name)}
+              onKeyDown={(e) => {
+                if (e.key === 'ArrowRight' || e.key === 'ArrowLeft') {
+                  const other = name === 'chA' ? 'chB' : 'chA';
+                  setChannel(other);
+                  document.getElementById(`tab-${other}`)?.focus();
+                }
+              }}
+            >
+              {name === 'chA' ? 'Channel A' : 'Channel B'}
+            </button>
+          ))}
+        </div>
+        <div role="tabpanel" id={`panel-${channel}`} aria-labelledby={`tab-${channel}`}>
+          <p class="hint">
+            {channel === 'chA'
+              ? 'Channel A is what the bells ring.'
+              : 'Channel B is kept with the timetable for a second set of loudspeakers; the scheduler rings channel A.'}
+          </p>
+          <ChannelEditor
+            key={channel}
+            name={channel}
+            value={draft[channel]}
+            onChange={(v) => setChannelDraft(channel, v)}
+            signals={signals}
+            errors={errors}
+          />
+        </div>
+      </Card>
+
+      <ExtraPlays
+        plays={draft.customPlays}
+        onChange={(customPlays) => update({ ...draft, customPlays })}
+        signals={signals}
+        errors={errors}
+      />
+
+      <div class="save-bar" role="region" aria-label="Save">
+        <div class="save-state">
+          <Outcome action={save} />
+          {!save.error && !save.done && <span class="muted">{dirty ? 'Unsaved changes' : 'No unsaved changes'}</span>}
+        </div>
+        <Button
+          disabled={!dirty || save.busy}
+          onClick={() => {
+            setDraft(initialFromSaved(saved, initial));
+            setShowErrors(false);
+            save.clear();
+          }}
+        >
+          Discard changes
+        </Button>
+        <Button type="submit" variant="primary" icon="check" busy={save.busy}>
+          Save timetable
+        </Button>
+      </div>
+    </form>
+  );
+}
+
+/** Back to what was last saved: the saved record when it reads, else what was loaded. */
+function initialFromSaved(saved: string, initial: TimetableDraft): TimetableDraft {
+  const parsed = JSON.parse(saved) as ReturnType<typeof fromDraft>;
+  return parsed.ok ? toDraft(parsed.timetable) : initial;
+}
+
+function ChannelEditor({
+  name,
+  value,
+  onChange,
+  signals,
+  errors,
+}: {
+  name: ChannelName;
+  value: ChannelDraft;
+  onChange: (v: ChannelDraft) => void;
+  signals: SignalRow[];
+  errors: FieldErrors;
+}) {
+  const lessonsRef = useRef<HTMLOListElement>(null);
+  const warnings = lessonWarnings(value.lessons);
+  const setLessons = (lessons: ChannelDraft['lessons']) => onChange({ ...value, lessons });
+  const focusRow = (index: number, selector: string) =>
+    requestAnimationFrame(() => lessonsRef.current?.querySelectorAll<HTMLElement>(selector)[index]?.focus());
+
+  return (
+    <div class="channel">
+      <h2 class="section-title">Lessons</h2>
+      <p class="hint">Times on the 24-hour clock: 08:45, or with seconds 08:45:30.</p>
+      <ol class="lessons" ref={lessonsRef}>
+        {value.lessons.map((lesson, i) => {
+          const startId = `${name}-lesson-${lesson.key}-start`;
+          const endId = `${name}-lesson-${lesson.key}-end`;
+          const startError = errors[`${name}.lessons.${i}.start`];
+          const endError = errors[`${name}.lessons.${i}.end`];
+          return (
+            <li key={lesson.key} class={`lesson ${i > 0 ? 'lesson-next' : ''}`} data-testid="lesson">
+              <span class="lesson-no" aria-hidden="true">
+                {i + 1}
+              </span>
+              <Field id={startId} label={<>Start<span class="visually-hidden"> of lesson {i + 1}</span></>} error={startError} class={`field-time ${i > 0 ? 'label-once' : ''}`}>
+                <TimeInput
+                  id={startId}
+                  class="lesson-start"
+                  value={lesson.start}
+                  onChange={(start) => setLessons(value.lessons.map((l) => (l.key === lesson.key ? { ...l, start } : l)))}
+                  {...describedProps(startId, startError)}
+                />
+              </Field>
+              <Field id={endId} label={<>End<span class="visually-hidden"> of lesson {i + 1}</span></>} error={endError} class={`field-time ${i > 0 ? 'label-once' : ''}`}>
+                <TimeInput
+                  id={endId}
+                  value={lesson.end}
+                  onChange={(end) => setLessons(value.lessons.map((l) => (l.key === lesson.key ? { ...l, end } : l)))}
+                  {...describedProps(endId, endError)}
+                />
+              </Field>
+              <div class="lesson-actions">
+                <button
+                  type="button"
+                  class="icon-btn move-up"
+                  disabled={i === 0}
+                  aria-label={`Move lesson ${i + 1} up`}
+                  title="Move up"
+                  onClick={() => {
+                    setLessons(move(value.lessons, i, -1));
+                    focusRow(i - 1, '.move-up');
+                  }}
+                >
+                  <Icon name="up" size={18} />
+                </button>
+                <button
+                  type="button"
+                  class="icon-btn move-down"
+                  disabled={i === value.lessons.length - 1}
+                  aria-label={`Move lesson ${i + 1} down`}
+                  title="Move down"
+                  onClick={() => {
+                    setLessons(move(value.lessons, i, 1));
+                    focusRow(i + 1, '.move-down');
+                  }}
+                >
+                  <Icon name="down" size={18} />
+                </button>
+                <button
+                  type="button"
+                  class="icon-btn icon-btn-danger"
+                  aria-label={`Remove lesson ${i + 1}`}
+                  title="Remove"
+                  onClick={() => setLessons(value.lessons.filter((l) => l.key !== lesson.key))}
+                >
+                  <Icon name="trash" size={18} />
+                </button>
+              </div>
+            </li>
+          );
+        })}
+      </ol>
+      {value.lessons.length === 0 && <p class="muted">No lessons: this channel rings nothing.</p>}
+      {warnings.length > 0 && (
+        <ul class="notice notice-warn warnings">
+          {warnings.map((w) => (
+            <li key={w}>{w}</li>
+          ))}
+        </ul>
+      )}
+      <div class="button-row">
+        <Button
+          icon="plus"
+          onClick={() => {
+            setLessons([...value.lessons, nextLesson(value.lessons)]);
+            focusRow(value.lessons.length, '.lesson-start');
+          }}
+        >
+          Add lesson
+        </Button>
+        <Button icon="list" disabled={value.lessons.length < 2} onClick={() => setLessons(sortLessons(value.lessons))}>
+          Sort by start
+        </Button>
+      </div>
+
+      <h2 class="section-title">Signals around each lesson</h2>
+      <div class="play-grid">
+        <PlayEditor
+          idBase={`${name}-preStart`}
+          legend={SIGNAL_LABELS.preStart}
+          value={value.preStart}
+          onChange={(preStart) => onChange({ ...value, preStart })}
+          signals={signals}
+          errors={errors}
+          path={`${name}.preStart`}
+        >
+          <MinutesField id={`${name}-preStartWaitMin`} label="Minutes before the start" value={value.preStartWaitMin} error={errors[`${name}.preStartWaitMin`]} onInput={(preStartWaitMin) => onChange({ ...value, preStartWaitMin })} />
+        </PlayEditor>
+        <PlayEditor
+          idBase={`${name}-startOfClass`}
+          legend={SIGNAL_LABELS.startOfClass}
+          value={value.startOfClass}
+          onChange={(startOfClass) => onChange({ ...value, startOfClass })}
+          signals={signals}
+          errors={errors}
+          path={`${name}.startOfClass`}
+        />
+        <PlayEditor
+          idBase={`${name}-preEnd`}
+          legend={SIGNAL_LABELS.preEnd}
+          value={value.preEnd}
+          onChange={(preEnd) => onChange({ ...value, preEnd })}
+          signals={signals}
+          errors={errors}
+          path={`${name}.preEnd`}
+        >
+          <MinutesField id={`${name}-preEndWaitMin`} label="Minutes before the end" value={value.preEndWaitMin} error={errors[`${name}.preEndWaitMin`]} onInput={(preEndWaitMin) => onChange({ ...value, preEndWaitMin })} />
+        </PlayEditor>
+        <PlayEditor
+          idBase={`${name}-endOfClass`}
+          legend={SIGNAL_LABELS.endOfClass}
+          value={value.endOfClass}
+          onChange={(endOfClass) => onChange({ ...value, endOfClass })}
+          signals={signals}
+          errors={errors}
+          path={`${name}.endOfClass`}
+        />
+      </div>
+    </div>
+  );
+}
+
+/** The Field's hint and error ids in the form TimeInput takes them. */
+function describedProps(id: string, error?: string | null) {
+  const attrs = described(id, error);
+  return { invalid: !!attrs['aria-invalid'], describedBy: attrs['aria-describedby'] };
+}
+
+function MinutesField({ id, label, value, error, onInput }: { id: string; label: string; value: string; error?: string; onInput: (v: string) => void }) {
+  return (
+    <Field id={id} label={label} error={error} class="field-small">
+      <input id={id} type="number" inputMode="numeric" min={0} max={1439} step={1} value={value} onInput={(e) => onInput(e.currentTarget.value)} {...described(id, error)} />
+    </Field>
+  );
+}
+
+function ExtraPlays({
+  plays,
+  onChange,
+  signals,
+  errors,
+}: {
+  plays: ExtraPlayDraft[];
+  onChange: (plays: ExtraPlayDraft[]) => void;
+  signals: SignalRow[];
+  errors: FieldErrors;
+}) {
+  const set = (key: number, patch: Partial<ExtraPlayDraft>) => onChange(plays.map((p) => (p.key === key ? { ...p, ...patch } : p)));
+  return (
+    <Card title="Extra plays" id="extra-plays">
+      <p class="hint">A signal at fixed times of the day, besides the lessons (for example a morning melody).</p>
+      {plays.length === 0 && <p class="muted">No extra plays.</p>}
+      <ol class="extra-plays">
+        {plays.map((play, i) => (
+          <li key={play.key} class="extra-play" data-testid="extra-play">
+            <PlayEditor
+              idBase={`extra-${play.key}`}
+              legend={`Extra play ${i + 1}`}
+              value={play.desc}
+              onChange={(desc) => set(play.key, { desc })}
+              signals={signals}
+              errors={errors}
+              path={`customPlays.${i}.desc`}
+            >
+              <div class="slots">
+                <span class="slots-label" id={`extra-${play.key}-times`}>
+                  Times
+                </span>
+                <ul aria-labelledby={`extra-${play.key}-times`}>
+                  {play.slots.map((slot, j) => {
+                    const slotId = `extra-${play.key}-slot-${slot.key}`;
+                    const error = errors[`customPlays.${i}.slots.${j}`];
+                    return (
+                      <li key={slot.key} class="slot">
+                        <label class="visually-hidden" for={slotId}>
+                          Time {j + 1} of extra play {i + 1}
+                        </label>
+                        <TimeInput
+                          id={slotId}
+                          value={slot.time}
+                          onChange={(time) => set(play.key, { slots: play.slots.map((s) => (s.key === slot.key ? { ...s, time } : s)) })}
+                          {...describedProps(slotId, error)}
+                        />
+                        <button
+                          type="button"
+                          class="icon-btn icon-btn-danger"
+                          aria-label={`Remove time ${j + 1} of extra play ${i + 1}`}
+                          onClick={() => set(play.key, { slots: play.slots.filter((s) => s.key !== slot.key) })}
+                        >
+                          <Icon name="close" size={16} />
+                        </button>
+                        {error && (
+                          <small class="field-error" id={`${slotId}-error`}>
+                            {error}
+                          </small>
+                        )}
+                      </li>
+                    );
+                  })}
+                </ul>
+                <Button small icon="plus" onClick={() => set(play.key, { slots: [...play.slots, { key: newKey(), time: '' }] })}>
+                  Add time
+                </Button>
+              </div>
+            </PlayEditor>
+            <Button small variant="danger" icon="trash" onClick={() => onChange(plays.filter((p) => p.key !== play.key))}>
+              Remove extra play {i + 1}
+            </Button>
+          </li>
+        ))}
+      </ol>
+      <Button icon="plus" onClick={() => onChange([...plays, { key: newKey(), desc: defaultPlay(), slots: [{ key: newKey(), time: '' }] }])}>
+        Add extra play
+      </Button>
+    </Card>
+  );
+}

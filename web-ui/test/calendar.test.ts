@@ -1,0 +1,108 @@
+import { describe, expect, it } from 'vitest';
+import type { Month, MonthDay, TimetableInfo } from '../src/api/types';
+import { dayKindInfo, explainToday, monthGrid, nextOccurrences } from '../src/lib/calendar';
+
+function month(year: number, monthNo: number, firstShown: number, daysBefore: number, length: number, total: number): Month {
+  const days: MonthDay[] = [];
+  for (let i = 0; i < daysBefore; i++) days.push({ id: 'NULL', day: firstShown + i, typeOfDay: 'NON_WORKDAY', isToday: false, isGivenMonth: false });
+  for (let d = 1; d <= length; d++) days.push({ id: 'T', day: d, typeOfDay: 'WORKDAY', isToday: d === 10, isGivenMonth: true });
+  for (let d = 1; days.length < total; d++) days.push({ id: 'NULL', day: d, typeOfDay: 'NON_WORKDAY', isToday: false, isGivenMonth: false });
+  return { year, month: monthNo, defaultTimetableId: 'T', days };
+}
+
+describe('month grid', () => {
+  it('dates every entry from the Monday before the 1st', () => {
+    // September 2024 begins on a Sunday: six days of August come first, 42 entries in all.
+    const weeks = monthGrid(month(2024, 9, 26, 6, 30, 42));
+    expect(weeks).toHaveLength(6);
+    expect(weeks[0].cells[0].dateText).toBe('2024-08-26');
+    expect(weeks[0].cells[6].dateText).toBe('2024-09-01');
+    expect(weeks[0].cells[6].weekday).toBe(6);
+    expect(weeks[5].cells[6].dateText).toBe('2024-10-06');
+    expect(weeks[0].isoWeek).toBe(35);
+    expect(weeks[1].isoWeek).toBe(36);
+  });
+
+  it('starts on the 1st when the month begins on a Monday', () => {
+    // February 2021: 28 days from Monday the 1st.
+    const weeks = monthGrid(month(2021, 2, 1, 0, 28, 28));
+    expect(weeks).toHaveLength(4);
+    expect(weeks[0].cells[0].dateText).toBe('2021-02-01');
+    expect(weeks[3].cells[6].dateText).toBe('2021-02-28');
+  });
+
+  it('crosses the year in December', () => {
+    const weeks = monthGrid(month(2025, 12, 1, 0, 31, 35));
+    expect(weeks[4].cells[3].dateText).toBe('2026-01-01');
+    expect(weeks[4].isoWeek).toBe(1);
+  });
+
+  it('refuses an answer whose days do not fit the month', () => {
+    const wrong = month(2024, 9, 27, 6, 30, 42);
+    expect(() => monthGrid(wrong)).toThrow(/entry 0 is day 27, expected 26/);
+  });
+});
+
+describe('kinds of day', () => {
+  it('labels the server texts, including the extra workday', () => {
+    expect(dayKindInfo('REPLACED_WORKDAY').label).toBe('Extra school day');
+    expect(dayKindInfo('SCHOOL_BREAK').className).toBe('kind-break');
+    expect(dayKindInfo('SOMETHING_NEW').className).toBe('kind-other');
+  });
+});
+
+describe('why a timetable is in force', () => {
+  const base: TimetableInfo = { id: 'A', source: 'NORMAL', date: '2024-09-02', dayOfWeek: 0, typeOfDay: 'WORKDAY', programmeToday: null };
+  const timetables = [
+    { id: 'A', name: 'Normal day' },
+    { id: 'B', name: 'Short day' },
+  ];
+
+  it('names the switched-off scheduler', () => {
+    expect(explainToday({ ...base, id: 'NULL', source: 'DISABLED' }, timetables, 'A')).toEqual({
+      title: 'No bells',
+      reason: 'The scheduler is switched off in the settings.',
+    });
+  });
+
+  it('tells the default of a school day from a calendar event', () => {
+    expect(explainToday(base, timetables, 'A')).toEqual({ title: 'Normal day', reason: 'Today is a school day: the default timetable.' });
+    expect(explainToday({ ...base, id: 'B' }, timetables, 'A').reason).toBe('Today is a school day: a calendar event chooses this timetable.');
+    expect(explainToday({ ...base, typeOfDay: 'HOLIDAY' }, timetables, 'A').reason).toMatch(/calendar event/);
+  });
+
+  it('tells a choice by hand, also a silenced day', () => {
+    expect(explainToday({ ...base, id: 'B', source: 'DAILY_OVERRIDE' }, timetables, 'A').title).toBe('Short day');
+    expect(explainToday({ ...base, id: 'NULL', source: 'DAILY_OVERRIDE' }, timetables, 'A')).toEqual({
+      title: 'No bells',
+      reason: 'Silenced for today by hand.',
+    });
+  });
+
+  it('says a day off has no timetable', () => {
+    expect(explainToday({ ...base, id: 'NULL', typeOfDay: 'NON_WORKDAY' }, timetables, 'A')).toEqual({
+      title: 'No bells',
+      reason: 'Today is a day off: no timetable by the calendar.',
+    });
+  });
+});
+
+describe('next occurrences of a recurring event', () => {
+  it('finds the chosen weekdays of every week', () => {
+    // Mondays and Wednesdays from Thursday 2024-09-05.
+    expect(nextOccurrences(1, 0b101, '2024-09-05', 3)).toEqual(['2024-09-09', '2024-09-11', '2024-09-16']);
+  });
+
+  it('keeps to even or odd ISO weeks, across the new year', () => {
+    // 2024-09-02 is in week 36 (even).
+    expect(nextOccurrences(2, 1, '2024-09-02', 2)).toEqual(['2024-09-02', '2024-09-16']);
+    expect(nextOccurrences(3, 1, '2024-09-02', 1)).toEqual(['2024-09-09']);
+    // Week 53 of 2020 and week 1 of 2021 are both odd.
+    expect(nextOccurrences(3, 0b10000, '2020-12-28', 2)).toEqual(['2021-01-01', '2021-01-08']);
+  });
+
+  it('finds nothing without days or with a bad start', () => {
+    expect(nextOccurrences(1, 0, '2024-09-02', 3)).toEqual([]);
+    expect(nextOccurrences(1, 127, 'soon', 3)).toEqual([]);
+  });
+});

@@ -1,0 +1,132 @@
+import { describe, expect, it } from 'vitest';
+import {
+  checkAnnouncementCode,
+  checkNewPassword,
+  checkRecurringEvent,
+  checkSchedule,
+  checkSingleEvent,
+  checkUploadFile,
+  explainUploadRefusal,
+  extensionOf,
+  MAX_UPLOAD_BYTES,
+  timetableLabel,
+} from '../src/lib/forms';
+
+describe('upload files', () => {
+  it('takes the lower-cased extension after the last dot', () => {
+    expect(extensionOf('Gong.WAV')).toBe('wav');
+    expect(extensionOf('my.song.mp3')).toBe('mp3');
+    expect(extensionOf('noextension')).toBe('');
+    expect(extensionOf('.hidden')).toBe('');
+    expect(extensionOf('trailing.')).toBe('');
+  });
+
+  it('accepts wav, mp3 and mp4 up to the size limit', () => {
+    expect(checkUploadFile({ name: 'a.mp3', size: 10 })).toBeNull();
+    expect(checkUploadFile({ name: 'a.MP4', size: MAX_UPLOAD_BYTES })).toBeNull();
+  });
+
+  it('refuses other formats, empty and too large files, and no file', () => {
+    expect(checkUploadFile({ name: 'noise.ogg', size: 10 })).toMatch(/^Bad format: “\.ogg” files cannot be played/);
+    expect(checkUploadFile({ name: 'noise', size: 10 })).toMatch(/^Bad format: Files without an extension/);
+    expect(checkUploadFile({ name: 'a.wav', size: 0 })).toBe('The file is empty');
+    expect(checkUploadFile({ name: 'a.wav', size: MAX_UPLOAD_BYTES + 1 })).toMatch(/^The file is too large: 100\.0 MiB/);
+    expect(checkUploadFile(null)).toBe('Choose a file');
+  });
+
+  it('keeps the server text first when explaining a refusal', () => {
+    expect(explainUploadRefusal('Bad format: ogg')).toBe('Bad format: ogg — only WAV, MP3 and MP4 files are accepted.');
+    expect(explainUploadRefusal('File is already uploaded')).toMatch(/^File is already uploaded: /);
+    expect(explainUploadRefusal('Something else')).toBe('Something else');
+  });
+});
+
+describe('one-off events', () => {
+  it('normalises the dates it accepts', () => {
+    expect(checkSingleEvent({ timetableId: 'T', startDate: '2024-9-2', endDate: '2024-09-06' })).toEqual({
+      ok: true,
+      value: { timetableId: 'T', startDate: '2024-09-02', endDate: '2024-09-06' },
+    });
+  });
+
+  it('accepts a single day and the silent timetable', () => {
+    expect(checkSingleEvent({ timetableId: 'NULL', startDate: '2024-09-02', endDate: '2024-09-02' }).ok).toBe(true);
+  });
+
+  it('names each problem by its field', () => {
+    expect(checkSingleEvent({ timetableId: '', startDate: '2024-02-30', endDate: '' })).toEqual({
+      ok: false,
+      errors: { timetableId: 'Choose a timetable', startDate: '"2024-02-30" is not a day of the calendar', endDate: 'Enter a date' },
+    });
+    expect(checkSingleEvent({ timetableId: 'T', startDate: '2024-09-06', endDate: '2024-09-02' })).toEqual({
+      ok: false,
+      errors: { endDate: 'The last day cannot be before the first' },
+    });
+  });
+});
+
+describe('recurring events', () => {
+  it('needs a timetable, a known mode and at least one weekday', () => {
+    expect(checkRecurringEvent({ timetableId: 'T', mode: 2, days: 5 })).toEqual({ ok: true, value: { timetableId: 'T', mode: 2, days: 5 } });
+    const bad = checkRecurringEvent({ timetableId: '', mode: 4, days: 0 });
+    expect(bad.ok).toBe(false);
+    if (!bad.ok) expect(Object.keys(bad.errors).sort()).toEqual(['days', 'mode', 'timetableId']);
+    expect(checkRecurringEvent({ timetableId: 'T', mode: 1, days: 128 }).ok).toBe(false);
+  });
+});
+
+describe('scheduled plays', () => {
+  const today = '2024-09-02';
+  it('accepts a later time today and any later day', () => {
+    expect(checkSchedule({ name: ' Fanfare ', date: '2024-09-02', time: '10:15' }, today, '10:14:59')).toEqual({
+      ok: true,
+      value: { name: 'Fanfare', date: '2024-09-02', time: '10:15' },
+    });
+    expect(checkSchedule({ name: 'x', date: '2024-09-03', time: '00:00' }, today, '23:00:00').ok).toBe(true);
+  });
+
+  it('refuses moments that have passed', () => {
+    expect(checkSchedule({ name: 'x', date: '2024-09-01', time: '10:00' }, today, '09:00:00')).toEqual({
+      ok: false,
+      errors: { date: 'This day has already passed' },
+    });
+    expect(checkSchedule({ name: 'x', date: '2024-09-02', time: '10:15' }, today, '10:15:00')).toEqual({
+      ok: false,
+      errors: { time: 'This time has already passed today' },
+    });
+  });
+
+  it('refuses missing names, dates and times', () => {
+    const result = checkSchedule({ name: '  ', date: '', time: '25:00' }, today, '10:00:00');
+    expect(result.ok).toBe(false);
+    if (!result.ok) expect(Object.keys(result.errors).sort()).toEqual(['date', 'name', 'time']);
+  });
+
+  it('does not judge the past when the server time is unknown', () => {
+    expect(checkSchedule({ name: 'x', date: '2024-09-02', time: '00:01' }, today, '').ok).toBe(true);
+  });
+});
+
+describe('passwords', () => {
+  it('needs four characters, no spaces at the ends, and the same text twice', () => {
+    expect(checkNewPassword('bell', 'bell')).toEqual({ ok: true, value: 'bell' });
+    expect(checkNewPassword('abc', 'abc')).toEqual({ ok: false, errors: { password: 'Use at least 4 characters' } });
+    expect(checkNewPassword(' abcd', ' abcd').ok).toBe(false);
+    expect(checkNewPassword('abcd', 'abce')).toEqual({ ok: false, errors: { repeat: 'The two passwords differ' } });
+  });
+});
+
+describe('small checks', () => {
+  it('checks announcement codes', () => {
+    expect(checkAnnouncementCode('fire-drill')).toBeNull();
+    expect(checkAnnouncementCode(' ')).toMatch(/Enter/);
+    expect(checkAnnouncementCode('a/b')).toMatch(/letters, digits/);
+  });
+
+  it('labels timetable ids', () => {
+    const list = [{ id: 'A', name: 'Normal' }];
+    expect(timetableLabel('A', list)).toBe('Normal');
+    expect(timetableLabel('NULL', list)).toBe('No bells');
+    expect(timetableLabel('gone', list)).toBe('Deleted timetable');
+  });
+});
