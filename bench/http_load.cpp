@@ -21,7 +21,7 @@
 
 #include <httplib.h>
 
-#include "large_document.h"
+#include "bell_server.h"
 #include "model/json_text.h"
 #include "model/local_time.h"
 
@@ -72,18 +72,13 @@ std::string after(const std::string& report, const std::string& label, const std
     return report.substr(start, report.find_first_of(" \t\n", start) - start);
 }
 
-double percentile(std::vector<double> v, double p) {
-    std::sort(v.begin(), v.end());
-    return v[static_cast<std::size_t>(p * static_cast<double>(v.size() - 1) + 0.5)];
-}
-
 void reportBells(const char* what, const std::vector<double>& offsets) {
     if (offsets.empty()) {
         std::printf("bells %s: none\n", what);
         return;
     }
     std::printf("bells %s: %zu, offset from their second p50 %.2f ms  p95 %.2f ms  max %.2f ms\n", what, offsets.size(),
-                percentile(offsets, 0.5), percentile(offsets, 0.95), percentile(offsets, 1.0));
+                bench::percentile(offsets, 0.5), bench::percentile(offsets, 0.95), bench::percentile(offsets, 1.0));
 }
 
 } // namespace
@@ -94,26 +89,10 @@ int main() {
         return 0;
     }
     const fs::path scratch = fs::temp_directory_path() / ("tollwick-http-bench-" + std::to_string(::getpid()));
-    fs::create_directories(scratch / "data");
-    fs::create_directories(scratch / "bin");
-    fs::create_symlink(RECORD_START_PROGRAM, scratch / "bin" / "mpg123");
+    bench::prepareBellScratch(scratch, RECORD_START_PROGRAM);
     const fs::path starts = scratch / "starts.txt";
-
-    // The large database, with a timetable of one-second lessons: a bell at every start and end.
-    DB db = bench::databaseShapedDocument();
-    db.timetables.add(TimeTable{"Bells"}, FACTORY_DEFAULT_TIMETABLE_ID);
-    db.ensureFactorySongsAvailable();
     const auto first = std::chrono::system_clock::now() + std::chrono::seconds(5);
-    TimeTable& tt = db.timetables.get(FACTORY_DEFAULT_TIMETABLE_ID);
-    tt.chA.lessons.clear();
-    const TimeOfDay t0 = TimeOfDay::fromTimeStruct(clockReadingAt(first));
-    for (int i = 0; i < LESSONS; ++i)
-        tt.chA.lessons.push_back({TimeOfDay::fromSecondsOfDay(t0.toSecondsOfDay() + 2 * i),
-                                  TimeOfDay::fromSecondsOfDay(t0.toSecondsOfDay() + 2 * i + 1)});
-    tt.chA.startOfClass.id = "ID_ping";
-    tt.chA.endOfClass.id = "ID_ping";
-    tt.chA.preStart.id = tt.chA.preEnd.id = "NULL";
-    std::ofstream(scratch / "data" / "_db.json") << to_json(db);
+    const DB db = bench::writeBellDatabase(scratch, first, LESSONS);
     const std::size_t dbBytes = fs::file_size(scratch / "data" / "_db.json");
 
     const int port = 29000 + ::getpid() % 900;

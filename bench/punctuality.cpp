@@ -18,7 +18,7 @@
 #include <unistd.h>
 #include <vector>
 
-#include "large_document.h"
+#include "bell_server.h"
 #include "model/json_text.h"
 #include "model/local_time.h"
 #include "scheduling/clock.h"
@@ -50,36 +50,14 @@ long residentKiB(pid_t pid) {
     return -1;
 }
 
-double percentile(std::vector<double> v, double p) {
-    std::sort(v.begin(), v.end());
-    return v[static_cast<std::size_t>(p * static_cast<double>(v.size() - 1) + 0.5)];
-}
-
 } // namespace
 
 int main() {
     const fs::path scratch = fs::temp_directory_path() / ("tollwick-bench-" + std::to_string(::getpid()));
-    fs::create_directories(scratch / "data");
-    fs::create_directories(scratch / "bin");
-    fs::create_symlink(RECORD_START_PROGRAM, scratch / "bin" / "mpg123");
+    bench::prepareBellScratch(scratch, RECORD_START_PROGRAM);
     const fs::path starts = scratch / "starts.txt";
-
-    // Lessons of one second each, starting a few seconds from now: a bell at every start and end.
-    DB db = bench::databaseShapedDocument();
-    db.timetables.add(TimeTable{"Bells"}, FACTORY_DEFAULT_TIMETABLE_ID);
-    db.ensureFactorySongsAvailable();
     const auto first = std::chrono::system_clock::now() + std::chrono::seconds(6);
-    const ClockReading start = clockReadingAt(first);
-    TimeTable& tt = db.timetables.get(FACTORY_DEFAULT_TIMETABLE_ID);
-    tt.chA.lessons.clear();
-    const TimeOfDay t0 = TimeOfDay::fromTimeStruct(start);
-    for (int i = 0; i < BELLS / 2; ++i)
-        tt.chA.lessons.push_back({TimeOfDay::fromSecondsOfDay(t0.toSecondsOfDay() + 2 * i),
-                                  TimeOfDay::fromSecondsOfDay(t0.toSecondsOfDay() + 2 * i + 1)});
-    tt.chA.startOfClass.id = "ID_ping";
-    tt.chA.endOfClass.id = "ID_ping";
-    tt.chA.preStart.id = tt.chA.preEnd.id = "NULL";
-    std::ofstream(scratch / "data" / "_db.json") << to_json(db);
+    bench::writeBellDatabase(scratch, first, BELLS / 2);
 
     const std::string port = "28" + std::to_string(100 + ::getpid() % 800);
     const pid_t server = ::fork();
@@ -105,7 +83,7 @@ int main() {
     std::printf("bells: %zu of %d expected started\n", offsets.size(), BELLS);
     if (!offsets.empty())
         std::printf("offset of a bell's start from its second: p50 %.2f ms   p95 %.2f ms   max %.2f ms\n",
-                    percentile(offsets, 0.5), percentile(offsets, 0.95), percentile(offsets, 1.0));
+                    bench::percentile(offsets, 0.5), bench::percentile(offsets, 0.95), bench::percentile(offsets, 1.0));
 
     const long ticksPerSecond = ::sysconf(_SC_CLK_TCK);
     const long before = cpuTicks(server);

@@ -1,4 +1,5 @@
 #include "audio/linux_file_player.h"
+#include "runtime/spawn_settings_posix.h"
 
 #include "audio/audio_length.h"
 #include "model/errors.h"
@@ -25,46 +26,15 @@ using Clock = std::chrono::steady_clock;
 // How often a terminated child is checked for its exit while it is given time to go.
 constexpr auto EXIT_POLL_INTERVAL = std::chrono::milliseconds(10);
 
-// Spawn settings with their clean-up tied to scope.
-class PlayerSpawnSettings {
+// Player programs talk on standard error about every file they play. A child that outlives its
+// parent's intent (a hung player) must not keep the server's listening socket or a document being
+// written open with it.
+class PlayerSpawnSettings : public SpawnSettings {
 public:
     PlayerSpawnSettings() {
-        posix_spawn_file_actions_init(&_actions);
-        posix_spawnattr_init(&_attributes);
-        // The player programs talk on standard error about every file they play.
-        posix_spawn_file_actions_addopen(&_actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-#if defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 34))
-        // A child that outlives its parent's intent (a hung player) must not keep the server's
-        // listening socket or a document being written open with it.
-        posix_spawn_file_actions_addclosefrom_np(&_actions, STDERR_FILENO + 1);
-#endif
-        // The HTTP server ignores SIGPIPE for the whole process and threads may block signals; a
-        // child would inherit both, and one that ignores or blocks SIGTERM cannot be aborted.
-        sigset_t all;
-        sigfillset(&all);
-        posix_spawnattr_setsigdefault(&_attributes, &all);
-        sigset_t none;
-        sigemptyset(&none);
-        posix_spawnattr_setsigmask(&_attributes, &none);
-        posix_spawnattr_setflags(&_attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+        open(STDERR_FILENO, "/dev/null", O_WRONLY);
+        closeAbove(STDERR_FILENO);
     }
-    PlayerSpawnSettings(const PlayerSpawnSettings&) = delete;
-    PlayerSpawnSettings& operator=(const PlayerSpawnSettings&) = delete;
-    ~PlayerSpawnSettings() {
-        posix_spawnattr_destroy(&_attributes);
-        posix_spawn_file_actions_destroy(&_actions);
-    }
-
-    const posix_spawn_file_actions_t* actions() const {
-        return &_actions;
-    }
-    const posix_spawnattr_t* attributes() const {
-        return &_attributes;
-    }
-
-private:
-    posix_spawn_file_actions_t _actions{};
-    posix_spawnattr_t _attributes{};
 };
 
 // The program that plays files with this extension (lower case, without the dot).

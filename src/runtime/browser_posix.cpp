@@ -1,4 +1,5 @@
 #include "runtime/browser.h"
+#include "runtime/spawn_settings_posix.h"
 
 #include <csignal>
 #include <fcntl.h>
@@ -15,25 +16,14 @@ namespace tollwick {
 
 void openUrlInBrowser(const std::string& url) noexcept {
     try {
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-        posix_spawnattr_t attr;
-        posix_spawnattr_init(&attr);
-        sigset_t all, none;
-        sigfillset(&all);
-        sigemptyset(&none);
-        posix_spawnattr_setsigdefault(&attr, &all);
-        posix_spawnattr_setsigmask(&attr, &none);
-        posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+        SpawnSettings settings;
+        settings.open(STDIN_FILENO, "/dev/null", O_RDONLY);
+        settings.open(STDOUT_FILENO, "/dev/null", O_WRONLY);
+        settings.open(STDERR_FILENO, "/dev/null", O_WRONLY);
         std::string program = "xdg-open";
         char* argv[] = {program.data(), const_cast<char*>(url.c_str()), nullptr};
         pid_t pid = 0;
-        const int error = posix_spawnp(&pid, program.c_str(), &actions, &attr, argv, environ);
-        posix_spawn_file_actions_destroy(&actions);
-        posix_spawnattr_destroy(&attr);
+        const int error = posix_spawnp(&pid, program.c_str(), settings.actions(), settings.attributes(), argv, environ);
         if (error != 0) {
             spdlog::warn("Could not open a browser on {}: xdg-open could not be started", url);
             return;

@@ -1,6 +1,7 @@
 #include "runtime/child_process.h"
 
 #include "model/errors.h"
+#include "runtime/spawn_settings_posix.h"
 
 #include <array>
 #include <cerrno>
@@ -56,40 +57,6 @@ Pipe makePipe() {
     }
     return Pipe{FileDescriptor(fds[0]), FileDescriptor(fds[1])};
 }
-
-// Spawn settings with their clean-up tied to scope.
-class SpawnSettings {
-public:
-    SpawnSettings(int outFd, int errFd) {
-        posix_spawn_file_actions_init(&_actions);
-        posix_spawnattr_init(&_attributes);
-        posix_spawn_file_actions_addopen(&_actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-        posix_spawn_file_actions_adddup2(&_actions, outFd, STDOUT_FILENO);
-        posix_spawn_file_actions_adddup2(&_actions, errFd, STDERR_FILENO);
-        // The HTTP server ignores SIGPIPE process-wide and threads may block signals; a child
-        // would inherit both and then could not be stopped or notice a closed reader.
-        sigset_t all;
-        sigfillset(&all);
-        posix_spawnattr_setsigdefault(&_attributes, &all);
-        sigset_t none;
-        sigemptyset(&none);
-        posix_spawnattr_setsigmask(&_attributes, &none);
-        posix_spawnattr_setflags(&_attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
-    }
-    SpawnSettings(const SpawnSettings&) = delete;
-    SpawnSettings& operator=(const SpawnSettings&) = delete;
-    ~SpawnSettings() {
-        posix_spawnattr_destroy(&_attributes);
-        posix_spawn_file_actions_destroy(&_actions);
-    }
-
-    const posix_spawn_file_actions_t* actions() const { return &_actions; }
-    const posix_spawnattr_t* attributes() const { return &_attributes; }
-
-private:
-    posix_spawn_file_actions_t _actions{};
-    posix_spawnattr_t _attributes{};
-};
 
 // Reads both pipes until the child has closed them. Both are read as data arrives, because a
 // child that fills one pipe while we wait on the other would never finish.
@@ -153,7 +120,10 @@ ProcessOutput runProcess(const std::vector<std::string>& argv) {
     pid_t pid = 0;
     int spawnError = 0;
     {
-        SpawnSettings settings(outPipe.writeEnd.get(), errPipe.writeEnd.get());
+        SpawnSettings settings;
+        settings.open(STDIN_FILENO, "/dev/null", O_RDONLY);
+        settings.duplicate(outPipe.writeEnd.get(), STDOUT_FILENO);
+        settings.duplicate(errPipe.writeEnd.get(), STDERR_FILENO);
         spawnError = posix_spawnp(&pid, argv.front().c_str(), settings.actions(), settings.attributes(),
                                   arguments.data(), environ);
     }

@@ -1,0 +1,48 @@
+#pragma once
+// What the benchmarks that run the real server share: a scratch directory whose "mpg123" records
+// when it was started, the large database with a timetable of one-second lessons (a bell at every
+// start and end), and percentiles of the bells' offsets from their seconds.
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "large_document.h"
+#include "model/local_time.h"
+
+namespace tollwick::bench {
+
+// Makes scratch/data and scratch/bin, with scratch/bin/mpg123 the recording program.
+inline void prepareBellScratch(const std::filesystem::path& scratch, const std::filesystem::path& recorder) {
+    std::filesystem::create_directories(scratch / "data");
+    std::filesystem::create_directories(scratch / "bin");
+    std::filesystem::create_symlink(recorder, scratch / "bin" / "mpg123");
+}
+
+// Writes scratch/data/_db.json: the large database whose default timetable has `lessons` lessons of
+// one second each, two seconds apart, the first starting at `first`. Answers the database written.
+inline DB writeBellDatabase(const std::filesystem::path& scratch, std::chrono::system_clock::time_point first,
+                              int lessons) {
+    DB db = databaseShapedDocument();
+    db.timetables.add(TimeTable{"Bells"}, FACTORY_DEFAULT_TIMETABLE_ID);
+    db.ensureFactorySongsAvailable();
+    TimeTable& tt = db.timetables.get(FACTORY_DEFAULT_TIMETABLE_ID);
+    tt.chA.lessons.clear();
+    const int t0 = TimeOfDay::fromTimeStruct(clockReadingAt(first)).toSecondsOfDay();
+    for (int i = 0; i < lessons; ++i)
+        tt.chA.lessons.push_back({TimeOfDay::fromSecondsOfDay(t0 + 2 * i), TimeOfDay::fromSecondsOfDay(t0 + 2 * i + 1)});
+    tt.chA.startOfClass.id = "ID_ping";
+    tt.chA.endOfClass.id = "ID_ping";
+    tt.chA.preStart.id = tt.chA.preEnd.id = "NULL";
+    std::ofstream(scratch / "data" / "_db.json") << to_json(db);
+    return db;
+}
+
+inline double percentile(std::vector<double> v, double p) {
+    std::sort(v.begin(), v.end());
+    return v[static_cast<std::size_t>(p * static_cast<double>(v.size() - 1) + 0.5)];
+}
+
+} // namespace tollwick::bench
