@@ -5,17 +5,30 @@ ARGS ?=
 # Warnings are errors in CI (CI=true) and warnings elsewhere.
 WERROR := $(if $(filter true 1 yes,$(CI)),ON,OFF)
 
-.PHONY: all deps configure build run test bench install clean fake-service
+.PHONY: all deps configure ui build run test test-ui bench install clean fake-service screenshots
+
+# The browser interface: web-ui/dist is built again when any of its sources changed.
+UI_SOURCES := $(shell find web-ui/src web-ui/public -type f 2>/dev/null) \
+	$(wildcard web-ui/index.html web-ui/package.json web-ui/package-lock.json web-ui/vite.config.ts web-ui/tsconfig.json)
+UI_DIST := web-ui/dist/index.html
 
 all: build
 
+# `make test` also installs what only the tests need.
 deps:
-	@scripts/install-deps
+	@scripts/install-deps $(DEPS_FLAGS)
+test: DEPS_FLAGS := --test
 
 configure: deps
 	@cmake -S . -B $(BUILD) -DTOLLWICK_WERROR=$(WERROR) >$(BUILD).configure.log 2>&1 || { cat $(BUILD).configure.log; exit 1; }
 
-build: configure
+ui: $(UI_DIST)
+
+$(UI_DIST): $(UI_SOURCES) | deps
+	@cd web-ui && npm run --silent build >$(abspath $(BUILD)).ui.log 2>&1 || { cat $(abspath $(BUILD)).ui.log; exit 1; }
+	@touch $@
+
+build: configure ui
 	@cmake --build $(BUILD) -j$(JOBS)
 
 run: build
@@ -28,6 +41,20 @@ fake-service: configure
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j$(JOBS)
+	@$(MAKE) --no-print-directory test-ui
+
+# The interface's own logic (Vitest), then its flows in headless Chromium against the real
+# server; screenshots of every flow land in $(BUILD)/ui-screenshots.
+UI_TEST_ENV = TOLLWICK_SERVER=$(abspath $(BUILD))/tollwick-player \
+	TOLLWICK_FAKE_SERVICE=$(abspath $(BUILD))/tools/tollwick-fake-service \
+	TOLLWICK_UI_SCREENSHOTS=$(abspath $(BUILD))/ui-screenshots
+test-ui:
+	cd web-ui && npx vitest run
+	$(UI_TEST_ENV) node --test --test-concurrency=1 --test-reporter=spec tests/ui/
+
+# The screenshots shown in the README (docs/screenshots), at desktop and phone widths.
+screenshots: build
+	$(UI_TEST_ENV) node tests/ui/screenshots.mjs docs/screenshots
 
 bench: build
 	@for b in $(BUILD)/bench/bench-*; do echo "== $$b"; $$b; done
@@ -36,4 +63,4 @@ install: build
 	cmake --install $(BUILD) $(if $(PREFIX),--prefix $(PREFIX))
 
 clean:
-	rm -rf $(BUILD) $(BUILD).configure.log
+	rm -rf $(BUILD) $(BUILD).configure.log $(BUILD).ui.log web-ui/dist

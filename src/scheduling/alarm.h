@@ -16,6 +16,10 @@ public:
     // signal names no song the error reaches the caller. Expects the document mutex held.
     void toggle(const DB& db);
 
+    // Switches the alarm off when it is on; used when every play is stopped at once, so the
+    // alarm is not shown as sounding while it is silent.
+    void switchOff();
+
     // On from a successful toggle until the next one, even when its play was stopped otherwise.
     bool isActive() const;
 

@@ -127,6 +127,12 @@ void toggleAlarm(WebContext& ctx, const std::string&, const Args&) {
     ctx.alarm.toggle(*ctx.docs.db);
 }
 
+// Ends whatever is playing: signals, announcements, programmes and the alarm, which is then off.
+void stopAll(WebContext& ctx, const std::string&, const Args&) {
+    ctx.alarm.switchOff();
+    stopAllPlay(ctx.player);
+}
+
 using TriggerTarget = void (*)(WebContext&, const std::string&, const Args&);
 
 // Compared in this order; the first name that equals the target acts.
@@ -143,6 +149,7 @@ constexpr std::pair<std::string_view, TriggerTarget> TRIGGER_TARGETS[] = {
     {"addReoccurringEvent", addReoccurringEvent},
     {"scheduleProgrammedAnnouncement", scheduleProgrammedAnnouncement},
     {"toggleAlarm", toggleAlarm},
+    {"stopAll", stopAll},
 };
 
 } // namespace

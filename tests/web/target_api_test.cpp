@@ -351,4 +351,21 @@ TEST_F(TargetApi, TheAlarmTogglesOnAndOff) {
     EXPECT_FALSE(get("overview")["alarmActive"]);
 }
 
+TEST_F(TargetApi, StopAllEndsEveryPlayAndSwitchesTheAlarmOff) {
+    EXPECT_EQ(trigger("stopAll/0"), "ok") << "nothing playing is no error";
+    recorder->setPlayTime(30s);
+    EXPECT_EQ(trigger("playSignal/ID_ping"), "ok");
+    EXPECT_EQ(trigger("toggleAlarm/x"), "ok");
+    ASSERT_TRUE(recorder->waitForStarts(2));
+    EXPECT_EQ(get("status")["isPlaying"], true);
+
+    EXPECT_EQ(trigger("stopAll/0"), "ok");
+    EXPECT_EQ(get("status")["isPlaying"], false);
+    EXPECT_FALSE(get("overview")["alarmActive"]);
+    // The next toggle sounds the alarm again instead of switching off a silent one.
+    EXPECT_EQ(trigger("toggleAlarm/x"), "ok");
+    EXPECT_TRUE(get("overview")["alarmActive"]);
+    ASSERT_TRUE(recorder->waitForStarts(3));
+}
+
 } // namespace

@@ -1,6 +1,6 @@
 import { describe, expect, it } from 'vitest';
 import type { Month, MonthDay, TimetableInfo } from '../src/api/types';
-import { dayKindInfo, explainToday, monthGrid, nextOccurrences } from '../src/lib/calendar';
+import { DAY_KINDS, dayKindInfo, explainToday, monthGrid, nextOccurrences } from '../src/lib/calendar';
 
 function month(year: number, monthNo: number, firstShown: number, daysBefore: number, length: number, total: number): Month {
   const days: MonthDay[] = [];
@@ -48,6 +48,9 @@ describe('kinds of day', () => {
     expect(dayKindInfo('REPLACED_WORKDAY').label).toBe('Extra school day');
     expect(dayKindInfo('SCHOOL_BREAK').className).toBe('kind-break');
     expect(dayKindInfo('SOMETHING_NEW').className).toBe('kind-other');
+    // Only on these does a missing timetable mean an event silenced the day.
+    expect(DAY_KINDS.filter((k) => k.ringsByDefault).map((k) => k.kind)).toEqual(['WORKDAY', 'REPLACED_WORKDAY']);
+    expect(dayKindInfo('SOMETHING_NEW').ringsByDefault).toBe(false);
   });
 });
 

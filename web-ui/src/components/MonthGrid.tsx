@@ -54,7 +54,7 @@ export function MonthGrid({ month, timetables, onPick, compact }: Props) {
                 const body = (
                   <>
                     <span class="day-number">{cell.day}</span>
-                    <span class="day-timetable">{cell.id === 'NULL' ? '' : name}</span>
+                    <span class="day-timetable">{cell.id !== 'NULL' ? name : kind.ringsByDefault ? 'No bells' : ''}</span>
                   </>
                 );
                 return (

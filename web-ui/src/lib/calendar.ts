@@ -9,18 +9,20 @@ export interface DayKindInfo {
   label: string;
   /** CSS class that carries the colour. */
   className: string;
+  /** Whether the default timetable rings on such a day when no calendar event says otherwise. */
+  ringsByDefault: boolean;
 }
 
 export const DAY_KINDS: DayKindInfo[] = [
-  { kind: 'WORKDAY', label: 'School day', className: 'kind-workday' },
-  { kind: 'NON_WORKDAY', label: 'Day off', className: 'kind-off' },
-  { kind: 'HOLIDAY', label: 'Public holiday', className: 'kind-holiday' },
-  { kind: 'SCHOOL_BREAK', label: 'School break', className: 'kind-break' },
-  { kind: 'REPLACED_WORKDAY', label: 'Extra school day', className: 'kind-extra' },
+  { kind: 'WORKDAY', label: 'School day', className: 'kind-workday', ringsByDefault: true },
+  { kind: 'NON_WORKDAY', label: 'Day off', className: 'kind-off', ringsByDefault: false },
+  { kind: 'HOLIDAY', label: 'Public holiday', className: 'kind-holiday', ringsByDefault: false },
+  { kind: 'SCHOOL_BREAK', label: 'School break', className: 'kind-break', ringsByDefault: false },
+  { kind: 'REPLACED_WORKDAY', label: 'Extra school day', className: 'kind-extra', ringsByDefault: true },
 ];
 
 export function dayKindInfo(kind: string): DayKindInfo {
-  return DAY_KINDS.find((k) => k.kind === kind) ?? { kind: kind as DayKind, label: kind, className: 'kind-other' };
+  return DAY_KINDS.find((k) => k.kind === kind) ?? { kind: kind as DayKind, label: kind, className: 'kind-other', ringsByDefault: false };
 }
 
 export interface GridCell extends MonthDay {

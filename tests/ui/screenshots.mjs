@@ -1,0 +1,83 @@
+// Takes the README's screenshots: the dashboard, the timetable editor and the calendar at a
+// desktop and a phone width, against a real server with a password, a second timetable and a few
+// calendar events, and the substitute vendor service's holidays.
+// Run: node tests/ui/screenshots.mjs <directory>   (or: make screenshots)
+import { mkdirSync } from 'node:fs';
+import { resolve } from 'node:path';
+import { eventually, Session } from './harness.mjs';
+
+const FACTORY = 'ID_factory_default_timetable';
+const WIDTHS = { desktop: { width: 1280, height: 860 }, phone: { width: 390, height: 844 } };
+
+const outDir = resolve(process.argv[2] ?? 'docs/screenshots');
+mkdirSync(outDir, { recursive: true });
+
+/** The day `day` of the current month as "YYYY-MM-DD". */
+function dayOfThisMonth(day) {
+  const now = new Date();
+  return `${now.getFullYear()}-${String(now.getMonth() + 1).padStart(2, '0')}-${String(day).padStart(2, '0')}`;
+}
+
+async function ok(responsePromise, what) {
+  const response = await responsePromise;
+  if (!response.ok()) throw new Error(`${what}: ${response.status()} ${await response.text()}`);
+  return response;
+}
+
+/** A school's set-up, made through the server's routes with the cookies of `page`. */
+async function furnish(s, page) {
+  const request = page.request;
+  await ok(request.post(`${s.base}/auth/chpasswd`, { data: JSON.stringify('bell-tower'), headers: { 'Content-Type': 'application/json' } }), 'setting the password');
+  await ok(request.post(`${s.base}/db/settings/update`, { data: { 'calendar.syncRegionId': 'hu' } }), 'choosing the region');
+
+  const db = await (await ok(request.get(`${s.base}/db`), 'reading the database')).json();
+  const shortDay = structuredClone(db.timetables[FACTORY]);
+  shortDay.name = 'Short day';
+  const shorten = (lessons) => lessons.map((_, i) => {
+    const start = 8 * 60 + i * 40;
+    const time = (m) => `${String(Math.floor(m / 60)).padStart(2, '0')}:${String(m % 60).padStart(2, '0')}`;
+    return `${time(start)} - ${time(start + 30)}`;
+  });
+  shortDay.chA.lessons = shorten(shortDay.chA.lessons);
+  shortDay.chB.lessons = shorten(shortDay.chB.lessons);
+  const shortId = await (await ok(request.post(`${s.base}/db/timetables/create`, { data: shortDay }), 'creating a timetable')).json();
+
+  const trigger = (target, query) =>
+    ok(request.get(`${s.base}/api/trigger/${target}/0?${new URLSearchParams(query)}`), target);
+  await trigger('addSingleEvent', { timetableId: shortId, startDate: dayOfThisMonth(16), endDate: dayOfThisMonth(16) });
+  await trigger('addReoccurringEvent', { timetableId: shortId, mode: 3, days: 1 << 4 });
+}
+
+const s = await Session.start({ vendor: true });
+try {
+  await eventually(() => s.getJson('/api/get/calendarInfo'), (r) => r.body.regions?.length === 3, 'the regions', 20000);
+  const setup = await s.newPage();
+  await furnish(s, setup);
+  const cookies = await setup.context().cookies();
+
+  for (const [form, size] of Object.entries(WIDTHS)) {
+    const page = await s.newPage(size);
+    await page.context().addCookies(cookies);
+    await page.addInitScript(() => window.localStorage.setItem('tollwick.welcomeDone', '1'));
+
+    await page.goto(`${s.base}/`);
+    await page.getByRole('heading', { name: 'Today' }).waitFor();
+    await page.locator('#play-signal').getByRole('button', { name: /^ping/ }).waitFor();
+    await s.screenshot(page, `dashboard-${form}`, outDir);
+
+    await page.goto(`${s.base}/timetables/${FACTORY}`);
+    await page.getByRole('heading', { name: 'Timetable: Default' }).waitFor();
+    await s.screenshot(page, `timetable-editor-${form}`, outDir);
+
+    await page.goto(`${s.base}/calendar`);
+    await page.getByText('Short day').first().waitFor();
+    await s.screenshot(page, `calendar-${form}`, outDir);
+    await page.context().close();
+  }
+  console.log(`Screenshots in ${outDir}`);
+} catch (error) {
+  console.error(`--- server log ---\n${s.serverLog()}`);
+  throw error;
+} finally {
+  await s.stop();
+}
