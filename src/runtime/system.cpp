@@ -37,6 +37,13 @@ bool System::loadDocuments() {
     _docs.db->ensureFactorySongsAvailable();
     _docs.shadow.load(getUserFilePath("_shadow.json"));
     _docs.cache.load(getUserFilePath("cache.json"));
+    // Today's day reset happens here rather than in the scheduler's first pass, so that what was
+    // loaded (or the factory configuration) counts as written before any request can change it:
+    // a change in the first moments is then saved like any other, also on SIGTERM.
+    _docs.db->settings.dailyPreferences.resetOnNewDay(_clock.updateClock().yearDay);
+    _docs.db.rememberContent();
+    _docs.shadow.rememberContent();
+    _docs.cache.rememberContent();
     return firstStart;
 }
 

@@ -78,6 +78,10 @@ public:
         return true;
     }
 
+    // Records the current content as the written one, as the first saveAuto does: from now on
+    // saveAuto writes whatever changes, even a change made before its first call.
+    void rememberContent() { _hash = fingerprintOf(_wrapped); }
+
     const std::optional<std::filesystem::path>& path() const noexcept { return _path; }
 
 private:

@@ -18,7 +18,6 @@ TEST(System, LoadsTheFactoryDatabaseOnAFirstStartAndNotAfter) {
         EXPECT_TRUE(first.loadDocuments());
         EXPECT_EQ(first.documents().db->songs.size(), 12u);
         EXPECT_EQ(first.sessionKey().size(), 64u);
-        first.saveChangedDocuments(); // the baseline, as the scheduler's first pass takes it
         first.documents().db->settings.alarmDelaySec = 4;
         first.saveChangedDocuments();
     }
@@ -27,6 +26,7 @@ TEST(System, LoadsTheFactoryDatabaseOnAFirstStartAndNotAfter) {
     EXPECT_EQ(second.documents().db->settings.alarmDelaySec, 4.0);
 }
 
+// Changes made at once after loading, before the scheduler's first pass, are saved as well.
 TEST(System, SavesChangedDocumentsWhenAskedToEnd) {
     TempDir dir;
     ScopedEnv data("TOLLWICK_DATA_DIR", dir.path().string());
@@ -34,12 +34,33 @@ TEST(System, SavesChangedDocumentsWhenAskedToEnd) {
     system.loadDocuments();
     system.saveChangedDocuments();
     EXPECT_FALSE(std::filesystem::exists(dir.path() / "_db.json")) << "nothing changed yet";
+    EXPECT_FALSE(std::filesystem::exists(dir.path() / "_shadow.json"));
     system.documents().shadow->setPassword("pw");
     system.documents().cache->calendarVersion = 9;
     system.saveChangedDocuments();
     EXPECT_FALSE(std::filesystem::exists(dir.path() / "_db.json"));
     EXPECT_TRUE(std::filesystem::exists(dir.path() / "_shadow.json"));
     EXPECT_NE(readWholeFile(dir.path() / "cache.json").value_or("").find("\"calendarVersion\": 9"), std::string::npos);
+}
+
+TEST(System, LoadingTakesTodaysDayResetSoItIsNotTakenForAChange) {
+    TempDir dir;
+    ScopedEnv data("TOLLWICK_DATA_DIR", dir.path().string());
+    {
+        System first;
+        first.loadDocuments();
+        first.documents().db->settings.dailyPreferences.selectedTimetableId = "ID_factory_default_timetable";
+        first.saveChangedDocuments();
+    }
+    // The stored choice was made today, so it holds after a restart, and nothing needs writing.
+    const auto written = std::filesystem::last_write_time(dir.path() / "_db.json");
+    System second;
+    second.loadDocuments();
+    // What the scheduler's passes do every second.
+    second.documents().db->settings.dailyPreferences.resetOnNewDay(second.clock().updateClock().yearDay);
+    EXPECT_EQ(second.documents().db->settings.dailyPreferences.selectedTimetableId, "ID_factory_default_timetable");
+    second.saveChangedDocuments();
+    EXPECT_EQ(std::filesystem::last_write_time(dir.path() / "_db.json"), written);
 }
 
 } // namespace
