@@ -2,6 +2,7 @@
 // server from an empty data directory, with fake players that record what they are asked to play.
 // Run: node --test --test-concurrency=1 tests/ui/   (after building the server and web-ui/dist)
 import assert from 'node:assert/strict';
+import { copyFileSync } from 'node:fs';
 import { join } from 'node:path';
 import { test } from 'node:test';
 import { eventually, withSession, writeWav } from './harness.mjs';
@@ -212,12 +213,24 @@ test('uploading a signal: the progress bar reaches the end, refusals are shown',
   await withSession('signals', {}, async (s) => {
     const page = await s.newPage();
     await page.goto(`${s.base}/signals`);
-    const gong = writeWav(join(s.dir, 'Gong.wav'), { seconds: 1, frequency: 523 });
+    // Three and a half minutes of sound (3.4 MB), so the upload reports its progress on the way.
+    const gong = writeWav(join(s.dir, 'Gong.wav'), { seconds: 210, frequency: 523 });
     await page.getByLabel('Sound file').setInputFiles(gong);
+    await page.evaluate(() => {
+      window.progressSeen = [];
+      new MutationObserver(() => {
+        const bar = document.querySelector('progress');
+        if (bar) window.progressSeen.push(Number(bar.getAttribute('value')));
+      }).observe(document.body, { subtree: true, childList: true, attributes: true, attributeFilter: ['value'] });
+    });
     await page.getByRole('button', { name: 'Upload', exact: true }).click();
     await page.getByText('Uploaded “Gong.wav”').waitFor();
     const progress = page.locator('progress');
     assert.equal(await progress.getAttribute('value'), '100');
+    const seen = await page.evaluate(() => window.progressSeen);
+    assert.ok(seen.length >= 2, `the bar moved: ${seen}`);
+    assert.deepEqual([...seen].sort((a, b) => a - b), seen, 'the bar never goes back');
+    assert.equal(seen.at(-1), 100);
     assert.equal(await page.locator('.progress-text').innerText(), '100%');
     await s.screenshot(page, 'signal-uploaded');
 
@@ -230,7 +243,7 @@ test('uploading a signal: the progress bar reaches the end, refusals are shown',
 
     // The same sound under another name: the server's refusal is shown at the upload.
     const copy = join(s.dir, 'Gong again.wav');
-    writeWav(copy, { seconds: 1, frequency: 523 });
+    copyFileSync(gong, copy);
     await page.getByLabel('Sound file').setInputFiles(copy);
     await page.getByRole('button', { name: 'Upload', exact: true }).click();
     assert.match(await alertText(page.locator('#upload-signal')), /^File is already uploaded/);
@@ -281,6 +294,7 @@ test('the Stop button ends what is playing', async () => {
     await page.locator('#clock').getByRole('status').filter({ hasText: 'Stopped' }).waitFor();
     await page.getByText('Nothing is playing').waitFor({ timeout: 5000 });
     assert.equal((await s.getJson('/api/get/status')).body.isPlaying, false);
+    await s.screenshot(page, 'dashboard-stopped');
   });
 });
 
