@@ -4,9 +4,12 @@
 // start and end), and percentiles of the bells' offsets from their seconds.
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 #include "large_document.h"
@@ -38,6 +41,24 @@ inline DB writeBellDatabase(const std::filesystem::path& scratch, std::chrono::s
     tt.chA.preStart.id = tt.chA.preEnd.id = "NULL";
     std::ofstream(scratch / "data" / "_db.json") << to_json(db);
     return db;
+}
+
+// Starts the built server on `port` with scratch/data as its user data, scratch/bin first on PATH
+// and an unreachable vendor service; the recording player writes to `starts`. Its log is dropped.
+inline pid_t startBellServer(const std::filesystem::path& scratch, const std::filesystem::path& starts, int port) {
+    const pid_t server = ::fork();
+    if (server != 0)
+        return server;
+    ::setenv("TOLLWICK_DATA_DIR", (scratch / "data").c_str(), 1);
+    ::setenv("TOLLWICK_SERVICE_URL", "http://127.0.0.1:9", 1);
+    ::setenv("BENCH_STARTS", starts.c_str(), 1);
+    ::setenv("PATH", ((scratch / "bin").string() + ":" + std::getenv("PATH")).c_str(), 1);
+    const int null = ::open("/dev/null", O_WRONLY);
+    ::dup2(null, STDERR_FILENO);
+    const std::string program = (std::filesystem::path(TOLLWICK_BINARY_DIR) / "tollwick-player").string();
+    const std::string portText = std::to_string(port);
+    ::execl(program.c_str(), program.c_str(), "--port", portText.c_str(), nullptr);
+    ::_exit(127);
 }
 
 inline double percentile(std::vector<double> v, double p) {

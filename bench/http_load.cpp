@@ -96,19 +96,7 @@ int main() {
     const std::size_t dbBytes = fs::file_size(scratch / "data" / "_db.json");
 
     const int port = 29000 + ::getpid() % 900;
-    const pid_t server = ::fork();
-    if (server == 0) {
-        ::setenv("TOLLWICK_DATA_DIR", (scratch / "data").c_str(), 1);
-        ::setenv("TOLLWICK_SERVICE_URL", "http://127.0.0.1:9", 1);
-        ::setenv("BENCH_STARTS", starts.c_str(), 1);
-        ::setenv("PATH", ((scratch / "bin").string() + ":" + std::getenv("PATH")).c_str(), 1);
-        const int null = ::open("/dev/null", O_WRONLY);
-        ::dup2(null, STDERR_FILENO);
-        const std::string program = (fs::path(TOLLWICK_BINARY_DIR) / "tollwick-player").string();
-        const std::string portText = std::to_string(port);
-        ::execl(program.c_str(), program.c_str(), "--port", portText.c_str(), nullptr);
-        ::_exit(127);
-    }
+    const pid_t server = bench::startBellServer(scratch, starts, port);
     httplib::Client probe("127.0.0.1", port);
     for (int i = 0; i < 100 && !probe.Get("/whoami"); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(50));

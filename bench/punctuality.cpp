@@ -59,19 +59,8 @@ int main() {
     const auto first = std::chrono::system_clock::now() + std::chrono::seconds(6);
     bench::writeBellDatabase(scratch, first, BELLS / 2);
 
-    const std::string port = "28" + std::to_string(100 + ::getpid() % 800);
-    const pid_t server = ::fork();
-    if (server == 0) {
-        ::setenv("TOLLWICK_DATA_DIR", (scratch / "data").c_str(), 1);
-        ::setenv("TOLLWICK_SERVICE_URL", "http://127.0.0.1:9", 1);
-        ::setenv("BENCH_STARTS", starts.c_str(), 1);
-        ::setenv("PATH", ((scratch / "bin").string() + ":" + std::getenv("PATH")).c_str(), 1);
-        const int null = ::open("/dev/null", O_WRONLY);
-        ::dup2(null, STDERR_FILENO);
-        const std::string program = (fs::path(TOLLWICK_BINARY_DIR) / "tollwick-player").string();
-        ::execl(program.c_str(), program.c_str(), "--port", port.c_str(), nullptr);
-        ::_exit(127);
-    }
+    const int port = 28100 + ::getpid() % 800;
+    const pid_t server = bench::startBellServer(scratch, starts, port);
 
     std::this_thread::sleep_until(first + std::chrono::seconds(BELLS / 2 * 2 + 1));
     std::vector<double> offsets;

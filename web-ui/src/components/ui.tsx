@@ -258,3 +258,21 @@ export function Card({ title, children, class: className, id, actions }: { title
     </section>
   );
 }
+
+/** The header row of a list table; the last column holds each row's buttons. */
+export function TableHead({ columns }: { columns: string[] }) {
+  return (
+    <thead>
+      <tr>
+        {columns.map((name) => (
+          <th key={name} scope="col">
+            {name}
+          </th>
+        ))}
+        <th scope="col">
+          <span class="visually-hidden">Actions</span>
+        </th>
+      </tr>
+    </thead>
+  );
+}

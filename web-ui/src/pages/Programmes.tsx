@@ -3,7 +3,7 @@ import { useRef, useState } from 'preact/hooks';
 import { api } from '../api/client';
 import type { ProgrammeRow } from '../api/types';
 import { FileChooser, UploadProgress, useUpload } from '../components/UploadBox';
-import { Button, Card, described, Field, LoadError, Loading, Outcome, PageHeader, useConfirm } from '../components/ui';
+import { Button, Card, described, Field, LoadError, Loading, Outcome, PageHeader, TableHead, useConfirm } from '../components/ui';
 import { checkAnnouncementCode, checkSchedule, type ScheduleInput } from '../lib/forms';
 import { useAction, useLoad, useTitle } from '../lib/hooks';
 import { compareTimes, describeDate, formatDuration } from '../lib/time';
@@ -32,17 +32,7 @@ export function ProgrammesPage() {
         {info.data && info.data.programmes.length === 0 && <p class="muted">Nothing is scheduled.</p>}
         {info.data && info.data.programmes.length > 0 && (
           <table class="table">
-            <thead>
-              <tr>
-                <th scope="col">Date</th>
-                <th scope="col">Time</th>
-                <th scope="col">Name</th>
-                <th scope="col">Length</th>
-                <th scope="col">
-                  <span class="visually-hidden">Actions</span>
-                </th>
-              </tr>
-            </thead>
+            <TableHead columns={['Date', 'Time', 'Name', 'Length']} />
             <tbody>
               {sortProgrammes(info.data.programmes).map((p) => (
                 <ProgrammeItem key={p.id} programme={p} isToday={p.date === info.data!.date} onChanged={info.reload} />
@@ -110,10 +100,16 @@ function ScheduleFields({ idBase, value, onChange, errors, nameLabel }: { idBase
   );
 }
 
-/** Today and the current time as the server sees them; a moment already past would never play. */
+/**
+ * Today and the current time as the server sees them; a moment already past would never play.
+ * When the server cannot say, the time is left empty and only the date is checked here.
+ */
 async function serverNow(today: string | undefined): Promise<{ today: string; now: string }> {
-  const status = await api.status();
-  return { today: today ?? '', now: status.time };
+  try {
+    return { today: today ?? '', now: (await api.status()).time };
+  } catch {
+    return { today: today ?? '', now: '' };
+  }
 }
 
 function SongUpload({ onAdded, today }: { onAdded: () => Promise<void>; today: string | undefined }) {
@@ -124,12 +120,7 @@ function SongUpload({ onAdded, today }: { onAdded: () => Promise<void>; today: s
 
   const submit = async (e: Event) => {
     e.preventDefault();
-    let clock;
-    try {
-      clock = await serverNow(today);
-    } catch {
-      clock = { today: today ?? '', now: '' };
-    }
+    const clock = await serverNow(today);
     const checked = checkSchedule(value, clock.today, clock.now);
     if (!checked.ok) {
       setErrors(checked.errors);
@@ -181,12 +172,7 @@ function Announcements({ onAdded, today }: { onAdded: () => Promise<void>; today
   const submit = async (e: Event) => {
     e.preventDefault();
     const id = readCode();
-    let clock;
-    try {
-      clock = await serverNow(today);
-    } catch {
-      clock = { today: today ?? '', now: '' };
-    }
+    const clock = await serverNow(today);
     const checked = checkSchedule(value, clock.today, clock.now);
     setErrors(checked.ok ? {} : checked.errors);
     if (!id || !checked.ok) return;

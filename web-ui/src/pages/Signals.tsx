@@ -4,7 +4,7 @@ import { api } from '../api/client';
 import { AssetCategory, type SignalRow } from '../api/types';
 import { Icon } from '../components/Icon';
 import { FileChooser, UploadProgress, useUpload } from '../components/UploadBox';
-import { Button, Card, LoadError, Loading, Outcome, PageHeader, useConfirm } from '../components/ui';
+import { Button, Card, LoadError, Loading, Outcome, PageHeader, TableHead, useConfirm } from '../components/ui';
 import { extensionOf } from '../lib/forms';
 import { useAction, useLoad, useTitle } from '../lib/hooks';
 import { formatDuration } from '../lib/time';
@@ -41,16 +41,7 @@ export function SignalsPage() {
         {!signals.data && !signals.error && <Loading />}
         {signals.data && (
           <table class="table signals-table">
-            <thead>
-              <tr>
-                <th scope="col">Name</th>
-                <th scope="col">Length</th>
-                <th scope="col">Kind</th>
-                <th scope="col">
-                  <span class="visually-hidden">Actions</span>
-                </th>
-              </tr>
-            </thead>
+            <TableHead columns={['Name', 'Length', 'Kind']} />
             <tbody>
               {signals.data.map((s) => (
                 <SignalItem key={s.id} signal={s} onChanged={signals.reload} />
