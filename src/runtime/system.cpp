@@ -50,17 +50,10 @@ bool System::loadDocuments() {
 void System::startScheduler() { std::make_shared<SchedulerThread>(_scheduler)->start(); }
 
 void System::saveChangedDocuments() noexcept {
-    auto attempt = [](const char* what, auto& document) {
-        try {
-            document.saveAuto();
-        } catch (const std::exception& e) {
-            spdlog::error("Could not save {} before exiting: {}", what, e.what());
-        }
-    };
     std::scoped_lock lock(_docs.mutex);
-    attempt("the database", _docs.db);
-    attempt("the password store", _docs.shadow);
-    attempt("the cache", _docs.cache);
+    tollwick::saveChangedDocuments(_docs, [](std::string_view what, const std::exception& e) {
+        spdlog::error("Could not save {} before exiting: {}", what, e.what());
+    });
 }
 
 std::string System::sessionKey() {

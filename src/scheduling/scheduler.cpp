@@ -53,12 +53,7 @@ void Scheduler::pass() {
 
 void Scheduler::saveChangedDocuments() {
     std::scoped_lock lock(_docs.mutex);
-    if (_docs.db.saveAuto())
-        spdlog::debug("DB saved to disk");
-    if (_docs.shadow.saveAuto())
-        spdlog::debug("Shadow updated");
-    if (_docs.cache.saveAuto())
-        spdlog::debug("Cache saved");
+    tollwick::saveChangedDocuments(_docs, [](std::string_view, const std::exception& e) { logSchedulerError(e); });
 }
 
 void Scheduler::startPhoneHome() {

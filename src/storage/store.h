@@ -1,6 +1,9 @@
 #pragma once
 // The three stored documents of a running system and the one mutex that guards them.
+#include <exception>
+#include <functional>
 #include <mutex>
+#include <string_view>
 
 #include "storage/documents.h"
 #include "storage/shadow.h"
@@ -17,5 +20,11 @@ struct Documents {
     StorageWrapper<Cache> cache;
     StorageWrapper<Shadow> shadow;
 };
+
+// Writes every document whose content changed since it was last written. A document that cannot be
+// written is handed to `onFailure` (with "the database", "the password store" or "the cache") and
+// tried again next time; it does not keep the others from being written. Expects the mutex held.
+void saveChangedDocuments(Documents& docs,
+                          const std::function<void(std::string_view what, const std::exception&)>& onFailure);
 
 } // namespace tollwick
