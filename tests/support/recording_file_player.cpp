@@ -97,22 +97,20 @@ bool PlayRecorder::waitUntil(const std::function<bool(const std::vector<PlayEven
     return _changed.wait_for(lock, timeout, [&] { return condition(_events); });
 }
 
-bool PlayRecorder::waitForStarts(std::size_t count, std::chrono::milliseconds timeout) const {
+bool PlayRecorder::waitForEvents(PlayEvent::Kind kind, std::size_t count, std::chrono::milliseconds timeout) const {
     return waitUntil(
-        [count](const std::vector<PlayEvent>& events) {
-            return std::ranges::count(events, PlayEvent::Kind::START, &PlayEvent::kind) >=
-                   static_cast<std::ptrdiff_t>(count);
+        [kind, count](const std::vector<PlayEvent>& events) {
+            return std::ranges::count(events, kind, &PlayEvent::kind) >= static_cast<std::ptrdiff_t>(count);
         },
         timeout);
 }
 
+bool PlayRecorder::waitForStarts(std::size_t count, std::chrono::milliseconds timeout) const {
+    return waitForEvents(PlayEvent::Kind::START, count, timeout);
+}
+
 bool PlayRecorder::waitForCloses(std::size_t count, std::chrono::milliseconds timeout) const {
-    return waitUntil(
-        [count](const std::vector<PlayEvent>& events) {
-            return std::ranges::count(events, PlayEvent::Kind::CLOSE, &PlayEvent::kind) >=
-                   static_cast<std::ptrdiff_t>(count);
-        },
-        timeout);
+    return waitForEvents(PlayEvent::Kind::CLOSE, count, timeout);
 }
 
 std::size_t PlayRecorder::newPlayer() {

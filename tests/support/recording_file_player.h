@@ -56,6 +56,9 @@ public:
     // Waits until `condition` holds for the events; false when `timeout` passed first.
     bool waitUntil(const std::function<bool(const std::vector<PlayEvent>&)>& condition,
                    std::chrono::milliseconds timeout = std::chrono::seconds(5)) const;
+    // Waits until at least `count` events of `kind` were recorded.
+    bool waitForEvents(PlayEvent::Kind kind, std::size_t count,
+                       std::chrono::milliseconds timeout = std::chrono::seconds(5)) const;
     bool waitForStarts(std::size_t count, std::chrono::milliseconds timeout = std::chrono::seconds(5)) const;
     bool waitForCloses(std::size_t count, std::chrono::milliseconds timeout = std::chrono::seconds(5)) const;
 
