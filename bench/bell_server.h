@@ -4,11 +4,14 @@
 // start and end), and percentiles of the bells' offsets from their seconds.
 #include <algorithm>
 #include <chrono>
+#include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
@@ -64,6 +67,35 @@ inline pid_t startBellServer(const std::filesystem::path& scratch, const std::fi
 inline double percentile(std::vector<double> v, double p) {
     std::sort(v.begin(), v.end());
     return v[static_cast<std::size_t>(p * static_cast<double>(v.size() - 1) + 0.5)];
+}
+
+// The start times the recording player wrote, in microseconds since the epoch.
+inline std::vector<long long> readBellStarts(const std::filesystem::path& starts) {
+    std::vector<long long> out;
+    std::ifstream in(starts);
+    for (long long us; in >> us;)
+        out.push_back(us);
+    return out;
+}
+
+// How far into its second a bell started, in milliseconds.
+inline double offsetFromSecondMs(long long startMicros) {
+    return static_cast<double>(startMicros % 1'000'000) / 1000.0;
+}
+
+// "p50 … ms   p95 … ms   max … ms" of non-empty `offsets`.
+inline std::string offsetSummary(const std::vector<double>& offsets) {
+    char text[128];
+    std::snprintf(text, sizeof text, "p50 %.2f ms   p95 %.2f ms   max %.2f ms", percentile(offsets, 0.5),
+                  percentile(offsets, 0.95), percentile(offsets, 1.0));
+    return text;
+}
+
+// Ends the server started by startBellServer and removes its scratch directory.
+inline void stopBellServer(pid_t server, const std::filesystem::path& scratch) {
+    ::kill(server, SIGKILL);
+    ::waitpid(server, nullptr, 0);
+    std::filesystem::remove_all(scratch);
 }
 
 } // namespace tollwick::bench

@@ -77,8 +77,7 @@ void reportBells(const char* what, const std::vector<double>& offsets) {
         std::printf("bells %s: none\n", what);
         return;
     }
-    std::printf("bells %s: %zu, offset from their second p50 %.2f ms  p95 %.2f ms  max %.2f ms\n", what, offsets.size(),
-                bench::percentile(offsets, 0.5), bench::percentile(offsets, 0.95), bench::percentile(offsets, 1.0));
+    std::printf("bells %s: %zu, offset from their second %s\n", what, offsets.size(), bench::offsetSummary(offsets).c_str());
 }
 
 } // namespace
@@ -120,9 +119,8 @@ int main() {
 
     std::vector<std::vector<double>> loaded(PATHS.size());
     std::vector<double> idle;
-    std::ifstream in(starts);
-    for (long long us; in >> us;) {
-        const double offset = static_cast<double>(us % 1'000'000) / 1000.0;
+    for (const long long us : bench::readBellStarts(starts)) {
+        const double offset = bench::offsetFromSecondMs(us);
         const auto window = std::find_if(loadWindows.begin(), loadWindows.end(),
                                          [&](const auto& w) { return us >= w.first && us <= w.second; });
         (window == loadWindows.end() ? idle : loaded[static_cast<std::size_t>(window - loadWindows.begin())])
@@ -133,8 +131,6 @@ int main() {
         reportBells((std::string("under load on ") + PATHS[i]).c_str(), loaded[i]);
     reportBells("without load", idle);
 
-    ::kill(server, SIGKILL);
-    ::waitpid(server, nullptr, 0);
-    fs::remove_all(scratch);
+    bench::stopBellServer(server, scratch);
     return 0;
 }

@@ -64,15 +64,11 @@ int main() {
 
     std::this_thread::sleep_until(first + std::chrono::seconds(BELLS / 2 * 2 + 1));
     std::vector<double> offsets;
-    {
-        std::ifstream in(starts);
-        for (long long us; in >> us;)
-            offsets.push_back(static_cast<double>(us % 1'000'000) / 1000.0);
-    }
+    for (const long long us : bench::readBellStarts(starts))
+        offsets.push_back(bench::offsetFromSecondMs(us));
     std::printf("bells: %zu of %d expected started\n", offsets.size(), BELLS);
     if (!offsets.empty())
-        std::printf("offset of a bell's start from its second: p50 %.2f ms   p95 %.2f ms   max %.2f ms\n",
-                    bench::percentile(offsets, 0.5), bench::percentile(offsets, 0.95), bench::percentile(offsets, 1.0));
+        std::printf("offset of a bell's start from its second: %s\n", bench::offsetSummary(offsets).c_str());
 
     const long ticksPerSecond = ::sysconf(_SC_CLK_TCK);
     const long before = cpuTicks(server);
@@ -82,8 +78,6 @@ int main() {
                 100.0 * static_cast<double>(after - before) / static_cast<double>(ticksPerSecond) / 30.0);
     std::printf("resident memory: %.1f MB\n", static_cast<double>(residentKiB(server)) / 1024.0);
 
-    ::kill(server, SIGKILL);
-    ::waitpid(server, nullptr, 0);
-    fs::remove_all(scratch);
+    bench::stopBellServer(server, scratch);
     return 0;
 }
