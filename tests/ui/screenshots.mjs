@@ -4,7 +4,7 @@
 // Run: node tests/ui/screenshots.mjs <directory>   (or: make screenshots)
 import { mkdirSync } from 'node:fs';
 import { resolve } from 'node:path';
-import { eventually, Session } from './harness.mjs';
+import { eventually, withSession } from './harness.mjs';
 
 const FACTORY = 'ID_factory_default_timetable';
 const WIDTHS = { desktop: { width: 1280, height: 860 }, phone: { width: 390, height: 844 } };
@@ -48,8 +48,7 @@ async function furnish(s, page) {
   await trigger('addReoccurringEvent', { timetableId: shortId, mode: 3, days: 1 << 4 });
 }
 
-const s = await Session.start({ vendor: true });
-try {
+await withSession('screenshots', { vendor: true }, async (s) => {
   await eventually(() => s.getJson('/api/get/calendarInfo'), (r) => r.body.regions?.length === 3, 'the regions', 20000);
   const setup = await s.newPage();
   await furnish(s, setup);
@@ -75,9 +74,4 @@ try {
     await page.context().close();
   }
   console.log(`Screenshots in ${outDir}`);
-} catch (error) {
-  console.error(`--- server log ---\n${s.serverLog()}`);
-  throw error;
-} finally {
-  await s.stop();
-}
+});
