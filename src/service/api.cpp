@@ -29,18 +29,6 @@ std::string failureText(const std::string& url, const httplib::Client& client, h
 
 } // namespace
 
-std::string_view toString(NetworkState state) noexcept {
-    switch (state) {
-    case NetworkState::UNKNOWN:
-        return "unknown";
-    case NetworkState::OK:
-        return "ok";
-    case NetworkState::ERROR:
-        return "error";
-    }
-    return "unknown";
-}
-
 std::string defaultServiceBaseUrl() {
     if (const char* configured = std::getenv("TOLLWICK_SERVICE_URL"); configured && *configured)
         return configured;

@@ -20,9 +20,6 @@ enum class NetworkState {
     ERROR,   // the last request failed without an answer that could be read
 };
 
-// "unknown", "ok" or "error".
-std::string_view toString(NetworkState state) noexcept;
-
 // The base URL of a release: the vendor's HTTPS service.
 inline constexpr std::string_view RELEASE_SERVICE_BASE_URL = "https://bells.example.org";
 // The base URL of a development run: the substitute service of tools/ on the loopback address.

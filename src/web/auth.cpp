@@ -7,18 +7,16 @@
 
 namespace tollwick::web {
 
-namespace {
-
-bool passwordSet(WebContext& ctx) {
+bool loginMissing(WebContext& ctx, const Request& request) {
+    if (request.session.loggedIn())
+        return false;
     std::scoped_lock lock(ctx.docs.mutex);
     return ctx.docs.shadow->isPasswordSet();
 }
 
-} // namespace
-
 Handler require_login(Handler handler) {
     return [handler = std::move(handler)](WebContext& ctx, Request& request) {
-        if (passwordSet(ctx) && !request.session.loggedIn())
+        if (loginMissing(ctx, request))
             return Response(BadRequest("No auth"));
         return handler(ctx, request);
     };

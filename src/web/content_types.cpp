@@ -1,11 +1,14 @@
 #include "web/content_types.h"
 
 #include <array>
+#include <string_view>
 #include <utility>
+
+#include "runtime/paths.h"
 
 namespace tollwick::web {
 
-std::string contentTypeForExtension(std::string_view extension) {
+std::string contentTypeForFile(const std::string& fileName) {
     static constexpr std::array<std::pair<std::string_view, std::string_view>, 19> TYPES{{
         {"html", "text/html; charset=utf-8"},
         {"htm", "text/html; charset=utf-8"},
@@ -27,6 +30,7 @@ std::string contentTypeForExtension(std::string_view extension) {
         {"mp3", "audio/mpeg"},
         {"mp4", "audio/mp4"},
     }};
+    const std::string extension = getFileNameAndExtension(fileName).second;
     for (const auto& [ext, type] : TYPES)
         if (ext == extension)
             return std::string(type);

@@ -1,12 +1,11 @@
 #pragma once
 // Content types of the files the server sends, by file extension.
 #include <string>
-#include <string_view>
 
 namespace tollwick::web {
 
-// The content type for a lower-case extension without the dot ("html", "mp3");
-// "application/octet-stream" for one not known.
-std::string contentTypeForExtension(std::string_view extension);
+// The content type for the file `fileName` by its extension, in any case, as
+// getFileNameAndExtension finds it ("html", "mp3"); "application/octet-stream" for one not known.
+std::string contentTypeForFile(const std::string& fileName);
 
 } // namespace tollwick::web

@@ -98,16 +98,22 @@ Json programmeInfo(WebContext& ctx, const Args&) {
     return out;
 }
 
+// Copied under the document mutex and encoded after it, like the record lists above: the
+// settings hold every calendar event the user added.
 Json settings(WebContext& ctx, const Args&) {
-    std::scoped_lock lock(ctx.docs.mutex);
-    return toAttributes(ctx.docs.db->settings);
+    Settings copy;
+    {
+        std::scoped_lock lock(ctx.docs.mutex);
+        copy = ctx.docs.db->settings;
+    }
+    return toAttributes(copy);
 }
 
 Json calendarInfo(WebContext& ctx, const Args&) {
     Json timetables;
     MapDb<CalendarRegion> regions;
     std::string lastUpdate;
-    Json calendar;
+    CalendarSettings calendarSettings;
     std::string defaultTimetableId;
     {
         std::scoped_lock lock(ctx.docs.mutex);
@@ -115,9 +121,10 @@ Json calendarInfo(WebContext& ctx, const Args&) {
         timetables = timetableList(db);
         regions = ctx.docs.cache->calendarRegions;
         lastUpdate = ctx.docs.cache->calendarLastUpdated;
-        calendar = to_dict(db.settings.calendar);
+        calendarSettings = db.settings.calendar;
         defaultTimetableId = db.settings.defaultTimetableId;
     }
+    Json calendar = to_dict(calendarSettings);
     Json out = Json::object();
     out["timetables"] = std::move(timetables);
     out["regions"] = regions.asTable();

@@ -61,10 +61,6 @@ PathMatcher compilePattern(std::string_view pattern) {
     return out;
 }
 
-std::string_view methodName(Method method) noexcept {
-    return method == Method::GET ? "GET" : "POST";
-}
-
 std::string allowedMethods(const std::string& path) {
     static const std::vector<std::pair<std::regex, Method>> matchers = [] {
         std::vector<std::pair<std::regex, Method>> out;

@@ -33,8 +33,6 @@ struct PathMatcher {
 };
 PathMatcher compilePattern(std::string_view pattern);
 
-std::string_view methodName(Method method) noexcept;
-
 // The methods the routes that match `path` allow ("GET, HEAD" for GET routes), in table order;
 // empty when no route matches the path.
 std::string allowedMethods(const std::string& path);

@@ -32,18 +32,23 @@ std::string base64UrlEncode(std::string_view bytes) {
     return out;
 }
 
-std::optional<std::string> base64UrlDecode(std::string_view text) {
+// The value of each base64url digit by its byte; -1 for bytes that are no digit.
+constexpr std::array<int, 256> BASE64URL_VALUE = [] {
     std::array<int, 256> value{};
     value.fill(-1);
     for (std::size_t i = 0; i < BASE64URL.size(); ++i)
         value[static_cast<unsigned char>(BASE64URL[i])] = static_cast<int>(i);
+    return value;
+}();
+
+std::optional<std::string> base64UrlDecode(std::string_view text) {
     if (text.size() % 4 == 1)
         return std::nullopt;
     std::string out;
     unsigned buffer = 0;
     int bits = 0;
     for (const char c : text) {
-        const int v = value[static_cast<unsigned char>(c)];
+        const int v = BASE64URL_VALUE[static_cast<unsigned char>(c)];
         if (v < 0)
             return std::nullopt;
         buffer = (buffer << 6 | static_cast<unsigned>(v)) & 0xFFFFFF;

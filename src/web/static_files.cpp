@@ -2,7 +2,6 @@
 // login page.
 #include <algorithm>
 #include <filesystem>
-#include <mutex>
 
 #include "runtime/paths.h"
 #include "web/content_types.h"
@@ -41,12 +40,7 @@ Response sendInterfaceFile(const std::string& relative) {
     const std::optional<fs::path> file = interfaceFile(relative);
     if (!file)
         return Response(404, PLAIN_TEXT, "Not Found");
-    std::string extension = file->extension().string();
-    if (!extension.empty())
-        extension.erase(0, 1);
-    std::transform(extension.begin(), extension.end(), extension.begin(),
-                   [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; });
-    return send_file(*file, contentTypeForExtension(extension));
+    return send_file(*file, contentTypeForFile(file->string()));
 }
 
 } // namespace
@@ -58,14 +52,9 @@ Response serve_static(WebContext& ctx, Request& request) {
     const std::string& path = request.param("path");
     if (path.find('.') != std::string::npos)
         return sendInterfaceFile(path);
-    bool passwordSet = false;
-    {
-        std::scoped_lock lock(ctx.docs.mutex);
-        passwordSet = ctx.docs.shadow->isPasswordSet();
-    }
-    const bool loginNeeded = passwordSet && !request.session.loggedIn();
     if (path == "welcome")
         return sendInterfaceFile("index.html");
+    const bool loginNeeded = loginMissing(ctx, request);
     if (loginNeeded && path != "login")
         return redirect("/login");
     if (!loginNeeded && path == "login")

@@ -64,11 +64,17 @@ void deleteTimetable(WebContext& ctx, const std::string& id, const Args&) {
     ctx.docs.db->timetables.remove(id);
 }
 
+// Fetches the announcement `id` from the vendor service into the file `path`; Error when that
+// fails. Runs without the document mutex.
+void downloadAnnouncement(WebContext& ctx, const std::string& id, const std::string& path) {
+    if (!ctx.api.downloadAnnouncement(id, path).isOk())
+        throw Error("Failed to download announcement");
+}
+
 // The download runs without the document mutex; only the play takes it.
 void announce(WebContext& ctx, const std::string& id, const Args&) {
     const std::string path = getUserFilePath("announcement.mp3");
-    if (!ctx.api.downloadAnnouncement(id, path).isOk())
-        throw Error("Failed to download announcement");
+    downloadAnnouncement(ctx, id, path);
     std::scoped_lock lock(ctx.docs.mutex);
     playAnnouncement(*ctx.docs.db, ctx.player, path);
 }
@@ -76,8 +82,7 @@ void announce(WebContext& ctx, const std::string& id, const Args&) {
 // Downloads the announcement into "<id>.mp3" for scheduleProgrammedAnnouncement; nothing plays.
 void announceProgrammed(WebContext& ctx, const std::string& id, const Args&) {
     requireFileId(id);
-    if (!ctx.api.downloadAnnouncement(id, getUserFilePath(id + ".mp3")).isOk())
-        throw Error("Failed to download announcement");
+    downloadAnnouncement(ctx, id, getUserFilePath(id + ".mp3"));
 }
 
 // The newest event goes to the front: calendar resolution takes the first event that covers a

@@ -111,7 +111,7 @@ Response get_signal_file(WebContext& ctx, Request& request) {
     std::error_code error;
     if (!std::filesystem::is_regular_file(path, error))
         return Response(404, PLAIN_TEXT, "The file of the song " + id + " is missing");
-    return send_file(path, contentTypeForExtension(getFileNameAndExtension(path).second));
+    return send_file(path, contentTypeForFile(path));
 }
 
 } // namespace tollwick::web

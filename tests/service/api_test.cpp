@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -14,6 +12,7 @@
 #include "runtime/version.h"
 #include "service/api.h"
 #include "silent_peers.h"
+#include "storage/atomic_file.h"
 #include "support/log_capture.h"
 #include "support/scoped_state.h"
 #include "support/temp_dir.h"
@@ -30,15 +29,6 @@ using test::TempDir;
 
 // Short limits keep the tests of services that never answer at about a second each.
 constexpr ServiceTimeouts SHORT_LIMITS{1000ms, 1000ms};
-
-std::string readFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void writeFile(const std::filesystem::path& path, const std::string& content) {
-    std::ofstream(path, std::ios::binary) << content;
-}
 
 std::string allByteValues() {
     std::string bytes;
@@ -305,12 +295,12 @@ protected:
 
 TEST_F(ServiceDownloadTest, WritesExactlyTheBodyBytesOverAnyOlderFile) {
     const std::string body = allByteValues();
-    writeFile(target, std::string(body.size() * 2, 'x'));
+    writeFileAtomically(target, std::string(body.size() * 2, 'x'));
     service.answer(200, "audio/mpeg", body);
 
     const Result<std::monostate> result = api.downloadAnnouncement("fire-drill", target.string());
     ASSERT_TRUE(result.isOk()) << result.getError();
-    EXPECT_EQ(readFile(target), body);
+    EXPECT_EQ(readWholeFile(target), body);
 }
 
 TEST_F(ServiceDownloadTest, AnAnswerDecodedAsTextOrJsonIsNotAFile) {
@@ -335,7 +325,7 @@ TEST_F(ServiceDownloadTest, AFileThatCannotBeWrittenIsReported) {
 }
 
 TEST_F(ServiceDownloadTest, AFailedRequestGivesItsOwnErrorAndWritesNothing) {
-    writeFile(target, "older announcement");
+    writeFileAtomically(target, "older announcement");
     service.answer(404, "text/plain", "unknown announcement");
     Result<std::monostate> result = api.downloadAnnouncement("nope", target.string());
     ASSERT_FALSE(result.isOk());
@@ -347,7 +337,7 @@ TEST_F(ServiceDownloadTest, AFailedRequestGivesItsOwnErrorAndWritesNothing) {
     ASSERT_FALSE(result.isOk());
     EXPECT_EQ(result.getError(), getError);
 
-    EXPECT_EQ(readFile(target), "older announcement");
+    EXPECT_EQ(readWholeFile(target), "older announcement");
 }
 
 } // namespace

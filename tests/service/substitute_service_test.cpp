@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <set>
 #include <string>
 #include <thread>
@@ -15,6 +14,7 @@
 #include "model/date.h"
 #include "model/json_text.h"
 #include "service/region_sync.h"
+#include "storage/atomic_file.h"
 #include "support/fake_clock.h"
 #include "support/log_capture.h"
 #include "support/temp_dir.h"
@@ -25,11 +25,6 @@ namespace {
 
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
-
-std::string readFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 // The ids of texts.tsv, in its order.
 std::vector<std::string> announcementIds(const fs::path& dataDir) {
@@ -58,7 +53,7 @@ protected:
 
     test::LogCapture log;
     const fs::path dataDir = devtools::defaultVendorDataDir();
-    const Json registry = parseJsonText(readFile(dataDir / "calendar-registry.json"));
+    const Json registry = parseJsonText(readWholeFile(dataDir / "calendar-registry.json").value());
     httplib::Server server;
     std::thread thread;
     int port = -1;
@@ -97,8 +92,8 @@ TEST_F(SubstituteServiceTest, EveryAnnouncementDownloadsAsItsMp3File) {
         const fs::path target = dir.path() / (id + ".mp3");
         const auto result = api.downloadAnnouncement(id, target.string());
         ASSERT_TRUE(result.isOk()) << result.getError();
-        const std::string bytes = readFile(target);
-        EXPECT_EQ(bytes, readFile(dataDir / "announcements" / (id + ".mp3")));
+        const std::string bytes = readWholeFile(target).value_or("");
+        EXPECT_EQ(readWholeFile(dataDir / "announcements" / (id + ".mp3")), bytes);
         // An MPEG audio frame begins with eleven set bits (or the file with an ID3 tag).
         ASSERT_GE(bytes.size(), 2u);
         const bool frameSync =

@@ -24,10 +24,6 @@ struct DatabaseEndpoints : WebTest {
             ++n;
         return n;
     }
-    // "<status> <body>" of an answer.
-    static std::string outcome(const httplib::Result& answer) {
-        return answer ? std::to_string(answer->status) + " " + answer->body : "no answer";
-    }
     std::string silentWave(double seconds) {
         const fs::path scratch = dataDir().parent_path() / ("wave-" + std::to_string(seconds) + ".wav");
         writeSilentWave(scratch, seconds);

@@ -8,13 +8,6 @@ using namespace tollwick::test;
 namespace {
 
 struct Login : WebTest {
-    static std::string outcome(const httplib::Result& answer) {
-        if (!answer)
-            return "no answer";
-        if (answer->status == 302)
-            return "302 " + answer->get_header_value("Location");
-        return std::to_string(answer->status) + " " + answer->body;
-    }
     static std::string login(Browser& b, const std::string& password, const std::string& remember = "true") {
         return outcome(
             b.post("/auth/login", "{\"userPassword\": " + Json(password).dump() + ", \"remember\": " + remember + "}"));

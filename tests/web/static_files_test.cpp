@@ -1,4 +1,6 @@
 // The interface's files: content types, missing files and paths that try to leave the directory.
+#include <fstream>
+
 #include "web_fixture.h"
 
 using namespace tollwick;
@@ -28,6 +30,18 @@ TEST_F(StaticFiles, FilesAndPages) {
         EXPECT_EQ(answer->status, 404) << missing;
         EXPECT_EQ(answer->body, "Not Found") << missing;
     }
+}
+
+TEST_F(StaticFiles, TheContentTypeFollowsTheExtensionInAnyCase) {
+    std::ofstream(htmlDir() / "assets" / "LOGO.PNG") << "png";
+    std::ofstream(htmlDir() / "assets" / "data.bin") << "bin";
+    Browser b = browser();
+    const auto logo = b.get("/assets/LOGO.PNG");
+    EXPECT_EQ(logo->status, 200);
+    EXPECT_EQ(logo->get_header_value("Content-Type"), "image/png");
+    const auto data = b.get("/assets/data.bin");
+    EXPECT_EQ(data->status, 200);
+    EXPECT_EQ(data->get_header_value("Content-Type"), "application/octet-stream");
 }
 
 TEST_F(StaticFiles, PathsThatLeadOutOfTheInterfaceAre404) {

@@ -93,6 +93,14 @@ std::vector<std::string> keysOf(const Json& object) {
     return keys;
 }
 
+std::string outcome(const httplib::Result& answer) {
+    if (!answer)
+        return "no answer";
+    if (answer->status == 302)
+        return "302 " + answer->get_header_value("Location");
+    return std::to_string(answer->status) + " " + answer->body;
+}
+
 RawConnection::RawConnection(int port, const std::string& text) : _fd(::socket(AF_INET, SOCK_STREAM, 0)) {
     timeval timeout{5, 0};
     ::setsockopt(_fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);

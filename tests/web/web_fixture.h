@@ -79,6 +79,8 @@ private:
 Json jsonOf(const httplib::Result& answer);
 // The member names of an object, in order.
 std::vector<std::string> keysOf(const Json& object);
+// "<status> <body>" of an answer; for a redirect "302 <location>"; "no answer" when none came.
+std::string outcome(const httplib::Result& answer);
 
 // A connection that sends bytes exactly as given; closed when it goes.
 class RawConnection {
