@@ -23,11 +23,16 @@ const NAV: { href: string; label: string; icon: IconName }[] = [
   { href: '/settings', label: 'Settings', icon: 'cog' },
 ];
 
+/** Pages shown without the menu: they are for a browser that is not logged in or not set up. */
+const isBare = (path: string): boolean => path === '/login' || path === '/welcome';
+
 function isActive(href: string, path: string): boolean {
   return href === '/' ? path === '/' : path === href || path.startsWith(`${href}/`);
 }
 
 function Page({ path }: { path: string }) {
+  if (path === '/login') return <LoginPage />;
+  if (path === '/welcome') return <WelcomePage />;
   if (path === '/') return <Dashboard />;
   if (path === '/timetables') return <TimetablesPage />;
   const editor = matchPath('/timetables/:id', path);
@@ -43,12 +48,11 @@ export function App() {
   const { path } = useLocation();
   const [menuOpen, setMenuOpen] = useState(false);
   const passwordSet = usePasswordSet();
-  const bare = path === '/login' || path === '/welcome';
+  const bare = isBare(path);
 
   useEffect(() => {
     onAuthLost(() => {
-      const here = window.location.pathname;
-      if (here !== '/login' && here !== '/welcome') navigate('/login');
+      if (!isBare(window.location.pathname)) navigate('/login');
     });
   }, []);
 
@@ -119,7 +123,7 @@ export function App() {
         )}
       </header>
       <main id="main" tabIndex={-1}>
-        {path === '/login' ? <LoginPage /> : path === '/welcome' ? <WelcomePage /> : <Page path={path} />}
+        <Page path={path} />
       </main>
     </div>
   );

@@ -3,7 +3,6 @@
 import type {
   CalendarInfo,
   Info,
-  Database,
   Month,
   Overview,
   ProgrammeInfo,
@@ -61,6 +60,13 @@ export function withQuery(path: string, query?: Query): string {
 
 const segment = (id: string): string => encodeURIComponent(id);
 
+/** The error for a refused request; a refusal for want of a login is also reported as such. */
+function refusal(status: number, text: string): ApiError {
+  const error = new ApiError(status, text);
+  if (error.isAuthMissing) authLost();
+  return error;
+}
+
 async function failure(response: Response): Promise<ApiError> {
   let text = '';
   try {
@@ -68,9 +74,7 @@ async function failure(response: Response): Promise<ApiError> {
   } catch {
     // The body is lost; the status alone has to tell.
   }
-  const error = new ApiError(response.status, text);
-  if (error.isAuthMissing) authLost();
-  return error;
+  return refusal(response.status, text);
 }
 
 async function send(path: string, init?: RequestInit): Promise<Response> {
@@ -89,12 +93,14 @@ async function getJson<T>(path: string): Promise<T> {
   return (await response.json()) as T;
 }
 
+const jsonPost = (body: unknown): RequestInit => ({
+  method: 'POST',
+  headers: { 'Content-Type': 'application/json' },
+  body: JSON.stringify(body),
+});
+
 async function postJson<T>(path: string, body: unknown): Promise<T> {
-  const response = await send(path, {
-    method: 'POST',
-    headers: { 'Content-Type': 'application/json' },
-    body: JSON.stringify(body),
-  });
+  const response = await send(path, jsonPost(body));
   return (await response.json()) as T;
 }
 
@@ -107,7 +113,6 @@ export const api = {
   settings: () => getJson<Settings>('/api/get/settings'),
   calendarInfo: () => getJson<CalendarInfo>('/api/get/calendarInfo'),
   calendarDays: (offset: number) => getJson<Month>(withQuery('/api/get/calendarDays', { offset })),
-  database: () => getJson<Database>('/db'),
   timetables: () => getJson<TimeTableRow[]>('/db/timetables'),
 
   /** Runs a named action; ids that the action does not use are sent as "0". */
@@ -123,11 +128,7 @@ export const api = {
 
   async login(password: string, remember: boolean): Promise<void> {
     // Success is a redirect to the start page, which fetch follows.
-    await send('/auth/login', {
-      method: 'POST',
-      headers: { 'Content-Type': 'application/json' },
-      body: JSON.stringify({ userPassword: password, remember }),
-    });
+    await send('/auth/login', jsonPost({ userPassword: password, remember }));
   },
 
   async logout(): Promise<void> {
@@ -135,11 +136,7 @@ export const api = {
   },
 
   async changePassword(password: string): Promise<void> {
-    await send('/auth/chpasswd', {
-      method: 'POST',
-      headers: { 'Content-Type': 'application/json' },
-      body: JSON.stringify(password),
-    });
+    await send('/auth/chpasswd', jsonPost(password));
   },
 
   signalFileUrl: (id: string) => `/get_signal_file/${segment(id)}`,
@@ -177,9 +174,7 @@ export function uploadFile(
         }
         return;
       }
-      const error = new ApiError(xhr.status, xhr.responseText);
-      if (error.isAuthMissing) authLost();
-      reject(error);
+      reject(refusal(xhr.status, xhr.responseText));
     });
     xhr.addEventListener('error', () => reject(new ApiError(0, '')));
     xhr.addEventListener('abort', () => reject(new ApiError(-1, 'Upload cancelled')));

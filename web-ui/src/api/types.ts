@@ -167,11 +167,3 @@ export interface Settings {
   announcementSignalId: string;
   calendar: CalendarSettings;
 }
-
-export interface Database {
-  dbVersion: number;
-  settings: Settings;
-  songs: Record<string, AudioAsset>;
-  programmes: Record<string, Programme>;
-  timetables: Record<string, TimeTable>;
-}

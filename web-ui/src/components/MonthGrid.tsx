@@ -1,7 +1,8 @@
 // One month, Monday first, each day coloured by its kind and labelled with its timetable.
-import type { Month, NamedId } from '../api/types';
+import { NULL_ID, type Month, type NamedId } from '../api/types';
 import { DAY_KINDS, dayKindInfo, monthGrid } from '../lib/calendar';
 import { timetableLabel } from '../lib/forms';
+import { errorText } from '../lib/hooks';
 import { describeDate, monthName, WEEKDAY_LONG, WEEKDAY_SHORT } from '../lib/time';
 
 interface Props {
@@ -19,7 +20,7 @@ export function MonthGrid({ month, timetables, onPick, compact }: Props) {
   } catch (e) {
     return (
       <p class="notice notice-error" role="alert">
-        {e instanceof Error ? e.message : String(e)}
+        {errorText(e)}
       </p>
     );
   }
@@ -50,11 +51,11 @@ export function MonthGrid({ month, timetables, onPick, compact }: Props) {
                 const kind = dayKindInfo(cell.typeOfDay);
                 const name = timetableLabel(cell.id, timetables);
                 const label = `${describeDate(cell.dateText)}: ${kind.label}, ${name}${cell.isToday ? ' (today)' : ''}`;
-                const classes = `day ${kind.className} ${cell.isGivenMonth ? '' : 'day-outside'} ${cell.isToday ? 'day-today' : ''} ${cell.id === 'NULL' ? 'day-silent' : ''}`;
+                const classes = `day ${kind.className} ${cell.isGivenMonth ? '' : 'day-outside'} ${cell.isToday ? 'day-today' : ''} ${cell.id === NULL_ID ? 'day-silent' : ''}`;
                 const body = (
                   <>
                     <span class="day-number">{cell.day}</span>
-                    <span class="day-timetable">{cell.id !== 'NULL' ? name : kind.ringsByDefault ? 'No bells' : ''}</span>
+                    <span class="day-timetable">{cell.id !== NULL_ID ? name : kind.ringsByDefault ? 'No bells' : ''}</span>
                   </>
                 );
                 return (

@@ -1,5 +1,5 @@
 // How one signal is played: which signal, and whether it repeats, how often and with what pause.
-import type { ComponentChildren } from 'preact';
+import type { ComponentChildren, JSX } from 'preact';
 import type { SignalRow } from '../api/types';
 import type { FieldErrors, PlayDraft } from '../lib/timetableForm';
 import { described, SignalSelect } from './ui';
@@ -17,8 +17,6 @@ interface Props {
 
 export function PlayEditor({ idBase, legend, value, onChange, signals, errors, path, children }: Props) {
   const set = (patch: Partial<PlayDraft>) => onChange({ ...value, ...patch });
-  const iterError = errors[`${path}.iterations`];
-  const delayError = errors[`${path}.delaySec`];
   return (
     <fieldset class="play-editor">
       <legend>{legend}</legend>
@@ -32,47 +30,46 @@ export function PlayEditor({ idBase, legend, value, onChange, signals, errors, p
           <input type="checkbox" checked={value.doRepeat} onChange={(e) => set({ doRepeat: e.currentTarget.checked })} />
           Repeat
         </label>
-        <div class={`field field-small ${iterError ? 'field-invalid' : ''}`}>
-          <label for={`${idBase}-iterations`}>Times</label>
-          <input
-            id={`${idBase}-iterations`}
-            type="number"
-            inputMode="numeric"
-            min={1}
-            max={100}
-            step={1}
-            value={value.iterations}
-            disabled={!value.doRepeat}
-            onInput={(e) => set({ iterations: e.currentTarget.value })}
-            {...described(`${idBase}-iterations`, iterError)}
-          />
-          {iterError && (
-            <small class="field-error" id={`${idBase}-iterations-error`}>
-              {iterError}
-            </small>
-          )}
-        </div>
-        <div class={`field field-small ${delayError ? 'field-invalid' : ''}`}>
-          <label for={`${idBase}-delay`}>Pause (s)</label>
-          <input
-            id={`${idBase}-delay`}
-            type="number"
-            inputMode="decimal"
-            min={0}
-            max={3600}
-            step={0.1}
-            value={value.delaySec}
-            disabled={!value.doRepeat}
-            onInput={(e) => set({ delaySec: e.currentTarget.value })}
-            {...described(`${idBase}-delay`, delayError)}
-          />
-          {delayError && (
-            <small class="field-error" id={`${idBase}-delay-error`}>
-              {delayError}
-            </small>
-          )}
-        </div>
+        <RepeatNumber
+          id={`${idBase}-iterations`}
+          label="Times"
+          error={errors[`${path}.iterations`]}
+          inputMode="numeric"
+          min={1}
+          max={100}
+          step={1}
+          value={value.iterations}
+          disabled={!value.doRepeat}
+          onInput={(e) => set({ iterations: e.currentTarget.value })}
+        />
+        <RepeatNumber
+          id={`${idBase}-delay`}
+          label="Pause (s)"
+          error={errors[`${path}.delaySec`]}
+          inputMode="decimal"
+          min={0}
+          max={3600}
+          step={0.1}
+          value={value.delaySec}
+          disabled={!value.doRepeat}
+          onInput={(e) => set({ delaySec: e.currentTarget.value })}
+        />
       </div>
     </fieldset>
+  );
+}
+
+/** A small number input of the repeat settings; its error follows every change without an alert. */
+function RepeatNumber({ id, label, error, ...input }: { id: string; label: string; error: string | undefined } & JSX.InputHTMLAttributes<HTMLInputElement>) {
+  return (
+    <div class={`field field-small ${error ? 'field-invalid' : ''}`}>
+      <label for={id}>{label}</label>
+      <input id={id} type="number" {...input} {...described(id, error)} />
+      {error && (
+        <small class="field-error" id={`${id}-error`}>
+          {error}
+        </small>
+      )}
+    </div>
   );
 }

@@ -6,16 +6,16 @@ interface Props {
   id: string;
   value: string;
   onChange: (value: string) => void;
-  invalid?: boolean;
-  describedBy?: string;
-  label?: string;
+  /** As `described` gives them: ties the input to its hint and error. */
+  'aria-invalid'?: boolean;
+  'aria-describedby'?: string;
   class?: string;
 }
 
-export function TimeInput({ id, value, onChange, invalid, describedBy, label, class: className }: Props) {
+export function TimeInput({ value, onChange, class: className, ...rest }: Props) {
   return (
     <input
-      id={id}
+      {...rest}
       class={`time-input ${className ?? ''}`}
       type="text"
       inputMode="decimal"
@@ -24,9 +24,6 @@ export function TimeInput({ id, value, onChange, invalid, describedBy, label, cl
       placeholder="hh:mm"
       maxLength={8}
       value={value}
-      aria-label={label}
-      aria-invalid={invalid ? true : undefined}
-      aria-describedby={describedBy}
       onInput={(e) => onChange(e.currentTarget.value)}
       onBlur={(e) => {
         const tidy = normaliseTime(e.currentTarget.value);

@@ -47,8 +47,7 @@ export function useUpload() {
   };
 
   const cancel = () => abortRef.current?.();
-  const reset = () => choose(null);
-  return { state, choose, start, cancel, reset };
+  return { state, choose, start, cancel };
 }
 
 export function FileChooser({ id, label, upload }: { id: string; label: string; upload: ReturnType<typeof useUpload> }) {

@@ -3,6 +3,7 @@ import type { ComponentChildren, JSX } from 'preact';
 import { useEffect, useRef, useState } from 'preact/hooks';
 import { NULL_ID, type NamedId, type SignalRow } from '../api/types';
 import type { Action } from '../lib/hooks';
+import { Link } from '../router';
 import { Icon, type IconName } from './Icon';
 
 /** The outcome of an action, shown right where it was taken. */
@@ -115,6 +116,15 @@ export function Button({ icon, variant = 'plain', small, busy, children, type = 
       {busy ? <span class="spinner" aria-hidden="true" /> : icon && <Icon name={icon} size={small ? 16 : 18} />}
       {children}
     </button>
+  );
+}
+
+/** A link to another page that looks like a small button with its icon. */
+export function ButtonLink({ href, icon, variant = 'ghost', children }: { href: string; icon: IconName; variant?: 'ghost' | 'plain'; children: ComponentChildren }) {
+  return (
+    <Link href={href} class={`btn btn-${variant} btn-small`}>
+      <Icon name={icon} size={16} /> {children}
+    </Link>
   );
 }
 

@@ -46,11 +46,11 @@ export function explainUploadRefusal(text: string): string {
   return text;
 }
 
-export interface SingleEventInput {
+export type SingleEventInput = {
   timetableId: string;
   startDate: string;
   endDate: string;
-}
+};
 
 export function checkSingleEvent(input: SingleEventInput): FormResult<SingleEventInput> {
   const errors: Record<string, string> = {};
@@ -64,11 +64,11 @@ export function checkSingleEvent(input: SingleEventInput): FormResult<SingleEven
   return { ok: true, value: { timetableId: input.timetableId, startDate: formatDate(start.value), endDate: formatDate(end.value) } };
 }
 
-export interface RecurringEventInput {
+export type RecurringEventInput = {
   timetableId: string;
   mode: number;
   days: number;
-}
+};
 
 export function checkRecurringEvent(input: RecurringEventInput): FormResult<RecurringEventInput> {
   const errors: Record<string, string> = {};

@@ -8,7 +8,6 @@ export interface Loaded<T> {
   error: string | null;
   loading: boolean;
   reload: () => Promise<void>;
-  setData: (data: T) => void;
 }
 
 /** Loads once on mount (and when `deps` change); `reload` fetches again and keeps the old data meanwhile. */
@@ -45,7 +44,7 @@ export function useLoad<T>(loader: () => Promise<T>, deps: unknown[] = []): Load
     };
   }, deps);
 
-  return { data, error, loading, reload, setData };
+  return { data, error, loading, reload };
 }
 
 export interface Action {
@@ -95,13 +94,21 @@ export function useAction(): Action {
   return { busy, error, done, run, clear, fail };
 }
 
-/** Calls `tick` now and every `ms` milliseconds while the page is visible. */
+/**
+ * Calls `tick` every `ms` milliseconds while the page is visible, and at once when it becomes
+ * visible again. The first call comes after `ms`: the page loads its data itself.
+ */
 export function usePolling(tick: () => void | Promise<void>, ms: number): void {
   const tickRef = useRef(tick);
   tickRef.current = tick;
   useEffect(() => {
     let timer: number | undefined;
     let stopped = false;
+    // One timer at a time, even when a visibility change starts a tick while another runs.
+    const schedule = () => {
+      window.clearTimeout(timer);
+      if (!stopped) timer = window.setTimeout(loop, ms);
+    };
     const loop = async () => {
       if (stopped) return;
       if (document.visibilityState === 'visible') {
@@ -111,7 +118,7 @@ export function usePolling(tick: () => void | Promise<void>, ms: number): void {
           // The page shows its own errors; polling goes on.
         }
       }
-      if (!stopped) timer = window.setTimeout(loop, ms);
+      schedule();
     };
     const onVisible = () => {
       if (document.visibilityState === 'visible' && !stopped) {
@@ -119,7 +126,7 @@ export function usePolling(tick: () => void | Promise<void>, ms: number): void {
         void loop();
       }
     };
-    void loop();
+    schedule();
     document.addEventListener('visibilitychange', onVisible);
     return () => {
       stopped = true;

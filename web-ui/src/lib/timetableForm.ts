@@ -1,7 +1,7 @@
 // The editable form of a timetable: texts as the inputs hold them, checked and turned back
 // into the stored record only when every field reads well.
 import { NULL_ID, type PlayDesc, type SignalTable, type TimeTable, type UserPlay } from '../api/types';
-import { compareTimes, formatTime, normaliseTime, parseLesson, parseTime, secondsToTime, timeToSeconds } from './time';
+import { compareTimes, formatLesson, formatTime, normaliseTime, parseLesson, parseTime, secondsToTime, timeToSeconds } from './time';
 
 export interface PlayDraft {
   id: string;
@@ -152,7 +152,7 @@ function readLessons(lessons: LessonDraft[], path: string, errors: FieldErrors):
     if (!end.ok) errors[`${path}.${i}.end`] = end.error;
     if (start.ok && end.ok && compareTimes(start.value, end.value) >= 0)
       errors[`${path}.${i}.end`] = 'The lesson must end after it starts';
-    return start.ok && end.ok ? `${start.value} - ${end.value}` : '';
+    return start.ok && end.ok ? formatLesson({ start: start.value, end: end.value }) : '';
   });
 }
 

@@ -2,8 +2,6 @@
 // the working-week codes of the calendar settings.
 import { WEEKDAY_SHORT } from './time';
 
-export const ALL_DAYS_MASK = 0b1111111;
-
 /** Bit mask of the given weekdays (0 = Monday ... 6 = Sunday); other numbers are refused. */
 export function maskFromDays(days: Iterable<number>): number {
   let mask = 0;

@@ -1,14 +1,14 @@
 // The school calendar: the month grid, one-off and recurring events, region and working week.
 import { useEffect, useRef, useState } from 'preact/hooks';
-import { api } from '../api/client';
+import { api, type Query } from '../api/client';
 import type { CalendarInfo, NamedId } from '../api/types';
 import { DayLegend, MonthGrid } from '../components/MonthGrid';
 import { Button, Card, described, Field, LoadError, Loading, Outcome, PageHeader, TimetableSelect, useConfirm } from '../components/ui';
-import { checkRecurringEvent, checkSingleEvent, timetableLabel } from '../lib/forms';
+import { checkRecurringEvent, checkSingleEvent, type FormResult, type RecurringEventInput, type SingleEventInput, timetableLabel } from '../lib/forms';
 import { useAction, useLoad, useTitle } from '../lib/hooks';
 import { nextOccurrences } from '../lib/calendar';
 import { describeDate, monthName, shortDate, WEEKDAY_LONG, WEEKDAY_SHORT } from '../lib/time';
-import { describeMask, maskHasDay, RECURRENCE_MODES, recurrenceLabel, toggleDay, WORKDAY_MODES } from '../lib/weekdays';
+import { describeMask, maskHasDay, RECURRENCE_MODES, recurrenceLabel, toggleDay, WORKDAY_MODES, workdayModeLabel } from '../lib/weekdays';
 import { navigate, useLocation } from '../router';
 
 function readOffset(query: URLSearchParams): number {
@@ -80,33 +80,51 @@ export function CalendarPage() {
   );
 }
 
-function SingleEvents({ info, picked, onChanged }: { info: CalendarInfo; picked: { date: string; at: number } | null; onChanged: () => Promise<void> }) {
-  const [form, setForm] = useState({ timetableId: '', startDate: '', endDate: '' });
+/** A form that adds an event: checked before it is sent, and `cleared` once the event is added. */
+function useEventForm<T extends Query>(
+  initial: T,
+  { check, target, doneText, cleared, onChanged }: { check: (form: T) => FormResult<T>; target: string; doneText: string; cleared: (form: T) => T; onChanged: () => Promise<void> },
+) {
+  const [form, setForm] = useState(initial);
   const [errors, setErrors] = useState<Record<string, string>>({});
   const add = useAction();
-  useEffect(() => {
-    if (picked) setForm((f) => ({ ...f, startDate: picked.date, endDate: picked.date }));
-  }, [picked]);
   const submit = async (e: Event) => {
     e.preventDefault();
-    const checked = checkSingleEvent(form);
+    const checked = check(form);
     if (!checked.ok) {
       setErrors(checked.errors);
       return;
     }
     setErrors({});
     const ok = await add.run(async () => {
-      await api.trigger('addSingleEvent', '0', { ...checked.value });
+      await api.trigger(target, '0', checked.value);
       await onChanged();
-    }, 'Event added');
-    if (ok) setForm({ timetableId: form.timetableId, startDate: '', endDate: '' });
+    }, doneText);
+    if (ok) setForm(cleared(form));
   };
+  return { form, setForm, errors, add, submit };
+}
+
+function TimetableField({ id, value, error, timetables, onChange }: { id: string; value: string; error: string | undefined; timetables: NamedId[]; onChange: (timetableId: string) => void }) {
+  return (
+    <Field id={id} label="Timetable" error={error}>
+      <TimetableSelect id={id} value={value} onChange={onChange} timetables={timetables} placeholder="Choose…" extra={described(id, error)} />
+    </Field>
+  );
+}
+
+function SingleEvents({ info, picked, onChanged }: { info: CalendarInfo; picked: { date: string; at: number } | null; onChanged: () => Promise<void> }) {
+  const { form, setForm, errors, add, submit } = useEventForm<SingleEventInput>(
+    { timetableId: '', startDate: '', endDate: '' },
+    { check: checkSingleEvent, target: 'addSingleEvent', doneText: 'Event added', cleared: (f) => ({ timetableId: f.timetableId, startDate: '', endDate: '' }), onChanged },
+  );
+  useEffect(() => {
+    if (picked) setForm((f) => ({ ...f, startDate: picked.date, endDate: picked.date }));
+  }, [picked]);
   return (
     <Card title="One-off events" id="single-events">
       <form onSubmit={submit} noValidate class="event-form">
-        <Field id="single-timetable" label="Timetable" error={errors.timetableId}>
-          <TimetableSelect id="single-timetable" value={form.timetableId} onChange={(timetableId) => setForm({ ...form, timetableId })} timetables={info.timetables} placeholder="Choose…" extra={described('single-timetable', errors.timetableId)} />
-        </Field>
+        <TimetableField id="single-timetable" value={form.timetableId} error={errors.timetableId} timetables={info.timetables} onChange={(timetableId) => setForm({ ...form, timetableId })} />
         <div class="field-pair">
           <Field id="single-start" label="First day" error={errors.startDate}>
             <input id="single-start" type="date" value={form.startDate} onInput={(e) => setForm({ ...form, startDate: e.currentTarget.value, endDate: form.endDate || e.currentTarget.value })} {...described('single-start', errors.startDate)} />
@@ -133,29 +151,14 @@ function SingleEvents({ info, picked, onChanged }: { info: CalendarInfo; picked:
 }
 
 function RecurringEvents({ info, onChanged }: { info: CalendarInfo; onChanged: () => Promise<void> }) {
-  const [form, setForm] = useState({ timetableId: '', mode: 1, days: 0 });
-  const [errors, setErrors] = useState<Record<string, string>>({});
-  const add = useAction();
-  const submit = async (e: Event) => {
-    e.preventDefault();
-    const checked = checkRecurringEvent(form);
-    if (!checked.ok) {
-      setErrors(checked.errors);
-      return;
-    }
-    setErrors({});
-    const ok = await add.run(async () => {
-      await api.trigger('addReoccurringEvent', '0', { ...checked.value });
-      await onChanged();
-    }, 'Recurring event added');
-    if (ok) setForm({ ...form, days: 0 });
-  };
+  const { form, setForm, errors, add, submit } = useEventForm<RecurringEventInput>(
+    { timetableId: '', mode: 1, days: 0 },
+    { check: checkRecurringEvent, target: 'addReoccurringEvent', doneText: 'Recurring event added', cleared: (f) => ({ ...f, days: 0 }), onChanged },
+  );
   return (
     <Card title="Recurring events" id="recurring-events">
       <form onSubmit={submit} noValidate class="event-form">
-        <Field id="recurring-timetable" label="Timetable" error={errors.timetableId}>
-          <TimetableSelect id="recurring-timetable" value={form.timetableId} onChange={(timetableId) => setForm({ ...form, timetableId })} timetables={info.timetables} placeholder="Choose…" extra={described('recurring-timetable', errors.timetableId)} />
-        </Field>
+        <TimetableField id="recurring-timetable" value={form.timetableId} error={errors.timetableId} timetables={info.timetables} onChange={(timetableId) => setForm({ ...form, timetableId })} />
         <Field id="recurring-mode" label="Weeks">
           <select id="recurring-mode" value={String(form.mode)} onChange={(e) => setForm({ ...form, mode: Number(e.currentTarget.value) })}>
             {RECURRENCE_MODES.map((m) => (
@@ -296,7 +299,7 @@ export function CalendarSettingsForm({
       </Field>
       <Field id={`${idBase}-workweek`} label="Working week">
         <select id={`${idBase}-workweek`} value={String(cal.workdayMode)} disabled={busy} onChange={(e) => change({ 'calendar.workdayMode': Number(e.currentTarget.value) }, 'Working week changed')}>
-          {!WORKDAY_MODES.some((m) => m.code === cal.workdayMode) && <option value={String(cal.workdayMode)}>Every day (code {cal.workdayMode})</option>}
+          {!WORKDAY_MODES.some((m) => m.code === cal.workdayMode) && <option value={String(cal.workdayMode)}>{workdayModeLabel(cal.workdayMode)}</option>}
           {WORKDAY_MODES.map((m) => (
             <option key={m.code} value={String(m.code)}>
               {m.label}

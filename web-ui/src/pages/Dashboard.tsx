@@ -1,12 +1,12 @@
 // The day at a glance: clock, what plays, today's timetable and why, the alarm, the signals.
 import { useState } from 'preact/hooks';
 import { api } from '../api/client';
-import type { Overview, SignalRow, Status } from '../api/types';
+import { NULL_ID, type Overview, type SignalRow, type Status } from '../api/types';
 import { DayLegend, MonthGrid } from '../components/MonthGrid';
 import { Icon } from '../components/Icon';
-import { Button, Card, LoadError, Loading, Outcome, useConfirm } from '../components/ui';
+import { Button, ButtonLink, Card, LoadError, Loading, Outcome, useConfirm } from '../components/ui';
 import { dayKindInfo, explainToday } from '../lib/calendar';
-import { errorText, useAction, useLoad, usePolling, useTitle } from '../lib/hooks';
+import { useAction, useLoad, usePolling, useTitle } from '../lib/hooks';
 import { describeDate, formatDuration } from '../lib/time';
 import { Link, navigate } from '../router';
 import { setPasswordSet, welcomeDone } from '../session';
@@ -15,8 +15,7 @@ const FOLLOW_CALENDAR = '';
 
 export function Dashboard() {
   useTitle('Dashboard');
-  const [status, setStatus] = useState<Status | null>(null);
-  const [statusError, setStatusError] = useState<string | null>(null);
+  const status = useLoad(() => api.status());
   const overview = useLoad(async () => {
     const value = await api.overview();
     setPasswordSet(!value.passwordMissing);
@@ -26,15 +25,8 @@ export function Dashboard() {
   const settings = useLoad(() => api.settings());
   const signals = useLoad(() => api.signals());
 
-  usePolling(async () => {
-    try {
-      setStatus(await api.status());
-      setStatusError(null);
-    } catch (e) {
-      setStatusError(errorText(e));
-    }
-  }, 1000);
-  usePolling(() => overview.reload(), 10000);
+  usePolling(status.reload, 1000);
+  usePolling(overview.reload, 10000);
 
   if (overview.error && !overview.data) return <LoadError error={overview.error} retry={overview.reload} />;
   if (!overview.data) return <Loading />;
@@ -53,7 +45,7 @@ export function Dashboard() {
         </p>
       )}
       <div class="dash-top">
-        <ClockCard status={status} statusError={statusError} overview={data} />
+        <ClockCard status={status.data} statusError={status.error} overview={data} />
         <AlarmCard active={data.alarmActive} onChanged={overview.reload} />
       </div>
       <div class="dash-grid">
@@ -62,13 +54,13 @@ export function Dashboard() {
         }} />
         <SignalsCard signals={signals.data} error={signals.error} retry={signals.reload} />
         <Card
-          title={`This month`}
+          title="This month"
           class="dash-calendar"
           id="dash-calendar"
           actions={
-            <Link href="/calendar" class="btn btn-ghost btn-small">
-              <Icon name="calendar" size={16} /> Open calendar
-            </Link>
+            <ButtonLink href="/calendar" icon="calendar">
+              Open calendar
+            </ButtonLink>
           }
         >
           <MonthGrid month={data.calendar} timetables={data.timetables} compact />
@@ -79,7 +71,7 @@ export function Dashboard() {
   );
 }
 
-function ClockCard({ status, statusError, overview }: { status: Status | null; statusError: string | null; overview: Overview }) {
+function ClockCard({ status, statusError, overview }: { status: Status | undefined; statusError: string | null; overview: Overview }) {
   const stop = useAction();
   const time = status?.time ?? overview.time;
   return (
@@ -91,7 +83,7 @@ function ClockCard({ status, statusError, overview }: { status: Status | null; s
       <div class="playing-row">
         <span class={`playing-state ${status?.isPlaying ? 'is-playing' : ''}`} role="status">
           <span class="dot" aria-hidden="true" />
-          {status === null ? 'Checking the player…' : status.isPlaying ? 'Playing now' : 'Nothing is playing'}
+          {status === undefined ? 'Checking the player…' : status.isPlaying ? 'Playing now' : 'Nothing is playing'}
         </span>
         <Button
           icon="stop"
@@ -113,6 +105,11 @@ function ClockCard({ status, statusError, overview }: { status: Status | null; s
 function AlarmCard({ active, onChanged }: { active: boolean; onChanged: () => Promise<void> }) {
   const toggle = useAction();
   const confirm = useConfirm();
+  const toggleAlarm = () =>
+    toggle.run(async () => {
+      await api.trigger('toggleAlarm');
+      await onChanged();
+    });
   const start = async () => {
     const yes = await confirm.ask({
       title: 'Sound the alarm?',
@@ -120,16 +117,8 @@ function AlarmCard({ active, onChanged }: { active: boolean; onChanged: () => Pr
       confirmLabel: 'Sound the alarm',
       danger: true,
     });
-    if (yes) await toggle.run(async () => {
-      await api.trigger('toggleAlarm');
-      await onChanged();
-    });
+    if (yes) await toggleAlarm();
   };
-  const stop = () =>
-    toggle.run(async () => {
-      await api.trigger('toggleAlarm');
-      await onChanged();
-    });
   return (
     <Card class={`alarm-card ${active ? 'alarm-on' : ''}`} title="Alarm" id="alarm">
       {active ? (
@@ -137,7 +126,7 @@ function AlarmCard({ active, onChanged }: { active: boolean; onChanged: () => Pr
           <p class="alarm-state" role="status">
             <Icon name="alarm" size={22} /> The alarm is sounding
           </p>
-          <button type="button" class="alarm-button alarm-stop" onClick={stop} disabled={toggle.busy}>
+          <button type="button" class="alarm-button alarm-stop" onClick={toggleAlarm} disabled={toggle.busy}>
             <Icon name="stop" size={28} />
             Stop the alarm
           </button>
@@ -202,7 +191,7 @@ function TodayCard({ overview, selected, onChanged }: { overview: Overview; sele
               {t.name}
             </option>
           ))}
-          <option value="NULL">No bells today</option>
+          <option value={NULL_ID}>No bells today</option>
         </select>
         <small class="hint">Applies until midnight.</small>
       </div>
@@ -220,9 +209,9 @@ function SignalsCard({ signals, error, retry }: { signals: SignalRow[] | undefin
       class="signals-card"
       id="play-signal"
       actions={
-        <Link href="/signals" class="btn btn-ghost btn-small">
-          <Icon name="list" size={16} /> All signals
-        </Link>
+        <ButtonLink href="/signals" icon="list">
+          All signals
+        </ButtonLink>
       }
     >
       {error && !signals && <LoadError error={error} retry={retry} />}

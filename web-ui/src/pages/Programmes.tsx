@@ -93,7 +93,7 @@ function ScheduleFields({ idBase, value, onChange, errors, nameLabel }: { idBase
           <input id={`${idBase}-date`} type="date" value={value.date} onInput={(e) => onChange({ ...value, date: e.currentTarget.value })} {...described(`${idBase}-date`, errors.date)} />
         </Field>
         <Field id={`${idBase}-time`} label="Time" error={errors.time} hint="24-hour clock, e.g. 10:15">
-          <TimeInput id={`${idBase}-time`} value={value.time} onChange={(time) => onChange({ ...value, time })} invalid={!!errors.time} describedBy={described(`${idBase}-time`, errors.time, true)['aria-describedby']} />
+          <TimeInput id={`${idBase}-time`} value={value.time} onChange={(time) => onChange({ ...value, time })} {...described(`${idBase}-time`, errors.time, true)} />
         </Field>
       </div>
     </>

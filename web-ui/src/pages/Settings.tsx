@@ -18,15 +18,12 @@ export function SettingsPage() {
   if (loaded.error && !loaded.data) return <LoadError error={loaded.error} retry={loaded.reload} />;
   if (!loaded.data) return <Loading />;
   const [settings, signals, info] = loaded.data;
-  const reload = async () => {
-    await loaded.reload();
-  };
   return (
     <div>
       <PageHeader title="Settings" />
       <div class="two-columns">
-        <SchedulerCard settings={settings} onChanged={reload} />
-        <SoundsCard settings={settings} signals={signals} onChanged={reload} />
+        <SchedulerCard settings={settings} onChanged={loaded.reload} />
+        <SoundsCard settings={settings} signals={signals} onChanged={loaded.reload} />
         <PasswordCard />
         <Card title="About" id="about">
           <dl class="facts">

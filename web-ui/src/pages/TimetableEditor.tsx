@@ -4,7 +4,7 @@ import { api } from '../api/client';
 import type { SignalRow } from '../api/types';
 import { Icon } from '../components/Icon';
 import { PlayEditor } from '../components/PlayEditor';
-import { Button, Card, described, Field, LoadError, Loading, Outcome, PageHeader } from '../components/ui';
+import { Button, ButtonLink, Card, described, Field, LoadError, Loading, Outcome, PageHeader } from '../components/ui';
 import { useAction, useLoad, useTitle } from '../lib/hooks';
 import {
   type ChannelDraft,
@@ -17,7 +17,9 @@ import {
   move,
   newKey,
   nextLesson,
+  SIGNAL_FIELDS,
   SIGNAL_LABELS,
+  type SignalField,
   sortLessons,
   type TimetableDraft,
   toDraft,
@@ -44,8 +46,7 @@ export function TimetableEditor({ id }: { id: string }) {
       </div>
     );
   const { row, signals } = loaded.data;
-  const { id: _id, ...timetable } = row;
-  return <Editor key={id} id={id} initial={toDraft(timetable)} signals={signals} />;
+  return <Editor key={id} id={id} initial={toDraft(row)} signals={signals} />;
 }
 
 function Editor({ id, initial, signals }: { id: string; initial: TimetableDraft; signals: SignalRow[] }) {
@@ -74,25 +75,23 @@ function Editor({ id, initial, signals }: { id: string; initial: TimetableDraft;
 
   const submit = async (e: Event) => {
     e.preventDefault();
-    const result = checked;
-    if (!result.ok) {
+    if (!checked.ok) {
       setShowErrors(true);
-      const count = Object.keys(result.errors).length;
-      save.fail(`${count === 1 ? 'One field needs' : `${count} fields need`} fixing before saving; they are marked in red.`);
-      if (Object.keys(result.errors).some((k) => k.startsWith('chB')) && !Object.keys(result.errors).some((k) => k.startsWith('chA')))
-        setChannel('chB');
+      const fields = Object.keys(checked.errors);
+      save.fail(`${fields.length === 1 ? 'One field needs' : `${fields.length} fields need`} fixing before saving; they are marked in red.`);
+      if (fields.some((k) => k.startsWith('chB')) && !fields.some((k) => k.startsWith('chA'))) setChannel('chB');
       return;
     }
-    const ok = await save.run(() => api.updateTimetable(id, result.timetable), 'Saved');
-    if (ok) setSaved(JSON.stringify(result));
+    const ok = await save.run(() => api.updateTimetable(id, checked.timetable), 'Saved');
+    if (ok) setSaved(JSON.stringify(checked));
   };
 
   return (
     <form class="editor" onSubmit={submit} noValidate>
       <PageHeader title={`Timetable: ${draft.name || 'unnamed'}`}>
-        <Link href="/timetables" class="btn btn-ghost btn-small">
-          <Icon name="left" size={16} /> All timetables
-        </Link>
+        <ButtonLink href="/timetables" icon="left">
+          All timetables
+        </ButtonLink>
       </PageHeader>
       <Card>
         <Field id="tt-name" label="Name" error={errors.name}>
@@ -225,7 +224,7 @@ function ChannelEditor({
                   class="lesson-start"
                   value={lesson.start}
                   onChange={(start) => setLessons(value.lessons.map((l) => (l.key === lesson.key ? { ...l, start } : l)))}
-                  {...describedProps(startId, startError)}
+                  {...described(startId, startError)}
                 />
               </Field>
               <Field id={endId} label={<>End<span class="visually-hidden"> of lesson {i + 1}</span></>} error={endError} class={`field-time ${i > 0 ? 'label-once' : ''}`}>
@@ -233,7 +232,7 @@ function ChannelEditor({
                   id={endId}
                   value={lesson.end}
                   onChange={(end) => setLessons(value.lessons.map((l) => (l.key === lesson.key ? { ...l, end } : l)))}
-                  {...describedProps(endId, endError)}
+                  {...described(endId, endError)}
                 />
               </Field>
               <div class="lesson-actions">
@@ -302,56 +301,41 @@ function ChannelEditor({
 
       <h2 class="section-title">Signals around each lesson</h2>
       <div class="play-grid">
-        <PlayEditor
-          idBase={`${name}-preStart`}
-          legend={SIGNAL_LABELS.preStart}
-          value={value.preStart}
-          onChange={(preStart) => onChange({ ...value, preStart })}
-          signals={signals}
-          errors={errors}
-          path={`${name}.preStart`}
-        >
-          <MinutesField id={`${name}-preStartWaitMin`} label="Minutes before the start" value={value.preStartWaitMin} error={errors[`${name}.preStartWaitMin`]} onInput={(preStartWaitMin) => onChange({ ...value, preStartWaitMin })} />
-        </PlayEditor>
-        <PlayEditor
-          idBase={`${name}-startOfClass`}
-          legend={SIGNAL_LABELS.startOfClass}
-          value={value.startOfClass}
-          onChange={(startOfClass) => onChange({ ...value, startOfClass })}
-          signals={signals}
-          errors={errors}
-          path={`${name}.startOfClass`}
-        />
-        <PlayEditor
-          idBase={`${name}-preEnd`}
-          legend={SIGNAL_LABELS.preEnd}
-          value={value.preEnd}
-          onChange={(preEnd) => onChange({ ...value, preEnd })}
-          signals={signals}
-          errors={errors}
-          path={`${name}.preEnd`}
-        >
-          <MinutesField id={`${name}-preEndWaitMin`} label="Minutes before the end" value={value.preEndWaitMin} error={errors[`${name}.preEndWaitMin`]} onInput={(preEndWaitMin) => onChange({ ...value, preEndWaitMin })} />
-        </PlayEditor>
-        <PlayEditor
-          idBase={`${name}-endOfClass`}
-          legend={SIGNAL_LABELS.endOfClass}
-          value={value.endOfClass}
-          onChange={(endOfClass) => onChange({ ...value, endOfClass })}
-          signals={signals}
-          errors={errors}
-          path={`${name}.endOfClass`}
-        />
+        {SIGNAL_FIELDS.map((field) => {
+          const wait = WAIT_FIELDS[field];
+          return (
+            <PlayEditor
+              key={field}
+              idBase={`${name}-${field}`}
+              legend={SIGNAL_LABELS[field]}
+              value={value[field]}
+              onChange={(play) => onChange({ ...value, [field]: play })}
+              signals={signals}
+              errors={errors}
+              path={`${name}.${field}`}
+            >
+              {wait && (
+                <MinutesField
+                  id={`${name}-${wait.field}`}
+                  label={wait.label}
+                  value={value[wait.field]}
+                  error={errors[`${name}.${wait.field}`]}
+                  onInput={(minutes) => onChange({ ...value, [wait.field]: minutes })}
+                />
+              )}
+            </PlayEditor>
+          );
+        })}
       </div>
     </div>
   );
 }
 
-/** The Field's hint and error ids in the form TimeInput takes them. */
-function describedProps(id: string, error?: string | null) {
-  const attrs = described(id, error);
-  return { invalid: !!attrs['aria-invalid'], describedBy: attrs['aria-describedby'] };
-}
+/** The warnings come a number of minutes before the start or end; the other signals at it. */
+const WAIT_FIELDS: Partial<Record<SignalField, { field: 'preStartWaitMin' | 'preEndWaitMin'; label: string }>> = {
+  preStart: { field: 'preStartWaitMin', label: 'Minutes before the start' },
+  preEnd: { field: 'preEndWaitMin', label: 'Minutes before the end' },
+};
 
 function MinutesField({ id, label, value, error, onInput }: { id: string; label: string; value: string; error?: string; onInput: (v: string) => void }) {
   return (
@@ -406,7 +390,7 @@ function ExtraPlays({
                           id={slotId}
                           value={slot.time}
                           onChange={(time) => set(play.key, { slots: play.slots.map((s) => (s.key === slot.key ? { ...s, time } : s)) })}
-                          {...describedProps(slotId, error)}
+                          {...described(slotId, error)}
                         />
                         <button
                           type="button"

@@ -3,7 +3,7 @@ import { useState } from 'preact/hooks';
 import { api } from '../api/client';
 import type { TimeTableRow } from '../api/types';
 import { Icon } from '../components/Icon';
-import { Button, Card, described, Field, LoadError, Loading, Outcome, PageHeader, useConfirm } from '../components/ui';
+import { Button, ButtonLink, Card, described, Field, LoadError, Loading, Outcome, PageHeader, useConfirm } from '../components/ui';
 import { useAction, useLoad, useTitle } from '../lib/hooks';
 import { emptyDraft, fromDraft } from '../lib/timetableForm';
 import { Link, navigate } from '../router';
@@ -80,6 +80,7 @@ function TimetableItem({ row, isDefault, onChanged }: { row: TimeTableRow; isDef
   const [renaming, setRenaming] = useState(false);
   const [name, setName] = useState(row.name);
   const [nameError, setNameError] = useState<string | null>(null);
+  const editHref = `/timetables/${encodeURIComponent(row.id)}`;
   const lessons = row.chA.lessons;
   const span = lessons.length ? `${lessons.length} lessons, ${lessons[0].split(' - ')[0]} to ${lessons[lessons.length - 1].split(' - ')[1]}` : 'no lessons';
 
@@ -136,7 +137,7 @@ function TimetableItem({ row, isDefault, onChanged }: { row: TimeTableRow; isDef
           </form>
         ) : (
           <>
-            <Link href={`/timetables/${encodeURIComponent(row.id)}`} class="row-title">
+            <Link href={editHref} class="row-title">
               {row.name}
             </Link>
             {isDefault && (
@@ -150,9 +151,9 @@ function TimetableItem({ row, isDefault, onChanged }: { row: TimeTableRow; isDef
       </div>
       {!renaming && (
         <div class="row-actions">
-          <Link href={`/timetables/${encodeURIComponent(row.id)}`} class="btn btn-plain btn-small">
-            <Icon name="edit" size={16} /> Edit
-          </Link>
+          <ButtonLink href={editHref} icon="edit" variant="plain">
+            Edit
+          </ButtonLink>
           <Button small icon="edit" onClick={() => setRenaming(true)} aria-label={`Rename ${row.name}`}>
             Rename
           </Button>
