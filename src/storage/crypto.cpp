@@ -2,6 +2,7 @@
 
 #include <openssl/crypto.h>
 #include <openssl/evp.h>
+#include <openssl/hmac.h>
 #include <openssl/rand.h>
 
 #include <vector>
@@ -35,6 +36,15 @@ std::string digestHex(const EVP_MD* md, std::string_view data) {
 std::string getHash(std::string_view str) { return digestHex(EVP_sha256(), str); }
 
 std::string md5Hex(std::string_view bytes) { return digestHex(EVP_md5(), bytes); }
+
+std::string hmacSha256Hex(std::string_view key, std::string_view message) {
+    unsigned char digest[EVP_MAX_MD_SIZE];
+    unsigned int length = 0;
+    if (HMAC(EVP_sha256(), key.data(), static_cast<int>(key.size()),
+             reinterpret_cast<const unsigned char*>(message.data()), message.size(), digest, &length) == nullptr)
+        throw Error("HMAC-SHA256 failed");
+    return toHex(digest, length);
+}
 
 std::string secureRandomHex(std::size_t count) {
     std::vector<unsigned char> bytes(count);

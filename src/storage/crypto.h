@@ -1,5 +1,6 @@
 #pragma once
-// Digests and randomness for the password store and the file checks.
+// Digests, message authentication and randomness for the password store, the file checks and the
+// session cookie.
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -11,6 +12,9 @@ std::string getHash(std::string_view str);
 
 // MD5 of bytes, as 32 lowercase hexadecimal digits (recognises files already uploaded).
 std::string md5Hex(std::string_view bytes);
+
+// HMAC-SHA256 of `message` under `key`, as 64 lowercase hexadecimal digits.
+std::string hmacSha256Hex(std::string_view key, std::string_view message);
 
 // `count` bytes from the platform's cryptographically secure generator, as lowercase hexadecimal.
 std::string secureRandomHex(std::size_t count);

@@ -4,7 +4,6 @@
 
 #include "model/json_text.h"
 #include "storage/crypto.h"
-#include "web/hmac.h"
 
 namespace tollwick::web {
 

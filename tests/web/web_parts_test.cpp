@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "model/errors.h"
-#include "web/hmac.h"
+#include "storage/crypto.h"
 #include "web/routes.h"
 #include "web/session.h"
 #include "web/web_input.h"
