@@ -2,6 +2,8 @@
 #include <string>
 #include <vector>
 
-#include "runtime/launcher.h"
+#include "app/launcher.h"
 
-int main(int argc, char** argv) { return tollwick::start(false, std::vector<std::string>(argv + 1, argv + argc)); }
+int main(int argc, char** argv) {
+    return tollwick::start(false, std::vector<std::string>(argv + 1, argv + argc));
+}

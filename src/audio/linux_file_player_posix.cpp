@@ -2,7 +2,7 @@
 #include "runtime/spawn_settings_posix.h"
 
 #include "audio/audio_length.h"
-#include "model/errors.h"
+#include "runtime/errors.h"
 #include "runtime/paths.h"
 
 #include <spdlog/spdlog.h>

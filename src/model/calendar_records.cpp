@@ -4,7 +4,7 @@
 
 #include <date/iso_week.h>
 
-#include "model/errors.h"
+#include "runtime/errors.h"
 
 namespace tollwick {
 

@@ -2,8 +2,8 @@
 
 #include <cstdio>
 
-#include "model/errors.h"
 #include "model/text_parse.h"
+#include "runtime/errors.h"
 
 namespace tollwick {
 

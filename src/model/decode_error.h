@@ -3,8 +3,8 @@
 #include <string>
 #include <string_view>
 
-#include "model/errors.h"
 #include "model/json.h"
+#include "runtime/errors.h"
 
 namespace tollwick {
 

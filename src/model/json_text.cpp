@@ -5,7 +5,7 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "model/errors.h"
+#include "runtime/errors.h"
 
 namespace tollwick {
 

@@ -1,7 +1,7 @@
 #include "model/lesson.h"
 
-#include "model/errors.h"
 #include "model/text_parse.h"
+#include "runtime/errors.h"
 
 namespace tollwick {
 

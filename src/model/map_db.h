@@ -10,9 +10,9 @@
 #include <utility>
 #include <vector>
 
-#include "model/errors.h"
 #include "model/record.h"
 #include "model/uuid.h"
+#include "runtime/errors.h"
 
 namespace tollwick {
 

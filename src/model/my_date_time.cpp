@@ -3,8 +3,8 @@
 #include <cctype>
 #include <cstdio>
 
-#include "model/errors.h"
 #include "model/local_time.h"
+#include "runtime/errors.h"
 
 namespace tollwick {
 

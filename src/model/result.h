@@ -5,7 +5,7 @@
 #include <string>
 #include <utility>
 
-#include "model/errors.h"
+#include "runtime/errors.h"
 
 namespace tollwick {
 

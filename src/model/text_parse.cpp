@@ -2,7 +2,7 @@
 
 #include <charconv>
 
-#include "model/errors.h"
+#include "runtime/errors.h"
 
 namespace tollwick {
 

@@ -2,12 +2,14 @@
 
 #include <cstdio>
 
-#include "model/errors.h"
 #include "model/text_parse.h"
+#include "runtime/errors.h"
 
 namespace tollwick {
 
-TimeOfDay TimeOfDay::fromTimeStruct(const ClockReading& tm) noexcept { return {tm.hour, tm.minute, tm.second}; }
+TimeOfDay TimeOfDay::fromTimeStruct(const ClockReading& tm) noexcept {
+    return {tm.hour, tm.minute, tm.second};
+}
 
 TimeOfDay TimeOfDay::fromSecondsOfDay(long long seconds) noexcept {
     seconds %= SECONDS_IN_A_DAY;

@@ -1,6 +1,6 @@
 #include "model/timetable.h"
 
-#include "model/errors.h"
+#include "runtime/errors.h"
 
 namespace tollwick {
 

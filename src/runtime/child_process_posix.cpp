@@ -1,6 +1,6 @@
 #include "runtime/child_process.h"
 
-#include "model/errors.h"
+#include "runtime/errors.h"
 #include "runtime/spawn_settings_posix.h"
 
 #include <array>

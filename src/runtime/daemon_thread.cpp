@@ -1,6 +1,6 @@
 #include "runtime/daemon_thread.h"
 
-#include "model/errors.h"
+#include "runtime/errors.h"
 
 #include <spdlog/spdlog.h>
 

@@ -1,6 +1,6 @@
 #include "runtime/paths.h"
 
-#include "model/errors.h"
+#include "runtime/errors.h"
 #include "runtime/platform.h"
 #include "runtime/run_layout.h"
 

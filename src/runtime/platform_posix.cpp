@@ -1,6 +1,6 @@
 #include "runtime/platform.h"
 
-#include "model/errors.h"
+#include "runtime/errors.h"
 
 #include <cstdlib>
 #include <pwd.h>

@@ -1,7 +1,7 @@
 #include "runtime/version.h"
 
-#include "model/errors.h"
 #include "runtime/child_process.h"
+#include "runtime/errors.h"
 #include "runtime/paths.h"
 
 #include <array>

@@ -3,14 +3,14 @@
 #include "model/calendar_records.h"
 #include "model/codec.h"
 #include "model/date.h"
-#include "model/errors.h"
+#include "runtime/errors.h"
 #include "scheduling/clock.h"
 #include "scheduling/day_resolution.h"
 
 namespace tollwick {
 
 std::vector<std::pair<date::year_month_day, bool>> generatePaddedCalendarDates(const ClockReading& now,
-                                                                                long long monthOffset) {
+                                                                               long long monthOffset) {
     // Months counted from year 0, so any offset is one division away from a year and a month.
     constexpr long long maxOffset = 12LL * 10000;
     if (monthOffset > maxOffset || monthOffset < -maxOffset)

@@ -6,8 +6,8 @@
 
 #include <spdlog/spdlog.h>
 
-#include "model/errors.h"
 #include "model/json.h"
+#include "runtime/errors.h"
 
 namespace tollwick {
 

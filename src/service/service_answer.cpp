@@ -4,8 +4,8 @@
 #include <cctype>
 #include <utility>
 
-#include "model/errors.h"
 #include "model/json_text.h"
+#include "runtime/errors.h"
 
 namespace tollwick {
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cctype>
 
-#include "model/errors.h"
+#include "runtime/errors.h"
 
 namespace tollwick {
 

@@ -6,13 +6,15 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "model/errors.h"
+#include "runtime/errors.h"
 
 namespace tollwick {
 
 namespace {
 
-std::string temporaryPrefix(const std::filesystem::path& path) { return "." + path.filename().string() + ".tmp-"; }
+std::string temporaryPrefix(const std::filesystem::path& path) {
+    return "." + path.filename().string() + ".tmp-";
+}
 
 [[noreturn]] void fail(const std::filesystem::path& path, const char* step, int error) {
     throw Error("Cannot save " + path.string() + ": " + step + ": " + std::strerror(error));

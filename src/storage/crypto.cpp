@@ -7,7 +7,7 @@
 
 #include <vector>
 
-#include "model/errors.h"
+#include "runtime/errors.h"
 
 namespace tollwick {
 
@@ -33,9 +33,13 @@ std::string digestHex(const EVP_MD* md, std::string_view data) {
 
 } // namespace
 
-std::string getHash(std::string_view str) { return digestHex(EVP_sha256(), str); }
+std::string getHash(std::string_view str) {
+    return digestHex(EVP_sha256(), str);
+}
 
-std::string md5Hex(std::string_view bytes) { return digestHex(EVP_md5(), bytes); }
+std::string md5Hex(std::string_view bytes) {
+    return digestHex(EVP_md5(), bytes);
+}
 
 std::string hmacSha256Hex(std::string_view key, std::string_view message) {
     unsigned char digest[EVP_MAX_MD_SIZE];

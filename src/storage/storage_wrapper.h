@@ -7,9 +7,9 @@
 #include <optional>
 #include <string>
 
-#include "model/errors.h"
 #include "model/json.h"
 #include "model/record.h"
+#include "runtime/errors.h"
 #include "storage/atomic_file.h"
 
 namespace tollwick {

@@ -3,8 +3,8 @@
 #include <mutex>
 #include <optional>
 
-#include "model/errors.h"
 #include "model/json_text.h"
+#include "runtime/errors.h"
 #include "web/handlers.h"
 #include "web/web_input.h"
 

@@ -3,8 +3,8 @@
 #include <charconv>
 #include <limits>
 
-#include "model/errors.h"
 #include "model/json_text.h"
+#include "runtime/errors.h"
 
 namespace tollwick::web {
 

@@ -1,6 +1,6 @@
 #include "audio/linux_file_player.h"
 #include "audio/player.h"
-#include "model/errors.h"
+#include "runtime/errors.h"
 #include "scheduling/clock.h"
 #include "support/fake_clock.h"
 #include "support/log_capture.h"

@@ -1,5 +1,5 @@
 #include "audio/song_resolution.h"
-#include "model/errors.h"
+#include "runtime/errors.h"
 #include "scheduling/clock.h"
 #include "storage/documents.h"
 #include "support/fake_clock.h"

@@ -3,8 +3,8 @@
 #include <cstdlib>
 #include <limits>
 
-#include "model/errors.h"
 #include "model/json_text.h"
+#include "runtime/errors.h"
 
 using namespace tollwick;
 

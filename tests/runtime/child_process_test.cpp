@@ -1,5 +1,5 @@
-#include "model/errors.h"
 #include "runtime/child_process.h"
+#include "runtime/errors.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-#include "model/errors.h"
 #include "runtime/daemon_thread.h"
+#include "runtime/errors.h"
 #include "support/log_capture.h"
 
 #include <gtest/gtest.h>

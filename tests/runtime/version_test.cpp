@@ -1,4 +1,4 @@
-#include "model/errors.h"
+#include "runtime/errors.h"
 #include "runtime/run_layout.h"
 #include "runtime/version.h"
 #include "support/scoped_state.h"

@@ -7,9 +7,9 @@
 #include <httplib.h>
 
 #include "fake_service.h"
-#include "model/errors.h"
 #include "model/json_text.h"
 #include "model/record.h"
+#include "runtime/errors.h"
 #include "service/region_sync.h"
 #include "silent_peers.h"
 #include "support/fake_clock.h"

@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "model/errors.h"
+#include "runtime/errors.h"
 #include "runtime/run_layout.h"
 #include "service/api.h"
 #include "service/service_url.h"

@@ -1,6 +1,6 @@
 #include "support/recording_file_player.h"
 
-#include "model/errors.h"
+#include "runtime/errors.h"
 
 #include <algorithm>
 

@@ -1,7 +1,7 @@
 // The pieces of the frame that need no server: session cookies, route patterns, input checks.
 #include <gtest/gtest.h>
 
-#include "model/errors.h"
+#include "runtime/errors.h"
 #include "storage/crypto.h"
 #include "web/routes.h"
 #include "web/session.h"

@@ -1,4 +1,4 @@
-#include "runtime/system.h"
+#include "app/system.h"
 
 #include <spdlog/spdlog.h>
 
@@ -47,7 +47,9 @@ bool System::loadDocuments() {
     return firstStart;
 }
 
-void System::startScheduler() { std::make_shared<SchedulerThread>(_scheduler)->start(); }
+void System::startScheduler() {
+    std::make_shared<SchedulerThread>(_scheduler)->start();
+}
 
 void System::saveChangedDocuments() noexcept {
     std::scoped_lock lock(_docs.mutex);

@@ -4,14 +4,14 @@
 
 #include <spdlog/spdlog.h>
 
+#include "app/command_line.h"
+#include "app/launcher.h"
+#include "app/system.h"
 #include "runtime/browser.h"
-#include "runtime/command_line.h"
-#include "runtime/launcher.h"
 #include "runtime/logging.h"
 #include "runtime/paths.h"
 #include "runtime/port_check.h"
 #include "runtime/process_end.h"
-#include "runtime/system.h"
 #include "runtime/version.h"
 
 namespace tollwick {
@@ -48,20 +48,32 @@ void _exit_if_port_used(bool canPopBrowser) {
 
 } // namespace
 
-int launchPort() noexcept { return gPort; }
-bool launchedFromTray() noexcept { return gIsTray; }
+int launchPort() noexcept {
+    return gPort;
+}
+bool launchedFromTray() noexcept {
+    return gIsTray;
+}
 
-void stop() { killOwnProcess(); }
+void stop() {
+    killOwnProcess();
+}
 
 void _openBrowser(const std::string& subpage) {
     openUrlInBrowser("http://localhost:" + std::to_string(gPort) + "/" + subpage);
 }
 
-void openDashboard() { _openBrowser(""); }
+void openDashboard() {
+    _openBrowser("");
+}
 
-void openWelcome() { _openBrowser(gIsTray ? "welcome?isTray=1" : "welcome"); }
+void openWelcome() {
+    _openBrowser(gIsTray ? "welcome?isTray=1" : "welcome");
+}
 
-std::string getIconPath() { return (std::filesystem::path(getHtmlDir()) / "favicon.ico").string(); }
+std::string getIconPath() {
+    return (std::filesystem::path(getHtmlDir()) / "favicon.ico").string();
+}
 
 int start(bool isTray, const std::vector<std::string>& args) {
     const std::string title = "Tollwick Player v" + getVersion();

@@ -1,4 +1,4 @@
-#include "runtime/command_line.h"
+#include "app/command_line.h"
 
 #include <CLI/CLI.hpp>
 

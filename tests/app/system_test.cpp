@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "runtime/system.h"
+#include "app/system.h"
 #include "storage/atomic_file.h"
 #include "support/scoped_state.h"
 #include "support/temp_dir.h"
