@@ -19,13 +19,16 @@ deps:
 	@scripts/install-deps $(DEPS_FLAGS)
 test: DEPS_FLAGS := --test
 
+# Build logs stay inside the build directory; a failing step prints its log.
 configure: deps
-	@cmake -S . -B $(BUILD) -DTOLLWICK_WERROR=$(WERROR) >$(BUILD).configure.log 2>&1 || { cat $(BUILD).configure.log; exit 1; }
+	@mkdir -p $(BUILD)
+	@cmake -S . -B $(BUILD) -DTOLLWICK_WERROR=$(WERROR) >$(BUILD)/configure.log 2>&1 || { cat $(BUILD)/configure.log; exit 1; }
 
 ui: $(UI_DIST)
 
 $(UI_DIST): $(UI_SOURCES) | deps
-	@cd web-ui && npm run --silent build >$(abspath $(BUILD)).ui.log 2>&1 || { cat $(abspath $(BUILD)).ui.log; exit 1; }
+	@mkdir -p $(BUILD)
+	@cd web-ui && npm run --silent build >$(abspath $(BUILD))/ui.log 2>&1 || { cat $(abspath $(BUILD))/ui.log; exit 1; }
 	@touch $@
 
 build: configure ui
@@ -63,4 +66,4 @@ install: build
 	cmake --install $(BUILD) $(if $(PREFIX),--prefix $(PREFIX))
 
 clean:
-	rm -rf $(BUILD) $(BUILD).configure.log $(BUILD).ui.log web-ui/dist
+	rm -rf $(BUILD) web-ui/dist

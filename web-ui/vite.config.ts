@@ -3,8 +3,9 @@ import { defineConfig } from 'vitest/config';
 // The server serves dist/ as it is; asset names carry content hashes, index.html and
 // favicon.ico keep their names.
 export default defineConfig({
-  oxc: {
-    jsx: { runtime: 'automatic', importSource: 'preact' },
+  esbuild: {
+    jsx: 'automatic',
+    jsxImportSource: 'preact',
   },
   build: {
     outDir: 'dist',

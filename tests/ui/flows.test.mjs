@@ -5,7 +5,7 @@ import assert from 'node:assert/strict';
 import { copyFileSync } from 'node:fs';
 import { join } from 'node:path';
 import { test } from 'node:test';
-import { eventually, withSession, writeWav } from './harness.mjs';
+import { eventually, settles, withSession, writeWav } from './harness.mjs';
 
 const FACTORY = 'ID_factory_default_timetable';
 
@@ -29,21 +29,22 @@ test('first start: the welcome page sets the password, region and working week',
     await page.getByText('Region changed').waitFor();
     await page.getByLabel('Working week', { exact: true }).selectOption({ label: 'Sunday to Thursday' });
     await page.getByText('Working week changed').waitFor();
-    const settings = (await s.getJson('/api/get/settings')).body;
-    assert.equal(settings.calendar.syncRegionId, 'at-9');
-    assert.equal(settings.calendar.workdayMode, 25);
+    await settles(async () => {
+      const { calendar } = (await s.getJson('/api/get/settings')).body;
+      return [calendar.syncRegionId, calendar.workdayMode];
+    }, ['at-9', 25]);
 
     await page.getByLabel('New password').fill('bell-tower');
     await page.getByLabel('The same password again').fill('bell-towers');
     await page.getByRole('button', { name: 'Set password' }).click();
     await page.getByText('The two passwords differ').waitFor();
-    assert.equal((await s.getJson('/api/get/overview')).body.passwordMissing, true, 'nothing is sent while the form is wrong');
+    await settles(async () => (await s.getJson('/api/get/overview')).body.passwordMissing, true, 'nothing is sent while the form is wrong');
 
     await page.getByLabel('The same password again').fill('bell-tower');
     await page.getByRole('button', { name: 'Set password' }).click();
     await page.getByText('A password protects this interface.').waitFor();
     // Another browser, without this one's session, is now shut out.
-    assert.deepEqual(await s.getJson('/db'), { status: 400, body: 'No auth' });
+    await settles(() => s.getJson('/db'), { status: 400, body: 'No auth' });
     await s.screenshot(page, 'welcome');
 
     await page.getByRole('button', { name: 'Go to the dashboard' }).click();
@@ -75,7 +76,7 @@ test('setting a password, logging out and logging in', async () => {
     await page.waitForURL(`${s.base}/login`);
     await page.getByLabel('Password').fill('wrong');
     await page.getByRole('button', { name: 'Log in' }).click();
-    assert.equal(await alertText(page), 'Login failed');
+    await settles(() => alertText(page), 'Login failed');
     await s.screenshot(page, 'login-failed');
 
     await page.getByLabel('Password').fill('secret-bell');
@@ -108,14 +109,14 @@ test('editing a timetable: lessons, signals and extra plays reach the database',
     const start1 = page.getByLabel('Start of lesson 1');
     await start1.fill('7.55');
     await start1.press('Tab');
-    assert.equal(await start1.inputValue(), '07:55', 'the keypad form is tidied when the field is left');
+    await settles(() => start1.inputValue(), '07:55', 'the keypad form is tidied when the field is left');
     await page.getByLabel('End of lesson 1').fill('08:40:30');
 
     await page.getByRole('button', { name: 'Add lesson' }).click();
-    assert.equal(await page.getByLabel('Start of lesson 7').inputValue(), '14:00');
-    assert.equal(await page.getByLabel('End of lesson 7').inputValue(), '14:45');
+    await settles(() => page.getByLabel('Start of lesson 7').inputValue(), '14:00');
+    await settles(() => page.getByLabel('End of lesson 7').inputValue(), '14:45');
     await page.getByRole('button', { name: 'Move lesson 7 up' }).click();
-    assert.equal(await page.getByLabel('Start of lesson 6').inputValue(), '14:00');
+    await settles(() => page.getByLabel('Start of lesson 6').inputValue(), '14:00');
     await page.getByText('Lesson 7 starts before lesson 6;').waitFor();
 
     const start = page.getByRole('group', { name: 'Start of the lesson' });
@@ -141,15 +142,14 @@ test('editing a timetable: lessons, signals and extra plays reach the database',
     await page.getByRole('button', { name: 'Save timetable' }).click();
     await page.getByText('The lesson must end after it starts').waitFor();
     await page.getByText('One field needs fixing before saving').waitFor();
-    const untouched = (await s.getJson('/db')).body.timetables[FACTORY];
-    assert.equal(untouched.chA.lessons[0], '08:00 - 08:45');
+    await settles(async () => (await s.getJson('/db')).body.timetables[FACTORY].chA.lessons[0], '08:00 - 08:45');
 
     await page.getByLabel('End of lesson 2').fill('09:45');
     await page.getByRole('button', { name: 'Save timetable' }).click();
     await page.getByRole('status').filter({ hasText: 'Saved' }).waitFor();
 
-    const saved = (await s.getJson('/db')).body.timetables[FACTORY];
-    assert.deepEqual(saved.chA.lessons, [
+    // The whole timetable is saved by one request: once its lessons are there, so is the rest.
+    await settles(async () => (await s.getJson('/db')).body.timetables[FACTORY].chA.lessons, [
       '07:55 - 08:40:30',
       '09:00 - 09:45',
       '10:00 - 10:45',
@@ -158,6 +158,7 @@ test('editing a timetable: lessons, signals and extra plays reach the database',
       '14:00 - 14:45',
       '13:00 - 13:45',
     ]);
+    const saved = (await s.getJson('/db')).body.timetables[FACTORY];
     assert.deepEqual(saved.chA.startOfClass, { id: 'ID_bigben', doRepeat: true, iterations: 3, delaySec: 1.5 });
     assert.equal(saved.chA.preStartWaitMin, 3);
     assert.equal(saved.chA.preStart.id, 'ID_ping', 'untouched signals keep their values');
@@ -166,7 +167,7 @@ test('editing a timetable: lessons, signals and extra plays reach the database',
     assert.deepEqual(saved.customPlays, [{ desc: { id: 'ID_guitar', doRepeat: false, iterations: 2, delaySec: 1 }, slots: ['07:30', '12:00:15'] }]);
 
     await page.reload();
-    assert.equal(await page.getByLabel('End of lesson 1').inputValue(), '08:40:30');
+    await settles(() => page.getByLabel('End of lesson 1').inputValue(), '08:40:30');
     await page.getByText('No unsaved changes').waitFor();
     await s.screenshot(page, 'timetable-editor');
   });
@@ -182,21 +183,22 @@ test('the timetable list: create, rename, make default, delete', async () => {
     await page.getByRole('button', { name: 'Create' }).click();
     await page.getByRole('heading', { name: 'Timetable: Exam day' }).waitFor();
     const id = decodeURIComponent(new URL(page.url()).pathname.split('/').pop());
-    const created = (await s.getJson('/db')).body.timetables[id];
-    assert.equal(created.name, 'Exam day');
-    assert.equal(created.chA.lessons.length, 6);
+    await settles(async () => {
+      const created = (await s.getJson('/db')).body.timetables[id];
+      return [created?.name, created?.chA.lessons.length];
+    }, ['Exam day', 6]);
 
     await page.getByRole('link', { name: 'All timetables' }).click();
     await page.getByRole('button', { name: 'Rename Exam day' }).click();
     await page.getByLabel('New name for “Exam day”').fill('Exam week');
     await page.getByRole('button', { name: 'Save' }).click();
     await page.getByRole('link', { name: 'Exam week' }).first().waitFor();
-    assert.equal((await s.getJson('/db')).body.timetables[id].name, 'Exam week');
+    await settles(async () => (await s.getJson('/db')).body.timetables[id].name, 'Exam week');
 
     const examRow = page.getByTestId('timetable-row').filter({ hasText: 'Exam week' });
     await examRow.getByRole('button', { name: 'Make default' }).click();
     await examRow.getByText('Default', { exact: true }).waitFor();
-    assert.equal((await s.getJson('/api/get/settings')).body.defaultTimetableId, id);
+    await settles(async () => (await s.getJson('/api/get/settings')).body.defaultTimetableId, id);
 
     await page.getByRole('button', { name: 'Delete Default' }).click();
     const dialog = page.getByRole('dialog');
@@ -204,7 +206,7 @@ test('the timetable list: create, rename, make default, delete', async () => {
     await dialog.getByRole('button', { name: 'Delete' }).click();
     await page.getByRole('button', { name: 'Delete Default' }).waitFor({ state: 'detached' });
     await eventually(() => s.getJson('/db/timetables'), (r) => r.body.length === 1, 'one timetable left');
-    assert.equal((await s.getJson('/db/timetables')).body[0].id, id);
+    await settles(async () => (await s.getJson('/db/timetables')).body[0].id, id);
     await s.screenshot(page, 'timetables');
   });
 });
@@ -226,43 +228,42 @@ test('uploading a signal: the progress bar reaches the end, refusals are shown',
     await page.getByRole('button', { name: 'Upload', exact: true }).click();
     await page.getByText('Uploaded “Gong.wav”').waitFor();
     const progress = page.locator('progress');
-    assert.equal(await progress.getAttribute('value'), '100');
-    const seen = await page.evaluate(() => window.progressSeen);
+    await settles(() => progress.getAttribute('value'), '100');
+    const seen = await settles(() => page.evaluate(() => window.progressSeen.at(-1)), 100, 'the bar ends full').then(() =>
+      page.evaluate(() => window.progressSeen),
+    );
     assert.ok(seen.length >= 2, `the bar moved: ${seen}`);
     assert.deepEqual([...seen].sort((a, b) => a - b), seen, 'the bar never goes back');
-    assert.equal(seen.at(-1), 100);
-    assert.equal(await page.locator('.progress-text').innerText(), '100%');
+    await settles(() => page.locator('.progress-text').innerText(), '100%');
     await s.screenshot(page, 'signal-uploaded');
 
     const row = page.getByTestId('signal-row').filter({ hasText: 'Gong' });
     await row.getByText('Uploaded').waitFor();
-    const songs = Object.values((await s.getJson('/db')).body.songs);
-    const stored = songs.find((song) => song.name === 'Gong');
-    assert.ok(stored, 'the database holds the new signal');
-    assert.equal(stored.storageCategory, 1);
+    const storedCategory = async () => Object.values((await s.getJson('/db')).body.songs).find((song) => song.name === 'Gong')?.storageCategory;
+    await settles(storedCategory, 1, 'the database holds the new signal');
 
     // The same sound under another name: the server's refusal is shown at the upload.
     const copy = join(s.dir, 'Gong again.wav');
     copyFileSync(gong, copy);
     await page.getByLabel('Sound file').setInputFiles(copy);
     await page.getByRole('button', { name: 'Upload', exact: true }).click();
-    assert.match(await alertText(page.locator('#upload-signal')), /^File is already uploaded/);
+    await settles(() => alertText(page.locator('#upload-signal')), /^File is already uploaded/);
 
     // Unplayable formats are refused before sending.
     await page.getByLabel('Sound file').setInputFiles({ name: 'noise.ogg', mimeType: 'audio/ogg', buffer: Buffer.from('OggS') });
-    assert.match(await alertText(page.locator('#upload-signal')), /^Bad format: “\.ogg” files cannot be played/);
-    assert.equal(await page.getByRole('button', { name: 'Upload', exact: true }).isDisabled(), true);
+    await settles(() => alertText(page.locator('#upload-signal')), /^Bad format: “\.ogg” files cannot be played/);
+    await settles(() => page.getByRole('button', { name: 'Upload', exact: true }).isDisabled(), true);
 
     await row.getByRole('button', { name: 'Delete Gong' }).click();
     await page.getByRole('dialog').getByRole('button', { name: 'Delete' }).click();
     await row.waitFor({ state: 'detached' });
-    assert.equal(Object.values((await s.getJson('/db')).body.songs).some((song) => song.name === 'Gong'), false);
+    await settles(async () => Object.values((await s.getJson('/db')).body.songs).some((song) => song.name === 'Gong'), false);
 
     await page.getByRole('button', { name: 'Delete robot' }).click();
     await page.getByRole('dialog').getByText('it comes back at the next start').waitFor();
     await page.getByRole('dialog').getByRole('button', { name: 'Delete' }).click();
     await page.getByRole('button', { name: 'Delete robot' }).waitFor({ state: 'detached' });
-    assert.equal('ID_robot' in (await s.getJson('/db')).body.songs, false);
+    await settles(async () => 'ID_robot' in (await s.getJson('/db')).body.songs, false);
   });
 });
 
@@ -293,7 +294,7 @@ test('the Stop button ends what is playing', async () => {
     await page.locator('#clock').getByRole('button', { name: 'Stop' }).click();
     await page.locator('#clock').getByRole('status').filter({ hasText: 'Stopped' }).waitFor();
     await page.getByText('Nothing is playing').waitFor({ timeout: 5000 });
-    assert.equal((await s.getJson('/api/get/status')).body.isPlaying, false);
+    await settles(async () => (await s.getJson('/api/get/status')).body.isPlaying, false);
     await s.screenshot(page, 'dashboard-stopped');
   });
 });
@@ -309,18 +310,18 @@ test('the alarm: one button, confirmed, and stopped again', async () => {
     await dialog.getByRole('heading', { name: 'Sound the alarm?' }).waitFor();
     await dialog.getByRole('button', { name: 'Cancel' }).click();
     await dialog.waitFor({ state: 'hidden' });
-    assert.equal((await s.getJson('/api/get/overview')).body.alarmActive, false, 'cancelling sounds nothing');
+    await settles(async () => (await s.getJson('/api/get/overview')).body.alarmActive, false, 'cancelling sounds nothing');
 
     await alarm.click();
     await dialog.getByRole('button', { name: 'Sound the alarm' }).click();
     await page.getByText('The alarm is sounding').waitFor();
-    assert.equal((await s.getJson('/api/get/overview')).body.alarmActive, true);
+    await settles(async () => (await s.getJson('/api/get/overview')).body.alarmActive, true);
     await eventually(() => s.plays(), (plays) => plays.some((line) => line.endsWith('alarm.mp3')), 'the alarm signal to play');
     await s.screenshot(page, 'alarm-on');
 
     await page.getByRole('button', { name: 'Stop the alarm' }).click();
     await page.getByText('The alarm is off.').waitFor();
-    assert.equal((await s.getJson('/api/get/overview')).body.alarmActive, false);
+    await settles(async () => (await s.getJson('/api/get/overview')).body.alarmActive, false);
   });
 });
 
@@ -339,7 +340,7 @@ test('the calendar: paging months, adding and removing events', async () => {
 
     await page.getByRole('button', { name: 'Next month' }).click();
     await heading.filter({ hasText: title(calendar.year, calendar.month + 1) }).waitFor();
-    assert.equal(new URL(page.url()).search, '?offset=1');
+    await settles(() => new URL(page.url()).search, '?offset=1');
     await page.reload();
     await heading.filter({ hasText: title(calendar.year, calendar.month + 1) }).waitFor();
     await page.getByRole('button', { name: 'Previous month' }).click();
@@ -351,8 +352,8 @@ test('the calendar: paging months, adding and removing events', async () => {
     // A day picked in the grid fills in the one-off event's dates.
     const day = `${calendar.year}-${String(calendar.month).padStart(2, '0')}-15`;
     await page.locator(`td[data-date="${day}"] button`).click();
-    assert.equal(await page.getByLabel('First day').inputValue(), day);
-    assert.equal(await page.getByLabel('Last day').inputValue(), day);
+    await settles(() => page.getByLabel('First day').inputValue(), day);
+    await settles(() => page.getByLabel('Last day').inputValue(), day);
     await page.locator('#single-timetable').selectOption({ label: 'No bells' });
     await page.getByRole('button', { name: 'Add one-off event' }).click();
     await page.getByText('Event added').waitFor();
@@ -361,15 +362,15 @@ test('the calendar: paging months, adding and removing events', async () => {
     // No region is chosen here, so Monday to Friday are school days: there the grid says why
     // the day is silent; on a weekend nothing rings anyway.
     const weekday = new Date(`${day}T00:00:00Z`).getUTCDay();
-    assert.equal((await silenced.innerText()).includes('No bells'), weekday >= 1 && weekday <= 5);
-    assert.deepEqual((await s.getJson('/api/get/calendarInfo')).body.singleEvents, [{ timeTableId: 'NULL', start: day, end: day }]);
+    await settles(async () => (await silenced.innerText()).includes('No bells'), weekday >= 1 && weekday <= 5);
+    await settles(async () => (await s.getJson('/api/get/calendarInfo')).body.singleEvents, [{ timeTableId: 'NULL', start: day, end: day }]);
 
     // Dates in the wrong order are refused before sending.
     await page.getByLabel('First day').fill(`${calendar.year}-${String(calendar.month).padStart(2, '0')}-20`);
     await page.getByLabel('Last day').fill(`${calendar.year}-${String(calendar.month).padStart(2, '0')}-18`);
     await page.getByRole('button', { name: 'Add one-off event' }).click();
     await page.getByText('The last day cannot be before the first').waitFor();
-    assert.equal((await s.getJson('/api/get/calendarInfo')).body.singleEvents.length, 1);
+    await settles(async () => (await s.getJson('/api/get/calendarInfo')).body.singleEvents.length, 1);
 
     const recurring = page.locator('#recurring-events');
     await page.locator('#recurring-timetable').selectOption({ label: 'Default' });
@@ -382,7 +383,7 @@ test('the calendar: paging months, adding and removing events', async () => {
     await recurring.getByRole('button', { name: 'Add recurring event' }).click();
     await recurring.getByText('Recurring event added').waitFor();
     await recurring.getByText('Odd weeks: Mon, Wed').waitFor();
-    assert.deepEqual((await s.getJson('/api/get/calendarInfo')).body.reoccurringEvents, [{ timeTableId: FACTORY, mode: 3, days: 5 }]);
+    await settles(async () => (await s.getJson('/api/get/calendarInfo')).body.reoccurringEvents, [{ timeTableId: FACTORY, mode: 3, days: 5 }]);
     await s.screenshot(page, 'calendar-events');
 
     await page.getByTestId('single-event').getByRole('button', { name: /^Remove No bells/ }).click();
@@ -391,8 +392,10 @@ test('the calendar: paging months, adding and removing events', async () => {
     await recurring.getByRole('button', { name: /^Remove Default/ }).click();
     await page.getByRole('dialog').getByRole('button', { name: 'Remove' }).click();
     await page.getByText('No recurring events.').waitFor();
-    const after = (await s.getJson('/api/get/calendarInfo')).body;
-    assert.deepEqual([after.singleEvents, after.reoccurringEvents], [[], []]);
+    await settles(async () => {
+      const after = (await s.getJson('/api/get/calendarInfo')).body;
+      return [after.singleEvents, after.reoccurringEvents];
+    }, [[], []]);
   });
 });
 
@@ -415,11 +418,11 @@ test('programmes: a song for a date and time, and announcements', async () => {
     await song.getByLabel('Date').fill(day);
     await song.getByRole('button', { name: 'Upload and schedule' }).click();
     await song.getByText('“Fanfare” plays on').waitFor();
-    assert.equal(await song.locator('progress').getAttribute('value'), '100');
+    await settles(() => song.locator('progress').getAttribute('value'), '100');
     const row = page.getByTestId('programme-row').filter({ hasText: 'Fanfare' });
     await row.getByText('09:30').waitFor();
-    const programmes = (await s.getJson('/api/get/programmeInfo')).body.programmes;
-    assert.deepEqual(programmes.map((p) => [p.programName, p.date, p.time]), [['Fanfare', day, '09:30']]);
+    const programmes = async () => (await s.getJson('/api/get/programmeInfo')).body.programmes.map((p) => [p.programName, p.date, p.time]);
+    await settles(programmes, [['Fanfare', day, '09:30']]);
 
     const announcements = page.locator('#announcements');
     await announcements.getByLabel('Announcement code').fill('fire-drill');
@@ -437,14 +440,13 @@ test('programmes: a song for a date and time, and announcements', async () => {
     // The service's refusal is shown where the user acted.
     await announcements.getByLabel('Announcement code').fill('no-such-announcement');
     await announcements.getByRole('button', { name: 'Play now' }).click();
-    assert.equal(await alertText(announcements), 'Failed to download announcement');
+    await settles(() => alertText(announcements), 'Failed to download announcement');
     await s.screenshot(page, 'programmes');
 
     await row.getByRole('button', { name: 'Delete Fanfare' }).click();
     await page.getByRole('dialog').getByRole('button', { name: 'Delete' }).click();
     await row.waitFor({ state: 'detached' });
-    const left = (await s.getJson('/api/get/programmeInfo')).body.programmes.map((p) => p.programName);
-    assert.deepEqual(left, ['Drill']);
+    await settles(async () => (await s.getJson('/api/get/programmeInfo')).body.programmes.map((p) => p.programName), ['Drill']);
   });
 });
 
@@ -473,12 +475,12 @@ test('pages have their own paths: back, forward, reload and the phone menu', asy
     await skipWelcome(phone);
     await phone.goto(`${s.base}/`);
     const phoneNav = phone.getByRole('navigation', { name: 'Pages' });
-    assert.equal(await phoneNav.isVisible(), false, 'the menu is folded on a phone');
+    await settles(() => phoneNav.isVisible(), false, 'the menu is folded on a phone');
     await phone.getByRole('button', { name: 'Menu' }).click();
     await phoneNav.getByRole('link', { name: 'Settings' }).click();
     await phone.waitForURL(`${s.base}/settings`);
     await phone.getByRole('heading', { name: 'Settings', exact: true }).waitFor();
-    assert.equal(await phoneNav.isVisible(), false, 'the menu folds after choosing a page');
+    await settles(() => phoneNav.isVisible(), false, 'the menu folds after choosing a page');
     await s.screenshot(phone, 'settings-phone');
   });
 });

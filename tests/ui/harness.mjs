@@ -1,5 +1,6 @@
 // Starts the real server in a throw-away data directory with fake audio players, and a headless
 // Chromium to drive it. Every test gets its own server, so each starts from a first start.
+import assert from 'node:assert/strict';
 import { spawn } from 'node:child_process';
 import { appendFileSync, chmodSync, existsSync, mkdirSync, mkdtempSync, readFileSync, rmSync, writeFileSync } from 'node:fs';
 import { createRequire } from 'node:module';
@@ -242,4 +243,25 @@ export async function eventually(read, accept, what, timeoutMs = 8000) {
     await new Promise((r) => setTimeout(r, 150));
   }
   throw new Error(`Timed out waiting for ${what}; last value: ${JSON.stringify(value)}`);
+}
+
+/**
+ * Polls `read` until its value equals `expected` (deeply; a RegExp must match instead); throws
+ * the last mismatch once the time is up. Pages and the server change after a click, never at it.
+ */
+export async function settles(read, expected, what = 'the expected value', timeoutMs = 8000) {
+  const until = Date.now() + timeoutMs;
+  for (;;) {
+    let failure;
+    try {
+      const value = await read();
+      if (expected instanceof RegExp) assert.match(String(value), expected, what);
+      else assert.deepEqual(value, expected, what);
+      return value;
+    } catch (error) {
+      failure = error;
+    }
+    if (Date.now() >= until) throw failure;
+    await new Promise((r) => setTimeout(r, 100));
+  }
 }
