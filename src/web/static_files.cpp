@@ -2,6 +2,7 @@
 // login page.
 #include <algorithm>
 #include <filesystem>
+#include <string_view>
 
 #include "runtime/paths.h"
 #include "web/content_types.h"
@@ -36,6 +37,44 @@ std::optional<fs::path> interfaceFile(const std::string& relative) {
     return file;
 }
 
+// The page's path with everything but unreserved characters and "/" percent-encoded, so that it
+// is a valid cookie value.
+std::string percentEncodedPath(std::string_view path) {
+    static constexpr char HEX[] = "0123456789ABCDEF";
+    std::string out;
+    for (const char c : path) {
+        const auto byte = static_cast<unsigned char>(c);
+        const bool alphanumeric = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+        if (alphanumeric || c == '-' || c == '.' || c == '_' || c == '~' || c == '/') {
+            out += c;
+        } else {
+            out += '%';
+            out += HEX[byte >> 4];
+            out += HEX[byte & 0xF];
+        }
+    }
+    return out;
+}
+
+// The redirect of a page that needs a login. It names the page (with its query) in a short-lived
+// cookie that the interface's login page reads, so that the browser comes back to it after the
+// login; the start page needs no such note.
+Response redirectToLogin(const Request& request) {
+    Response response = redirect("/login");
+    const std::string& page = request.param("path");
+    if (page.empty())
+        return response;
+    std::string target = "/" + page;
+    char separator = '?';
+    for (const auto& [name, value] : request.args) {
+        target += separator + name + "=" + value;
+        separator = '&';
+    }
+    response.headers.emplace_back("Set-Cookie", "tollwick_return=" + percentEncodedPath(target) +
+                                                    "; Path=/; Max-Age=600; SameSite=Strict");
+    return response;
+}
+
 Response sendInterfaceFile(const std::string& relative) {
     const std::optional<fs::path> file = interfaceFile(relative);
     if (!file)
@@ -56,7 +95,7 @@ Response serve_static(WebContext& ctx, Request& request) {
         return sendInterfaceFile("index.html");
     const bool loginNeeded = loginMissing(ctx, request);
     if (loginNeeded && path != "login")
-        return redirect("/login");
+        return redirectToLogin(request);
     if (!loginNeeded && path == "login")
         return redirect("/");
     return sendInterfaceFile("index.html");

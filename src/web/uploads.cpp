@@ -42,8 +42,9 @@ std::optional<std::string> textField(const Request& request, std::string_view na
 
 // A multipart form with the file part "file" and, for a programme song, the text fields
 // "programName", "date" and "time". Answers the new signal's key, or the new programme's key.
-// Everything is checked before the file is written; the file is written without the document
-// mutex, so a large upload does not hold up the bells.
+// The form is checked before the file is written; the sound itself can only be measured in the
+// written file, which is removed again when it holds none. The file is written without the
+// document mutex, so a large upload does not hold up the bells.
 Response upload_file(WebContext& ctx, Request& request) {
     const UploadedPart* file = request.part("file");
     if (!file)
@@ -83,13 +84,22 @@ Response upload_file(WebContext& ctx, Request& request) {
     asset.md5 = md5;
     asset.filename = saveName;
     asset.lengthSec = getAudioLength(path);
+    const auto discard = [&path] {
+        std::error_code ignored;
+        std::filesystem::remove(path, ignored);
+    };
+    // A file whose playing time cannot be measured holds no sound the players can play: stored,
+    // it would be offered as a bell that never sounds.
+    if (asset.lengthSec < 0) {
+        discard();
+        return BadRequest("This file is not a playable MP3 or WAV");
+    }
 
     std::scoped_lock lock(ctx.docs.mutex);
     DB& db = *ctx.docs.db;
     // The same signal may have come in on another connection while the file was written.
     if (!programme && isSignalAlreadyUploaded(db, md5)) {
-        std::error_code ignored;
-        std::filesystem::remove(path, ignored);
+        discard();
         return BadRequest("File is already uploaded");
     }
     db.songs.add(std::move(asset), key);

@@ -2,9 +2,10 @@
 // server from an empty data directory, with fake players that record what they are asked to play.
 // Run: node --test --test-concurrency=1 tests/ui/   (after building the server and web-ui/dist)
 import assert from 'node:assert/strict';
-import { copyFileSync } from 'node:fs';
+import { copyFileSync, readdirSync, rmSync } from 'node:fs';
 import { join } from 'node:path';
 import { test } from 'node:test';
+import { addDays, monthOffset, nextWeekday, shortDay, vendorDataWith } from './calendar-data.mjs';
 import { eventually, settles, withSession, writeWav } from './harness.mjs';
 
 const FACTORY = 'ID_factory_default_timetable';
@@ -76,7 +77,7 @@ test('setting a password, logging out and logging in', async () => {
     await page.waitForURL(`${s.base}/login`);
     await page.getByLabel('Password').fill('wrong');
     await page.getByRole('button', { name: 'Log in' }).click();
-    await settles(() => alertText(page), 'Login failed');
+    await settles(() => alertText(page), 'Wrong password');
     await s.screenshot(page, 'login-failed');
 
     await page.getByLabel('Password').fill('secret-bell');
@@ -112,12 +113,17 @@ test('editing a timetable: lessons, signals and extra plays reach the database',
     await settles(() => start1.inputValue(), '07:55', 'the keypad form is tidied when the field is left');
     await page.getByLabel('End of lesson 1').fill('08:40:30');
 
+    // The next lesson: as long as the last one, after a 10-minute break.
     await page.getByRole('button', { name: 'Add lesson' }).click();
-    await settles(() => page.getByLabel('Start of lesson 7').inputValue(), '14:00');
-    await settles(() => page.getByLabel('End of lesson 7').inputValue(), '14:45');
+    await settles(() => page.getByLabel('Start of lesson 7').inputValue(), '13:55');
+    await settles(() => page.getByLabel('End of lesson 7').inputValue(), '14:40');
+    // Out of order, the timetable is not saved until it is sorted.
     await page.getByRole('button', { name: 'Move lesson 7 up' }).click();
-    await settles(() => page.getByLabel('Start of lesson 6').inputValue(), '14:00');
-    await page.getByText('Lesson 7 starts before lesson 6;').waitFor();
+    await settles(() => page.getByLabel('Start of lesson 6').inputValue(), '13:55');
+    await page.getByRole('button', { name: 'Save timetable' }).click();
+    await settles(() => alertText(page.locator('.save-bar')), 'Lesson 7 starts before lesson 6: sort the lessons by their start first.');
+    await page.getByRole('button', { name: 'Sort by start' }).click();
+    await settles(() => page.getByLabel('Start of lesson 7').inputValue(), '13:55');
 
     const start = page.getByRole('group', { name: 'Start of the lesson' });
     await start.getByLabel('Signal').selectOption({ label: 'BigBen' });
@@ -126,9 +132,11 @@ test('editing a timetable: lessons, signals and extra plays reach the database',
     await start.getByLabel('Pause (s)').fill('1.5');
     await page.getByLabel('Minutes before the start').fill('3');
 
-    await page.getByRole('tab', { name: 'Channel B' }).click();
-    await page.getByRole('button', { name: 'Remove lesson 6' }).click();
-    await page.getByRole('tab', { name: 'Channel A' }).click();
+    // The second channel never rings: it is folded away, and still kept and edited.
+    const second = page.locator('.second-channel');
+    await second.getByText('Second channel (kept, not rung)').click();
+    await second.getByRole('button', { name: 'Remove lesson 6' }).click();
+    await second.getByText('Second channel (kept, not rung)').click();
 
     await page.getByRole('button', { name: 'Add extra play' }).click();
     const extra = page.getByRole('group', { name: 'Extra play 1' });
@@ -155,8 +163,8 @@ test('editing a timetable: lessons, signals and extra plays reach the database',
       '10:00 - 10:45',
       '11:00 - 11:45',
       '12:00 - 12:45',
-      '14:00 - 14:45',
       '13:00 - 13:45',
+      '13:55 - 14:40',
     ]);
     const saved = (await s.getJson('/db')).body.timetables[FACTORY];
     assert.deepEqual(saved.chA.startOfClass, { id: 'ID_bigben', doRepeat: true, iterations: 3, delaySec: 1.5 });
@@ -196,7 +204,7 @@ test('the timetable list: create, rename, make default, delete', async () => {
     await settles(async () => (await s.getJson('/db')).body.timetables[id].name, 'Exam week');
 
     const examRow = page.getByTestId('timetable-row').filter({ hasText: 'Exam week' });
-    await examRow.getByRole('button', { name: 'Make default' }).click();
+    await examRow.getByRole('button', { name: 'Make Exam week the default' }).click();
     await examRow.getByText('Default', { exact: true }).waitFor();
     await settles(async () => (await s.getJson('/api/get/settings')).body.defaultTimetableId, id);
 
@@ -279,7 +287,7 @@ test('playing a signal with one click', async () => {
     await s.screenshot(page, 'dashboard-playing');
 
     await page.goto(`${s.base}/signals`);
-    await page.getByRole('button', { name: 'Play BigBen' }).click();
+    await page.getByRole('button', { name: 'Play BigBen on the loudspeakers' }).click();
     await eventually(() => s.plays(), (plays) => plays.some((line) => line.endsWith('s-bigben.mp3')), 'the fake player to play BigBen');
   });
 });
@@ -359,10 +367,8 @@ test('the calendar: paging months, adding and removing events', async () => {
     await page.getByText('Event added').waitFor();
     const silenced = page.locator(`td[data-date="${day}"].day-silent`);
     await silenced.waitFor();
-    // No region is chosen here, so Monday to Friday are school days: there the grid says why
-    // the day is silent; on a weekend nothing rings anyway.
-    const weekday = new Date(`${day}T00:00:00Z`).getUTCDay();
-    await settles(async () => (await silenced.innerText()).includes('No bells'), weekday >= 1 && weekday <= 5);
+    // Every day says first whether bells ring.
+    await settles(async () => (await silenced.innerText()).includes('No bells'), true);
     await settles(async () => (await s.getJson('/api/get/calendarInfo')).body.singleEvents, [{ timeTableId: 'NULL', start: day, end: day }]);
 
     // Dates in the wrong order are refused before sending.
@@ -426,7 +432,7 @@ test('programmes: a song for a date and time, and announcements', async () => {
 
     const announcements = page.locator('#announcements');
     await announcements.getByLabel('Announcement code').fill('fire-drill');
-    await announcements.getByRole('button', { name: 'Play now' }).click();
+    await announcements.getByRole('button', { name: 'Play on the loudspeakers now' }).click();
     await announcements.getByText('Announcement “fire-drill” is playing').waitFor();
     await eventually(() => s.plays(), (plays) => plays.some((line) => line.includes('announcement')), 'the announcement to play');
 
@@ -439,7 +445,7 @@ test('programmes: a song for a date and time, and announcements', async () => {
 
     // The service's refusal is shown where the user acted.
     await announcements.getByLabel('Announcement code').fill('no-such-announcement');
-    await announcements.getByRole('button', { name: 'Play now' }).click();
+    await announcements.getByRole('button', { name: 'Play on the loudspeakers now' }).click();
     await settles(() => alertText(announcements), 'Failed to download announcement');
     await s.screenshot(page, 'programmes');
 
@@ -482,5 +488,327 @@ test('pages have their own paths: back, forward, reload and the phone menu', asy
     await phone.getByRole('heading', { name: 'Settings', exact: true }).waitFor();
     await settles(() => phoneNav.isVisible(), false, 'the menu folds after choosing a page');
     await s.screenshot(phone, 'settings-phone');
+  });
+});
+
+test('the calendar marks a holiday that a recurring event overrides, and its form names the day first', async () => {
+  // Two Wednesdays a fortnight or more ahead: a public holiday, and a week later a school break.
+  const today = new Date().toISOString().slice(0, 10);
+  const holiday = nextWeekday(addDays(today, 14), 2);
+  const breakDay = addDays(holiday, 7);
+  const vendorData = vendorDataWith({ holidays: [holiday], schoolBreaks: [breakDay] });
+  try {
+    await withSession('calendar-override', { vendor: true, vendorData }, async (s) => {
+      await eventually(() => s.getJson('/api/get/calendarInfo'), (r) => r.body.regions?.length === 1, 'the region', 20000);
+      const serverToday = (await s.getJson('/api/get/calendarInfo')).body.date;
+      const page = await s.newPage();
+      await page.goto(`${s.base}/calendar`);
+      const recurring = page.locator('#recurring-events');
+      await page.locator('#recurring-timetable').selectOption({ label: 'Default' });
+      await recurring.getByLabel('Wednesday').check();
+      // Before anything is saved, the form names the days without school on which it would ring.
+      await settles(
+        () => recurring.getByTestId('override-warning').innerText(),
+        new RegExp(`^This will ring on ${shortDay(holiday, serverToday)} \\(public holiday\\), ${shortDay(breakDay, serverToday)} \\(school break\\)`),
+      );
+      await settles(async () => (await s.getJson('/api/get/calendarInfo')).body.reoccurringEvents, [], 'nothing is saved yet');
+      await recurring.getByRole('button', { name: 'Add recurring event' }).click();
+      await recurring.getByText('Recurring event added').waitFor();
+
+      await page.goto(`${s.base}/calendar?offset=${monthOffset(serverToday, holiday)}`);
+      const day = page.locator(`td[data-date="${holiday}"]`);
+      await settles(() => day.getAttribute('class'), /day-rings.*kind-holiday.*day-override/);
+      await settles(() => day.getByRole('button').getAttribute('aria-label'), /: bells by Default, although it is a public holiday: a calendar event overrides it$/);
+      await settles(() => day.innerText(), /Holiday[\s\S]*Default/);
+      await s.screenshot(page, 'calendar-override');
+    });
+  } finally {
+    rmSync(vendorData, { recursive: true, force: true });
+  }
+});
+
+test('bells switched off: confirmed first, then a banner on every page and no ringing day', async () => {
+  await withSession('bells-off', {}, async (s) => {
+    const page = await s.newPage();
+    await skipWelcome(page);
+    // Today's timetable changes only once confirmed: a stray arrow key changes nothing.
+    await page.goto(`${s.base}/`);
+    await page.getByLabel('Today’s timetable').selectOption({ label: 'No bells today' });
+    await page.getByText('Ring no bells today, until midnight?').waitFor();
+    await page.getByRole('button', { name: 'Keep as it is' }).click();
+    await settles(() => page.getByLabel('Today’s timetable').inputValue(), '');
+    await settles(async () => (await s.getJson('/api/get/settings')).body.dailyPreferences.selectedTimetableId, null);
+
+    await page.goto(`${s.base}/settings`);
+    const bellSwitch = page.getByRole('switch', { name: 'Ring the bells by the timetables' });
+    await bellSwitch.click();
+    const dialog = page.getByRole('dialog');
+    await dialog.getByRole('heading', { name: 'Switch the bells off?' }).waitFor();
+    await dialog.getByRole('button', { name: 'Cancel' }).click();
+    await settles(() => bellSwitch.isChecked(), true, 'cancelling leaves the bells on');
+    await settles(async () => (await s.getJson('/api/get/settings')).body.schedulerEnable, true);
+
+    await bellSwitch.click();
+    await dialog.getByRole('button', { name: 'Switch the bells off' }).click();
+    await settles(async () => (await s.getJson('/api/get/settings')).body.schedulerEnable, false);
+    const banner = page.getByRole('region', { name: 'Bells switched off' });
+    await settles(() => banner.innerText(), /^Bells are switched off: no bell will ring until you switch them on again\./);
+    for (const [link, heading] of [['Dashboard', 'Today'], ['Timetables', 'Timetables'], ['Calendar', 'Calendar']]) {
+      await page.getByRole('navigation', { name: 'Pages' }).getByRole('link', { name: link }).click();
+      await page.getByRole('heading', { name: heading, exact: true }).waitFor();
+      await settles(() => banner.isVisible(), true, `the banner on the page ${link}`);
+    }
+    // The calendar shows no ringing day at all.
+    await page.locator('td.day').first().waitFor();
+    await settles(() => page.locator('td.day-rings').count(), 0);
+    await settles(async () => (await page.locator('td.day-silent').count()) >= 28, true);
+    await s.screenshot(page, 'bells-off-calendar');
+
+    await banner.getByRole('button', { name: 'Switch the bells on' }).click();
+    await settles(() => banner.count(), 0);
+    await settles(async () => (await s.getJson('/api/get/settings')).body.schedulerEnable, true);
+    await settles(async () => (await page.locator('td.day-rings').count()) > 0, true);
+  });
+});
+
+test('deleting a signal names the timetables that use it; they are flagged afterwards', async () => {
+  await withSession('delete-used-signal', {}, async (s) => {
+    const page = await s.newPage();
+    await page.goto(`${s.base}/signals`);
+    await page.getByRole('button', { name: 'Delete ping' }).click();
+    const dialog = page.getByRole('dialog');
+    await settles(() => dialog.locator('.confirm-users').innerText(), /^Used by: Default \(warning before the start, warning before the end, second channel: warning before the start, second channel: warning before the end\)\./);
+    await dialog.getByRole('button', { name: 'Delete' }).click();
+    await page.getByRole('button', { name: 'Delete ping' }).waitFor({ state: 'detached' });
+
+    await page.goto(`${s.base}/timetables`);
+    const row = page.getByTestId('timetable-row').filter({ hasText: 'Default' });
+    await settles(() => row.locator('.row-warning').innerText(), /Plays a deleted signal, so nothing sounds at: warning before the start, warning before the end/);
+    await row.getByRole('link', { name: 'Default' }).click();
+    await page.getByRole('heading', { name: 'Timetable: Default' }).waitFor();
+    const warning = page.getByRole('group', { name: 'Warning before the start' });
+    await settles(() => warning.getByLabel('Signal').locator('option:checked').innerText(), 'Deleted signal: plays nothing');
+    await warning.getByText('This signal was deleted: nothing sounds here.').waitFor();
+    // No page shows the signal's id.
+    await settles(async () => (await page.locator('main').innerText()).includes('ID_ping'), false);
+  });
+});
+
+test('an unplayable upload is refused and nothing is stored', async () => {
+  await withSession('unplayable-upload', {}, async (s) => {
+    const page = await s.newPage();
+    await page.goto(`${s.base}/signals`);
+    await page.getByLabel('Sound file').setInputFiles({ name: 'notes.mp3', mimeType: 'audio/mpeg', buffer: Buffer.from('These are notes, not a sound.') });
+    await page.getByRole('button', { name: 'Upload', exact: true }).click();
+    await settles(() => alertText(page.locator('#upload-signal')), /^This file is not a playable MP3 or WAV: /);
+    await settles(async () => Object.values((await s.getJson('/db')).body.songs).some((song) => song.name === 'notes'), false);
+    await settles(() => readdirSync(s.dataDir).filter((f) => f.endsWith('.mp3')), []);
+    await settles(() => page.getByTestId('signal-row').filter({ hasText: 'notes' }).count(), 0);
+  });
+});
+
+test('"Listen here" plays in the browser and starts no player program', async () => {
+  await withSession('listen-here', {}, async (s) => {
+    const page = await s.newPage();
+    const fetched = [];
+    page.on('request', (r) => fetched.push(new URL(r.url()).pathname));
+    await page.goto(`${s.base}/signals`);
+    await page.getByRole('button', { name: 'Listen to BigBen here' }).click();
+    const preview = () =>
+      page.evaluate(() => {
+        const audio = document.querySelector('audio[data-role="preview"]');
+        return audio ? { playing: !audio.paused && audio.currentTime > 0.2, file: new URL(audio.currentSrc).pathname } : null;
+      });
+    await settles(preview, { playing: true, file: '/get_signal_file/ID_bigben' }, 'the browser plays the file');
+    assert.ok(fetched.includes('/get_signal_file/ID_bigben'));
+    assert.ok(!fetched.some((path) => path.startsWith('/api/trigger/')), `no trigger was sent: ${fetched}`);
+    assert.deepEqual(s.plays(), [], 'no player program was started');
+    await page.getByRole('button', { name: 'Stop listening to BigBen' }).click();
+    await settles(async () => (await preview())?.playing, false);
+
+    // The editor offers the same beside a chosen signal.
+    await page.goto(`${s.base}/timetables/${FACTORY}`);
+    await page.getByRole('group', { name: 'Warning before the start' }).getByRole('button', { name: 'Listen to ping here' }).waitFor();
+    assert.deepEqual(s.plays(), []);
+  });
+});
+
+test('overlapping lessons cannot be saved', async () => {
+  await withSession('overlap', {}, async (s) => {
+    const page = await s.newPage();
+    await page.goto(`${s.base}/timetables/${FACTORY}`);
+    await page.getByRole('heading', { name: 'Timetable: Default' }).waitFor();
+    await page.getByLabel('Start of lesson 2').fill('08:30');
+    await page.getByLabel('Start of lesson 4').fill('10:00');
+    await page.getByLabel('End of lesson 4').fill('10:45');
+    await page.getByRole('button', { name: 'Save timetable' }).click();
+    await page.getByText('Lesson 2 starts before lesson 1 ends at 08:45').waitFor();
+    await page.getByText('Lesson 4 is the same as lesson 3').waitFor();
+    await settles(() => alertText(page.locator('.save-bar')), '2 fields need fixing before saving; they are marked in red.');
+    await settles(async () => (await s.getJson('/db')).body.timetables[FACTORY].chA.lessons.slice(0, 4), ['08:00 - 08:45', '09:00 - 09:45', '10:00 - 10:45', '11:00 - 11:45']);
+    await s.screenshot(page, 'timetable-overlap');
+  });
+});
+
+test('leaving a timetable with unsaved changes asks first', async () => {
+  await withSession('unsaved', {}, async (s) => {
+    const page = await s.newPage();
+    await page.goto(`${s.base}/timetables`);
+    await page.getByRole('link', { name: 'Default', exact: true }).click();
+    await page.getByLabel('Name', { exact: true }).fill('Renamed');
+    const nav = page.getByRole('navigation', { name: 'Pages' });
+    const dialog = page.getByRole('dialog');
+    await nav.getByRole('link', { name: 'Signals' }).click();
+    await dialog.getByRole('heading', { name: 'Leave without saving?' }).waitFor();
+    await dialog.getByRole('button', { name: 'Cancel' }).click();
+    await settles(() => new URL(page.url()).pathname, `/timetables/${FACTORY}`);
+    await settles(() => page.getByLabel('Name', { exact: true }).inputValue(), 'Renamed');
+
+    // The browser's back button asks the same.
+    await page.goBack();
+    await dialog.getByRole('heading', { name: 'Leave without saving?' }).waitFor();
+    await dialog.getByRole('button', { name: 'Cancel' }).click();
+    await settles(() => new URL(page.url()).pathname, `/timetables/${FACTORY}`);
+
+    // A reload or closing the tab is asked by the browser itself.
+    const asked = new Promise((resolve) =>
+      page.once('dialog', (d) => {
+        resolve(d.type());
+        void d.dismiss();
+      }),
+    );
+    await page.close({ runBeforeUnload: true });
+    assert.equal(await asked, 'beforeunload');
+
+    const again = await s.newPage();
+    await again.goto(`${s.base}/timetables/${FACTORY}`);
+    await again.getByLabel('Name', { exact: true }).fill('Renamed');
+    await again.getByRole('navigation', { name: 'Pages' }).getByRole('link', { name: 'Signals' }).click();
+    await again.getByRole('dialog').getByRole('button', { name: 'Leave without saving' }).click();
+    await again.getByRole('heading', { name: 'Signals', exact: true }).waitFor();
+    await settles(async () => (await s.getJson('/db')).body.timetables[FACTORY].name, 'Default');
+  });
+});
+
+test('a login returns to its deep link; the alarm says when the server cannot be reached', async () => {
+  await withSession('deep-link', {}, async (s) => {
+    const owner = await s.newPage();
+    await owner.goto(`${s.base}/settings`);
+    await owner.getByLabel('New password').fill('secret-bell');
+    await owner.getByLabel('The same password again').fill('secret-bell');
+    await owner.getByRole('button', { name: 'Set password' }).click();
+    await owner.getByText('Password saved. This browser stays logged in.').waitFor();
+
+    const page = await s.newPage();
+    await page.goto(`${s.base}/calendar?offset=1`);
+    await page.waitForURL(`${s.base}/login`);
+    await settles(() => page.getByRole('checkbox').count(), 0, 'no choice that does nothing');
+    await page.getByRole('button', { name: 'Log in' }).click();
+    await settles(() => alertText(page), 'Enter the password');
+    await page.getByLabel('Password').fill('wrong');
+    await page.getByRole('button', { name: 'Log in' }).click();
+    // One message at a time: the new one replaces the old.
+    await settles(async () => (await page.getByRole('alert').allInnerTexts()).map((t) => t.trim()), ['Wrong password']);
+    await page.getByLabel('Password').fill('secret-bell');
+    await page.getByRole('button', { name: 'Log in' }).click();
+    await page.waitForURL(`${s.base}/calendar?offset=1`);
+    await page.getByRole('heading', { name: 'Calendar', exact: true }).waitFor();
+
+    await page.goto(`${s.base}/`);
+    const alarm = page.getByRole('button', { name: 'Alarm', exact: true });
+    await settles(() => alarm.isEnabled(), true);
+    s.server.kill('SIGKILL');
+    await settles(() => alarm.isDisabled(), true, 'the alarm cannot be used without the server', 15000);
+    await settles(() => page.locator('#alarm-unreachable').innerText(), 'The server cannot be reached, so the alarm cannot be sounded from here.');
+    await settles(() => alarm.getAttribute('aria-describedby'), 'alarm-unreachable');
+  });
+});
+
+/** Text that is not readable enough: each element's own text against the colours behind it. */
+function lowContrastTexts() {
+  const parse = (text) => {
+    const m = /rgba?\(([^)]+)\)/.exec(text);
+    if (!m) return null;
+    const [r, g, b, a = 1] = m[1].split(/[\s,/]+/).filter(Boolean).map(Number);
+    return { r, g, b, a };
+  };
+  const over = (top, bottom) => ({ r: top.r * top.a + bottom.r * (1 - top.a), g: top.g * top.a + bottom.g * (1 - top.a), b: top.b * top.a + bottom.b * (1 - top.a), a: 1 });
+  const luminance = ({ r, g, b }) => {
+    const f = (v) => ((v /= 255) <= 0.03928 ? v / 12.92 : ((v + 0.055) / 1.055) ** 2.4);
+    return 0.2126 * f(r) + 0.7152 * f(g) + 0.0722 * f(b);
+  };
+  const ratio = (x, y) => {
+    const [hi, lo] = [luminance(x), luminance(y)].sort((p, q) => q - p);
+    return (hi + 0.05) / (lo + 0.05);
+  };
+  // The colours behind an element: its own and its ancestors' backgrounds, gradients by each of their colours.
+  const backgrounds = (element) => {
+    const layers = [];
+    for (let e = element; e; e = e.parentElement) {
+      const style = getComputedStyle(e);
+      const colours = [parse(style.backgroundColor)].filter((c) => c && c.a > 0);
+      const stops = [...style.backgroundImage.matchAll(/rgba?\([^)]+\)/g)].map((m) => parse(m[0]));
+      layers.push(stops.length ? stops.map((stop) => (colours[0] ? over(stop, colours[0]) : stop)) : colours);
+      if (layers.at(-1).some((c) => c.a >= 1)) break;
+    }
+    let result = [{ r: 255, g: 255, b: 255, a: 1 }];
+    for (const layer of layers.reverse()) if (layer.length) result = layer.flatMap((c) => result.map((below) => over(c, below)));
+    return result;
+  };
+  const problems = [];
+  for (const element of document.querySelectorAll('body *')) {
+    const own = [...element.childNodes].some((n) => n.nodeType === Node.TEXT_NODE && n.textContent.trim());
+    if (!own || element.closest('[disabled], option, .visually-hidden, script, style')) continue;
+    const rect = element.getBoundingClientRect();
+    const style = getComputedStyle(element);
+    if (rect.width < 2 || rect.height < 2 || style.visibility !== 'visible' || parseFloat(style.fontSize) < 1) continue;
+    let opacity = 1;
+    for (let e = element; e; e = e.parentElement) opacity *= Number(getComputedStyle(e).opacity);
+    const ink = parse(style.color);
+    const worst = Math.min(...backgrounds(element).map((bg) => ratio(over({ ...ink, a: ink.a * opacity }, bg), bg)));
+    if (worst < 4.5) problems.push(`${element.textContent.trim().slice(0, 40)} (${worst.toFixed(2)}:1)`);
+  }
+  return [...new Set(problems)];
+}
+
+/** Controls a thumb would aim at that are less than 44 px high. */
+function smallTargets() {
+  const selector = [
+    'button',
+    'a.btn',
+    '.site-nav a',
+    'a.row-title',
+    'select',
+    'input:not([type="checkbox"]):not([type="radio"]):not([type="hidden"])',
+    'label.check',
+    'label.switch',
+    '.weekday-box',
+    'summary',
+  ].join(', ');
+  const small = [];
+  for (const element of document.querySelectorAll(selector)) {
+    const rect = element.getBoundingClientRect();
+    const style = getComputedStyle(element);
+    if (rect.width === 0 || style.visibility !== 'visible' || Number(style.opacity) === 0 || element.closest('.visually-hidden')) continue;
+    if (rect.height < 43.5) small.push(`${element.tagName.toLowerCase()} "${(element.getAttribute('aria-label') ?? element.textContent).trim().slice(0, 30)}" ${rect.height.toFixed(1)}px`);
+  }
+  return small;
+}
+
+test('every word is readable and every control fits a thumb', async () => {
+  await withSession('readable', {}, async (s) => {
+    const pages = ['/', '/timetables', `/timetables/${FACTORY}`, '/signals', '/programmes', '/calendar', '/settings'];
+    for (const size of [{ width: 1280, height: 860 }, { width: 390, height: 844 }]) {
+      const page = await s.newPage(size);
+      await skipWelcome(page);
+      for (const path of pages) {
+        await page.goto(`${s.base}${path}`);
+        await page.locator('main h1').first().waitFor();
+        await page.locator('.loading').first().waitFor({ state: 'detached' });
+        await settles(() => page.evaluate(lowContrastTexts), [], `contrast on ${path} at ${size.width} px`);
+        if (size.width < 600) await settles(() => page.evaluate(smallTargets), [], `touch targets on ${path} at ${size.width} px`);
+      }
+      await page.context().close();
+    }
   });
 });

@@ -81,9 +81,10 @@ function stopProcess(child) {
 export class Session {
   /**
    * `vendor`: run the substitute vendor service (regions, announcements); otherwise the
-   * service is unreachable. `playSeconds`: how long each fake play lasts.
+   * service is unreachable. `vendorData`: the service's data directory instead of tools/data
+   * (a calendar registry with dates of the test's own). `playSeconds`: how long each fake play lasts.
    */
-  static async start({ vendor = false, playSeconds = 0.4 } = {}) {
+  static async start({ vendor = false, vendorData, playSeconds = 0.4 } = {}) {
     if (!existsSync(SERVER)) throw new Error(`No server at ${SERVER}: build it first (make build)`);
     if (!existsSync(join(ROOT, 'web-ui', 'dist', 'index.html'))) throw new Error('No built interface: run npm run build in web-ui');
     const s = new Session();
@@ -101,7 +102,8 @@ export class Session {
     if (vendor) {
       if (!existsSync(FAKE_SERVICE)) throw new Error(`No substitute vendor service at ${FAKE_SERVICE}: build it first`);
       const vendorPort = await freePort();
-      s.vendor = startProcess(FAKE_SERVICE, ['--port', String(vendorPort)], process.env, 'vendor service');
+      const data = vendorData ? ['--data', vendorData] : [];
+      s.vendor = startProcess(FAKE_SERVICE, ['--port', String(vendorPort), ...data], process.env, 'vendor service');
       serviceUrl = `http://127.0.0.1:${vendorPort}`;
       await waitFor(async () => (await fetch(`${serviceUrl}/`)).ok, 'the substitute vendor service');
     }

@@ -1,9 +1,11 @@
-// Takes the README's screenshots: the dashboard, the timetable editor and the calendar at a
+// Takes the README's screenshots: the dashboard, the timetable editor, the calendar (with a public
+// holiday on which a recurring event rings) and the dashboard with the bells switched off, at a
 // desktop and a phone width, against a real server with a password, a second timetable and a few
-// calendar events, and the substitute vendor service's holidays.
+// calendar events, and holidays of this month from the substitute vendor service.
 // Run: node tests/ui/screenshots.mjs <directory>   (or: make screenshots)
-import { mkdirSync } from 'node:fs';
+import { mkdirSync, rmSync } from 'node:fs';
 import { resolve } from 'node:path';
+import { addDays, nextWeekday, vendorDataWith } from './calendar-data.mjs';
 import { eventually, withSession } from './harness.mjs';
 
 const FACTORY = 'ID_factory_default_timetable';
@@ -45,33 +47,61 @@ async function furnish(s, page) {
   const trigger = (target, query) =>
     ok(request.get(`${s.base}/api/trigger/${target}/0?${new URLSearchParams(query)}`), target);
   await trigger('addSingleEvent', { timetableId: shortId, startDate: dayOfThisMonth(16), endDate: dayOfThisMonth(16) });
-  await trigger('addReoccurringEvent', { timetableId: shortId, mode: 3, days: 1 << 4 });
+  // Every Friday, also on the holiday and in the school break.
+  await trigger('addReoccurringEvent', { timetableId: shortId, mode: 1, days: 1 << 4 });
 }
 
-await withSession('screenshots', { vendor: true }, async (s) => {
-  await eventually(() => s.getJson('/api/get/calendarInfo'), (r) => r.body.regions?.length === 3, 'the regions', 20000);
-  const setup = await s.newPage();
-  await furnish(s, setup);
-  const cookies = await setup.context().cookies();
-
-  for (const [form, size] of Object.entries(WIDTHS)) {
-    const page = await s.newPage(size);
-    await page.context().addCookies(cookies);
-    await page.addInitScript(() => window.localStorage.setItem('tollwick.welcomeDone', '1'));
-
-    await page.goto(`${s.base}/`);
-    await page.getByRole('heading', { name: 'Today' }).waitFor();
-    await page.locator('#play-signal').getByRole('button', { name: /^ping/ }).waitFor();
-    await s.screenshot(page, `dashboard-${form}`, outDir);
-
-    await page.goto(`${s.base}/timetables/${FACTORY}`);
-    await page.getByRole('heading', { name: 'Timetable: Default' }).waitFor();
-    await s.screenshot(page, `timetable-editor-${form}`, outDir);
-
-    await page.goto(`${s.base}/calendar`);
-    await page.getByText('Short day').first().waitFor();
-    await s.screenshot(page, `calendar-${form}`, outDir);
-    await page.context().close();
-  }
-  console.log(`Screenshots in ${outDir}`);
+// This month's public holiday on its second Friday, a school break in its last whole week and an
+// extra school day on its third Saturday.
+const holiday = nextWeekday(dayOfThisMonth(8), 4);
+const breakStart = nextWeekday(dayOfThisMonth(21), 0);
+const vendorData = vendorDataWith({
+  holidays: [holiday],
+  schoolBreaks: [0, 1, 2, 3, 4, 5, 6].map((i) => addDays(breakStart, i)).filter((d) => d.slice(0, 7) === breakStart.slice(0, 7)),
+  extraWorkdays: [nextWeekday(dayOfThisMonth(15), 5)],
 });
+
+try {
+  await withSession('screenshots', { vendor: true, vendorData }, async (s) => {
+    await eventually(() => s.getJson('/api/get/calendarInfo'), (r) => r.body.regions?.length === 1, 'the region', 20000);
+    const setup = await s.newPage();
+    await furnish(s, setup);
+    const cookies = await setup.context().cookies();
+
+    for (const [form, size] of Object.entries(WIDTHS)) {
+      const page = await s.newPage(size);
+      await page.context().addCookies(cookies);
+      await page.addInitScript(() => window.localStorage.setItem('tollwick.welcomeDone', '1'));
+
+      await page.goto(`${s.base}/`);
+      await page.getByRole('heading', { name: 'Today' }).waitFor();
+      await page.locator('#play-signal').getByRole('button', { name: /^ping/ }).waitFor();
+      await s.screenshot(page, `dashboard-${form}`, outDir);
+
+      await page.goto(`${s.base}/timetables/${FACTORY}`);
+      await page.getByRole('heading', { name: 'Timetable: Default' }).waitFor();
+      await s.screenshot(page, `timetable-editor-${form}`, outDir);
+
+      await page.goto(`${s.base}/calendar`);
+      await page.getByText('Short day').first().waitFor();
+      await page.locator(`td[data-date="${holiday}"].day-override`).waitFor();
+      await s.screenshot(page, `calendar-${form}`, outDir);
+      await page.context().close();
+    }
+
+    await ok(setup.request.post(`${s.base}/db/settings/update`, { data: { schedulerEnable: false } }), 'switching the bells off');
+    for (const [form, size] of Object.entries(WIDTHS)) {
+      const page = await s.newPage(size);
+      await page.context().addCookies(cookies);
+      await page.addInitScript(() => window.localStorage.setItem('tollwick.welcomeDone', '1'));
+      await page.goto(`${s.base}/`);
+      await page.getByText('Bells are switched off: no bell will ring until you switch them on again.').waitFor();
+      await page.locator('#play-signal').getByRole('button', { name: /^ping/ }).waitFor();
+      await s.screenshot(page, `dashboard-bells-off-${form}`, outDir);
+      await page.context().close();
+    }
+    console.log(`Screenshots in ${outDir}`);
+  });
+} finally {
+  rmSync(vendorData, { recursive: true, force: true });
+}

@@ -159,6 +159,34 @@ TEST_F(DatabaseEndpoints, RefusedUploadsStoreNothing) {
     EXPECT_EQ(db().programmes.size(), 0u);
 }
 
+TEST_F(DatabaseEndpoints, FilesWithoutMeasurableSoundAreRefusedAndNotStored) {
+    const std::string wave = silentWave(1.0);
+    const std::string cutShort = wave.substr(0, 30);
+    const httplib::MultipartFormDataItems programme{
+        {"programName", "P", "", ""}, {"date", "2024-09-03", "", ""}, {"time", "08:15", "", ""}};
+    const struct {
+        std::string name;
+        std::string content;
+        bool asProgramme;
+    } cases[] = {
+        {"notes.mp3", "These are notes, not sound.", false},
+        {"notes.wav", "These are notes, not sound.", false},
+        {"header-only.wav", cutShort, false},
+        {"video.mp4", wave, false},
+        {"speech.mp3", "still not sound", true},
+    };
+    for (const auto& c : cases) {
+        httplib::MultipartFormDataItems form{{"file", c.content, c.name, "application/octet-stream"}};
+        if (c.asProgramme)
+            form.insert(form.end(), programme.begin(), programme.end());
+        EXPECT_EQ(outcome(b.upload(form)), "400 This file is not a playable MP3 or WAV") << c.name;
+    }
+    EXPECT_EQ(userFiles(), 0u);
+    std::scoped_lock lock(docs.mutex);
+    EXPECT_EQ(db().songs.size(), 12u);
+    EXPECT_EQ(db().programmes.size(), 0u);
+}
+
 TEST_F(DatabaseEndpoints, SongFilesOfAnyKind) {
     const auto ping = b.get("/get_signal_file/ID_ping");
     ASSERT_EQ(ping->status, 200);

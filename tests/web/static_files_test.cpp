@@ -65,4 +65,30 @@ TEST_F(StaticFiles, PathsThatLeadOutOfTheInterfaceAre404) {
     EXPECT_TRUE(inside.starts_with("HTTP/1.1 200 ")) << inside;
 }
 
+TEST_F(StaticFiles, APageBehindTheLoginIsNamedForTheWayBack) {
+    Browser first = browser();
+    setPassword(first, "pw");
+    // Read off the wire: the HTTP client would decode the header's percent signs.
+    const auto setCookie = [this](const std::string& target) {
+        const std::string answer =
+            rawExchange(port, "GET " + target + " HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n");
+        const std::size_t at = answer.find("Set-Cookie: ");
+        return at == std::string::npos ? std::string() : answer.substr(at + 12, answer.find("\r\n", at) - at - 12);
+    };
+    const struct {
+        const char* target;
+        const char* cookie; // empty for none
+    } cases[] = {
+        {"/calendar?offset=-2", "tollwick_return=/calendar%3Foffset%3D-2; Path=/; Max-Age=600; SameSite=Strict"},
+        {"/timetables/a%20b", "tollwick_return=/timetables/a%20b; Path=/; Max-Age=600; SameSite=Strict"},
+        {"/x%22%3B%20Domain%3Devil", "tollwick_return=/x%22%3B%20Domain%3Devil; Path=/; Max-Age=600; SameSite=Strict"},
+        {"/", ""},
+        {"/login", ""},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(setCookie(c.target), c.cookie) << c.target;
+    EXPECT_EQ(browser().get("/calendar")->get_header_value("Location"), "/login");
+    EXPECT_FALSE(first.get("/calendar")->has_header("Set-Cookie")) << "a logged-in browser gets the page itself";
+}
+
 } // namespace

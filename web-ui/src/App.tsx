@@ -1,8 +1,11 @@
 import { useEffect, useState } from 'preact/hooks';
 import { api, onAuthLost } from './api/client';
 import { Icon, type IconName } from './components/Icon';
-import { Link, matchPath, navigate, useLocation } from './router';
-import { refreshSession, usePasswordSet } from './session';
+import { refreshBells } from './bells';
+import { BellsOffBanner } from './components/BellsOffBanner';
+import { usePolling } from './lib/hooks';
+import { Link, matchPath, mayLeave, navigate, useLocation } from './router';
+import { refreshSession, rememberReturn, usePasswordSet } from './session';
 import { Dashboard } from './pages/Dashboard';
 import { TimetablesPage } from './pages/Timetables';
 import { TimetableEditor } from './pages/TimetableEditor';
@@ -52,7 +55,10 @@ export function App() {
 
   useEffect(() => {
     onAuthLost(() => {
-      if (!isBare(window.location.pathname)) navigate('/login');
+      if (isBare(window.location.pathname)) return;
+      // After the login the browser comes back here.
+      rememberReturn(window.location.pathname + window.location.search);
+      navigate('/login', { force: true });
     });
   }, []);
 
@@ -67,11 +73,18 @@ export function App() {
     if (!bare) void refreshSession();
   }, [bare]);
 
+  // Another browser may switch the bells off or on: every page keeps up with it.
+  useEffect(() => {
+    if (!bare) void refreshBells();
+  }, [path]);
+  usePolling(() => (isBare(window.location.pathname) ? undefined : refreshBells()), 10000);
+
   const logout = async () => {
+    if (!(await mayLeave())) return;
     try {
       await api.logout();
     } finally {
-      navigate('/login');
+      navigate('/login', { force: true });
     }
   };
 
@@ -123,6 +136,7 @@ export function App() {
         )}
       </header>
       <main id="main" tabIndex={-1}>
+        {!bare && <BellsOffBanner />}
         <Page path={path} />
       </main>
     </div>

@@ -5,12 +5,44 @@ import { useEffect, useState } from 'preact/hooks';
 
 type Listener = () => void;
 const listeners = new Set<Listener>();
+/** The address shown, so that a refused "back" can put it back. */
+let shown = typeof window !== 'undefined' ? window.location.pathname + window.location.search : '/';
 
 function notify(): void {
+  shown = window.location.pathname + window.location.search;
   for (const listener of listeners) listener();
 }
 
-if (typeof window !== 'undefined') window.addEventListener('popstate', notify);
+/** Asked before the page is left; answers whether leaving is fine (a page with unsaved work asks the user). */
+export type LeaveGuard = () => Promise<boolean>;
+let guard: LeaveGuard | null = null;
+
+/** Installs the question asked before leaving the page; the answer removes it again. */
+export function setLeaveGuard(next: LeaveGuard | null): () => void {
+  guard = next;
+  return () => {
+    if (guard === next) guard = null;
+  };
+}
+
+/** Whether the page may be left now: asks the page's guard, if it has one. */
+export async function mayLeave(): Promise<boolean> {
+  return guard ? guard() : true;
+}
+
+if (typeof window !== 'undefined')
+  window.addEventListener('popstate', () => {
+    if (!guard) return notify();
+    // The browser has already moved: show the page's address again until the user agrees.
+    const target = window.location.pathname + window.location.search;
+    window.history.pushState(null, '', shown);
+    void mayLeave().then((yes) => {
+      if (yes) {
+        guard = null;
+        navigate(target);
+      }
+    });
+  });
 
 export interface Location {
   path: string;
@@ -21,12 +53,25 @@ function current(): Location {
   return { path: window.location.pathname, query: new URLSearchParams(window.location.search) };
 }
 
-export function navigate(to: string, options: { replace?: boolean } = {}): void {
+/**
+ * Shows the page at `to`. A page with unsaved work is asked first, unless `force` (the login is
+ * lost, so the work could not be saved anyway).
+ */
+export function navigate(to: string, options: { replace?: boolean; force?: boolean } = {}): void {
   const here = window.location.pathname + window.location.search;
   if (to === here) return;
-  if (options.replace) window.history.replaceState(null, '', to);
-  else window.history.pushState(null, '', to);
-  notify();
+  const go = () => {
+    if (options.replace) window.history.replaceState(null, '', to);
+    else window.history.pushState(null, '', to);
+    notify();
+  };
+  if (!guard || options.force) return go();
+  void mayLeave().then((yes) => {
+    if (yes) {
+      guard = null;
+      go();
+    }
+  });
 }
 
 export function useLocation(): Location {

@@ -49,3 +49,28 @@ export function markWelcomeDone(): void {
     // Private mode without storage: the welcome page may show again, nothing worse.
   }
 }
+
+/**
+ * The page to show after the login. The server names it in this cookie when it sends a browser
+ * from a page to the login; the interface does the same when it finds the login lost.
+ */
+const RETURN_COOKIE = 'tollwick_return';
+
+export function rememberReturn(path: string): void {
+  document.cookie = `${RETURN_COOKIE}=${encodeURIComponent(path)}; Path=/; Max-Age=600; SameSite=Strict`;
+}
+
+/** The remembered page (once: it is forgotten on reading), or "/" when there is none or it is not a page of this interface. */
+export function takeReturnPath(): string {
+  const entry = document.cookie.split('; ').find((c) => c.startsWith(`${RETURN_COOKIE}=`));
+  document.cookie = `${RETURN_COOKIE}=; Path=/; Max-Age=0; SameSite=Strict`;
+  if (!entry) return '/';
+  let path: string;
+  try {
+    path = decodeURIComponent(entry.slice(RETURN_COOKIE.length + 1));
+  } catch {
+    return '/';
+  }
+  const samePage = path.startsWith('/') && !path.startsWith('//') && !path.includes('\\');
+  return samePage && !/^\/(login|welcome)(\?|$)/.test(path) ? path : '/';
+}

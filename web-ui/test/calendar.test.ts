@@ -1,6 +1,6 @@
 import { describe, expect, it } from 'vitest';
 import type { Month, MonthDay, TimetableInfo } from '../src/api/types';
-import { DAY_KINDS, dayKindInfo, explainToday, monthGrid, nextOccurrences } from '../src/lib/calendar';
+import { DAY_KINDS, dayBells, dayKindInfo, describeDayBells, explainToday, monthGrid, nextOccurrences } from '../src/lib/calendar';
 
 function month(year: number, monthNo: number, firstShown: number, daysBefore: number, length: number, total: number): Month {
   const days: MonthDay[] = [];
@@ -54,6 +54,23 @@ describe('kinds of day', () => {
   });
 });
 
+describe('the bells of a day', () => {
+  const timetables = [{ id: 'A', name: 'Normal day' }];
+  it('says first whether bells ring, then the kind of day, and marks what an event overrides', () => {
+    const cases: [string, Pick<MonthDay, 'id' | 'typeOfDay'>, boolean, string][] = [
+      ['a school day', { id: 'A', typeOfDay: 'WORKDAY' }, true, 'bells by Normal day; school day'],
+      ['an extra school day', { id: 'A', typeOfDay: 'REPLACED_WORKDAY' }, true, 'bells by Normal day; extra school day'],
+      ['a school day silenced by an event', { id: 'NULL', typeOfDay: 'WORKDAY' }, true, 'no bells; school day'],
+      ['a holiday overridden by an event', { id: 'A', typeOfDay: 'HOLIDAY' }, true, 'bells by Normal day, although it is a public holiday: a calendar event overrides it'],
+      ['a weekend overridden by an event', { id: 'A', typeOfDay: 'NON_WORKDAY' }, true, 'bells by Normal day, although it is a day off: a calendar event overrides it'],
+      ['a deleted timetable', { id: 'gone', typeOfDay: 'WORKDAY' }, true, 'no bells: its timetable was deleted; school day'],
+      ['bells switched off', { id: 'A', typeOfDay: 'HOLIDAY' }, false, 'no bells: the bells are switched off; public holiday'],
+    ];
+    for (const [what, day, bellsOn, sentence] of cases) expect(describeDayBells(dayBells(day, timetables, bellsOn)), what).toBe(sentence);
+    expect(dayBells({ id: 'A', typeOfDay: 'SCHOOL_BREAK' }, timetables, true)).toMatchObject({ rings: true, title: 'Normal day', overrides: true });
+  });
+});
+
 describe('why a timetable is in force', () => {
   const base: TimetableInfo = { id: 'A', source: 'NORMAL', date: '2024-09-02', dayOfWeek: 0, typeOfDay: 'WORKDAY', programmeToday: null };
   const timetables = [
@@ -64,7 +81,7 @@ describe('why a timetable is in force', () => {
   it('names the switched-off scheduler', () => {
     expect(explainToday({ ...base, id: 'NULL', source: 'DISABLED' }, timetables, 'A')).toEqual({
       title: 'No bells',
-      reason: 'The scheduler is switched off in the settings.',
+      reason: 'The bells are switched off in the settings.',
     });
   });
 
@@ -80,6 +97,10 @@ describe('why a timetable is in force', () => {
       title: 'No bells',
       reason: 'Silenced for today by hand.',
     });
+  });
+
+  it('says nothing rings when today’s timetable was deleted', () => {
+    expect(explainToday({ ...base, id: 'gone' }, timetables, 'A').title).toBe('No bells');
   });
 
   it('says a day off has no timetable', () => {

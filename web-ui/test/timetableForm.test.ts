@@ -3,7 +3,7 @@ import type { TimeTable } from '../src/api/types';
 import {
   emptyDraft,
   fromDraft,
-  lessonWarnings,
+  lessonProblems,
   move,
   nextLesson,
   readDecimal,
@@ -122,16 +122,53 @@ describe('lesson list', () => {
     expect(sorted.map((l) => l.start)).toEqual(['08:00', '08:00:30', '10:00']);
   });
 
-  it('warns about overlapping and unordered lessons', () => {
-    expect(lessonWarnings([lesson('08:00', '08:45'), lesson('09:00', '09:45')])).toEqual([]);
-    expect(lessonWarnings([lesson('08:00', '08:45'), lesson('08:30', '09:15')])).toEqual(['Lesson 2 starts before lesson 1 ends.']);
-    expect(lessonWarnings([lesson('09:00', '09:45'), lesson('08:00', '08:45')])[0]).toMatch(/^Lesson 2 starts before lesson 1;/);
+  it('refuses lessons out of order, the same twice, or overlapping, naming them', () => {
+    const cases: [string, LessonDraft[], Record<string, string>][] = [
+      ['in order, back to back', [lesson('08:00', '08:45'), lesson('08:45', '09:30')], {}],
+      ['out of order: only sorting is asked for', [lesson('09:00', '09:45'), lesson('08:00', '08:45'), lesson('08:00', '08:45')], { '': 'Lesson 2 starts before lesson 1: sort the lessons by their start first.' }],
+      ['the same twice', [lesson('08:00', '08:45'), lesson('08:00', '08:45')], { '1.start': 'Lesson 2 is the same as lesson 1' }],
+      ['overlapping', [lesson('08:00', '08:45'), lesson('08:30', '09:15')], { '1.start': 'Lesson 2 starts before lesson 1 ends at 08:45' }],
+      ['inside a long one', [lesson('08:00', '10:00'), lesson('08:30', '08:40'), lesson('09:00', '09:30')], {
+        '1.start': 'Lesson 2 starts before lesson 1 ends at 10:00',
+        '2.start': 'Lesson 3 starts before lesson 1 ends at 10:00',
+      }],
+      ['unreadable lessons are left to the field checks', [lesson('08:00', '08:45'), lesson('soon', '08:50')], {}],
+    ];
+    for (const [what, lessons, problems] of cases) expect(lessonProblems(lessons), what).toEqual(problems);
   });
 
-  it('proposes the next lesson with the same length and break', () => {
+  it('blocks saving on such lessons and on warnings that reach into the day before', () => {
+    const draft = toDraft(stored);
+    draft.chA.lessons = [lesson('08:00', '08:45'), lesson('08:30', '09:15')];
+    draft.chA.preStartWaitMin = '481';
+    draft.chB.lessons = [lesson('00:10', '00:40')];
+    draft.chB.preEndWaitMin = '30';
+    draft.chB.preEnd = { ...draft.chB.preEnd, id: 'NULL' };
+    const result = fromDraft(draft);
+    expect(result.ok).toBe(false);
+    if (!result.ok)
+      expect(result.errors).toEqual({
+        'chA.lessons.1.start': 'Lesson 2 starts before lesson 1 ends at 08:45',
+        'chA.preStartWaitMin': 'The day has only 480 minutes before lesson 1 starts at 08:00',
+      });
+    draft.chA.preStartWaitMin = '480';
+    draft.chA.lessons = [lesson('08:00', '08:45'), lesson('08:45', '09:30')];
+    expect(fromDraft(draft).ok).toBe(true);
+  });
+
+  it('refuses the name of another timetable, in any case', () => {
+    const result = fromDraft({ ...toDraft(stored), name: ' short DAY ' }, ['Normal day', 'Short day']);
+    expect(result.ok).toBe(false);
+    if (!result.ok) expect(result.errors).toEqual({ name: 'Another timetable is already called “short DAY”' });
+    expect(fromDraft(toDraft(stored), ['Short day']).ok).toBe(true);
+  });
+
+  it('proposes the next lesson after the last one: its length, a 10-minute break', () => {
     expect(nextLesson([lesson('08:00', '08:45'), lesson('08:55', '09:40')])).toMatchObject({ start: '09:50', end: '10:35' });
-    expect(nextLesson([lesson('08:00', '08:30')])).toMatchObject({ start: '08:45', end: '09:15' });
+    expect(nextLesson([lesson('08:00', '08:30')], { length: 40, pause: 15 })).toMatchObject({ start: '08:45', end: '09:25' });
+    // After the lesson that ends last, even when the list is not in order.
+    expect(nextLesson([lesson('10:00', '10:50'), lesson('08:00', '08:45')])).toMatchObject({ start: '11:00', end: '11:50' });
     expect(nextLesson([])).toMatchObject({ start: '08:00', end: '08:45' });
-    expect(nextLesson([lesson('23:30', '23:50')])).toMatchObject({ start: '00:05', end: '00:25' });
+    expect(nextLesson([lesson('23:00', '23:30')])).toBeNull();
   });
 });

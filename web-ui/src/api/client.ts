@@ -2,6 +2,7 @@
 // the server's own text, so the page that made the call can show it where the user acted.
 import type {
   CalendarInfo,
+  Database,
   Info,
   Month,
   Overview,
@@ -114,6 +115,7 @@ export const api = {
   calendarInfo: () => getJson<CalendarInfo>('/api/get/calendarInfo'),
   calendarDays: (offset: number) => getJson<Month>(withQuery('/api/get/calendarDays', { offset })),
   timetables: () => getJson<TimeTableRow[]>('/db/timetables'),
+  db: () => getJson<Database>('/db'),
 
   /** Runs a named action; ids that the action does not use are sent as "0". */
   async trigger(target: string, id = '0', query?: Query): Promise<void> {
@@ -126,9 +128,10 @@ export const api = {
   /** Member names are dotted paths into the settings, e.g. "calendar.workdayMode". */
   updateSettings: (changes: Record<string, unknown>) => postJson<boolean>('/db/settings/update', changes),
 
-  async login(password: string, remember: boolean): Promise<void> {
-    // Success is a redirect to the start page, which fetch follows.
-    await send('/auth/login', jsonPost({ userPassword: password, remember }));
+  async login(password: string): Promise<void> {
+    // Success is a redirect to the start page, which fetch follows. The session lasts as long as
+    // the browser keeps it; `remember` asks for nothing more.
+    await send('/auth/login', jsonPost({ userPassword: password, remember: false }));
   },
 
   async logout(): Promise<void> {

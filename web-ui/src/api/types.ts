@@ -158,6 +158,12 @@ export interface CalendarSettings {
   syncSchoolHolidays: boolean;
 }
 
+/** The calendar settings as the database stores them, with the events. */
+export interface StoredCalendarSettings extends CalendarSettings {
+  singleEvents: SingleEvent[];
+  reoccurringEvents: RecurringEvent[];
+}
+
 export interface Settings {
   defaultTimetableId: string;
   schedulerEnable: boolean;
@@ -166,4 +172,13 @@ export interface Settings {
   alarmDelaySec: number;
   announcementSignalId: string;
   calendar: CalendarSettings;
+}
+
+/** The whole database ("/db"): every record, in its stored form. */
+export interface Database {
+  dbVersion: number;
+  settings: Omit<Settings, 'calendar'> & { calendar: StoredCalendarSettings };
+  songs: Record<string, AudioAsset>;
+  programmes: Record<string, Programme>;
+  timetables: Record<string, TimeTable>;
 }

@@ -1,19 +1,32 @@
-// One month, Monday first, each day coloured by its kind and labelled with its timetable.
-import { NULL_ID, type Month, type NamedId } from '../api/types';
-import { DAY_KINDS, dayKindInfo, monthGrid } from '../lib/calendar';
-import { timetableLabel } from '../lib/forms';
+// One month, Monday first. Each day says first whether bells ring and by which timetable, and
+// second what kind of day it is; days on which an event makes the bells ring although there is
+// no school are marked.
+import type { Month, NamedId } from '../api/types';
+import { DAY_KINDS, dayBells, describeDayBells, monthGrid } from '../lib/calendar';
 import { errorText } from '../lib/hooks';
 import { describeDate, monthName, WEEKDAY_LONG, WEEKDAY_SHORT } from '../lib/time';
+import { Icon } from './Icon';
 
 interface Props {
   month: Month;
   timetables: NamedId[];
+  /** False while the bells are switched off: then no day rings. */
+  bellsOn: boolean;
   /** Called with the date text when a day is picked; days are plain text without it. */
   onPick?: (dateText: string) => void;
   compact?: boolean;
 }
 
-export function MonthGrid({ month, timetables, onPick, compact }: Props) {
+/** Short names of the kinds of day, for the small tag of each day. */
+const KIND_TAGS: Record<string, string> = {
+  WORKDAY: 'School',
+  NON_WORKDAY: 'Day off',
+  HOLIDAY: 'Holiday',
+  SCHOOL_BREAK: 'Break',
+  REPLACED_WORKDAY: 'Extra day',
+};
+
+export function MonthGrid({ month, timetables, bellsOn, onPick, compact }: Props) {
   let weeks;
   try {
     weeks = monthGrid(month);
@@ -48,14 +61,26 @@ export function MonthGrid({ month, timetables, onPick, compact }: Props) {
                 {week.isoWeek}
               </th>
               {week.cells.map((cell) => {
-                const kind = dayKindInfo(cell.typeOfDay);
-                const name = timetableLabel(cell.id, timetables);
-                const label = `${describeDate(cell.dateText)}: ${kind.label}, ${name}${cell.isToday ? ' (today)' : ''}`;
-                const classes = `day ${kind.className} ${cell.isGivenMonth ? '' : 'day-outside'} ${cell.isToday ? 'day-today' : ''} ${cell.id === NULL_ID ? 'day-silent' : ''}`;
+                const bells = dayBells(cell, timetables, bellsOn);
+                const label = `${describeDate(cell.dateText)}: ${describeDayBells(bells)}${cell.isToday ? ' (today)' : ''}`;
+                const classes = [
+                  'day',
+                  bells.rings ? 'day-rings' : 'day-silent',
+                  bells.kind.className,
+                  cell.isGivenMonth ? '' : 'day-outside',
+                  cell.isToday ? 'day-today' : '',
+                  bells.overrides ? 'day-override' : '',
+                ].join(' ');
                 const body = (
                   <>
-                    <span class="day-number">{cell.day}</span>
-                    <span class="day-timetable">{cell.id !== NULL_ID ? name : kind.ringsByDefault ? 'No bells' : ''}</span>
+                    <span class="day-head">
+                      <span class="day-number">{cell.day}</span>
+                      <span class="day-kind">{KIND_TAGS[bells.kind.kind] ?? bells.kind.label}</span>
+                    </span>
+                    <span class="day-timetable">
+                      {bells.overrides && <Icon name="alarm" size={12} class="icon day-flag" />}
+                      {bells.title}
+                    </span>
                   </>
                 );
                 return (
@@ -83,19 +108,38 @@ export function MonthGrid({ month, timetables, onPick, compact }: Props) {
   );
 }
 
+/** What the colours and marks of the grid mean: bells first, then the kinds of day. */
 export function DayLegend() {
   return (
-    <ul class="legend" aria-label="Kinds of day">
-      {DAY_KINDS.map((k) => (
-        <li key={k.kind}>
-          <span class={`swatch ${k.className}`} aria-hidden="true" />
-          {k.label}
+    <div class="legend-block">
+      <ul class="legend" aria-label="Bells">
+        <li>
+          <span class="swatch swatch-rings" aria-hidden="true" />
+          Bells ring (by the timetable named)
         </li>
-      ))}
-      <li>
-        <span class="swatch swatch-today" aria-hidden="true" />
-        Today
-      </li>
-    </ul>
+        <li>
+          <span class="swatch swatch-silent" aria-hidden="true" />
+          No bells
+        </li>
+        <li>
+          <span class="swatch swatch-override" aria-hidden="true">
+            <Icon name="alarm" size={12} />
+          </span>
+          Rings although there is no school: an event overrides the day
+        </li>
+        <li>
+          <span class="swatch swatch-today" aria-hidden="true" />
+          Today
+        </li>
+      </ul>
+      <ul class="legend" aria-label="Kinds of day">
+        {DAY_KINDS.map((k) => (
+          <li key={k.kind}>
+            <span class={`kind-tag ${k.className}`}>{KIND_TAGS[k.kind]}</span>
+            {k.label}
+          </li>
+        ))}
+      </ul>
+    </div>
   );
 }

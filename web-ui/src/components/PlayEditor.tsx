@@ -1,7 +1,8 @@
 // How one signal is played: which signal, and whether it repeats, how often and with what pause.
 import type { ComponentChildren, JSX } from 'preact';
-import type { SignalRow } from '../api/types';
+import { NULL_ID, type SignalRow } from '../api/types';
 import type { FieldErrors, PlayDraft } from '../lib/timetableForm';
+import { ListenButton } from './Listen';
 import { described, SignalSelect } from './ui';
 
 interface Props {
@@ -17,12 +18,23 @@ interface Props {
 
 export function PlayEditor({ idBase, legend, value, onChange, signals, errors, path, children }: Props) {
   const set = (patch: Partial<PlayDraft>) => onChange({ ...value, ...patch });
+  const chosen = signals.find((s) => s.id === value.id);
+  const deleted = value.id !== NULL_ID && !chosen;
+  const selectId = `${idBase}-signal`;
   return (
     <fieldset class="play-editor">
       <legend>{legend}</legend>
-      <div class="field">
-        <label for={`${idBase}-signal`}>Signal</label>
-        <SignalSelect id={`${idBase}-signal`} value={value.id} onChange={(id) => set({ id })} signals={signals} />
+      <div class={`field ${deleted ? 'field-invalid' : ''}`}>
+        <label for={selectId}>Signal</label>
+        <div class="signal-choice">
+          <SignalSelect id={selectId} value={value.id} onChange={(id) => set({ id })} signals={signals} extra={deleted ? { 'aria-describedby': `${selectId}-error` } : undefined} />
+          {chosen && <ListenButton id={chosen.id} name={chosen.name} />}
+        </div>
+        {deleted && (
+          <small class="field-error" id={`${selectId}-error`}>
+            This signal was deleted: nothing sounds here. Choose another.
+          </small>
+        )}
       </div>
       {children}
       <div class="play-repeat">

@@ -208,13 +208,13 @@ interface SelectProps {
   extra?: JSX.HTMLAttributes<HTMLSelectElement>;
 }
 
-/** Choice of a signal; "NULL" stands for no signal. An id that is gone stays visible as such. */
+/** Choice of a signal; "NULL" stands for no signal. A signal that is gone stays visible as such. */
 export function SignalSelect({ id, value, onChange, signals, allowNone = true, disabled, extra }: SelectProps & { signals: SignalRow[]; allowNone?: boolean }) {
   const known = value === NULL_ID || signals.some((s) => s.id === value);
   return (
     <select id={id} value={value} disabled={disabled} onChange={(e) => onChange(e.currentTarget.value)} {...extra}>
       {allowNone && <option value={NULL_ID}>No signal</option>}
-      {!known && <option value={value}>Missing signal ({value})</option>}
+      {!known && <option value={value}>Deleted signal: plays nothing</option>}
       {signals.map((s) => (
         <option key={s.id} value={s.id}>
           {s.name}
@@ -240,7 +240,7 @@ export function TimetableSelect({ id, value, onChange, timetables, disabled, ext
         </option>
       ))}
       <option value={NULL_ID}>No bells</option>
-      {!known && <option value={value}>Deleted timetable</option>}
+      {!known && <option value={value}>Deleted timetable: no bells</option>}
     </select>
   );
 }

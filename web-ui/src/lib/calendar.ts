@@ -1,4 +1,5 @@
-// The month grid as the interface draws it, the kinds of day and why a timetable is in force.
+// The month grid as the interface draws it, the kinds of day, whether bells ring on a day and
+// why a timetable is in force.
 import { NULL_ID, type DayKind, type Month, type MonthDay, type NamedId, type TimetableInfo } from '../api/types';
 import { addDays, type CalendarDate, formatDate, isoWeek, parseDate, weekdayOf } from './time';
 import { recurrenceApplies } from './weekdays';
@@ -22,7 +23,40 @@ export const DAY_KINDS: DayKindInfo[] = [
 ];
 
 export function dayKindInfo(kind: string): DayKindInfo {
-  return DAY_KINDS.find((k) => k.kind === kind) ?? { kind: kind as DayKind, label: kind, className: 'kind-other', ringsByDefault: false };
+  return DAY_KINDS.find((k) => k.kind === kind) ?? { kind: kind as DayKind, label: 'Other day', className: 'kind-other', ringsByDefault: false };
+}
+
+/** What rings on one day, first, and what kind of day it is, second. */
+export interface DayBells {
+  rings: boolean;
+  /** The timetable's name, or "No bells". */
+  title: string;
+  /** Why nothing rings although the calendar names a timetable; null otherwise. */
+  silentBecause: string | null;
+  kind: DayKindInfo;
+  /** Bells ring on a holiday, a school break or a day off: a calendar event overrides the day. */
+  overrides: boolean;
+}
+
+/**
+ * The bells of a day of the month answer. A timetable that no longer exists rings nothing, and
+ * with the bells switched off nothing rings on any day.
+ */
+export function dayBells(day: Pick<MonthDay, 'id' | 'typeOfDay'>, timetables: NamedId[], bellsOn: boolean): DayBells {
+  const kind = dayKindInfo(day.typeOfDay);
+  const silent = (silentBecause: string | null): DayBells => ({ rings: false, title: 'No bells', silentBecause, kind, overrides: false });
+  if (!bellsOn) return silent('the bells are switched off');
+  if (day.id === NULL_ID) return silent(null);
+  const timetable = timetables.find((t) => t.id === day.id);
+  if (!timetable) return silent('its timetable was deleted');
+  return { rings: true, title: timetable.name, silentBecause: null, kind, overrides: !kind.ringsByDefault };
+}
+
+/** The sentence a screen reader gives for a day of the grid. */
+export function describeDayBells(bells: DayBells): string {
+  const ring = bells.rings ? `bells by ${bells.title}` : `no bells${bells.silentBecause ? `: ${bells.silentBecause}` : ''}`;
+  const kind = bells.kind.label.toLowerCase();
+  return bells.overrides ? `${ring}, although it is a ${kind}: a calendar event overrides it` : `${ring}; ${kind}`;
 }
 
 export interface GridCell extends MonthDay {
@@ -65,9 +99,11 @@ export function explainToday(
 ): { title: string; reason: string } {
   const name = timetableLabel(info.id, timetables);
   const kind = dayKindInfo(info.typeOfDay).label.toLowerCase();
+  if (info.source !== 'DISABLED' && info.id !== NULL_ID && !timetables.some((t) => t.id === info.id))
+    return { title: 'No bells', reason: 'The timetable chosen for today was deleted, so nothing rings.' };
   switch (info.source) {
     case 'DISABLED':
-      return { title: 'No bells', reason: 'The scheduler is switched off in the settings.' };
+      return { title: 'No bells', reason: 'The bells are switched off in the settings.' };
     case 'DAILY_OVERRIDE':
       return {
         title: name,

@@ -47,12 +47,18 @@ export function useLoad<T>(loader: () => Promise<T>, deps: unknown[] = []): Load
   return { data, error, loading, reload };
 }
 
+/** How long a note about a sound that plays stays: the sound's length, at least a few seconds. */
+export const soundNoteMs = (lengthSec: number): number => Math.max(lengthSec, 3) * 1000 + 500;
+
 export interface Action {
   busy: boolean;
   error: string | null;
   done: string | null;
-  /** Runs `work`; a thrown error becomes `error`, a success shows `doneText` (if any). */
-  run: (work: () => Promise<unknown>, doneText?: string) => Promise<boolean>;
+  /**
+   * Runs `work`; a thrown error becomes `error`, a success shows `doneText` (if any). A note that
+   * stops being true after a while (a sound that ends) goes after `fadeAfterMs`.
+   */
+  run: (work: () => Promise<unknown>, doneText?: string, fadeAfterMs?: number) => Promise<boolean>;
   clear: () => void;
   fail: (message: string) => void;
 }
@@ -62,19 +68,26 @@ export function useAction(): Action {
   const [error, setError] = useState<string | null>(null);
   const [done, setDone] = useState<string | null>(null);
   const alive = useRef(true);
+  const fade = useRef<number | undefined>(undefined);
   useEffect(
     () => () => {
       alive.current = false;
+      window.clearTimeout(fade.current);
     },
     [],
   );
-  const run = useCallback(async (work: () => Promise<unknown>, doneText?: string) => {
+  const run = useCallback(async (work: () => Promise<unknown>, doneText?: string, fadeAfterMs?: number) => {
+    window.clearTimeout(fade.current);
     setBusy(true);
     setError(null);
     setDone(null);
     try {
       await work();
       if (alive.current) setDone(doneText ?? null);
+      if (doneText && fadeAfterMs !== undefined)
+        fade.current = window.setTimeout(() => {
+          if (alive.current) setDone((shown) => (shown === doneText ? null : shown));
+        }, fadeAfterMs);
       return true;
     } catch (e) {
       if (alive.current) setError(errorText(e));
@@ -84,10 +97,12 @@ export function useAction(): Action {
     }
   }, []);
   const clear = useCallback(() => {
+    window.clearTimeout(fade.current);
     setError(null);
     setDone(null);
   }, []);
   const fail = useCallback((message: string) => {
+    window.clearTimeout(fade.current);
     setDone(null);
     setError(message);
   }, []);

@@ -161,7 +161,7 @@ function readChannel(c: ChannelDraft, path: string, errors: FieldErrors): Signal
   const preEndWaitMin = readInteger(c.preEndWaitMin, 0, 1439);
   if (typeof preStartWaitMin === 'string') errors[`${path}.preStartWaitMin`] = preStartWaitMin;
   if (typeof preEndWaitMin === 'string') errors[`${path}.preEndWaitMin`] = preEndWaitMin;
-  return {
+  const channel: SignalTable = {
     lessons: readLessons(c.lessons, `${path}.lessons`, errors),
     startOfClass: readPlay(c.startOfClass, `${path}.startOfClass`, errors),
     endOfClass: readPlay(c.endOfClass, `${path}.endOfClass`, errors),
@@ -170,15 +170,71 @@ function readChannel(c: ChannelDraft, path: string, errors: FieldErrors): Signal
     preEndWaitMin: typeof preEndWaitMin === 'number' ? preEndWaitMin : 5,
     preEnd: readPlay(c.preEnd, `${path}.preEnd`, errors),
   };
+  for (const [relative, problem] of Object.entries(lessonProblems(c.lessons)))
+    errors[relative ? `${path}.lessons.${relative}` : `${path}.lessons`] ??= problem;
+  if (typeof preStartWaitMin === 'number' && channel.preStart.id !== NULL_ID)
+    checkWarningFits(c.lessons, 'start', preStartWaitMin, `${path}.preStartWaitMin`, errors);
+  if (typeof preEndWaitMin === 'number' && channel.preEnd.id !== NULL_ID)
+    checkWarningFits(c.lessons, 'end', preEndWaitMin, `${path}.preEndWaitMin`, errors);
+  return channel;
+}
+
+/**
+ * A warning rings on the day of its lesson: `minutes` before the earliest start (or end) must
+ * not reach back into the day before, where it would ring in the night.
+ */
+function checkWarningFits(lessons: LessonDraft[], which: 'start' | 'end', minutes: number, path: string, errors: FieldErrors): void {
+  let first: { no: number; seconds: number } | null = null;
+  for (const [index, lesson] of lessons.entries()) {
+    const seconds = secondsOf(lesson[which]);
+    if (seconds !== null && (first === null || seconds < first.seconds)) first = { no: index + 1, seconds };
+  }
+  if (first === null || minutes * 60 <= first.seconds) return;
+  const time = formatTime(secondsToTime(first.seconds));
+  const verb = which === 'start' ? 'starts' : 'ends';
+  errors[path] = `The day has only ${Math.floor(first.seconds / 60)} minutes before lesson ${first.no} ${verb} at ${time}`;
+}
+
+/**
+ * Lessons that would ring nonsense: out of order (then only sorting is asked for), the same as
+ * another, or starting before an earlier one ends. Keys are "<index>.start" for a lesson's
+ * problem and "" for the list as a whole. Lessons whose times do not read are left to the field
+ * checks.
+ */
+export function lessonProblems(lessons: LessonDraft[]): FieldErrors {
+  const read = lessons
+    .map((l, i) => ({ no: i + 1, start: secondsOf(l.start), end: secondsOf(l.end) }))
+    .filter((l): l is { no: number; start: number; end: number } => l.start !== null && l.end !== null && l.end > l.start);
+  for (let k = 1; k < read.length; k++) {
+    if (read[k].start < read[k - 1].start)
+      return { '': `Lesson ${read[k].no} starts before lesson ${read[k - 1].no}: sort the lessons by their start first.` };
+  }
+  const problems: FieldErrors = {};
+  let latest = read[0];
+  for (let k = 1; k < read.length; k++) {
+    const lesson = read[k];
+    const previous = read[k - 1];
+    if (lesson.start === previous.start && lesson.end === previous.end) {
+      problems[`${lesson.no - 1}.start`] = `Lesson ${lesson.no} is the same as lesson ${previous.no}`;
+    } else if (lesson.start < latest.end) {
+      problems[`${lesson.no - 1}.start`] = `Lesson ${lesson.no} starts before lesson ${latest.no} ends at ${formatTime(secondsToTime(latest.end))}`;
+    }
+    if (lesson.end > latest.end) latest = lesson;
+  }
+  return problems;
 }
 
 export type DraftResult = { ok: true; timetable: TimeTable } | { ok: false; errors: FieldErrors };
 
-/** The record to send, or every problem found, keyed by field path. */
-export function fromDraft(draft: TimetableDraft): DraftResult {
+/**
+ * The record to send, or every problem found, keyed by field path. `otherNames` are the names of
+ * the other timetables: two timetables of one name could not be told apart in any list.
+ */
+export function fromDraft(draft: TimetableDraft, otherNames: string[] = []): DraftResult {
   const errors: FieldErrors = {};
   const name = draft.name.trim();
-  if (name === '') errors.name = 'Give the timetable a name';
+  const nameProblem = checkTimetableName(name, otherNames);
+  if (nameProblem) errors.name = nameProblem;
   const timetable: TimeTable = {
     name,
     chA: readChannel(draft.chA, 'chA', errors),
@@ -202,26 +258,19 @@ export function fromDraft(draft: TimetableDraft): DraftResult {
   return Object.keys(errors).length ? { ok: false, errors } : { ok: true, timetable };
 }
 
+/** Why a timetable cannot have this name, or null when it can. */
+export function checkTimetableName(name: string, otherNames: string[]): string | null {
+  const trimmed = name.trim();
+  if (trimmed === '') return 'Give the timetable a name';
+  const folded = trimmed.toLocaleLowerCase();
+  if (otherNames.some((other) => other.trim().toLocaleLowerCase() === folded)) return `Another timetable is already called “${trimmed}”`;
+  return null;
+}
+
 /** Seconds of the day of a time text, or null when it does not read. */
 export function secondsOf(text: string): number | null {
   const parsed = parseTime(text);
   return parsed.ok ? timeToSeconds(parsed.value) : null;
-}
-
-/** Advice that does not block saving: overlapping or unordered lessons. */
-export function lessonWarnings(lessons: LessonDraft[]): string[] {
-  const read = lessons
-    .map((l, i) => ({ i, start: secondsOf(l.start), end: secondsOf(l.end) }))
-    .filter((l): l is { i: number; start: number; end: number } => l.start !== null && l.end !== null);
-  const warnings: string[] = [];
-  for (let k = 1; k < read.length; k++) {
-    if (read[k].start < read[k - 1].start) {
-      warnings.push(`Lesson ${read[k].i + 1} starts before lesson ${read[k - 1].i + 1}; "Sort by start" puts them in order.`);
-    } else if (read[k].start < read[k - 1].end) {
-      warnings.push(`Lesson ${read[k].i + 1} starts before lesson ${read[k - 1].i + 1} ends.`);
-    }
-  }
-  return warnings;
 }
 
 /** The list with the item at `index` moved by `delta` places; unchanged when it cannot move. */
@@ -238,27 +287,37 @@ export function sortLessons(lessons: LessonDraft[]): LessonDraft[] {
   return lessons.slice().sort((a, b) => compareTimes(a.start, b.start) || compareTimes(a.end, b.end));
 }
 
-/**
- * A new lesson after the last one: the same length as it (45 minutes when there is none
- * to go by), after a break of the same length as the last break (15 minutes by default).
- */
-export function nextLesson(lessons: LessonDraft[]): LessonDraft {
-  const read = lessons
-    .map((l) => [secondsOf(l.start), secondsOf(l.end)])
-    .filter((pair): pair is [number, number] => pair[0] !== null && pair[1] !== null);
-  let length = 45 * 60;
-  let pause = 15 * 60;
-  let start = 8 * 3600;
-  if (read.length > 0) {
-    const [lastStart, lastEnd] = read[read.length - 1];
-    if (lastEnd > lastStart) length = lastEnd - lastStart;
-    if (read.length > 1) {
-      const gap = lastStart - read[read.length - 2][1];
-      if (gap >= 0) pause = gap;
-    }
-    start = lastEnd + pause;
+/** Length in minutes of the lesson that ends last, or null when no lesson reads. */
+export function lastLessonMinutes(lessons: LessonDraft[]): number | null {
+  const last = lastLesson(lessons);
+  return last ? Math.round((last.end - last.start) / 60) : null;
+}
+
+function lastLesson(lessons: LessonDraft[]): { start: number; end: number } | null {
+  let last: { start: number; end: number } | null = null;
+  for (const lesson of lessons) {
+    const start = secondsOf(lesson.start);
+    const end = secondsOf(lesson.end);
+    if (start !== null && end !== null && end > start && (last === null || end > last.end)) last = { start, end };
   }
-  return { key: newKey(), start: formatTime(secondsToTime(start)), end: formatTime(secondsToTime(start + length)) };
+  return last;
+}
+
+export const DEFAULT_LESSON_MINUTES = 45;
+export const DEFAULT_BREAK_MINUTES = 10;
+
+/**
+ * The lesson after the one that ends last: `pause` minutes after its end and `length` minutes
+ * long (by default as long as that lesson, 45 minutes when there is none; the first lesson starts
+ * at 08:00). Null when it would not end before midnight: a lesson cannot run into the next day.
+ */
+export function nextLesson(lessons: LessonDraft[], { length, pause = DEFAULT_BREAK_MINUTES }: { length?: number; pause?: number } = {}): LessonDraft | null {
+  const last = lastLesson(lessons);
+  const minutes = length ?? (last ? Math.round((last.end - last.start) / 60) : DEFAULT_LESSON_MINUTES);
+  const start = last ? last.end + pause * 60 : 8 * 3600;
+  const end = start + minutes * 60;
+  if (minutes <= 0 || end > 24 * 3600 - 1) return null;
+  return { key: newKey(), start: formatTime(secondsToTime(start)), end: formatTime(secondsToTime(end)) };
 }
 
 export const SIGNAL_LABELS: Record<SignalField, string> = {

@@ -1,12 +1,15 @@
 // The school calendar: the month grid, one-off and recurring events, region and working week.
 import { useEffect, useRef, useState } from 'preact/hooks';
 import { api, type Query } from '../api/client';
-import type { CalendarInfo, NamedId } from '../api/types';
+import { NULL_ID, type CalendarInfo, type NamedId, type Settings } from '../api/types';
+import { useBellsOn } from '../bells';
+import { Icon } from '../components/Icon';
 import { DayLegend, MonthGrid } from '../components/MonthGrid';
 import { Button, Card, described, Field, LoadError, Loading, Outcome, PageHeader, TimetableSelect, useConfirm } from '../components/ui';
 import { checkRecurringEvent, checkSingleEvent, type FormResult, type RecurringEventInput, type SingleEventInput, timetableLabel } from '../lib/forms';
-import { useAction, useLoad, useTitle } from '../lib/hooks';
+import { type Loaded, useAction, useLoad, useTitle } from '../lib/hooks';
 import { nextOccurrences } from '../lib/calendar';
+import { calendarRules, type CalendarRules, describeOverrides, newYearNote, recurringOverrides, singleOverrides } from '../lib/calendarRules';
 import { describeDate, monthName, shortDate, WEEKDAY_LONG, WEEKDAY_SHORT } from '../lib/time';
 import { describeMask, maskHasDay, RECURRENCE_MODES, recurrenceLabel, toggleDay, WORKDAY_MODES, workdayModeLabel } from '../lib/weekdays';
 import { navigate, useLocation } from '../router';
@@ -22,13 +25,16 @@ export function CalendarPage() {
   const offset = readOffset(query);
   const info = useLoad(() => api.calendarInfo());
   const month = useLoad(() => api.calendarDays(offset), [offset]);
+  const settings = useLoad(() => api.settings());
+  const bellsOn = useBellsOn() ?? settings.data?.schedulerEnable ?? true;
   const [picked, setPicked] = useState<{ date: string; at: number } | null>(null);
   const formRef = useRef<HTMLDivElement>(null);
 
   const goTo = (next: number) => navigate(next === 0 ? '/calendar' : `/calendar?offset=${next}`, { replace: true });
   const reloadAll = async () => {
-    await Promise.all([info.reload(), month.reload()]);
+    await Promise.all([info.reload(), month.reload(), settings.reload()]);
   };
+  const rules = info.data && settings.data ? rulesOf(info.data, settings.data) : null;
 
   const title = month.data ? `${monthName(month.data.month)} ${month.data.year}` : '…';
   return (
@@ -53,10 +59,12 @@ export function CalendarPage() {
         </div>
         {month.error && <LoadError error={month.error} retry={month.reload} />}
         {!month.data && !month.error && <Loading />}
+        {!bellsOn && <p class="notice notice-warn">The bells are switched off: no day rings until they are switched on again.</p>}
         {month.data && (
           <MonthGrid
             month={month.data}
             timetables={info.data?.timetables ?? []}
+            bellsOn={bellsOn}
             onPick={(date) => {
               setPicked({ date, at: Date.now() });
               formRef.current?.scrollIntoView({ behavior: 'smooth', block: 'start' });
@@ -71,11 +79,39 @@ export function CalendarPage() {
       {!info.data && !info.error && <Loading />}
       {info.data && (
         <div class="two-columns" ref={formRef}>
-          <SingleEvents info={info.data} picked={picked} onChanged={reloadAll} />
-          <RecurringEvents info={info.data} onChanged={reloadAll} />
+          <SingleEvents info={info.data} rules={rules} picked={picked} onChanged={reloadAll} />
+          <RecurringEvents info={info.data} rules={rules} onChanged={reloadAll} />
         </div>
       )}
-      {info.data && <RegionSettings info={info.data} onChanged={reloadAll} />}
+      {info.data && <RegionSettings info={info.data} settings={settings} onChanged={reloadAll} />}
+    </div>
+  );
+}
+
+function rulesOf(info: CalendarInfo, settings: Settings): CalendarRules {
+  return calendarRules(
+    info.regions.find((r) => r.id === settings.calendar.syncRegionId),
+    settings.calendar,
+  );
+}
+
+/** How many days without school a form names before it says "…". */
+const NAMED_DAYS = 4;
+
+/** Before an event is saved: the days without school on which it would make the bells ring. */
+function OverrideWarning({ text, note }: { text: string; note?: string }) {
+  return (
+    <div aria-live="polite">
+      {(text || note) && (
+        <div class="notice notice-warn notice-inline" data-testid="override-warning">
+          <Icon name="alarm" size={18} />
+          <span>
+            {text && <>{text}. Events win over holidays, school breaks and days off.</>}
+            {text && note && ' '}
+            {note}
+          </span>
+        </div>
+      )}
     </div>
   );
 }
@@ -113,7 +149,7 @@ function TimetableField({ id, value, error, timetables, onChange }: { id: string
   );
 }
 
-function SingleEvents({ info, picked, onChanged }: { info: CalendarInfo; picked: { date: string; at: number } | null; onChanged: () => Promise<void> }) {
+function SingleEvents({ info, rules, picked, onChanged }: { info: CalendarInfo; rules: CalendarRules | null; picked: { date: string; at: number } | null; onChanged: () => Promise<void> }) {
   const { form, setForm, errors, add, submit } = useEventForm<SingleEventInput>(
     { timetableId: '', startDate: '', endDate: '' },
     { check: checkSingleEvent, target: 'addSingleEvent', doneText: 'Event added', cleared: (f) => ({ timetableId: f.timetableId, startDate: '', endDate: '' }), onChanged },
@@ -133,6 +169,9 @@ function SingleEvents({ info, picked, onChanged }: { info: CalendarInfo; picked:
             <input id="single-end" type="date" value={form.endDate} min={form.startDate || undefined} onInput={(e) => setForm({ ...form, endDate: e.currentTarget.value })} {...described('single-end', errors.endDate)} />
           </Field>
         </div>
+        {rules && form.timetableId !== NULL_ID && form.startDate && (
+          <OverrideWarning text={describeOverrides(singleOverrides(form.startDate, form.endDate || form.startDate, rules, NAMED_DAYS + 1), NAMED_DAYS, info.date)} />
+        )}
         <Button type="submit" variant="primary" icon="plus" busy={add.busy}>
           Add one-off event
         </Button>
@@ -143,6 +182,7 @@ function SingleEvents({ info, picked, onChanged }: { info: CalendarInfo; picked:
         items={info.singleEvents.map((ev) => ({
           title: timetableLabel(ev.timeTableId, info.timetables),
           detail: ev.start === ev.end ? describeDate(ev.start) : `${describeDate(ev.start)} to ${describeDate(ev.end)}`,
+          gone: isGone(ev.timeTableId, info.timetables),
         }))}
         onChanged={onChanged}
       />
@@ -150,7 +190,7 @@ function SingleEvents({ info, picked, onChanged }: { info: CalendarInfo; picked:
   );
 }
 
-function RecurringEvents({ info, onChanged }: { info: CalendarInfo; onChanged: () => Promise<void> }) {
+function RecurringEvents({ info, rules, onChanged }: { info: CalendarInfo; rules: CalendarRules | null; onChanged: () => Promise<void> }) {
   const { form, setForm, errors, add, submit } = useEventForm<RecurringEventInput>(
     { timetableId: '', mode: 1, days: 0 },
     { check: checkRecurringEvent, target: 'addReoccurringEvent', doneText: 'Recurring event added', cleared: (f) => ({ ...f, days: 0 }), onChanged },
@@ -189,6 +229,12 @@ function RecurringEvents({ info, onChanged }: { info: CalendarInfo; onChanged: (
             ? `Next: ${nextOccurrences(form.mode, form.days, info.date, 4).map(shortDate).join(', ') || 'none within a year'}.`
             : 'Weeks are counted by their ISO number, shown at the left of the month.'}
         </p>
+        {rules && (
+          <OverrideWarning
+            text={form.days > 0 && form.timetableId !== NULL_ID ? describeOverrides(recurringOverrides(form.mode, form.days, info.date, rules, info.singleEvents, NAMED_DAYS + 1), NAMED_DAYS, info.date) : ''}
+            note={newYearNote(form.mode, info.date)}
+          />
+        )}
         <Button type="submit" variant="primary" icon="plus" busy={add.busy}>
           Add recurring event
         </Button>
@@ -199,6 +245,7 @@ function RecurringEvents({ info, onChanged }: { info: CalendarInfo; onChanged: (
         items={info.reoccurringEvents.map((ev) => ({
           title: timetableLabel(ev.timeTableId, info.timetables),
           detail: `${recurrenceLabel(ev.mode)}: ${describeMask(ev.days)}`,
+          gone: isGone(ev.timeTableId, info.timetables),
         }))}
         onChanged={onChanged}
       />
@@ -206,7 +253,10 @@ function RecurringEvents({ info, onChanged }: { info: CalendarInfo; onChanged: (
   );
 }
 
-function EventList({ kind, items, onChanged }: { kind: 'single' | 'recurring'; items: { title: string; detail: string }[]; onChanged: () => Promise<void> }) {
+/** An event whose timetable was deleted rings nothing on its days. */
+const isGone = (id: string, timetables: NamedId[]): boolean => id !== NULL_ID && !timetables.some((t) => t.id === id);
+
+function EventList({ kind, items, onChanged }: { kind: 'single' | 'recurring'; items: { title: string; detail: string; gone: boolean }[]; onChanged: () => Promise<void> }) {
   const remove = useAction();
   const confirm = useConfirm();
   const target = kind === 'single' ? 'deleteSingleEvent' : 'deleteReoccurringEvent';
@@ -220,6 +270,11 @@ function EventList({ kind, items, onChanged }: { kind: 'single' | 'recurring'; i
             <div class="row-main">
               <span class="row-title">{item.title}</span>
               <span class="row-meta">{item.detail}</span>
+              {item.gone && (
+                <span class="row-warning">
+                  <Icon name="alarm" size={16} /> Its timetable was deleted: no bells ring on these days. Remove it, or add the event again with another timetable.
+                </span>
+              )}
             </div>
             <div class="row-actions">
               <Button
@@ -248,13 +303,12 @@ function EventList({ kind, items, onChanged }: { kind: 'single' | 'recurring'; i
   );
 }
 
-function RegionSettings({ info, onChanged }: { info: CalendarInfo; onChanged: () => Promise<void> }) {
-  const settings = useLoad(() => api.settings());
+function RegionSettings({ info, settings, onChanged }: { info: CalendarInfo; settings: Loaded<Settings>; onChanged: () => Promise<void> }) {
   const save = useAction();
   const change = (changes: Record<string, unknown>, done: string) =>
     save.run(async () => {
       await api.updateSettings(changes);
-      await Promise.all([settings.reload(), onChanged()]);
+      await onChanged();
     }, done);
   const cal = settings.data?.calendar;
   return (
@@ -289,10 +343,10 @@ export function CalendarSettingsForm({
     <div class="settings-grid">
       <Field id={`${idBase}-region`} label="Calendar region" hint="Its public holidays, school breaks and extra school days apply.">
         <select id={`${idBase}-region`} value={cal.syncRegionId} disabled={busy} onChange={(e) => change({ 'calendar.syncRegionId': e.currentTarget.value }, 'Region changed')} {...described(`${idBase}-region`, null, true)}>
-          {!regionKnown && <option value={cal.syncRegionId}>{cal.syncRegionId} (no data yet)</option>}
+          {!regionKnown && <option value={cal.syncRegionId}>The chosen region (no holiday data yet)</option>}
           {regions.map((r) => (
             <option key={r.id} value={r.id}>
-              {r.name || r.id}
+              {r.name || 'A region without a name'}
             </option>
           ))}
         </select>

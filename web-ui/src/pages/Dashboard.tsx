@@ -1,29 +1,52 @@
-// The day at a glance: clock, what plays, today's timetable and why, the alarm, the signals.
-import { useState } from 'preact/hooks';
-import { api } from '../api/client';
+// The day at a glance: clock, what plays, whether bells ring today and why, the alarm, the signals.
+import { useEffect, useRef, useState } from 'preact/hooks';
+import { api, ApiError } from '../api/client';
 import { NULL_ID, type Overview, type SignalRow, type Status } from '../api/types';
+import { setBellsOn, useBellsOn } from '../bells';
 import { DayLegend, MonthGrid } from '../components/MonthGrid';
 import { Icon } from '../components/Icon';
+import { ListenButton } from '../components/Listen';
 import { Button, ButtonLink, Card, LoadError, Loading, Outcome, useConfirm } from '../components/ui';
-import { dayKindInfo, explainToday } from '../lib/calendar';
-import { useAction, useLoad, usePolling, useTitle } from '../lib/hooks';
+import { dayBells, explainToday } from '../lib/calendar';
+import { timetableLabel } from '../lib/forms';
+import { soundNoteMs, useAction, useLoad, usePolling, useTitle } from '../lib/hooks';
 import { describeDate, formatDuration } from '../lib/time';
 import { Link, navigate } from '../router';
 import { setPasswordSet, welcomeDone } from '../session';
+import { versionText } from '../lib/version';
 
 const FOLLOW_CALENDAR = '';
 
 export function Dashboard() {
   useTitle('Dashboard');
-  const status = useLoad(() => api.status());
+  // The status is asked every second: when it cannot be had at all, the server cannot be reached.
+  const [unreachable, setUnreachable] = useState(false);
+  const status = useLoad(async () => {
+    try {
+      const value = await api.status();
+      setUnreachable(false);
+      return value;
+    } catch (e) {
+      setUnreachable(e instanceof ApiError && e.status === 0);
+      throw e;
+    }
+  });
   const overview = useLoad(async () => {
     const value = await api.overview();
     setPasswordSet(!value.passwordMissing);
+    setBellsOn(value.activeTimetableInfo.source !== 'DISABLED');
     if (value.passwordMissing && !welcomeDone()) navigate('/welcome', { replace: true });
     return value;
   });
   const settings = useLoad(() => api.settings());
   const signals = useLoad(() => api.signals());
+
+  const bellsOn = useBellsOn();
+  // Switched on or off elsewhere (the banner, another browser): today's answer follows at once.
+  useEffect(() => {
+    const shownOff = overview.data?.activeTimetableInfo.source === 'DISABLED';
+    if (bellsOn !== null && overview.data && shownOff === bellsOn) void overview.reload();
+  }, [bellsOn]);
 
   usePolling(status.reload, 1000);
   usePolling(overview.reload, 10000);
@@ -31,6 +54,7 @@ export function Dashboard() {
   if (overview.error && !overview.data) return <LoadError error={overview.error} retry={overview.reload} />;
   if (!overview.data) return <Loading />;
   const data = overview.data;
+  const bellsSwitchedOn = bellsOn ?? data.activeTimetableInfo.source !== 'DISABLED';
 
   return (
     <div class="dashboard">
@@ -46,13 +70,13 @@ export function Dashboard() {
       )}
       <div class="dash-top">
         <ClockCard status={status.data} statusError={status.error} overview={data} />
-        <AlarmCard active={data.alarmActive} onChanged={overview.reload} />
+        <AlarmCard active={data.alarmActive} unreachable={unreachable} onChanged={overview.reload} />
       </div>
       <div class="dash-grid">
-        <TodayCard overview={data} selected={settings.data?.dailyPreferences.selectedTimetableId ?? null} onChanged={async () => {
+        <TodayCard overview={data} bellsOn={bellsSwitchedOn} selected={settings.data?.dailyPreferences.selectedTimetableId ?? null} onChanged={async () => {
           await Promise.all([overview.reload(), settings.reload()]);
         }} />
-        <SignalsCard signals={signals.data} error={signals.error} retry={signals.reload} />
+        <SignalsCard signals={signals.data} error={signals.error} retry={signals.reload} isPlaying={status.data?.isPlaying} />
         <Card
           title="This month"
           class="dash-calendar"
@@ -63,7 +87,7 @@ export function Dashboard() {
             </ButtonLink>
           }
         >
-          <MonthGrid month={data.calendar} timetables={data.timetables} compact />
+          <MonthGrid month={data.calendar} timetables={data.timetables} bellsOn={bellsSwitchedOn} compact />
           <DayLegend />
         </Card>
       </div>
@@ -90,19 +114,19 @@ function ClockCard({ status, statusError, overview }: { status: Status | undefin
           small
           busy={stop.busy}
           disabled={!status?.isPlaying}
-          onClick={() => stop.run(() => api.trigger('stopAll'), 'Stopped')}
+          onClick={() => stop.run(() => api.trigger('stopAll'), 'Stopped', 4000)}
         >
           Stop
         </Button>
       </div>
       {statusError && <Outcome error={statusError} />}
       <Outcome action={stop} />
-      {status?.version && <p class="version">Version {status.version}</p>}
+      {status && <p class="version">{versionText(status.version)}</p>}
     </Card>
   );
 }
 
-function AlarmCard({ active, onChanged }: { active: boolean; onChanged: () => Promise<void> }) {
+function AlarmCard({ active, unreachable, onChanged }: { active: boolean; unreachable: boolean; onChanged: () => Promise<void> }) {
   const toggle = useAction();
   const confirm = useConfirm();
   const toggleAlarm = () =>
@@ -119,6 +143,13 @@ function AlarmCard({ active, onChanged }: { active: boolean; onChanged: () => Pr
     });
     if (yes) await toggleAlarm();
   };
+  const reason = unreachable ? (
+    <p class="notice notice-error" id="alarm-unreachable">
+      <Icon name="alarm" size={18} />
+      <span>The server cannot be reached, so the alarm cannot be {active ? 'stopped' : 'sounded'} from here.</span>
+    </p>
+  ) : null;
+  const described = unreachable ? 'alarm-unreachable' : undefined;
   return (
     <Card class={`alarm-card ${active ? 'alarm-on' : ''}`} title="Alarm" id="alarm">
       {active ? (
@@ -126,7 +157,8 @@ function AlarmCard({ active, onChanged }: { active: boolean; onChanged: () => Pr
           <p class="alarm-state" role="status">
             <Icon name="alarm" size={22} /> The alarm is sounding
           </p>
-          <button type="button" class="alarm-button alarm-stop" onClick={toggleAlarm} disabled={toggle.busy}>
+          {reason}
+          <button type="button" class="alarm-button alarm-stop" onClick={toggleAlarm} disabled={toggle.busy || unreachable} aria-describedby={described}>
             <Icon name="stop" size={28} />
             Stop the alarm
           </button>
@@ -134,7 +166,8 @@ function AlarmCard({ active, onChanged }: { active: boolean; onChanged: () => Pr
       ) : (
         <>
           <p class="alarm-state">The alarm is off.</p>
-          <button type="button" class="alarm-button" onClick={start} disabled={toggle.busy}>
+          {reason}
+          <button type="button" class="alarm-button" onClick={start} disabled={toggle.busy || unreachable} aria-describedby={described}>
             <Icon name="alarm" size={28} />
             Alarm
           </button>
@@ -146,30 +179,44 @@ function AlarmCard({ active, onChanged }: { active: boolean; onChanged: () => Pr
   );
 }
 
-function TodayCard({ overview, selected, onChanged }: { overview: Overview; selected: string | null; onChanged: () => Promise<void> }) {
+function TodayCard({ overview, bellsOn, selected, onChanged }: { overview: Overview; bellsOn: boolean; selected: string | null; onChanged: () => Promise<void> }) {
   const choose = useAction();
   const info = overview.activeTimetableInfo;
-  const kind = dayKindInfo(info.typeOfDay);
+  const bells = dayBells(info, overview.timetables, bellsOn && info.source !== 'DISABLED');
   const explained = explainToday(info, overview.timetables, overview.calendar.defaultTimetableId);
-  const change = (value: string) =>
-    choose.run(async () => {
+  const current = selected ?? FOLLOW_CALENDAR;
+  // The choice waits for a confirmation: a stray arrow key on the list must not change the bells.
+  const [pending, setPending] = useState<string | null>(null);
+  const shown = pending ?? current;
+  const choiceName = (value: string) => (value === FOLLOW_CALENDAR ? 'the calendar’s timetable' : timetableLabel(value, overview.timetables));
+  const apply = async () => {
+    if (pending === null) return;
+    const value = pending;
+    const ok = await choose.run(async () => {
       await api.updateSettings({ 'dailyPreferences.selectedTimetableId': value === FOLLOW_CALENDAR ? null : value });
       await onChanged();
     }, value === FOLLOW_CALENDAR ? 'The calendar decides today again' : 'Today’s timetable changed');
+    if (ok) setPending(null);
+  };
   return (
     <Card title="Today" class="today-card" id="today">
       <dl class="facts">
         <div>
-          <dt>Kind of day</dt>
+          <dt>Bells today</dt>
           <dd>
-            <span class={`chip ${kind.className}`}>{kind.label}</span>
+            <span class={`chip ${bells.rings ? 'chip-rings' : 'chip-silent'}`}>
+              <Icon name={bells.rings ? 'bell' : 'close'} size={14} />
+              {bells.rings ? 'Bells ring' : 'No bells'}
+            </span>{' '}
+            {bells.rings && <strong data-testid="active-timetable">{bells.title}</strong>}
+            <span class="reason">{explained.reason}</span>
           </dd>
         </div>
         <div>
-          <dt>Timetable in force</dt>
+          <dt>Kind of day</dt>
           <dd>
-            <strong data-testid="active-timetable">{explained.title}</strong>
-            <span class="reason">{explained.reason}</span>
+            <span class={`chip ${bells.kind.className}`}>{bells.kind.label}</span>
+            {bells.overrides && <span class="reason">A calendar event makes the bells ring although today is a {bells.kind.label.toLowerCase()}.</span>}
           </dd>
         </div>
         <div>
@@ -179,12 +226,7 @@ function TodayCard({ overview, selected, onChanged }: { overview: Overview; sele
       </dl>
       <div class="field">
         <label for="today-choice">Today’s timetable</label>
-        <select
-          id="today-choice"
-          value={selected ?? FOLLOW_CALENDAR}
-          disabled={choose.busy}
-          onChange={(e) => change(e.currentTarget.value)}
-        >
+        <select id="today-choice" value={shown} disabled={choose.busy} onChange={(e) => setPending(e.currentTarget.value === current ? null : e.currentTarget.value)}>
           <option value={FOLLOW_CALENDAR}>As the calendar says</option>
           {overview.timetables.map((t) => (
             <option key={t.id} value={t.id}>
@@ -195,17 +237,37 @@ function TodayCard({ overview, selected, onChanged }: { overview: Overview; sele
         </select>
         <small class="hint">Applies until midnight.</small>
       </div>
+      {pending !== null && (
+        <div class="confirm-inline" role="group" aria-labelledby="today-confirm">
+          <p id="today-confirm">
+            {pending === NULL_ID ? 'Ring no bells today, until midnight?' : `Ring by ${choiceName(pending)} today, until midnight?`}
+          </p>
+          <div class="button-row">
+            <Button variant="primary" icon="check" busy={choose.busy} onClick={apply}>
+              Confirm
+            </Button>
+            <Button onClick={() => setPending(null)} disabled={choose.busy}>
+              Keep as it is
+            </Button>
+          </div>
+        </div>
+      )}
       <Outcome action={choose} />
     </Card>
   );
 }
 
-function SignalsCard({ signals, error, retry }: { signals: SignalRow[] | undefined; error: string | null; retry: () => void }) {
+function SignalsCard({ signals, error, retry, isPlaying }: { signals: SignalRow[] | undefined; error: string | null; retry: () => void; isPlaying: boolean | undefined }) {
   const play = useAction();
   const [last, setLast] = useState<string | null>(null);
+  const startedAt = useRef(0);
+  // "Playing" stops being true when the player has nothing left: the status tells within a second.
+  useEffect(() => {
+    if (isPlaying === false && play.done && Date.now() - startedAt.current > 1500) play.clear();
+  }, [isPlaying]);
   return (
     <Card
-      title="Play a signal"
+      title="Play on the loudspeakers"
       class="signals-card"
       id="play-signal"
       actions={
@@ -214,25 +276,29 @@ function SignalsCard({ signals, error, retry }: { signals: SignalRow[] | undefin
         </ButtonLink>
       }
     >
+      <p class="hint">A signal sounds over every loudspeaker at once. “Listen here” plays it in this browser only.</p>
       {error && !signals && <LoadError error={error} retry={retry} />}
       {!signals && !error && <Loading />}
       {signals && (
         <ul class="signal-buttons">
           {signals.map((s) => (
-            <li key={s.id}>
+            <li key={s.id} class="signal-item">
               <button
                 type="button"
                 class="signal-button"
+                aria-label={`${s.name}, ${formatDuration(s.lengthSec)}: play on the loudspeakers`}
                 disabled={play.busy && last === s.id}
                 onClick={() => {
                   setLast(s.id);
-                  void play.run(() => api.trigger('playSignal', s.id), `Playing “${s.name}”`);
+                  startedAt.current = Date.now();
+                  void play.run(() => api.trigger('playSignal', s.id), `Playing “${s.name}” on the loudspeakers`, soundNoteMs(s.lengthSec));
                 }}
               >
-                <Icon name="play" size={16} />
+                <Icon name="speaker" size={16} />
                 <span class="signal-name">{s.name}</span>
                 <span class="signal-length">{formatDuration(s.lengthSec)}</span>
               </button>
+              <ListenButton id={s.id} name={s.name} iconOnly />
             </li>
           ))}
         </ul>

@@ -1,37 +1,48 @@
 import { useEffect, useState } from 'preact/hooks';
-import { api } from '../api/client';
+import { api, ApiError } from '../api/client';
 import { Icon } from '../components/Icon';
 import { Button, described, Field, Outcome } from '../components/ui';
 import { useAction, useTitle } from '../lib/hooks';
 import { navigate } from '../router';
-import { setPasswordSet } from '../session';
+import { setPasswordSet, takeReturnPath } from '../session';
+
+/** The server's refusal of a password, in the words a user expects. */
+async function logIn(password: string): Promise<void> {
+  try {
+    await api.login(password);
+  } catch (e) {
+    if (e instanceof ApiError && e.status === 400 && e.text.trim() === 'Login failed') throw new Error('Wrong password');
+    throw e;
+  }
+}
 
 export function LoginPage() {
   useTitle('Log in');
   const [password, setPassword] = useState('');
-  const [remember, setRemember] = useState(true);
   const [error, setError] = useState<string | null>(null);
   const login = useAction();
 
-  // A browser that needs no login (logged in, or no password set) belongs on the dashboard.
+  // A browser that needs no login (logged in, or no password set) belongs on the page it asked for.
   useEffect(() => {
     api.overview().then(
-      () => navigate('/', { replace: true }),
+      () => navigate(takeReturnPath(), { replace: true }),
       () => {},
     );
   }, []);
 
   const submit = async (e: Event) => {
     e.preventDefault();
+    // One message at a time: a new one replaces whatever the last attempt said.
+    login.clear();
     if (!password) {
       setError('Enter the password');
       return;
     }
     setError(null);
-    const ok = await login.run(() => api.login(password, remember));
+    const ok = await login.run(() => logIn(password));
     if (ok) {
       setPasswordSet(true);
-      navigate('/', { replace: true });
+      navigate(takeReturnPath(), { replace: true });
     } else {
       setPassword('');
       document.getElementById('password')?.focus();
@@ -49,10 +60,6 @@ export function LoginPage() {
           <Field id="password" label="Password" error={error}>
             <input id="password" type="password" autoComplete="current-password" value={password} onInput={(e) => setPassword(e.currentTarget.value)} autoFocus {...described('password', error)} />
           </Field>
-          <label class="check">
-            <input type="checkbox" checked={remember} onChange={(e) => setRemember(e.currentTarget.checked)} />
-            Keep me logged in on this computer
-          </label>
           <Button type="submit" variant="primary" busy={login.busy} icon="right">
             Log in
           </Button>

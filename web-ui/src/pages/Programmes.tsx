@@ -166,7 +166,8 @@ function Announcements({ onAdded, today }: { onAdded: () => Promise<void>; today
 
   const play = async () => {
     const id = readCode();
-    if (id) await playNow.run(() => api.trigger('announce', id), `Announcement “${id}” is playing`);
+    // The note goes once the announcement has most likely ended; its length is not known here.
+    if (id) await playNow.run(() => api.trigger('announce', id), `Announcement “${id}” is playing on the loudspeakers`, 20000);
   };
 
   const submit = async (e: Event) => {
@@ -194,8 +195,8 @@ function Announcements({ onAdded, today }: { onAdded: () => Promise<void>; today
           <input id="announcement-code" type="text" value={code} autoComplete="off" spellcheck={false} onInput={(e) => setCode(e.currentTarget.value)} {...described('announcement-code', codeError, true)} />
         </Field>
         <div class="button-row">
-          <Button icon="megaphone" busy={playNow.busy} onClick={play}>
-            Play now
+          <Button icon="speaker" busy={playNow.busy} onClick={play}>
+            Play on the loudspeakers now
           </Button>
         </div>
         <Outcome action={playNow} />

@@ -2,10 +2,12 @@
 import { useEffect, useState } from 'preact/hooks';
 import { api } from '../api/client';
 import type { Settings, SignalRow } from '../api/types';
-import { Button, Card, described, Field, LoadError, Loading, Outcome, PageHeader, SignalSelect } from '../components/ui';
+import { switchBells, useBellsOn } from '../bells';
+import { Button, Card, described, Field, LoadError, Loading, Outcome, PageHeader, SignalSelect, useConfirm } from '../components/ui';
 import { checkNewPassword } from '../lib/forms';
 import { useAction, useLoad, useTitle } from '../lib/hooks';
 import { readDecimal } from '../lib/timetableForm';
+import { knownVersion } from '../lib/version';
 import { navigate } from '../router';
 import { setPasswordSet, usePasswordSet } from '../session';
 
@@ -29,7 +31,7 @@ export function SettingsPage() {
           <dl class="facts">
             <div>
               <dt>Version</dt>
-              <dd>{info.version}</dd>
+              <dd>{knownVersion(info.version) ?? 'Not known (a development build)'}</dd>
             </div>
             <div>
               <dt>Vendor service</dt>
@@ -44,7 +46,25 @@ export function SettingsPage() {
 
 function SchedulerCard({ settings, onChanged }: { settings: Settings; onChanged: () => Promise<void> }) {
   const action = useAction();
-  const enabled = settings.schedulerEnable;
+  const confirm = useConfirm();
+  // The banner of every page can switch the bells on too.
+  const enabled = useBellsOn() ?? settings.schedulerEnable;
+  const change = async (on: boolean) => {
+    // Switching off silences the whole school: only on purpose.
+    if (!on) {
+      const yes = await confirm.ask({
+        title: 'Switch the bells off?',
+        message: <p>No lesson bell, extra play or programme rings until somebody switches the bells on again. Signals and the alarm can still be played by hand.</p>,
+        confirmLabel: 'Switch the bells off',
+        danger: true,
+      });
+      if (!yes) return;
+    }
+    await action.run(async () => {
+      await switchBells(on);
+      await onChanged();
+    }, on ? 'The bells ring by the timetables again' : 'The bells are switched off');
+  };
   return (
     <Card title="Automatic bells" id="scheduler">
       <label class="switch" for="scheduler-enable">
@@ -56,10 +76,9 @@ function SchedulerCard({ settings, onChanged }: { settings: Settings; onChanged:
           disabled={action.busy}
           onChange={(e) => {
             const on = e.currentTarget.checked;
-            void action.run(async () => {
-              await api.updateSettings({ schedulerEnable: on });
-              await onChanged();
-            }, on ? 'The bells ring by the timetables again' : 'The bells are switched off');
+            // The switch shows the stored state until the change is confirmed and saved.
+            e.currentTarget.checked = enabled;
+            void change(on);
           }}
         />
         <span class="switch-track" aria-hidden="true" />
@@ -71,6 +90,7 @@ function SchedulerCard({ settings, onChanged }: { settings: Settings; onChanged:
           : 'Nothing plays by itself until this is switched on again; signals and the alarm can still be played by hand.'}
       </p>
       <Outcome action={action} />
+      {confirm.element}
     </Card>
   );
 }

@@ -1,13 +1,15 @@
-// The signals: play, download, delete, and upload new ones.
+// The signals: play on the loudspeakers or listen here, download, delete, and upload new ones.
 import { useRef } from 'preact/hooks';
 import { api } from '../api/client';
 import { AssetCategory, type SignalRow } from '../api/types';
 import { Icon } from '../components/Icon';
+import { ListenButton } from '../components/Listen';
 import { FileChooser, UploadProgress, useUpload } from '../components/UploadBox';
 import { Button, Card, LoadError, Loading, Outcome, PageHeader, TableHead, useConfirm } from '../components/ui';
 import { extensionOf } from '../lib/forms';
-import { useAction, useLoad, useTitle } from '../lib/hooks';
+import { soundNoteMs, useAction, useLoad, useTitle } from '../lib/hooks';
 import { formatDuration } from '../lib/time';
+import { signalUsers, usedBySentence } from '../lib/usage';
 
 export function SignalsPage() {
   useTitle('Signals');
@@ -60,12 +62,24 @@ function SignalItem({ signal, onChanged }: { signal: SignalRow; onChanged: () =>
   const builtIn = signal.storageCategory === AssetCategory.BUILT_IN_SIGNAL;
   const ext = extensionOf(signal.filename) || 'mp3';
   const remove = async () => {
+    // Asked at the moment of deleting, so the answer is about the timetables as they are now.
+    const users = await api.db().then(
+      (db) => signalUsers(signal.id, db),
+      () => null,
+    );
+    const use =
+      users === null
+        ? 'Timetables that use it will play nothing in its place.'
+        : users.length
+          ? `${usedBySentence(users, '')} Nothing will sound there until another signal is chosen.`
+          : 'No timetable and no setting uses it.';
     const yes = await confirm.ask({
       title: `Delete “${signal.name}”?`,
-      message: builtIn ? (
-        <p>This is a built-in signal: it comes back at the next start of Tollwick Player. Timetables that use it stay silent until then.</p>
-      ) : (
-        <p>The uploaded file is deleted. Timetables that use this signal will play nothing in its place.</p>
+      message: (
+        <>
+          <p>{builtIn ? 'This is a built-in signal: it comes back at the next start of Tollwick Player.' : 'The uploaded file is deleted.'}</p>
+          <p class={users?.length ? 'confirm-users' : undefined}>{use}</p>
+        </>
       ),
       confirmLabel: 'Delete',
       danger: true,
@@ -87,9 +101,16 @@ function SignalItem({ signal, onChanged }: { signal: SignalRow; onChanged: () =>
       </td>
       <td class="cell-actions">
         <div class="row-actions">
-          <Button small icon="play" aria-label={`Play ${signal.name}`} busy={action.busy} onClick={() => action.run(() => api.trigger('playSignal', signal.id), `Playing “${signal.name}”`)}>
-            Play
+          <Button
+            small
+            icon="speaker"
+            aria-label={`Play ${signal.name} on the loudspeakers`}
+            busy={action.busy}
+            onClick={() => action.run(() => api.trigger('playSignal', signal.id), `Playing “${signal.name}” on the loudspeakers`, soundNoteMs(signal.lengthSec))}
+          >
+            Play on the loudspeakers
           </Button>
+          <ListenButton id={signal.id} name={signal.name} />
           <a class="btn btn-plain btn-small" href={api.signalFileUrl(signal.id)} download={`${signal.name}.${ext}`} aria-label={`Download ${signal.name}`}>
             <Icon name="download" size={16} /> Download
           </a>

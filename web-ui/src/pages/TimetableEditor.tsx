@@ -1,22 +1,26 @@
-// One timetable: its lessons and the signals around them on both channels, and its extra plays.
+// One timetable: the lessons of the channel that rings and the signals around them, the extra
+// plays, and the second channel, which is kept but never rung.
 import { useEffect, useMemo, useRef, useState } from 'preact/hooks';
 import { api } from '../api/client';
 import type { SignalRow } from '../api/types';
 import { Icon } from '../components/Icon';
 import { PlayEditor } from '../components/PlayEditor';
-import { Button, ButtonLink, Card, described, Field, LoadError, Loading, Outcome, PageHeader } from '../components/ui';
+import { Button, ButtonLink, Card, described, Field, LoadError, Loading, Outcome, PageHeader, useConfirm } from '../components/ui';
 import { useAction, useLoad, useTitle } from '../lib/hooks';
 import {
   type ChannelDraft,
   type ChannelName,
+  DEFAULT_BREAK_MINUTES,
+  DEFAULT_LESSON_MINUTES,
   defaultPlay,
   type ExtraPlayDraft,
   type FieldErrors,
   fromDraft,
-  lessonWarnings,
+  lastLessonMinutes,
   move,
   newKey,
   nextLesson,
+  readInteger,
   SIGNAL_FIELDS,
   SIGNAL_LABELS,
   type SignalField,
@@ -24,13 +28,14 @@ import {
   type TimetableDraft,
   toDraft,
 } from '../lib/timetableForm';
+import { missingSignalRoles } from '../lib/usage';
 import { TimeInput } from '../components/TimeInput';
-import { Link } from '../router';
+import { Link, setLeaveGuard } from '../router';
 
 export function TimetableEditor({ id }: { id: string }) {
   const loaded = useLoad(async () => {
     const [rows, signals] = await Promise.all([api.timetables(), api.signals()]);
-    return { row: rows.find((r) => r.id === id) ?? null, signals };
+    return { row: rows.find((r) => r.id === id) ?? null, otherNames: rows.filter((r) => r.id !== id).map((r) => r.name), signals };
   }, [id]);
   useTitle(loaded.data?.row ? `Timetable ${loaded.data.row.name}` : 'Timetable');
 
@@ -45,27 +50,44 @@ export function TimetableEditor({ id }: { id: string }) {
         </p>
       </div>
     );
-  const { row, signals } = loaded.data;
-  return <Editor key={id} id={id} initial={toDraft(row)} signals={signals} />;
+  const { row, otherNames, signals } = loaded.data;
+  return <Editor key={id} id={id} initial={toDraft(row)} otherNames={otherNames} signals={signals} />;
 }
 
-function Editor({ id, initial, signals }: { id: string; initial: TimetableDraft; signals: SignalRow[] }) {
+function Editor({ id, initial, otherNames, signals }: { id: string; initial: TimetableDraft; otherNames: string[]; signals: SignalRow[] }) {
   const [draft, setDraft] = useState(initial);
   const [saved, setSaved] = useState(() => JSON.stringify(fromDraft(initial)));
   const [showErrors, setShowErrors] = useState(false);
-  const [channel, setChannel] = useState<ChannelName>('chA');
+  const [secondOpen, setSecondOpen] = useState(false);
   const save = useAction();
-  const checked = useMemo(() => fromDraft(draft), [draft]);
-  const dirty = JSON.stringify(checked) !== saved;
+  const leave = useConfirm();
+  const checked = useMemo(() => fromDraft(draft, otherNames), [draft, otherNames]);
+  const dirty = JSON.stringify(fromDraft(draft)) !== saved;
   // Problems are shown from the first attempt to save on, and then follow every change.
   const errors: FieldErrors = showErrors && !checked.ok ? checked.errors : {};
+  const missing = missingSignalRoles(draft, new Set(signals.map((s) => s.id)));
 
+  // Unsaved work is not thrown away by a click on the menu, a link, the back button or a reload.
   useEffect(() => {
     if (!dirty) return;
-    const warn = (e: BeforeUnloadEvent) => e.preventDefault();
+    const warn = (e: BeforeUnloadEvent) => {
+      e.preventDefault();
+      e.returnValue = '';
+    };
     window.addEventListener('beforeunload', warn);
-    return () => window.removeEventListener('beforeunload', warn);
-  }, [dirty]);
+    const removeGuard = setLeaveGuard(() =>
+      leave.ask({
+        title: 'Leave without saving?',
+        message: <p>The changes to “{draft.name.trim() || 'this timetable'}” are not saved. Leaving now throws them away.</p>,
+        confirmLabel: 'Leave without saving',
+        danger: true,
+      }),
+    );
+    return () => {
+      window.removeEventListener('beforeunload', warn);
+      removeGuard();
+    };
+  }, [dirty, draft.name]);
 
   const update = (next: TimetableDraft) => {
     setDraft(next);
@@ -78,12 +100,13 @@ function Editor({ id, initial, signals }: { id: string; initial: TimetableDraft;
     if (!checked.ok) {
       setShowErrors(true);
       const fields = Object.keys(checked.errors);
-      save.fail(`${fields.length === 1 ? 'One field needs' : `${fields.length} fields need`} fixing before saving; they are marked in red.`);
-      if (fields.some((k) => k.startsWith('chB')) && !fields.some((k) => k.startsWith('chA'))) setChannel('chB');
+      const order = checked.errors['chA.lessons'] ?? checked.errors['chB.lessons'];
+      save.fail(order ?? `${fields.length === 1 ? 'One field needs' : `${fields.length} fields need`} fixing before saving; they are marked in red.`);
+      if (fields.some((k) => k.startsWith('chB'))) setSecondOpen(true);
       return;
     }
     const ok = await save.run(() => api.updateTimetable(id, checked.timetable), 'Saved');
-    if (ok) setSaved(JSON.stringify(checked));
+    if (ok) setSaved(JSON.stringify(fromDraft(draft)));
   };
 
   return (
@@ -93,6 +116,14 @@ function Editor({ id, initial, signals }: { id: string; initial: TimetableDraft;
           All timetables
         </ButtonLink>
       </PageHeader>
+      {missing.length > 0 && (
+        <p class="notice notice-warn" role="status">
+          <Icon name="alarm" size={18} />
+          <span>
+            A signal of this timetable was deleted, so nothing sounds at: {missing.join(', ')}. Choose another signal there.
+          </span>
+        </p>
+      )}
       <Card>
         <Field id="tt-name" label="Name" error={errors.name}>
           <input
@@ -106,46 +137,8 @@ function Editor({ id, initial, signals }: { id: string; initial: TimetableDraft;
         </Field>
       </Card>
 
-      <Card class="channel-card">
-        <div class="tabs" role="tablist" aria-label="Channels">
-          {(['chA', 'chB'] as const).map((name) => (
-            <button
-              key={name}
-              type="button"
-              role="tab"
-              id={`tab-${name}`}
-              aria-selected={channel === name}
-              aria-controls={`panel-${name}`}
-              tabIndex={channel === name ? 0 : -1}
-              class={`tab ${Object.keys(errors).some((k) => k.startsWith(name)) ? 'tab-invalid' : ''}`}
-              onClick={() => setChannel(name)}
-              onKeyDown={(e) => {
-                if (e.key === 'ArrowRight' || e.key === 'ArrowLeft') {
-                  const other = name === 'chA' ? 'chB' : 'chA';
-                  setChannel(other);
-                  document.getElementById(`tab-${other}`)?.focus();
-                }
-              }}
-            >
-              {name === 'chA' ? 'Channel A' : 'Channel B'}
-            </button>
-          ))}
-        </div>
-        <div role="tabpanel" id={`panel-${channel}`} aria-labelledby={`tab-${channel}`}>
-          <p class="hint">
-            {channel === 'chA'
-              ? 'Channel A is what the bells ring.'
-              : 'Channel B is kept with the timetable for a second set of loudspeakers; the scheduler rings channel A.'}
-          </p>
-          <ChannelEditor
-            key={channel}
-            name={channel}
-            value={draft[channel]}
-            onChange={(v) => setChannelDraft(channel, v)}
-            signals={signals}
-            errors={errors}
-          />
-        </div>
+      <Card class="channel-card" title="Lessons and their bells" id="channel-a">
+        <ChannelEditor name="chA" value={draft.chA} onChange={(v) => setChannelDraft('chA', v)} signals={signals} errors={errors} />
       </Card>
 
       <ExtraPlays
@@ -154,6 +147,18 @@ function Editor({ id, initial, signals }: { id: string; initial: TimetableDraft;
         signals={signals}
         errors={errors}
       />
+
+      <details class="card second-channel" open={secondOpen} onToggle={(e) => setSecondOpen(e.currentTarget.open)}>
+        <summary>
+          Second channel (kept, not rung)
+          {Object.keys(errors).some((k) => k.startsWith('chB')) && <span class="field-error"> needs fixing</span>}
+        </summary>
+        <p class="hint">
+          Kept with the timetable for a second set of loudspeakers. The bells ring the lessons above only: nothing here ever
+          sounds.
+        </p>
+        {secondOpen && <ChannelEditor name="chB" value={draft.chB} onChange={(v) => setChannelDraft('chB', v)} signals={signals} errors={errors} />}
+      </details>
 
       <div class="save-bar" role="region" aria-label="Save">
         <div class="save-state">
@@ -174,6 +179,7 @@ function Editor({ id, initial, signals }: { id: string; initial: TimetableDraft;
           Save timetable
         </Button>
       </div>
+      {leave.element}
     </form>
   );
 }
@@ -198,14 +204,30 @@ function ChannelEditor({
   errors: FieldErrors;
 }) {
   const lessonsRef = useRef<HTMLOListElement>(null);
-  const warnings = lessonWarnings(value.lessons);
+  // Until they are typed, the next lesson is as long as the last one, after a 10-minute break.
+  const [lengthText, setLengthText] = useState<string | null>(null);
+  const [breakText, setBreakText] = useState(String(DEFAULT_BREAK_MINUTES));
+  const [addError, setAddError] = useState<{ field: 'length' | 'break' | 'add'; message: string } | null>(null);
+  const shownLength = lengthText ?? String(lastLessonMinutes(value.lessons) ?? DEFAULT_LESSON_MINUTES);
+  const listError = errors[`${name}.lessons`];
   const setLessons = (lessons: ChannelDraft['lessons']) => onChange({ ...value, lessons });
   const focusRow = (index: number, selector: string) =>
     requestAnimationFrame(() => lessonsRef.current?.querySelectorAll<HTMLElement>(selector)[index]?.focus());
+  const addLesson = () => {
+    const length = readInteger(shownLength, 1, 720);
+    const pause = readInteger(breakText, 0, 720);
+    if (typeof length === 'string') return setAddError({ field: 'length', message: length });
+    if (typeof pause === 'string') return setAddError({ field: 'break', message: pause });
+    const lesson = nextLesson(value.lessons, { length, pause });
+    if (!lesson) return setAddError({ field: 'add', message: 'There is no room for such a lesson before midnight.' });
+    setAddError(null);
+    setLessons([...value.lessons, lesson]);
+    focusRow(value.lessons.length, '.lesson-start');
+  };
 
   return (
     <div class="channel">
-      <h2 class="section-title">Lessons</h2>
+      <h3 class="section-title">Lessons</h3>
       <p class="hint">Times on the 24-hour clock: 08:45, or with seconds 08:45:30.</p>
       <ol class="lessons" ref={lessonsRef}>
         {value.lessons.map((lesson, i) => {
@@ -277,29 +299,53 @@ function ChannelEditor({
         })}
       </ol>
       {value.lessons.length === 0 && <p class="muted">No lessons: this channel rings nothing.</p>}
-      {warnings.length > 0 && (
-        <ul class="notice notice-warn warnings">
-          {warnings.map((w) => (
-            <li key={w}>{w}</li>
-          ))}
-        </ul>
+      {listError && (
+        <p class="notice notice-error" role="alert">
+          <Icon name="alarm" size={18} />
+          <span>{listError}</span>
+        </p>
       )}
-      <div class="button-row">
-        <Button
-          icon="plus"
-          onClick={() => {
-            setLessons([...value.lessons, nextLesson(value.lessons)]);
-            focusRow(value.lessons.length, '.lesson-start');
-          }}
-        >
-          Add lesson
-        </Button>
-        <Button icon="list" disabled={value.lessons.length < 2} onClick={() => setLessons(sortLessons(value.lessons))}>
-          Sort by start
-        </Button>
+      <div class="add-lesson">
+        <Field id={`${name}-lesson-length`} label="Lesson length (min)" error={addError?.field === 'length' ? addError.message : null} class="field-small">
+          <input
+            id={`${name}-lesson-length`}
+            type="number"
+            inputMode="numeric"
+            min={1}
+            max={720}
+            value={shownLength}
+            onInput={(e) => setLengthText(e.currentTarget.value)}
+            {...described(`${name}-lesson-length`, addError?.field === 'length' ? addError.message : null)}
+          />
+        </Field>
+        <Field id={`${name}-lesson-break`} label="Break before it (min)" error={addError?.field === 'break' ? addError.message : null} class="field-small">
+          <input
+            id={`${name}-lesson-break`}
+            type="number"
+            inputMode="numeric"
+            min={0}
+            max={720}
+            value={breakText}
+            onInput={(e) => setBreakText(e.currentTarget.value)}
+            {...described(`${name}-lesson-break`, addError?.field === 'break' ? addError.message : null)}
+          />
+        </Field>
+        <div class="button-row">
+          <Button icon="plus" onClick={addLesson}>
+            Add lesson
+          </Button>
+          <Button icon="list" disabled={value.lessons.length < 2} onClick={() => setLessons(sortLessons(value.lessons))}>
+            Sort by start
+          </Button>
+        </div>
       </div>
+      {addError?.field === 'add' && (
+        <p class="field-error" role="alert">
+          {addError.message}
+        </p>
+      )}
 
-      <h2 class="section-title">Signals around each lesson</h2>
+      <h3 class="section-title">Signals around each lesson</h3>
       <div class="play-grid">
         {SIGNAL_FIELDS.map((field) => {
           const wait = WAIT_FIELDS[field];

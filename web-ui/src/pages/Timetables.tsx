@@ -1,11 +1,13 @@
-// The list of timetables: create, rename, delete, and choose the default of school days.
+// The list of timetables: create, rename, delete, and choose the default of school days. A
+// timetable that plays a deleted signal says so here.
 import { useState } from 'preact/hooks';
 import { api } from '../api/client';
 import type { TimeTableRow } from '../api/types';
 import { Icon } from '../components/Icon';
 import { Button, ButtonLink, Card, described, Field, LoadError, Loading, Outcome, PageHeader, useConfirm } from '../components/ui';
 import { useAction, useLoad, useTitle } from '../lib/hooks';
-import { emptyDraft, fromDraft } from '../lib/timetableForm';
+import { checkTimetableName, emptyDraft, fromDraft } from '../lib/timetableForm';
+import { missingSignalRoles, timetableUsers, usedBySentence } from '../lib/usage';
 import { Link, navigate } from '../router';
 
 function withoutId({ id: _id, ...timetable }: TimeTableRow) {
@@ -14,7 +16,7 @@ function withoutId({ id: _id, ...timetable }: TimeTableRow) {
 
 export function TimetablesPage() {
   useTitle('Timetables');
-  const list = useLoad(() => Promise.all([api.timetables(), api.settings()]));
+  const list = useLoad(() => Promise.all([api.timetables(), api.settings(), api.db()]));
   const create = useAction();
   const [newName, setNewName] = useState('');
   const [nameError, setNameError] = useState<string | null>(null);
@@ -22,8 +24,9 @@ export function TimetablesPage() {
   const submitNew = async (e: Event) => {
     e.preventDefault();
     const name = newName.trim();
-    if (!name) {
-      setNameError('Give the new timetable a name');
+    const problem = name ? checkTimetableName(name, list.data?.[0].map((t) => t.name) ?? []) : 'Give the new timetable a name';
+    if (problem) {
+      setNameError(problem);
       return;
     }
     setNameError(null);
@@ -64,7 +67,14 @@ export function TimetablesPage() {
         <Card title="All timetables" id="timetable-list">
           <ul class="rows">
             {list.data[0].map((row) => (
-              <TimetableItem key={row.id} row={row} isDefault={row.id === list.data![1].defaultTimetableId} onChanged={list.reload} />
+              <TimetableItem
+                key={row.id}
+                row={row}
+                isDefault={row.id === list.data![1].defaultTimetableId}
+                otherNames={list.data![0].filter((t) => t.id !== row.id).map((t) => t.name)}
+                missing={missingSignalRoles(row, new Set(Object.keys(list.data![2].songs)))}
+                onChanged={list.reload}
+              />
             ))}
           </ul>
           {list.data[0].length === 0 && <p class="muted">There is no timetable yet.</p>}
@@ -74,7 +84,7 @@ export function TimetablesPage() {
   );
 }
 
-function TimetableItem({ row, isDefault, onChanged }: { row: TimeTableRow; isDefault: boolean; onChanged: () => Promise<void> }) {
+function TimetableItem({ row, isDefault, otherNames, missing, onChanged }: { row: TimeTableRow; isDefault: boolean; otherNames: string[]; missing: string[]; onChanged: () => Promise<void> }) {
   const action = useAction();
   const confirm = useConfirm();
   const [renaming, setRenaming] = useState(false);
@@ -87,8 +97,9 @@ function TimetableItem({ row, isDefault, onChanged }: { row: TimeTableRow; isDef
   const rename = async (e: Event) => {
     e.preventDefault();
     const trimmed = name.trim();
-    if (!trimmed) {
-      setNameError('The name cannot be empty');
+    const problem = trimmed ? checkTimetableName(trimmed, otherNames) : 'The name cannot be empty';
+    if (problem) {
+      setNameError(problem);
       return;
     }
     setNameError(null);
@@ -100,9 +111,24 @@ function TimetableItem({ row, isDefault, onChanged }: { row: TimeTableRow; isDef
   };
 
   const remove = async () => {
+    // Asked at the moment of deleting, so the answer is about the calendar as it is now.
+    const users = await api.db().then(
+      (db) => timetableUsers(row.id, db),
+      () => null,
+    );
     const yes = await confirm.ask({
       title: `Delete “${row.name}”?`,
-      message: <p>Calendar events that use it will ring no bells on their days.</p>,
+      message:
+        users === null ? (
+          <p>Calendar events that use it will ring no bells on their days.</p>
+        ) : users.length ? (
+          <>
+            <p class="confirm-users">{usedBySentence(users, '')}</p>
+            <p>No bells will ring there: those days become silent.</p>
+          </>
+        ) : (
+          <p>No calendar event uses it.</p>
+        ),
       confirmLabel: 'Delete',
       danger: true,
     });
@@ -146,6 +172,11 @@ function TimetableItem({ row, isDefault, onChanged }: { row: TimeTableRow; isDef
               </span>
             )}
             <span class="row-meta">{span}</span>
+            {missing.length > 0 && (
+              <span class="row-warning">
+                <Icon name="alarm" size={16} /> Plays a deleted signal, so nothing sounds at: {missing.join(', ')}.
+              </span>
+            )}
           </>
         )}
       </div>
@@ -162,6 +193,7 @@ function TimetableItem({ row, isDefault, onChanged }: { row: TimeTableRow; isDef
               small
               icon="star"
               busy={action.busy}
+              aria-label={`Make ${row.name} the default`}
               onClick={() =>
                 action.run(async () => {
                   await api.updateSettings({ defaultTimetableId: row.id });

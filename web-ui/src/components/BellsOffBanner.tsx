@@ -1,0 +1,23 @@
+// Shown on every page for as long as the bells are switched off, with the way to switch them on.
+import { switchBells, useBellsOn } from '../bells';
+import { useAction } from '../lib/hooks';
+import { Icon } from './Icon';
+import { Button, Outcome } from './ui';
+
+export function BellsOffBanner() {
+  const bellsOn = useBellsOn();
+  const action = useAction();
+  if (bellsOn !== false) return null;
+  return (
+    <div class="bells-off" role="region" aria-label="Bells switched off">
+      <p class="bells-off-text">
+        <Icon name="alarm" size={22} />
+        <strong>Bells are switched off: no bell will ring until you switch them on again.</strong>
+      </p>
+      <Button variant="primary" icon="bell" busy={action.busy} onClick={() => action.run(() => switchBells(true))}>
+        Switch the bells on
+      </Button>
+      <Outcome action={action} />
+    </div>
+  );
+}
