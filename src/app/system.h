@@ -10,6 +10,7 @@
 #include "scheduling/clock.h"
 #include "scheduling/scheduler.h"
 #include "service/api.h"
+#include "storage/document_writer.h"
 #include "storage/store.h"
 #include "web/http_app.h"
 
@@ -21,15 +22,18 @@ public:
     System(const System&) = delete;
     System& operator=(const System&) = delete;
 
-    // Loads the database (or the factory configuration), the password store and the cache from the
-    // user-data directory. Answers whether this is a first start (no usable database). A document
-    // file that is broken ends start-up with an Error naming it.
+    // Clears away the leftovers of interrupted work in the user-data directory, then loads the
+    // database (or the factory configuration), the password store and the cache from it. Answers
+    // whether this is a first start (no usable database). A document file that is broken ends
+    // start-up with an Error naming it.
     bool loadDocuments();
 
-    // Starts the scheduler on a daemon thread of its own.
+    // Starts the writer thread, which saves every changed document, and the scheduler, each on a
+    // thread of its own.
     void startScheduler();
 
-    // Writes every document whose content changed since it was last written.
+    // Writes every document whose content changed since it was last written, now, on the calling
+    // thread: for the process end.
     void saveChangedDocuments() noexcept;
 
     // The installation's salt, made on first use: it signs the session cookies.
@@ -45,6 +49,7 @@ public:
 private:
     Clock _clock;
     Documents _docs;
+    DocumentWriter _writer{_docs};
     Player _player;
     PlayerSounds _sounds;
     Alarm _alarm;
