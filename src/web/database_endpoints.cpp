@@ -41,10 +41,10 @@ Response get_db(WebContext& ctx, Request&) {
         {
             std::scoped_lock cacheLock(cache.mutex);
             if (cache.text && cache.touches == touches)
-                return Response(200, JSON_TYPE, *cache.text);
+                text = cache.text;
         }
-        fingerprint = fingerprintOf(*docs.db);
-        {
+        if (!text) {
+            fingerprint = fingerprintOf(*docs.db);
             std::scoped_lock cacheLock(cache.mutex);
             if (cache.fingerprint == fingerprint) {
                 cache.touches = touches;
