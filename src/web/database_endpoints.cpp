@@ -1,5 +1,5 @@
 // The database endpoints: the whole database, the timetables and the settings. Changes are made
-// in memory; the scheduler's next pass writes "_db.json".
+// in memory; the writer thread (DocumentWriter) writes "_db.json" soon after.
 #include <mutex>
 #include <optional>
 

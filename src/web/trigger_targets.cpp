@@ -1,5 +1,5 @@
 // The trigger targets: deleting entries, playing signals and announcements, calendar events and
-// the alarm. Changes to the documents are saved by the scheduler's next pass.
+// the alarm. Changes to the documents are saved by the writer thread.
 #include <cstddef>
 #include <filesystem>
 #include <mutex>

@@ -391,6 +391,15 @@ TEST_F(TargetApi, TheAlarmTogglesOnAndOff) {
     EXPECT_FALSE(get("overview")["alarmActive"]);
 }
 
+// An alarm whose signal cannot be started (a busy sound device) ends by itself; it must not show
+// as sounding.
+TEST_F(TargetApi, AnAlarmThatEndedByItselfShowsAsOff) {
+    recorder->fail(PlayRecorder::Operation::START, assetFile("ID_alarm"), "the device is busy");
+    EXPECT_EQ(trigger("toggleAlarm/x"), "ok");
+    ASSERT_TRUE(player.waitUntilAllEnded(5s));
+    EXPECT_FALSE(get("overview")["alarmActive"]);
+}
+
 TEST_F(TargetApi, StopAllEndsEveryPlayAndSwitchesTheAlarmOff) {
     EXPECT_EQ(trigger("stopAll/0"), "ok") << "nothing playing is no error";
     recorder->setPlayTime(30s);
