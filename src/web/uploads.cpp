@@ -5,7 +5,6 @@
 #include <optional>
 
 #include "audio/audio_length.h"
-#include "audio/playable_formats.h"
 #include "audio/song_resolution.h"
 #include "model/uuid.h"
 #include "runtime/paths.h"
@@ -22,9 +21,6 @@ namespace {
 bool isAcceptedFormat(const std::string& extension) {
     return extension == "wav" || extension == "mp3" || extension == "mp4";
 }
-
-// A file the players cannot play would be a signal or programme that never sounds.
-const char* const NOT_PLAYABLE = "This file is not a playable MP3 or WAV";
 
 // Built-in signals count too: their content cannot be uploaded again as a user signal.
 // Expects the document mutex held.
@@ -57,8 +53,6 @@ Response upload_file(WebContext& ctx, Request& request) {
     const auto [name, extension] = getFileNameAndExtension(std::string(file->filename));
     if (!isAcceptedFormat(extension))
         return BadRequest("Bad format: " + extension);
-    if (!isPlayableExtension(extension))
-        return BadRequest(NOT_PLAYABLE);
     const std::string md5 = md5Hex(file->content);
     const std::string programName = textField(request, "programName").value_or("");
     const std::string key = newUuid4();
@@ -89,11 +83,6 @@ Response upload_file(WebContext& ctx, Request& request) {
     asset.md5 = md5;
     asset.filename = saveName;
     asset.lengthSec = getAudioLength(path);
-    if (!isPlayableUpload(extension, asset.lengthSec)) {
-        std::error_code ignored;
-        std::filesystem::remove(path, ignored);
-        return BadRequest(NOT_PLAYABLE);
-    }
 
     std::scoped_lock lock(ctx.docs.mutex);
     DB& db = *ctx.docs.db;

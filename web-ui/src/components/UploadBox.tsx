@@ -60,13 +60,13 @@ export function FileChooser({ id, label, upload }: { id: string; label: string; 
         ref={inputRef}
         id={id}
         type="file"
-        accept=".wav,.mp3,audio/wav,audio/mpeg"
+        accept=".wav,.mp3,.mp4,audio/wav,audio/mpeg,audio/mp4"
         disabled={state.busy}
         onChange={(e) => upload.choose(e.currentTarget.files?.[0] ?? null)}
         {...described(id, state.fileError, true)}
       />
       <small class="hint" id={`${id}-hint`}>
-        WAV or MP3, up to 100 MiB.{state.file && !state.fileError ? ` Chosen: ${state.file.name} (${formatBytes(state.file.size)}).` : ''}
+        WAV, MP3 or MP4, up to 100 MiB.{state.file && !state.fileError ? ` Chosen: ${state.file.name} (${formatBytes(state.file.size)}).` : ''}
       </small>
       {state.fileError && (
         <small class="field-error" id={`${id}-error`} role="alert">

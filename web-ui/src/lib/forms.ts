@@ -10,7 +10,7 @@ function result<T>(errors: Record<string, string>, value: () => T): FormResult<T
 }
 
 export const MAX_UPLOAD_BYTES = 100 * 1024 * 1024;
-export const UPLOAD_EXTENSIONS = ['wav', 'mp3'];
+export const UPLOAD_EXTENSIONS = ['wav', 'mp3', 'mp4'];
 
 /** The lower-cased extension of a file name, empty when it has none. */
 export function extensionOf(fileName: string): string {
@@ -24,7 +24,7 @@ export function checkUploadFile(file: { name: string; size: number } | null | un
   const ext = extensionOf(file.name);
   if (!UPLOAD_EXTENSIONS.includes(ext)) {
     const shown = ext ? `“.${ext}” files` : 'Files without an extension';
-    return `Bad format: ${shown} cannot be played. Choose a WAV or MP3 file.`;
+    return `Bad format: ${shown} cannot be played. Choose a WAV, MP3 or MP4 file.`;
   }
   if (file.size === 0) return 'The file is empty';
   if (file.size > MAX_UPLOAD_BYTES) {
@@ -41,7 +41,7 @@ export function formatBytes(bytes: number): string {
 
 /** Friendly words for the server's known refusals of an upload; the server's text stays first. */
 export function explainUploadRefusal(text: string): string {
-  if (text.startsWith('Bad format')) return `${text} — only WAV and MP3 files are accepted.`;
+  if (text.startsWith('Bad format')) return `${text} — only WAV, MP3 and MP4 files are accepted.`;
   if (text === 'File is already uploaded') return `${text}: the same sound is already among the signals.`;
   return text;
 }
