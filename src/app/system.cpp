@@ -28,6 +28,7 @@ System::System()
       _http(_docs, _clock, _player, _alarm, _api) {}
 
 bool System::loadDocuments() {
+    // Before anything is written there: what interrupted work left behind refers to nothing.
     removeLeftoverUserFiles(getUserDataPath());
     std::scoped_lock lock(_docs.mutex);
     bool firstStart = false;
@@ -50,8 +51,8 @@ bool System::loadDocuments() {
 }
 
 void System::startScheduler() {
-    _writer.start();
     std::make_shared<SchedulerThread>(_scheduler)->start();
+    _writer.start();
 }
 
 void System::saveChangedDocuments() noexcept {

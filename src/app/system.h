@@ -22,18 +22,15 @@ public:
     System(const System&) = delete;
     System& operator=(const System&) = delete;
 
-    // Clears away the leftovers of interrupted work in the user-data directory, then loads the
-    // database (or the factory configuration), the password store and the cache from it. Answers
-    // whether this is a first start (no usable database). A document file that is broken ends
-    // start-up with an Error naming it.
+    // Loads the database (or the factory configuration), the password store and the cache from the
+    // user-data directory. Answers whether this is a first start (no usable database). A document
+    // file that is broken ends start-up with an Error naming it.
     bool loadDocuments();
 
-    // Starts the writer thread, which saves every changed document, and the scheduler, each on a
-    // thread of its own.
+    // Starts the scheduler on a daemon thread of its own.
     void startScheduler();
 
-    // Writes every document whose content changed since it was last written, now, on the calling
-    // thread: for the process end.
+    // Writes every document whose content changed since it was last written.
     void saveChangedDocuments() noexcept;
 
     // The installation's salt, made on first use: it signs the session cookies.
@@ -49,6 +46,8 @@ public:
 private:
     Clock _clock;
     Documents _docs;
+    // Saves every changed document on a thread of its own, started with the scheduler; at the
+    // process end saveChangedDocuments writes what it has not written yet.
     DocumentWriter _writer{_docs};
     Player _player;
     PlayerSounds _sounds;

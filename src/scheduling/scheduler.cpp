@@ -37,7 +37,7 @@ void Scheduler::pass() {
     try {
         const ClockReading now = _clock.updateClock();
         const long long second = wallSecondsOf(now);
-        if (second == _lastDone)
+        if (_nowPrev && second == wallSecondsOf(*_nowPrev))
             return;
         ++_secCounter;
         if (_secCounter % SEC_30_HOURS == 5)
@@ -52,14 +52,15 @@ void Scheduler::pass() {
 }
 
 std::vector<long long> Scheduler::secondsDue(long long second) const {
-    if (!_lastDone)
+    if (!_nowPrev)
         return {second};
-    const long long gap = second - *_lastDone;
+    const long long lastDone = wallSecondsOf(*_nowPrev);
+    const long long gap = second - lastDone;
     if (gap > MAX_CATCH_UP_SECONDS) {
         spdlog::warn("The clock jumped forward by {} s: the bells of the skipped seconds do not ring", gap);
     } else if (gap > 1) {
         std::vector<long long> due;
-        for (long long s = *_lastDone + 1; s <= second; ++s)
+        for (long long s = lastDone + 1; s <= second; ++s)
             due.push_back(s);
         return due;
     } else if (gap < 0) {
@@ -70,9 +71,9 @@ std::vector<long long> Scheduler::secondsDue(long long second) const {
 
 void Scheduler::handleSecond(long long second, const ClockReading& now) {
     const long long nowSecond = wallSecondsOf(now);
+    const ClockReading reading = second == nowSecond ? now : readingAtWallSeconds(second, now.isDst);
     try {
         if (!_handled.contains(second)) {
-            const ClockReading reading = second == nowSecond ? now : readingAtWallSeconds(second, now.isDst);
             _docs.db->settings.dailyPreferences.resetOnNewDay(reading.yearDay);
             const int started = triggerScheduledSounds(reading);
             _handled.add(second);
@@ -80,10 +81,10 @@ void Scheduler::handleSecond(long long second, const ClockReading& now) {
                 spdlog::warn("The bells due at {} started {} s late", formatClockReading(reading, "%H:%M:%S"),
                              nowSecond - second);
         }
-        _lastDone = second;
+        _nowPrev = reading;
     } catch (...) {
         // Tried again by the next pass, as the second after the last one done.
-        _lastDone = second - 1;
+        _nowPrev = readingAtWallSeconds(second - 1, now.isDst);
         throw;
     }
 }

@@ -35,9 +35,9 @@ public:
     // The loop; never returns. Run it on a daemon thread.
     [[noreturn]] void run();
 
-    // One pass of the loop without its sleep: when the clock shows a new second, the duties of
-    // every second due since the last pass. Errors are logged, never raised; a second whose duties
-    // failed is tried again by the next pass.
+    // One pass of the loop without its sleep: the per-second duties when the clock shows a new
+    // second, for every second due since the last pass. Errors are logged, never raised; a second
+    // whose duties failed is tried again by the next pass.
     void pass();
 
     // Starts everything due in the second `now` and answers how many plays started. Expects the
@@ -65,9 +65,9 @@ private:
     Clock& _clock;
     SoundStarter& _sounds;
     std::function<void()> _phoneHome;
-    std::optional<long long> _lastDone; // the wall-clock second whose duties were done last
+    std::optional<ClockReading> _nowPrev; // the reading whose duties were last done
+    long long _secCounter = 0;            // passes that saw a new reading; never reset
     HandledSeconds _handled;
-    long long _secCounter = 0; // passes that saw a new reading; never reset
     std::shared_ptr<std::atomic<bool>> _phoneHomeRunning = std::make_shared<std::atomic<bool>>(false);
 };
 

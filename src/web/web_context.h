@@ -51,8 +51,8 @@ struct WebContext {
     Player& player;
     Alarm& alarm;
     Api& api;
-    DbAnswerCache dbAnswer;
     OverviewAnswerCache overviewAnswer;
+    DbAnswerCache dbAnswer;
 };
 
 } // namespace tollwick::web
