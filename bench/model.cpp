@@ -1,5 +1,6 @@
-// Prints the cost of the two walks over a whole database: the fingerprint, taken for every
-// document on every scheduler pass (ten times a second), and the JSON text, made when it is saved.
+// Prints the cost of the two walks over a whole database: the fingerprint, taken by the writer
+// thread and the web caches when a document was touched, and the JSON text, made when it is saved
+// or answered.
 #include <cstdio>
 
 #include "model/json_text.h"

@@ -1,6 +1,6 @@
-// Prints the cost of the save check that the scheduler makes for every document on every pass,
-// when nothing changed (a fingerprint) and when something did (a fingerprint, the JSON text and a
-// crash-safe write to disk).
+// Prints the cost of the save check that the writer thread makes for a document touched since its
+// last look, when nothing changed (a fingerprint) and when something did (a fingerprint, the JSON
+// text and a crash-safe write to disk).
 #include <cstdio>
 #include <filesystem>
 

@@ -2,6 +2,7 @@
 
 #include <spdlog/spdlog.h>
 
+#include "app/leftover_files.h"
 #include "runtime/daemon_thread.h"
 #include "runtime/paths.h"
 #include "service/region_sync.h"
@@ -27,6 +28,8 @@ System::System()
       _http(_docs, _clock, _player, _alarm, _api) {}
 
 bool System::loadDocuments() {
+    // Before anything is written there: what interrupted work left behind refers to nothing.
+    removeLeftoverUserFiles(getUserDataPath());
     std::scoped_lock lock(_docs.mutex);
     bool firstStart = false;
     if (!_docs.db.load(getUserFilePath("_db.json"))) {
@@ -49,13 +52,11 @@ bool System::loadDocuments() {
 
 void System::startScheduler() {
     std::make_shared<SchedulerThread>(_scheduler)->start();
+    _writer.start();
 }
 
 void System::saveChangedDocuments() noexcept {
-    std::scoped_lock lock(_docs.mutex);
-    tollwick::saveChangedDocuments(_docs, [](std::string_view what, const std::exception& e) {
-        spdlog::error("Could not save {} before exiting: {}", what, e.what());
-    });
+    _writer.flush();
 }
 
 std::string System::sessionKey() {

@@ -10,6 +10,7 @@
 #include "scheduling/clock.h"
 #include "scheduling/scheduler.h"
 #include "service/api.h"
+#include "storage/document_writer.h"
 #include "storage/store.h"
 #include "web/http_app.h"
 
@@ -45,6 +46,9 @@ public:
 private:
     Clock _clock;
     Documents _docs;
+    // Saves every changed document on a thread of its own, started with the scheduler; at the
+    // process end saveChangedDocuments writes what it has not written yet.
+    DocumentWriter _writer{_docs};
     Player _player;
     PlayerSounds _sounds;
     Alarm _alarm;

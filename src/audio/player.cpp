@@ -6,8 +6,26 @@
 
 #include <filesystem>
 #include <system_error>
+#include <thread>
 
 namespace tollwick {
+
+namespace {
+
+// Deletes files that were to go after a play that never started, without making the caller wait.
+void removeAside(std::vector<std::string> files) {
+    if (files.empty()) {
+        return;
+    }
+    std::thread([files = std::move(files)] {
+        for (const std::string& file : files) {
+            std::error_code ignored;
+            std::filesystem::remove(file, ignored);
+        }
+    }).detach();
+}
+
+} // namespace
 
 Player::Player(const Clock& clock, FilePlayerFactory factory)
     : _registry(std::make_shared<PlayerRegistry>()), _clock(clock), _factory(std::move(factory)) {}
@@ -19,8 +37,9 @@ Player::~Player() {
     _registry->waitUntilAllEnded();
 }
 
-std::shared_ptr<PlayerThread> Player::playFiles(std::vector<std::string> paths, double delay, bool infiniteRepeat) {
-    return startThread(std::move(paths), 1, delay, infiniteRepeat);
+std::shared_ptr<PlayerThread> Player::playFiles(std::vector<std::string> paths, double delay, bool infiniteRepeat,
+                                                std::vector<std::string> removeWhenDone) {
+    return startThread(std::move(paths), 1, delay, infiniteRepeat, std::move(removeWhenDone));
 }
 
 std::shared_ptr<PlayerThread> Player::playFilesRepeated(std::vector<std::string> paths, std::uint64_t rounds,
@@ -28,20 +47,22 @@ std::shared_ptr<PlayerThread> Player::playFilesRepeated(std::vector<std::string>
     if (rounds == 0) {
         paths.clear();
     }
-    return startThread(std::move(paths), rounds, delay, false);
+    return startThread(std::move(paths), rounds, delay, false, {});
 }
 
 std::shared_ptr<PlayerThread> Player::startThread(std::vector<std::string> paths, std::uint64_t rounds, double delay,
-                                                  bool infiniteRepeat) {
+                                                  bool infiniteRepeat, std::vector<std::string> removeWhenDone) {
     for (const std::string& path : paths) {
         std::error_code unreadable;
         if (!std::filesystem::exists(path, unreadable)) {
             spdlog::error("ERROR: File does not exist: {}", path);
+            removeAside(std::move(removeWhenDone));
             return nullptr;
         }
     }
     std::shared_ptr<PlayerThread> thread(new PlayerThread(_registry, _clock, std::move(paths), rounds, delay,
-                                                          infiniteRepeat, _factory(), _registry->nextSerial()));
+                                                          infiniteRepeat, _factory(), _registry->nextSerial(),
+                                                          std::move(removeWhenDone)));
     _registry->add(thread);
     try {
         thread->start();
@@ -72,8 +93,9 @@ std::shared_ptr<PlayerThread> playAudioFile(Player& player, const std::string& p
     return player.playFilesRepeated({path}, count > 0 ? static_cast<std::uint64_t>(count) : 0, delay);
 }
 
-std::shared_ptr<PlayerThread> playAudioQueue(Player& player, std::vector<std::string> paths, double delay) {
-    return player.playFiles(std::move(paths), delay, false);
+std::shared_ptr<PlayerThread> playAudioQueue(Player& player, std::vector<std::string> paths, double delay,
+                                             std::vector<std::string> removeWhenDone) {
+    return player.playFiles(std::move(paths), delay, false, std::move(removeWhenDone));
 }
 
 void stopAllPlay(Player& player) {

@@ -39,8 +39,12 @@ public:
     // exists, logs "ERROR: File does not exist: <path>" at error level and answers nullptr: nothing
     // plays and nothing is registered. The thread counts as playing from now until it ends or
     // stopAll; an empty list gives a thread that ends at once.
+    //
+    // The files of `removeWhenDone` are deleted when the thread has ended, or, when nothing plays,
+    // at once on a short-lived thread of their own: the caller may be the scheduler, which does
+    // no file work.
     std::shared_ptr<PlayerThread> playFiles(std::vector<std::string> paths, double delay = 0.0,
-                                            bool infiniteRepeat = false);
+                                            bool infiniteRepeat = false, std::vector<std::string> removeWhenDone = {});
 
     // As playFiles with `paths` repeated `rounds` times, without making that list: a repeat count
     // comes from the user, and a large one must not cost memory. Zero rounds play nothing and
@@ -61,7 +65,7 @@ public:
 
 private:
     std::shared_ptr<PlayerThread> startThread(std::vector<std::string> paths, std::uint64_t rounds, double delay,
-                                              bool infiniteRepeat);
+                                              bool infiniteRepeat, std::vector<std::string> removeWhenDone);
 
     std::shared_ptr<PlayerRegistry> _registry;
     const Clock& _clock;
@@ -73,8 +77,10 @@ private:
 // thread, which ends at once).
 std::shared_ptr<PlayerThread> playAudioFile(Player& player, const std::string& path, int count = 1, double delay = 0.0);
 
-// Plays `paths` once each, in order, pausing `delay` seconds between two of them.
-std::shared_ptr<PlayerThread> playAudioQueue(Player& player, std::vector<std::string> paths, double delay = 0.0);
+// Plays `paths` once each, in order, pausing `delay` seconds between two of them; deletes the files
+// of `removeWhenDone` afterwards, as Player::playFiles does.
+std::shared_ptr<PlayerThread> playAudioQueue(Player& player, std::vector<std::string> paths, double delay = 0.0,
+                                             std::vector<std::string> removeWhenDone = {});
 
 // Stops every request that is playing.
 void stopAllPlay(Player& player);

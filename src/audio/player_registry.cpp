@@ -29,12 +29,11 @@ void PlayerRegistry::threadEnded() noexcept {
 
 void PlayerRegistry::abortAllAndClear() {
     std::scoped_lock lock(_mutex);
-    // abortPlay only sets a flag, so it is safe under the lock; doing it there means no thread
-    // registered meanwhile is dropped from the registry without being told to stop.
+    // abortPlay only sets a flag and wakes sleepers, so it is safe under the lock; doing it there
+    // means no thread registered meanwhile is dropped from the registry without being told to
+    // stop. Threads registered but not yet started are told too: they end as soon as they start.
     for (const std::shared_ptr<PlayerThread>& thread : _threads) {
-        if (thread->isAlive()) {
-            thread->abortPlay();
-        }
+        thread->abortPlay();
     }
     _threads.clear();
 }
@@ -54,7 +53,7 @@ void PlayerRegistry::waitUntilAllEnded() const {
     _allEnded.wait(lock, [this] { return _running == 0; });
 }
 
-void PlayerRegistry::sleepFor(std::chrono::duration<double> duration) {
+void PlayerRegistry::sleepFor(std::chrono::duration<double> duration, const std::atomic<bool>& aborted) {
     // Bounded so that an absurd pause cannot overflow the clock arithmetic; ten years is for ever here.
     constexpr std::chrono::duration<double> LONGEST = std::chrono::hours(24 * 3653);
     if (!(duration.count() > 0)) {
@@ -62,7 +61,15 @@ void PlayerRegistry::sleepFor(std::chrono::duration<double> duration) {
     }
     const auto bounded = std::chrono::duration_cast<std::chrono::steady_clock::duration>(std::min(duration, LONGEST));
     std::unique_lock lock(_wakeMutex);
-    _wake.wait_for(lock, bounded, [this] { return _closing; });
+    _wake.wait_for(lock, bounded, [&] { return _closing || aborted.load(); });
+}
+
+void PlayerRegistry::wakeSleepers() noexcept {
+    {
+        // Taken so that a sleeper between its test of the flag and its wait cannot miss the wake.
+        std::scoped_lock lock(_wakeMutex);
+    }
+    _wake.notify_all();
 }
 
 void PlayerRegistry::close() {

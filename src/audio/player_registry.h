@@ -2,6 +2,7 @@
 // PlayerRegistry: the state the player front shares with its playing threads. Threads hold it by
 // std::shared_ptr and never reach the Player itself, so a thread that outlives its Player (which
 // start-up never destroys, but a test does) touches nothing that is gone.
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -24,7 +25,7 @@ public:
     // Counts one started thread as ended; its last touch of shared state.
     void threadEnded() noexcept;
 
-    // Calls abortPlay on every registered thread that is still running, then empties the registry.
+    // Calls abortPlay on every registered thread, started or about to start, then empties the registry.
     void abortAllAndClear();
 
     // True while at least one thread is registered.
@@ -35,9 +36,13 @@ public:
     // The same without a time limit.
     void waitUntilAllEnded() const;
 
-    // Sleeps for `duration`, or less once close() is called. Takes no lock that any other operation
-    // here needs, so registering and stopping never wait for a sleeping thread.
-    void sleepFor(std::chrono::duration<double> duration);
+    // Sleeps for `duration`, or less once `aborted` is set (and wakeSleepers called) or close() is
+    // called. Takes no lock that any other operation here needs, so registering and stopping never
+    // wait for a sleeping thread.
+    void sleepFor(std::chrono::duration<double> duration, const std::atomic<bool>& aborted);
+
+    // Wakes every sleeper to look at its abort flag again; call after setting one.
+    void wakeSleepers() noexcept;
 
     // From now on sleeps end at once: the owner is going away and its threads must end promptly.
     void close();

@@ -12,6 +12,7 @@ public:
     std::shared_ptr<PlayHandle> playSongById(const DB& db, const std::string& id, long long count = 1,
                                              double delay = 0.0) override;
     std::shared_ptr<PlayHandle> playSongByDescriptor(const DB& db, const PlayDesc& desc) override;
+    std::shared_ptr<PlayHandle> playSongThenRemoveFile(const DB& db, const std::string& id) override;
 
 private:
     Player& _player;

@@ -1,21 +1,29 @@
 #include "audio/player_thread.h"
 
 #include "audio/player_registry.h"
+#include "audio/quick_end_watch.h"
 #include "scheduling/clock.h"
 
 #include <spdlog/spdlog.h>
 
+#include <algorithm>
 #include <chrono>
 #include <exception>
+#include <filesystem>
 
 namespace tollwick {
 
 PlayerThread::PlayerThread(std::shared_ptr<PlayerRegistry> registry, const Clock& clock, std::vector<std::string> paths,
                            std::uint64_t rounds, double delay, bool infiniteRepeat, std::unique_ptr<FilePlayer> player,
-                           std::uint64_t serial)
+                           std::uint64_t serial, std::vector<std::string> removeWhenDone)
     : DaemonThread("PlayerThread-" + std::to_string(serial)), _registry(std::move(registry)), _clock(clock),
       _paths(std::move(paths)), _rounds(rounds), _delay(delay), _infiniteRepeat(infiniteRepeat),
-      _player(std::move(player)) {}
+      _player(std::move(player)), _removeWhenDone(std::move(removeWhenDone)) {}
+
+void PlayerThread::abortPlay() noexcept {
+    _doAbort = true;
+    _registry->wakeSleepers();
+}
 
 bool PlayerThread::morePlaysDue(std::uint64_t started) const noexcept {
     // An endless repeat of an empty queue would have nothing to play; it ends like an empty queue.
@@ -28,26 +36,36 @@ bool PlayerThread::morePlaysDue(std::uint64_t started) const noexcept {
 
 void PlayerThread::run() {
     // However run() ends (done, a start failure, an error from the file player) the thread lets
-    // go of its file player, so that no player program outlives it, and leaves the registry.
+    // go of its file player, so that no player program outlives it, deletes the files it was to
+    // delete and leaves the registry.
     struct Ending {
         PlayerThread& thread;
         ~Ending() {
             thread._player.reset();
+            thread.removeFilesWhenDone();
             thread._registry->_onThreadEnd(thread);
         }
     } ending{*this};
 
+    QuickEndWatch quickEnds;
     // Counts files started; 64 bits, since an endless repeat never stops counting.
     std::uint64_t i = 0;
     while (morePlaysDue(i) && !_doAbort) {
         const std::string& path = _paths[i % _paths.size()];
-        if (!playOne(path)) {
+        const auto startedAt = QuickEndWatch::Clock::now();
+        if (!playOne(path, quickEnds.failing())) {
             return; // the rest of the queue is dropped
         }
         ++i;
-        // Taken even when an abort came during the file: the loop test follows the pause.
+        double pause = _delay;
+        if (_infiniteRepeat && !_doAbort) {
+            const auto now = QuickEndWatch::Clock::now();
+            if (quickEnds.ended(path, now - startedAt, now)) {
+                pause = std::max(std::chrono::duration<double>(QuickEndWatch::RETRY_PAUSE).count(), pause);
+            }
+        }
         if (morePlaysDue(i)) {
-            _registry->sleepFor(std::chrono::duration<double>(_delay));
+            _registry->sleepFor(std::chrono::duration<double>(pause), _doAbort);
         }
     }
 }
@@ -57,8 +75,10 @@ void PlayerThread::onFinished() noexcept {
     _registry->threadEnded();
 }
 
-bool PlayerThread::playOne(const std::string& path) {
-    spdlog::info("Playing: {} at {} {}", path, _clock.getDateString(), _clock.getTimeString());
+bool PlayerThread::playOne(const std::string& path, bool quiet) {
+    if (!quiet) {
+        spdlog::info("Playing: {} at {} {}", path, _clock.getDateString(), _clock.getTimeString());
+    }
     try {
         _player->startPlay(path);
     } catch (const std::exception& e) {
@@ -67,7 +87,7 @@ bool PlayerThread::playOne(const std::string& path) {
     }
     constexpr std::chrono::duration<double> TICK(1.0 / TICKS_PER_SECOND);
     while (_player->isPlaying() && !_doAbort) {
-        _registry->sleepFor(TICK);
+        _registry->sleepFor(TICK, _doAbort);
     }
     try {
         _player->closeFile(_doAbort);
@@ -75,6 +95,19 @@ bool PlayerThread::playOne(const std::string& path) {
         spdlog::error("Failed to close file: {} - {}", path, e.what());
     }
     return true;
+}
+
+void PlayerThread::removeFilesWhenDone() noexcept {
+    for (const std::string& path : _removeWhenDone) {
+        std::error_code error;
+        std::filesystem::remove(path, error);
+        if (error) {
+            try {
+                spdlog::warn("Could not delete {} after playing it: {}", path, error.message());
+            } catch (...) {
+            }
+        }
+    }
 }
 
 } // namespace tollwick

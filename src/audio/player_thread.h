@@ -21,9 +21,10 @@ public:
     // How often a sounding file is polled; an abort silences it within one such tick.
     static constexpr int TICKS_PER_SECOND = 20;
 
-    // Asks the thread to stop: it leaves its polling loop within a tick, closes the file as
-    // aborted, takes the pause that would have followed and ends. Only ever goes from false to true.
-    void abortPlay() noexcept { _doAbort = true; }
+    // Asks the thread to stop: it leaves its polling loop or its pause between files within a
+    // tick, closes the file as aborted and ends. A thread told before it started plays nothing.
+    // Only ever goes from false to true.
+    void abortPlay() noexcept;
     bool isAborted() const noexcept { return _doAbort.load(); }
 
     // The queue as requested, played `rounds()` times over (without end when infiniteRepeat()).
@@ -40,11 +41,13 @@ private:
     friend class Player;
     PlayerThread(std::shared_ptr<PlayerRegistry> registry, const Clock& clock, std::vector<std::string> paths,
                  std::uint64_t rounds, double delay, bool infiniteRepeat, std::unique_ptr<FilePlayer> player,
-                 std::uint64_t serial);
+                 std::uint64_t serial, std::vector<std::string> removeWhenDone);
 
     bool morePlaysDue(std::uint64_t started) const noexcept;
-    // Plays the file at `path` to its end or to an abort; false when it could not be started.
-    bool playOne(const std::string& path);
+    // Plays the file at `path` to its end or to an abort; false when it could not be started. The
+    // "Playing:" line is left out when `quiet`.
+    bool playOne(const std::string& path, bool quiet);
+    void removeFilesWhenDone() noexcept;
 
     std::shared_ptr<PlayerRegistry> _registry;
     const Clock& _clock;
@@ -52,7 +55,8 @@ private:
     const std::uint64_t _rounds;
     const double _delay;
     const bool _infiniteRepeat;
-    std::unique_ptr<FilePlayer> _player; // used by this thread only; released when it ends
+    std::unique_ptr<FilePlayer> _player;            // used by this thread only; released when it ends
+    const std::vector<std::string> _removeWhenDone; // files deleted once the thread has ended its play
     std::atomic<bool> _doAbort{false};
 };
 

@@ -4,6 +4,7 @@
 #include "runtime/paths.h"
 #include "storage/documents.h"
 
+#include <algorithm>
 #include <vector>
 
 namespace tollwick {
@@ -34,19 +35,41 @@ std::shared_ptr<PlayerThread> playSongById(const DB& db, Player& player, const s
 
 std::shared_ptr<PlayerThread> playSongByDescriptor(const DB& db, Player& player, const PlayDesc& desc) {
     if (desc.doRepeat) {
-        return playSongById(db, player, desc.id, desc.iterations, desc.delaySec);
+        return playSongById(db, player, desc.id,
+                            std::clamp(desc.iterations, PlayDesc::MIN_ITERATIONS, PlayDesc::MAX_ITERATIONS),
+                            std::clamp(desc.delaySec, 0.0, PlayDesc::MAX_DELAY_SEC));
     }
     return playSongById(db, player, desc.id);
 }
 
-std::shared_ptr<PlayerThread> playAnnouncement(const DB& db, Player& player, const std::string& path) {
+std::shared_ptr<PlayerThread> playSongThenRemoveFile(const DB& db, Player& player, const std::string& id) {
+    if (id == NULL_ID) {
+        return nullptr;
+    }
+    const AudioAsset& song = db.songs.get(id);
+    const std::string path = getSongAssetPath(song);
+    const bool removable = song.storageCategory != AudioAssetCategory::BUILT_IN_SIGNAL &&
+                           std::count_if(db.songs.begin(), db.songs.end(), [&](const auto& entry) {
+                               return entry.second.storageCategory != AudioAssetCategory::BUILT_IN_SIGNAL &&
+                                      entry.second.filename == song.filename;
+                           }) == 1;
+    if (song.storageCategory == AudioAssetCategory::PROGRAMMED_ANNOUNCEMENT) {
+        return playAnnouncement(db, player, path, removable);
+    }
+    return player.playFiles({path}, 0.0, false,
+                            removable ? std::vector<std::string>{path} : std::vector<std::string>{});
+}
+
+std::shared_ptr<PlayerThread> playAnnouncement(const DB& db, Player& player, const std::string& path,
+                                               bool removeAfterwards) {
     std::vector<std::string> queue;
     const std::string& signalId = db.settings.announcementSignalId;
     if (db.songs.contains(signalId)) {
         queue.push_back(getSongAssetPathById(db, signalId));
     }
     queue.push_back(path);
-    return playAudioQueue(player, std::move(queue));
+    return playAudioQueue(player, std::move(queue), 0.0,
+                          removeAfterwards ? std::vector<std::string>{path} : std::vector<std::string>{});
 }
 
 } // namespace tollwick

@@ -18,6 +18,10 @@ namespace tollwick {
 
 struct DB;
 
+// Announcements played at once are downloaded into user files named with this prefix, a new UUID
+// and ".mp3", one per announcement, and deleted once played.
+inline constexpr const char* ANNOUNCEMENT_FILE_PREFIX = "announcement-";
+
 // The full path of the song's file: in the asset directory for a built-in signal, in the user-data
 // directory for any other kind.
 std::string getSongAssetPath(const AudioAsset& song);
@@ -34,11 +38,19 @@ std::shared_ptr<PlayerThread> playSongById(const DB& db, Player& player, const s
                                            double delay = 0.0);
 
 // Plays a descriptor's song: `iterations` times `delaySec` apart when `doRepeat` is set, else once.
-// Expects the document mutex held.
+// Values outside what the API accepts (1 to 100 plays, 0 to 600 seconds), which a database older
+// than that check may hold, are taken as the nearest accepted one. Expects the document mutex held.
 std::shared_ptr<PlayerThread> playSongByDescriptor(const DB& db, Player& player, const PlayDesc& desc);
 
+// Plays the song `id` once, as playSongById does, and deletes its file after the play has ended,
+// or at once (on another thread) when nothing could be played. A built-in signal's file, or a
+// file that another song uses too, stays. Expects the document mutex held.
+std::shared_ptr<PlayerThread> playSongThenRemoveFile(const DB& db, Player& player, const std::string& id);
+
 // Plays the announcement signal (settings.announcementSignalId, when it names a song) and then the
-// file at `path`, back to back in one request. Expects the document mutex held.
-std::shared_ptr<PlayerThread> playAnnouncement(const DB& db, Player& player, const std::string& path);
+// file at `path`, back to back in one request; when `removeAfterwards`, deletes the file at `path`
+// after the play, or at once when nothing could be played. Expects the document mutex held.
+std::shared_ptr<PlayerThread> playAnnouncement(const DB& db, Player& player, const std::string& path,
+                                               bool removeAfterwards = false);
 
 } // namespace tollwick

@@ -122,8 +122,12 @@ public:
 
     Json encode() const {
         Json out = Json::object();
+        // Appended to the object's entries directly: the keys are unique already, and the
+        // object's own insertion would search all earlier keys for each, quadratic in a large map.
+        auto& members = static_cast<Json::object_t::Container&>(out.get_ref<Json::object_t&>());
+        members.reserve(_entries.size());
         for (const auto& [key, item] : _entries)
-            out[key] = Codec<T>::encode(item);
+            members.emplace_back(key, Codec<T>::encode(item));
         return out;
     }
 

@@ -9,6 +9,11 @@
 namespace tollwick {
 
 struct PlayDesc {
+    // What the API accepts for iterations and delaySec (and for the alarm's delay).
+    static constexpr int MIN_ITERATIONS = 1;
+    static constexpr int MAX_ITERATIONS = 100;
+    static constexpr double MAX_DELAY_SEC = 600.0;
+
     std::string id = NULL_ID; // the AudioAsset to play; "NULL" plays nothing
     bool doRepeat = false;
     int iterations = 2;    // number of plays when doRepeat is set

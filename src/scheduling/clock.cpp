@@ -4,11 +4,15 @@
 #include <cstdio>
 #include <ctime>
 
+#include <date/date.h>
+
 #include "model/local_time.h"
 
 namespace tollwick {
 
-ClockReading systemClockReading() { return clockReadingAt(std::chrono::system_clock::now()); }
+ClockReading systemClockReading() {
+    return clockReadingAt(std::chrono::system_clock::now());
+}
 
 Clock::Clock(Source source) : _source(std::move(source)), _now(_source()) {}
 
@@ -24,9 +28,13 @@ ClockReading Clock::getClock() const {
     return _now;
 }
 
-std::string Clock::getTimeString(std::string_view format) const { return formatClockReading(getClock(), format); }
+std::string Clock::getTimeString(std::string_view format) const {
+    return formatClockReading(getClock(), format);
+}
 
-std::string Clock::getDateString() const { return dateStringOf(getClock()); }
+std::string Clock::getDateString() const {
+    return dateStringOf(getClock());
+}
 
 std::string formatClockReading(const ClockReading& r, std::string_view format) {
     std::tm tm{};
@@ -50,6 +58,30 @@ std::string dateStringOf(const ClockReading& r) {
     char buf[48];
     std::snprintf(buf, sizeof buf, "%d-%02d-%02d", r.year, r.month, r.day);
     return buf;
+}
+
+long long wallSecondsOf(const ClockReading& r) noexcept {
+    const date::sys_days day{date::year{r.year} / r.month / r.day};
+    return static_cast<long long>(day.time_since_epoch().count()) * 86400 + r.hour * 3600 + r.minute * 60 + r.second;
+}
+
+ClockReading readingAtWallSeconds(long long seconds, int isDst) {
+    const long long dayNumber = seconds >= 0 ? seconds / 86400 : (seconds - 86399) / 86400;
+    const date::sys_days day{date::days{dayNumber}};
+    const long long secondOfDay = seconds - dayNumber * 86400;
+    const date::year_month_day ymd{day};
+    const date::sys_days jan1{ymd.year() / 1 / 1};
+    ClockReading r;
+    r.year = static_cast<int>(ymd.year());
+    r.month = static_cast<int>(static_cast<unsigned>(ymd.month()));
+    r.day = static_cast<int>(static_cast<unsigned>(ymd.day()));
+    r.hour = static_cast<int>(secondOfDay / 3600);
+    r.minute = static_cast<int>(secondOfDay / 60 % 60);
+    r.second = static_cast<int>(secondOfDay % 60);
+    r.weekday = static_cast<int>(date::weekday{day}.iso_encoding()) - 1;
+    r.yearDay = static_cast<int>((day - jan1).count()) + 1;
+    r.isDst = isDst;
+    return r;
 }
 
 } // namespace tollwick

@@ -42,4 +42,13 @@ std::string formatClockReading(const ClockReading& reading, std::string_view for
 // The date text of a reading, e.g. 2024-09-02.
 std::string dateStringOf(const ClockReading& reading);
 
+// The reading's wall-clock time as whole seconds since 1970-01-01 00:00:00 of the same wall clock,
+// no time zone applied: readings one second apart on the wall clock differ by one, also across
+// midnight and month ends, and a daylight-saving change shows as a step of an hour.
+long long wallSecondsOf(const ClockReading& reading) noexcept;
+
+// The reading of a wall-clock second counted as wallSecondsOf does, with the weekday and the day of
+// the year filled in and the daylight-saving flag given.
+ClockReading readingAtWallSeconds(long long seconds, int isDst);
+
 } // namespace tollwick

@@ -36,24 +36,57 @@ std::chrono::microseconds Scheduler::sleepAfterPass(std::chrono::system_clock::t
 void Scheduler::pass() {
     try {
         const ClockReading now = _clock.updateClock();
-        if (now != _nowPrev) {
-            ++_secCounter;
-            if (_secCounter % SEC_30_HOURS == 5)
-                startPhoneHome();
-            std::scoped_lock lock(_docs.mutex);
-            _docs.db->settings.dailyPreferences.resetOnNewDay(now.yearDay);
-            triggerScheduledSounds();
-            _nowPrev = now;
-        }
-        saveChangedDocuments();
+        const long long second = wallSecondsOf(now);
+        if (_nowPrev && second == wallSecondsOf(*_nowPrev))
+            return;
+        ++_secCounter;
+        if (_secCounter % SEC_30_HOURS == 5)
+            startPhoneHome();
+        const std::vector<long long> due = secondsDue(second);
+        std::scoped_lock lock(_docs.mutex);
+        for (const long long s : due)
+            handleSecond(s, now);
     } catch (const std::exception& e) {
         logSchedulerError(e);
     }
 }
 
-void Scheduler::saveChangedDocuments() {
-    std::scoped_lock lock(_docs.mutex);
-    tollwick::saveChangedDocuments(_docs, [](std::string_view, const std::exception& e) { logSchedulerError(e); });
+std::vector<long long> Scheduler::secondsDue(long long second) const {
+    if (!_nowPrev)
+        return {second};
+    const long long lastDone = wallSecondsOf(*_nowPrev);
+    const long long gap = second - lastDone;
+    if (gap > MAX_CATCH_UP_SECONDS) {
+        spdlog::warn("The clock jumped forward by {} s: the bells of the skipped seconds do not ring", gap);
+    } else if (gap > 1) {
+        std::vector<long long> due;
+        for (long long s = lastDone + 1; s <= second; ++s)
+            due.push_back(s);
+        return due;
+    } else if (gap < 0) {
+        spdlog::warn("The clock went back by {} s: the seconds it shows again do not ring twice", -gap);
+    }
+    return {second};
+}
+
+void Scheduler::handleSecond(long long second, const ClockReading& now) {
+    const long long nowSecond = wallSecondsOf(now);
+    const ClockReading reading = second == nowSecond ? now : readingAtWallSeconds(second, now.isDst);
+    try {
+        if (!_handled.contains(second)) {
+            _docs.db->settings.dailyPreferences.resetOnNewDay(reading.yearDay);
+            const int started = triggerScheduledSounds(reading);
+            _handled.add(second);
+            if (started > 0 && second < nowSecond)
+                spdlog::warn("The bells due at {} started {} s late", formatClockReading(reading, "%H:%M:%S"),
+                             nowSecond - second);
+        }
+        _nowPrev = reading;
+    } catch (...) {
+        // Tried again by the next pass, as the second after the last one done.
+        _nowPrev = readingAtWallSeconds(second - 1, now.isDst);
+        throw;
+    }
 }
 
 void Scheduler::startPhoneHome() {
@@ -69,26 +102,31 @@ void Scheduler::startPhoneHome() {
     }).detach();
 }
 
-void Scheduler::guarded(const std::function<void()>& play) noexcept {
+bool Scheduler::guarded(const std::function<std::shared_ptr<PlayHandle>()>& play) noexcept {
     try {
-        play();
+        return play() != nullptr;
     } catch (const std::exception& e) {
         logSchedulerError(e);
+        return false;
     }
 }
 
-void Scheduler::triggerScheduledSounds() {
+int Scheduler::triggerScheduledSounds(const ClockReading& now) {
     DB& db = *_docs.db;
-    const ClockReading now = _clock.getClock();
     const TimetableInfo info = getActiveTimetableInfo(db, *_docs.cache, now);
     const TimeTable* timetable = db.timetables.find(info.id);
     if (!db.settings.schedulerEnable)
-        return;
+        return 0;
 
+    int started = 0;
     std::vector<std::string> keysToRemove;
     for (const auto& [key, p] : db.programmes) {
         if (p.date == now && p.time == now) {
-            guarded([&] { _sounds.playSongById(db, p.songId); });
+            // A programme that deletes itself takes its song's file along once it has played.
+            started += guarded([&] {
+                return p.deleteAfterPlay ? _sounds.playSongThenRemoveFile(db, p.songId)
+                                         : _sounds.playSongById(db, p.songId);
+            });
             if (p.deleteAfterPlay)
                 keysToRemove.push_back(key);
         }
@@ -97,27 +135,32 @@ void Scheduler::triggerScheduledSounds() {
         guarded([&] {
             const Programme p = db.programmes.remove(key);
             db.songs.remove(p.songId);
+            return nullptr;
         });
     }
     if (!timetable)
-        return;
+        return started;
 
     // Only the first channel rings; the second stays in the data for the user to edit.
     const SignalTable& table = timetable->chAt(0);
+    const auto play = [&](const PlayDesc& desc) {
+        started += guarded([&] { return _sounds.playSongByDescriptor(db, desc); });
+    };
     for (const Lesson& lesson : table.lessons) {
         if (lesson.start == now)
-            guarded([&] { _sounds.playSongByDescriptor(db, table.startOfClass); });
+            play(table.startOfClass);
         if (lesson.end == now)
-            guarded([&] { _sounds.playSongByDescriptor(db, table.endOfClass); });
+            play(table.endOfClass);
         if (lesson.start.minusMinutes(table.preStartWaitMin) == now)
-            guarded([&] { _sounds.playSongByDescriptor(db, table.preStart); });
+            play(table.preStart);
         if (lesson.end.minusMinutes(table.preEndWaitMin) == now)
-            guarded([&] { _sounds.playSongByDescriptor(db, table.preEnd); });
+            play(table.preEnd);
     }
     for (const UserPlay& customPlay : timetable->customPlays)
         for (const TimeOfDay& slot : customPlay.slots)
             if (slot == now)
-                guarded([&] { _sounds.playSongByDescriptor(db, customPlay.desc); });
+                play(customPlay.desc);
+    return started;
 }
 
 } // namespace tollwick

@@ -1,15 +1,21 @@
 #pragma once
 // The scheduler: reads the clock at least ten times a second and, in every new second, rings what
 // is due in exactly that second (one-off programmes, the lesson bells of the timetable in force and
-// the extra plays), clears yesterday's daily timetable choice, calls phone-home now and then, and
-// writes the documents whose content changed.
+// the extra plays), clears yesterday's daily timetable choice and calls phone-home now and then.
+// It never waits for a disk: the documents are written by the writer thread (DocumentWriter).
+//
+// Seconds it did not see in time (the process was stalled or starved) still ring, late, when the
+// gap is short; a longer jump of the clock rings nothing for the seconds it skipped, and a second
+// the clock shows again after a step back rings nothing twice.
 #include <atomic>
 #include <chrono>
 #include <functional>
 #include <optional>
+#include <vector>
 
 #include "model/clock_reading.h"
 #include "scheduling/clock.h"
+#include "scheduling/handled_seconds.h"
 #include "scheduling/sound_starter.h"
 #include "storage/store.h"
 
@@ -19,6 +25,8 @@ class Scheduler {
 public:
     // The new readings after which phone-home runs again: about 30 hours of running.
     static constexpr long long SEC_30_HOURS = 108000;
+    // The longest gap between two readings whose skipped seconds are still rung, late.
+    static constexpr long long MAX_CATCH_UP_SECONDS = 5;
 
     // `phoneHome` runs on a thread of its own, at most one at a time, so that a slow vendor service
     // never delays a bell. It takes the document mutex itself when it needs the documents.
@@ -28,21 +36,30 @@ public:
     [[noreturn]] void run();
 
     // One pass of the loop without its sleep: the per-second duties when the clock shows a new
-    // second, then the save of every changed document. Errors are logged, never raised.
+    // second, for every second due since the last pass. Errors are logged, never raised; a second
+    // whose duties failed is tried again by the next pass.
     void pass();
 
-    // Starts everything due in the current clock second. Expects the document mutex held.
-    void triggerScheduledSounds();
+    // Starts everything due in the second `now` and answers how many plays started. Expects the
+    // document mutex held.
+    int triggerScheduledSounds(const ClockReading& now);
+    // The same for the current clock reading.
+    int triggerScheduledSounds() { return triggerScheduledSounds(_clock.getClock()); }
 
     // How long to sleep after a pass: until just after the next second boundary, and never longer than
     // a tenth of a second, so that a bell starts within milliseconds of its second.
     static std::chrono::microseconds sleepAfterPass(std::chrono::system_clock::time_point now);
 
 private:
+    // The wall-clock seconds to handle now that the clock shows `second`, in order; logs a jump
+    // or a step back of the clock.
+    std::vector<long long> secondsDue(long long second) const;
+    // The day reset and the bells of one second. Expects the document mutex held.
+    void handleSecond(long long second, const ClockReading& now);
     void startPhoneHome();
-    void saveChangedDocuments();
     // Starts one play, keeping its failure to itself: the error is logged and the others go on.
-    void guarded(const std::function<void()>& play) noexcept;
+    // Answers whether something started.
+    bool guarded(const std::function<std::shared_ptr<PlayHandle>()>& play) noexcept;
 
     Documents& _docs;
     Clock& _clock;
@@ -50,6 +67,7 @@ private:
     std::function<void()> _phoneHome;
     std::optional<ClockReading> _nowPrev; // the reading whose duties were last done
     long long _secCounter = 0;            // passes that saw a new reading; never reset
+    HandledSeconds _handled;
     std::shared_ptr<std::atomic<bool>> _phoneHomeRunning = std::make_shared<std::atomic<bool>>(false);
 };
 

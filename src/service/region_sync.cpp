@@ -64,10 +64,12 @@ void updateCalendarRegions(Api& api, Documents& docs, const Clock& clock) {
         throw TypeError("The calendar registry answer's 'entries' is not an object");
     const long long version = requireInteger(info, "version", "calendar registry");
 
+    // Decoded before the mutex is taken: the registry is large, and the bells must not wait for
+    // it. A bad region fails here and changes nothing.
+    MapDb<CalendarRegion> regions = MapDb<CalendarRegion>::decode(entries);
     {
         std::scoped_lock lock(docs.mutex);
-        // Replaces the regions only once all of them are decoded; a bad region changes nothing.
-        docs.cache->loadCalendarEntires(entries, version, clock.getDateString());
+        docs.cache->replaceCalendarRegions(std::move(regions), version, clock.getDateString());
     }
     spdlog::info("Calendar has been synchronized");
 }

@@ -7,14 +7,11 @@
 #include <unistd.h>
 
 #include "runtime/errors.h"
+#include "storage/temporary_names.h"
 
 namespace tollwick {
 
 namespace {
-
-std::string temporaryPrefix(const std::filesystem::path& path) {
-    return "." + path.filename().string() + ".tmp-";
-}
 
 [[noreturn]] void fail(const std::filesystem::path& path, const char* step, int error) {
     throw Error("Cannot save " + path.string() + ": " + step + ": " + std::strerror(error));
@@ -38,7 +35,7 @@ int writeAll(int fd, std::string_view content) {
 
 void writeFileAtomically(const std::filesystem::path& path, std::string_view content, bool privateToUser) {
     const std::filesystem::path dir = path.has_parent_path() ? path.parent_path() : std::filesystem::path(".");
-    std::string tmpl = (dir / (temporaryPrefix(path) + "XXXXXX")).string();
+    std::string tmpl = (dir / (temporaryPrefixOf(path) + "XXXXXX")).string();
     const int fd = ::mkstemp(tmpl.data());
     if (fd < 0)
         fail(path, "creating a temporary file", errno);
@@ -70,11 +67,11 @@ void writeFileAtomically(const std::filesystem::path& path, std::string_view con
 
 void removeStaleTemporaryFiles(const std::filesystem::path& path) noexcept {
     const std::filesystem::path dir = path.has_parent_path() ? path.parent_path() : std::filesystem::path(".");
-    const std::string prefix = temporaryPrefix(path);
+    const std::string prefix = temporaryPrefixOf(path);
     std::error_code error;
     for (const auto& entry : std::filesystem::directory_iterator(dir, error)) {
         const std::string name = entry.path().filename().string();
-        if (name.size() == prefix.size() + 6 && name.starts_with(prefix))
+        if (name.size() == prefix.size() + TEMPORARY_RANDOM_LENGTH && name.starts_with(prefix))
             std::filesystem::remove(entry.path(), error);
     }
 }

@@ -48,7 +48,13 @@ void DB::ensureFactorySongsAvailable() {
 }
 
 void Cache::loadCalendarEntires(const Json& data, long long version, std::string now) {
-    calendarRegions.fromDict(data);
+    if (!data.is_object())
+        throw TypeError("fromDict: the argument 'data' must be a JSON object");
+    replaceCalendarRegions(MapDb<CalendarRegion>::decode(data), version, std::move(now));
+}
+
+void Cache::replaceCalendarRegions(MapDb<CalendarRegion> regions, long long version, std::string now) noexcept {
+    calendarRegions = std::move(regions);
     calendarVersion = version;
     calendarLastUpdated = std::move(now);
 }

@@ -4,8 +4,8 @@
 #include <tuple>
 
 #include "model/audio_asset.h"
-#include "model/json.h"
 #include "model/calendar_records.h"
+#include "model/json.h"
 #include "model/map_db.h"
 #include "model/programme.h"
 #include "model/record.h"
@@ -19,9 +19,9 @@ inline constexpr int EXPECTED_DB_VERSION = 2;
 struct DB {
     int dbVersion = EXPECTED_DB_VERSION;
     Settings settings;
-    MapDb<AudioAsset> songs;      // by song id
-    MapDb<Programme> programmes;  // by programme id
-    MapDb<TimeTable> timetables;  // by timetable id
+    MapDb<AudioAsset> songs;     // by song id
+    MapDb<Programme> programmes; // by programme id
+    MapDb<TimeTable> timetables; // by timetable id
 
     // Accepts version 2 as it is and migrates version 1 (songs were kept under "signals");
     // refuses a file without a version or with any other.
@@ -34,11 +34,8 @@ struct DB {
     void ensureFactorySongsAvailable();
 
     static constexpr auto fields = std::tuple{
-        field("dbVersion", &DB::dbVersion),
-        field("settings", &DB::settings),
-        field("songs", &DB::songs),
-        field("programmes", &DB::programmes),
-        field("timetables", &DB::timetables),
+        field("dbVersion", &DB::dbVersion),   field("settings", &DB::settings),     field("songs", &DB::songs),
+        field("programmes", &DB::programmes), field("timetables", &DB::timetables),
     };
 };
 
@@ -53,6 +50,8 @@ struct Cache {
     // the registry's version and the date of the update. Fails, changing nothing, when a region
     // cannot be decoded.
     void loadCalendarEntires(const Json& data, long long version, std::string now);
+    // The same with the regions already decoded.
+    void replaceCalendarRegions(MapDb<CalendarRegion> regions, long long version, std::string now) noexcept;
 
     static constexpr auto fields = std::tuple{
         field("calendarRegions", &Cache::calendarRegions),

@@ -3,6 +3,8 @@
 // its file at start-up and written back only when its content changed.
 //
 // Not locked by itself: every use goes through the document mutex (storage/store.h).
+#include <atomic>
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -31,10 +33,22 @@ template <Document T>
 class StorageWrapper {
 public:
     // The document itself; later loads replace its content in place, so references stay valid.
-    T& operator*() noexcept { return _wrapped; }
+    // Handing it out for change counts as a touch (touches()); read through a const wrapper to
+    // leave no trace.
+    T& operator*() noexcept {
+        touch();
+        return _wrapped;
+    }
     const T& operator*() const noexcept { return _wrapped; }
-    T* operator->() noexcept { return &_wrapped; }
+    T* operator->() noexcept {
+        touch();
+        return &_wrapped;
+    }
     const T* operator->() const noexcept { return &_wrapped; }
+
+    // How often the document was handed out for change. While it stays the same the content is
+    // unchanged, so watchers can skip a walk over the whole document; safe to read without the mutex.
+    std::uint64_t touches() const noexcept { return _touches.load(); }
 
     // Reads the file at `path`, which becomes the document's file even when reading fails, and clears
     // away what interrupted writes of it left behind. Answers
@@ -48,6 +62,7 @@ public:
             return false;
         try {
             _wrapped = from_dict<T>(*loaded);
+            touch();
         } catch (const std::exception& e) {
             throwUndecodableDocument(path, e);
         }
@@ -82,6 +97,35 @@ public:
     // saveAuto writes whatever changes, even a change made before its first call.
     void rememberContent() { _hash = fingerprintOf(_wrapped); }
 
+    // A copy of the document to be written outside the mutex.
+    struct Change {
+        std::filesystem::path path;
+        T content;
+        Fingerprint fingerprint;
+    };
+
+    // The document's content when it changed since it was last written, as saveAuto decides (the
+    // first call only records the content); nothing otherwise. A copy, not the JSON text: copying
+    // is many times faster than encoding, and this runs with the mutex held.
+    std::optional<Change> takeChange() {
+        const Fingerprint current = fingerprintOf(_wrapped);
+        if (!_hash) {
+            _hash = current;
+            return std::nullopt;
+        }
+        if (*_hash == current)
+            return std::nullopt;
+        if (!_path)
+            throw Error("Cannot save a document that was never loaded: it has no file");
+        return Change{*_path, _wrapped, current};
+    }
+
+    // Writes a change taken by takeChange; needs no mutex. Fails as saveForce does.
+    static void write(const Change& change) { writeFileAtomically(change.path, to_json(change.content), isPrivate()); }
+
+    // Records that the content with `fingerprint` is in the file now.
+    void markWritten(Fingerprint fingerprint) noexcept { _hash = fingerprint; }
+
     const std::optional<std::filesystem::path>& path() const noexcept { return _path; }
 
 private:
@@ -92,7 +136,10 @@ private:
             return false;
     }
 
+    void touch() noexcept { _touches.fetch_add(1); }
+
     T _wrapped{};
+    std::atomic<std::uint64_t> _touches{0};
     std::optional<std::filesystem::path> _path;
     std::optional<Fingerprint> _hash;
 };

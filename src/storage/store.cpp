@@ -1,29 +1,71 @@
 #include "storage/store.h"
 
+#include <optional>
+
 #include <spdlog/spdlog.h>
 
 namespace tollwick {
 
 namespace {
 
+using FailureHandler = std::function<void(std::string_view, const std::exception&)>;
+
+// One document's way through a save: its change taken under the mutex, written outside it.
 template <class T>
-void saveIfChanged(StorageWrapper<T>& document, std::string_view what, std::string_view savedMessage,
-                   const std::function<void(std::string_view, const std::exception&)>& onFailure) {
-    try {
-        if (document.saveAuto())
-            spdlog::debug("{}", savedMessage);
-    } catch (const std::exception& e) {
-        onFailure(what, e);
+struct Save {
+    StorageWrapper<T>& document;
+    std::string_view what;
+    std::string_view savedMessage;
+    std::optional<typename StorageWrapper<T>::Change> change;
+    bool written = false;
+
+    // Expects the mutex held.
+    void take(const FailureHandler& onFailure) {
+        try {
+            change = document.takeChange();
+        } catch (const std::exception& e) {
+            onFailure(what, e);
+        }
     }
-}
+
+    void write(const FailureHandler& onFailure) {
+        if (!change)
+            return;
+        try {
+            StorageWrapper<T>::write(*change);
+            written = true;
+            spdlog::debug("{}", savedMessage);
+        } catch (const std::exception& e) {
+            onFailure(what, e);
+        }
+    }
+
+    // Expects the mutex held.
+    void record() noexcept {
+        if (written)
+            document.markWritten(change->fingerprint);
+    }
+};
 
 } // namespace
 
-void saveChangedDocuments(Documents& docs,
-                          const std::function<void(std::string_view what, const std::exception&)>& onFailure) {
-    saveIfChanged(docs.db, "the database", "DB saved to disk", onFailure);
-    saveIfChanged(docs.shadow, "the password store", "Shadow updated", onFailure);
-    saveIfChanged(docs.cache, "the cache", "Cache saved", onFailure);
+void saveChangedDocuments(Documents& docs, const FailureHandler& onFailure) {
+    Save<DB> db{docs.db, "the database", "DB saved to disk"};
+    Save<Shadow> shadow{docs.shadow, "the password store", "Shadow updated"};
+    Save<Cache> cache{docs.cache, "the cache", "Cache saved"};
+    {
+        std::scoped_lock lock(docs.mutex);
+        db.take(onFailure);
+        shadow.take(onFailure);
+        cache.take(onFailure);
+    }
+    db.write(onFailure);
+    shadow.write(onFailure);
+    cache.write(onFailure);
+    std::scoped_lock lock(docs.mutex);
+    db.record();
+    shadow.record();
+    cache.record();
 }
 
 } // namespace tollwick

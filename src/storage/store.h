@@ -12,8 +12,8 @@
 namespace tollwick {
 
 struct Documents {
-    // Guards db, cache and shadow: every read or change of them, and every save, happens with it
-    // held. Never hold it across a network request, a sleep or the playing of a file.
+    // Guards db, cache and shadow: every read or change of them happens with it held. Never hold
+    // it across a network request, a sleep, a file write or the playing of a file.
     std::mutex mutex;
 
     StorageWrapper<DB> db;
@@ -21,9 +21,12 @@ struct Documents {
     StorageWrapper<Shadow> shadow;
 };
 
-// Writes every document whose content changed since it was last written. A document that cannot be
-// written is handed to `onFailure` (with "the database", "the password store" or "the cache") and
-// tried again next time; it does not keep the others from being written. Expects the mutex held.
+// Writes every document whose content changed since it was last written, in the order db, shadow,
+// cache. Takes the mutex itself, only to copy the changed documents and later to record them as
+// written; encoding and writing happen outside it, so nobody waits for the disk. A document that
+// cannot be written is handed to `onFailure` (with "the database", "the password store" or "the
+// cache") and stays changed, so the next call tries again; it does not keep the others from being
+// written. Calls must not overlap: one may finish after a later one and leave older content.
 void saveChangedDocuments(Documents& docs,
                           const std::function<void(std::string_view what, const std::exception&)>& onFailure);
 

@@ -1,11 +1,12 @@
 // The database endpoints: the whole database, the timetables and the settings. Changes are made
-// in memory; the scheduler's next pass writes "_db.json".
+// in memory; the writer thread (DocumentWriter) writes "_db.json" soon after.
 #include <mutex>
 #include <optional>
 
 #include "model/json_text.h"
 #include "runtime/errors.h"
 #include "web/handlers.h"
+#include "web/range_checks.h"
 #include "web/web_input.h"
 
 namespace tollwick::web {
@@ -29,34 +30,46 @@ std::optional<TimeTable> decodeTimetable(const Request& request) noexcept {
 // longer than copying it, and the scheduler must not wait for it.
 Response get_db(WebContext& ctx, Request&) {
     DbAnswerCache& cache = ctx.dbAnswer;
+    const Documents& docs = ctx.docs;
     std::shared_ptr<const std::string> text;
     Fingerprint fingerprint = 0;
+    std::uint64_t touches = 0;
     DB snapshot;
     {
         std::scoped_lock lock(ctx.docs.mutex);
-        fingerprint = fingerprintOf(*ctx.docs.db);
+        touches = docs.db.touches();
         {
             std::scoped_lock cacheLock(cache.mutex);
-            if (cache.fingerprint == fingerprint)
+            if (cache.text && cache.touches == touches)
                 text = cache.text;
         }
+        if (!text) {
+            fingerprint = fingerprintOf(*docs.db);
+            std::scoped_lock cacheLock(cache.mutex);
+            if (cache.fingerprint == fingerprint) {
+                cache.touches = touches;
+                text = cache.text;
+            }
+        }
         if (!text)
-            snapshot = *ctx.docs.db;
+            snapshot = *docs.db;
     }
     if (!text) {
         text = std::make_shared<const std::string>(toJsonText(to_dict(snapshot)));
         std::scoped_lock cacheLock(cache.mutex);
         cache.fingerprint = fingerprint;
+        cache.touches = touches;
         cache.text = text;
     }
     return Response(200, JSON_TYPE, *text);
 }
 
 Response get_timetables(WebContext& ctx, Request&) {
+    const Documents& docs = ctx.docs;
     MapDb<TimeTable> timetables;
     {
         std::scoped_lock lock(ctx.docs.mutex);
-        timetables = ctx.docs.db->timetables;
+        timetables = docs.db->timetables;
     }
     return json_response(timetables.asTable());
 }
@@ -65,6 +78,11 @@ Response timetables_create(WebContext& ctx, Request& request) {
     std::optional<TimeTable> timetable = decodeTimetable(request);
     if (!timetable)
         return BadRequest("Invalid timetable");
+    try {
+        checkRanges(*timetable);
+    } catch (const InvalidValueError& e) {
+        return BadRequest(e.what());
+    }
     std::scoped_lock lock(ctx.docs.mutex);
     return json_response(ctx.docs.db->timetables.add(std::move(*timetable)));
 }
@@ -78,6 +96,11 @@ Response timetables_update(WebContext& ctx, Request& request) {
         return BadRequest("ID not found");
     if (!timetable)
         return BadRequest("Invalid timetable");
+    try {
+        checkRanges(*timetable);
+    } catch (const InvalidValueError& e) {
+        return BadRequest(e.what());
+    }
     ctx.docs.db->timetables.set(id, std::move(*timetable));
     return json_response(true);
 }
@@ -99,6 +122,14 @@ Response update_settings(WebContext& ctx, Request& request) {
             return BadRequest(e.what()); // names the path from the member's name down to the failing value
         } catch (const Error& e) {
             return BadRequest("Invalid setting \"" + member + "\": " + e.what());
+        }
+    }
+    // Only a new value is checked, so that one stored before the limits does not block other changes.
+    if (updated.alarmDelaySec != ctx.docs.db->settings.alarmDelaySec) {
+        try {
+            checkRanges(updated);
+        } catch (const InvalidValueError& e) {
+            return BadRequest(e.what());
         }
     }
     ctx.docs.db->settings = std::move(updated);

@@ -1,5 +1,6 @@
 // The get targets and the two endpoints of the target API.
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <utility>
 
@@ -49,29 +50,65 @@ Json info(WebContext& ctx, const Args&) {
     return out;
 }
 
+// Expects the document mutex held.
+Json overviewOf(const Documents& docs, const OverviewAnswerCache::Key& key) {
+    const DB& db = *docs.db;
+    const Cache& cache = *docs.cache;
+    Json out = Json::object();
+    out["passwordMissing"] = key.passwordMissing;
+    out["timetables"] = timetableList(db);
+    out["activeTimetableInfo"] = to_dict(getActiveTimetableInfo(db, cache, key.now));
+    out["time"] = formatClockReading(key.now, "%H:%M:%S");
+    out["isRelease"] = isRelease();
+    out["alarmActive"] = key.alarmActive;
+    out["calendar"] = getCalendarInfoForMonth(db, cache, key.now, 0);
+    return out;
+}
+
+// What the overview is made of, read under the document mutex.
+OverviewAnswerCache::Key overviewKey(WebContext& ctx, const ClockReading& now) {
+    const Documents& docs = ctx.docs;
+    return {docs.db.touches(), docs.cache.touches(), now, !docs.shadow->isPasswordSet(), ctx.alarm.isActive()};
+}
+
 Json overview(WebContext& ctx, const Args&) {
     const ClockReading now = ctx.clock.getClock();
     std::scoped_lock lock(ctx.docs.mutex);
-    const DB& db = *ctx.docs.db;
-    const Cache& cache = *ctx.docs.cache;
-    Json out = Json::object();
-    out["passwordMissing"] = !ctx.docs.shadow->isPasswordSet();
-    out["timetables"] = timetableList(db);
-    out["activeTimetableInfo"] = to_dict(getActiveTimetableInfo(db, cache, now));
-    out["time"] = formatClockReading(now, "%H:%M:%S");
-    out["isRelease"] = isRelease();
-    out["alarmActive"] = ctx.alarm.isActive();
-    out["calendar"] = getCalendarInfoForMonth(db, cache, now, 0);
-    return out;
+    return overviewOf(ctx.docs, overviewKey(ctx, now));
+}
+
+// The overview's text, made again only when something it shows may have changed; otherwise the
+// answer costs a look at a few counters under the document mutex.
+std::shared_ptr<const std::string> overviewText(WebContext& ctx) {
+    OverviewAnswerCache& cache = ctx.overviewAnswer;
+    const ClockReading now = ctx.clock.getClock();
+    OverviewAnswerCache::Key key;
+    Json value;
+    {
+        std::scoped_lock lock(ctx.docs.mutex);
+        key = overviewKey(ctx, now);
+        {
+            std::scoped_lock cacheLock(cache.mutex);
+            if (cache.key == key)
+                return cache.text;
+        }
+        value = overviewOf(ctx.docs, key);
+    }
+    auto text = std::make_shared<const std::string>(toJsonText(value));
+    std::scoped_lock cacheLock(cache.mutex);
+    cache.key = key;
+    cache.text = text;
+    return text;
 }
 
 // Targets that write many records copy them under the document mutex and encode the copy after
 // it, so that the scheduler never waits for the encoding of a large database.
 Json signals(WebContext& ctx, const Args&) {
+    const Documents& docs = ctx.docs;
     MapDb<AudioAsset> songs;
     {
         std::scoped_lock lock(ctx.docs.mutex);
-        songs = ctx.docs.db->songs;
+        songs = docs.db->songs;
     }
     return songs.asTable([](const AudioAsset& song) { return song.isSignal(); });
 }
@@ -79,12 +116,13 @@ Json signals(WebContext& ctx, const Args&) {
 // Each programme row, extended by the name and length of its song; a programme whose song is
 // gone fails the whole request with the song's KeyError.
 Json programmeInfo(WebContext& ctx, const Args&) {
+    const Documents& docs = ctx.docs;
     MapDb<Programme> programmes;
     MapDb<AudioAsset> songs;
     {
         std::scoped_lock lock(ctx.docs.mutex);
-        programmes = ctx.docs.db->programmes;
-        songs = ctx.docs.db->songs;
+        programmes = docs.db->programmes;
+        songs = docs.db->songs;
     }
     Json rows = programmes.asTable();
     for (Json& row : rows) {
@@ -101,10 +139,11 @@ Json programmeInfo(WebContext& ctx, const Args&) {
 // Copied under the document mutex and encoded after it, like the record lists above: the
 // settings hold every calendar event the user added.
 Json settings(WebContext& ctx, const Args&) {
+    const Documents& docs = ctx.docs;
     Settings copy;
     {
         std::scoped_lock lock(ctx.docs.mutex);
-        copy = ctx.docs.db->settings;
+        copy = docs.db->settings;
     }
     return toAttributes(copy);
 }
@@ -116,11 +155,12 @@ Json calendarInfo(WebContext& ctx, const Args&) {
     CalendarSettings calendarSettings;
     std::string defaultTimetableId;
     {
+        const Documents& docs = ctx.docs;
         std::scoped_lock lock(ctx.docs.mutex);
-        const DB& db = *ctx.docs.db;
+        const DB& db = *docs.db;
         timetables = timetableList(db);
-        regions = ctx.docs.cache->calendarRegions;
-        lastUpdate = ctx.docs.cache->calendarLastUpdated;
+        regions = docs.cache->calendarRegions;
+        lastUpdate = docs.cache->calendarLastUpdated;
         calendarSettings = db.settings.calendar;
         defaultTimetableId = db.settings.defaultTimetableId;
     }
@@ -139,8 +179,9 @@ Json calendarInfo(WebContext& ctx, const Args&) {
 Json calendarDays(WebContext& ctx, const Args& args) {
     const long long offset = parseWholeNumber(requireArg(args, "offset"), "offset");
     const ClockReading now = ctx.clock.getClock();
+    const Documents& docs = ctx.docs;
     std::scoped_lock lock(ctx.docs.mutex);
-    return getCalendarInfoForMonth(*ctx.docs.db, *ctx.docs.cache, now, offset);
+    return getCalendarInfoForMonth(*docs.db, *docs.cache, now, offset);
 }
 
 using GetTarget = Json (*)(WebContext&, const Args&);
@@ -178,6 +219,9 @@ Response get_endpoint(WebContext& ctx, Request& request) {
     spdlog::debug("GET'{}' with args: {}", target, argsText(request.args));
     Json value;
     try {
+        // The one target polled by every open interface is answered from its cached text.
+        if (target == "overview")
+            return Response(200, JSON_TYPE, *overviewText(ctx));
         value = get_target(ctx, target, request.args);
     } catch (const std::exception& e) {
         return BadRequest(e.what());

@@ -1,12 +1,14 @@
 // The trigger targets: deleting entries, playing signals and announcements, calendar events and
-// the alarm. Changes to the documents are saved by the scheduler's next pass.
+// the alarm. Changes to the documents are saved by the writer thread.
 #include <cstddef>
+#include <filesystem>
 #include <mutex>
 #include <utility>
 #include <vector>
 
 #include "audio/audio_length.h"
 #include "audio/song_resolution.h"
+#include "model/uuid.h"
 #include "runtime/paths.h"
 #include "storage/atomic_file.h"
 #include "storage/crypto.h"
@@ -29,18 +31,25 @@ void eraseAtPosition(std::vector<T>& list, const std::string& position) {
     list.erase(list.begin() + static_cast<std::ptrdiff_t>(index));
 }
 
-// A built-in signal loses its entry only: its file ships with the system.
+// A built-in signal loses its entry only: its file ships with the system. The file is deleted
+// after the mutex is released: a slow disk must not hold up the bells.
 void deleteSignal(WebContext& ctx, const std::string& id, const Args&) {
-    std::scoped_lock lock(ctx.docs.mutex);
-    const AudioAsset song = ctx.docs.db->songs.remove(id);
+    AudioAsset song;
+    {
+        std::scoped_lock lock(ctx.docs.mutex);
+        song = ctx.docs.db->songs.remove(id);
+    }
     if (song.storageCategory != AudioAssetCategory::BUILT_IN_SIGNAL)
         removeUserFile(song.filename);
 }
 
 void deleteProgramme(WebContext& ctx, const std::string& id, const Args&) {
-    std::scoped_lock lock(ctx.docs.mutex);
-    const Programme programme = ctx.docs.db->programmes.remove(id);
-    const AudioAsset song = ctx.docs.db->songs.remove(programme.songId);
+    AudioAsset song;
+    {
+        std::scoped_lock lock(ctx.docs.mutex);
+        const Programme programme = ctx.docs.db->programmes.remove(id);
+        song = ctx.docs.db->songs.remove(programme.songId);
+    }
     removeUserFile(song.filename);
 }
 
@@ -55,8 +64,9 @@ void deleteReoccurringEvent(WebContext& ctx, const std::string& id, const Args&)
 }
 
 void playSignal(WebContext& ctx, const std::string& id, const Args&) {
+    const Documents& docs = ctx.docs;
     std::scoped_lock lock(ctx.docs.mutex);
-    playSongById(*ctx.docs.db, ctx.player, id);
+    playSongById(*docs.db, ctx.player, id);
 }
 
 void deleteTimetable(WebContext& ctx, const std::string& id, const Args&) {
@@ -71,12 +81,21 @@ void downloadAnnouncement(WebContext& ctx, const std::string& id, const std::str
         throw Error("Failed to download announcement");
 }
 
-// The download runs without the document mutex; only the play takes it.
+// Each announcement gets a file of its own, deleted once it has played, so that a second one
+// cannot replace the file under a first that is still playing. The download runs without the
+// document mutex; only the play takes it.
 void announce(WebContext& ctx, const std::string& id, const Args&) {
-    const std::string path = getUserFilePath("announcement.mp3");
+    const std::string path = getUserFilePath(ANNOUNCEMENT_FILE_PREFIX + newUuid4() + ".mp3");
     downloadAnnouncement(ctx, id, path);
-    std::scoped_lock lock(ctx.docs.mutex);
-    playAnnouncement(*ctx.docs.db, ctx.player, path);
+    try {
+        const Documents& docs = ctx.docs;
+        std::scoped_lock lock(ctx.docs.mutex);
+        playAnnouncement(*docs.db, ctx.player, path, true);
+    } catch (...) {
+        std::error_code ignored;
+        std::filesystem::remove(path, ignored);
+        throw;
+    }
 }
 
 // Downloads the announcement into "<id>.mp3" for scheduleProgrammedAnnouncement; nothing plays.
@@ -128,8 +147,9 @@ void scheduleProgrammedAnnouncement(WebContext& ctx, const std::string& id, cons
 }
 
 void toggleAlarm(WebContext& ctx, const std::string&, const Args&) {
+    const Documents& docs = ctx.docs;
     std::scoped_lock lock(ctx.docs.mutex);
-    ctx.alarm.toggle(*ctx.docs.db);
+    ctx.alarm.toggle(*docs.db);
 }
 
 // Ends whatever is playing: signals, announcements, programmes and the alarm, which is then off.

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include "app/system.h"
 #include "storage/atomic_file.h"
 #include "support/scoped_state.h"
@@ -61,6 +63,26 @@ TEST(System, LoadingTakesTodaysDayResetSoItIsNotTakenForAChange) {
     EXPECT_EQ(second.documents().db->settings.dailyPreferences.selectedTimetableId, "ID_factory_default_timetable");
     second.saveChangedDocuments();
     EXPECT_EQ(std::filesystem::last_write_time(dir.path() / "_db.json"), written);
+}
+
+// What interrupted work left behind goes at the next start; everything else stays.
+TEST(System, StartUpClearsAwayLeftoversOfInterruptedWork) {
+    TempDir dir;
+    ScopedEnv data("TOLLWICK_DATA_DIR", dir.path().string());
+    const std::vector<std::string> leftovers{".0b5e4e0c-1d2e-4f5a-8b9c-0d1e2f3a4b5c.wav.tmp-Ab3xYz",
+                                             "._db.json.tmp-q1W2e3", ".cache.json.tmp-000000",
+                                             "announcement-7f0e6a52-0c4b-4f8e-9d3a-1b2c3d4e5f60.mp3"};
+    const std::vector<std::string> kept{"0b5e4e0c-1d2e-4f5a-8b9c-0d1e2f3a4b5c.wav", "news-1.mp3", ".tmp-short",
+                                        "announcement.mp3.bak", "notes.tmp-abcdef"};
+    for (const auto& names : {leftovers, kept})
+        for (const std::string& name : names)
+            std::ofstream(dir.path() / name) << "x";
+    System system;
+    system.loadDocuments();
+    for (const std::string& name : leftovers)
+        EXPECT_FALSE(std::filesystem::exists(dir.path() / name)) << name;
+    for (const std::string& name : kept)
+        EXPECT_TRUE(std::filesystem::exists(dir.path() / name)) << name;
 }
 
 } // namespace

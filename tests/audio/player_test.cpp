@@ -1,4 +1,5 @@
 #include "audio/player.h"
+#include "audio/quick_end_watch.h"
 #include "scheduling/clock.h"
 #include "support/fake_clock.h"
 #include "support/log_capture.h"
@@ -7,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <fstream>
 #include <limits>
 #include <thread>
@@ -71,10 +73,10 @@ TEST_F(PlayerTest, PlaysAFileCountTimesPausingAfterAllButTheLast) {
 }
 
 TEST_F(PlayerTest, InfiniteRepeatPlaysUntilAborted) {
-    recorder->setPlayTime(20ms);
+    recorder->setPlayTime(QuickEndWatch::QUICK_END + 50ms);
     const auto thread = playAudioFile(player, file("alarm.mp3"), INFINITE_REPEAT, 0.02);
     ASSERT_NE(thread, nullptr);
-    ASSERT_TRUE(recorder->waitForStarts(6)) << "the repeat stopped by itself";
+    ASSERT_TRUE(recorder->waitForStarts(3)) << "the repeat stopped by itself";
     EXPECT_TRUE(player.isPlaying());
 
     thread->abortPlay();
@@ -112,9 +114,74 @@ TEST_F(PlayerTest, StopAllSilencesWithinATickAndEmptiesTheRegistryAtOnce) {
     const auto close = recorder->events(Kind::CLOSE).at(0);
     EXPECT_TRUE(close.wasAborted);
     EXPECT_LT(secondsBetween(stopped, close.at), 0.5) << "an abort silences within a tick (50 ms)";
-    // The pause that would have come before b is still taken; then the thread ends.
-    EXPECT_GE(secondsBetween(close.at, allEnded()), 0.45);
+    // The pause that would have come before b is cut short too.
+    EXPECT_LT(secondsBetween(close.at, allEnded()), 0.3);
     EXPECT_EQ(recorder->started(), std::vector<std::string>{queue[0]});
+}
+
+TEST_F(PlayerTest, AnAbortCutsALongPauseShort) {
+    recorder->setPlayTime(10ms);
+    const auto thread = playAudioFile(player, file("bell.mp3"), 3, 600.0);
+    ASSERT_NE(thread, nullptr);
+    ASSERT_TRUE(recorder->waitForCloses(1));
+    const auto aborted = std::chrono::steady_clock::now();
+    thread->abortPlay();
+    EXPECT_LT(secondsBetween(aborted, allEnded()), 0.5);
+    EXPECT_EQ(recorder->started().size(), 1u);
+}
+
+// Every thread that leaves the registry through stopAll is told to stop, also one that was
+// registered but not yet running when stopAll came.
+TEST_F(PlayerTest, StopAllReachesPlaysThatAreJustStarting) {
+    recorder->setPlayTime(10s);
+    const std::string bell = file("bell.mp3");
+    std::atomic<bool> starting{true};
+    std::vector<std::shared_ptr<PlayerThread>> threads;
+    std::thread starter([&] {
+        for (int i = 0; i < 300; ++i)
+            threads.push_back(playAudioFile(player, bell));
+        starting = false;
+    });
+    while (starting)
+        player.stopAll();
+    starter.join();
+    player.stopAll();
+    for (const auto& thread : threads)
+        EXPECT_TRUE(thread->isAborted());
+    allEnded();
+}
+
+TEST_F(PlayerTest, AnEndlessRepeatThatEndsAtOnceStartsAgainOnceASecondAndSaysSoOnce) {
+    const std::string alarm = file("alarm.mp3");
+    recorder->setPlayTime(0ms); // as a player program that exits at once
+    ASSERT_NE(playAudioFile(player, alarm, INFINITE_REPEAT, 0.0), nullptr);
+    ASSERT_TRUE(recorder->waitForStarts(3));
+    player.stopAll();
+    allEnded();
+    const auto starts = recorder->events(Kind::START);
+    for (std::size_t k = 1; k < starts.size(); ++k)
+        EXPECT_GE(secondsBetween(starts[k - 1].at, starts[k].at), 0.95) << k;
+    EXPECT_EQ(log.textsAt(spdlog::level::info).size(), 1u) << "only the first start is logged";
+    const auto warnings = log.textsAt(spdlog::level::warn);
+    ASSERT_EQ(warnings.size(), 1u);
+    EXPECT_TRUE(warnings[0].starts_with(alarm + " ended 0.0")) << warnings[0];
+}
+
+TEST_F(PlayerTest, FilesToRemoveGoWhenThePlayHasEndedOrAtOnceWhenNothingPlays) {
+    recorder->setPlayTime(100ms);
+    const std::string played = file("announcement-1.mp3");
+    ASSERT_NE(player.playFiles({played}, 0.0, false, {played}), nullptr);
+    ASSERT_TRUE(recorder->waitForStarts(1));
+    EXPECT_TRUE(std::filesystem::exists(played)) << "not while it plays";
+    allEnded();
+    EXPECT_FALSE(std::filesystem::exists(played));
+
+    const std::string refused = file("announcement-2.mp3");
+    EXPECT_EQ(player.playFiles({(dir.path() / "missing-signal.mp3").string(), refused}, 0.0, false, {refused}),
+              nullptr);
+    for (int i = 0; i < 500 && std::filesystem::exists(refused); ++i)
+        std::this_thread::sleep_for(10ms);
+    EXPECT_FALSE(std::filesystem::exists(refused));
 }
 
 TEST_F(PlayerTest, RequestsPlayTogetherAndStopApart) {

@@ -301,4 +301,41 @@ TEST_F(DatabaseEndpoints, AnInvalidSettingRefusesTheWholeRequest) {
     EXPECT_EQ(db().settings, before);
 }
 
+// Repeat counts and pauses that reach the API stay within what a bell needs: 1 to 100 plays,
+// pauses of 0 to 600 seconds.
+TEST_F(DatabaseEndpoints, RepeatCountsAndPausesAreRangeChecked) {
+    const std::string key = jsonOf(b.post("/db/timetables/create", "{}")).get<std::string>();
+    const std::vector<std::pair<std::string, std::string>> refused{
+        {R"({"chA": {"startOfClass": {"iterations": -1}}})",
+         "chA.startOfClass.iterations must be from 1 to 100, not -1"},
+        {R"({"chA": {"preEnd": {"iterations": 0}}})", "chA.preEnd.iterations must be from 1 to 100, not 0"},
+        {R"({"chB": {"endOfClass": {"iterations": 101}}})", "chB.endOfClass.iterations must be from 1 to 100, not 101"},
+        {R"({"chA": {"preStart": {"delaySec": -0.5}}})",
+         "chA.preStart.delaySec must be from 0 to 600 seconds, not -0.5"},
+        {R"({"customPlays": [{"desc": {}}, {"desc": {"delaySec": 600.5}}]})",
+         "customPlays.1.desc.delaySec must be from 0 to 600 seconds, not 600.5"},
+    };
+    for (const auto& [body, reason] : refused) {
+        EXPECT_EQ(outcome(b.post("/db/timetables/create", body)), "400 " + reason) << body;
+        EXPECT_EQ(outcome(b.post("/db/timetables/update/" + key, body)), "400 " + reason) << body;
+    }
+    EXPECT_EQ(db().timetables.size(), 2u);
+    EXPECT_EQ(db().timetables.get(key), TimeTable{});
+    const char* limits = R"({"chA": {"startOfClass": {"doRepeat": true, "iterations": 100, "delaySec": 600},
+        "endOfClass": {"iterations": 1, "delaySec": 0}}})";
+    EXPECT_EQ(outcome(b.post("/db/timetables/update/" + key, limits)), "200 true");
+
+    EXPECT_EQ(outcome(b.post("/db/settings/update", R"({"alarmDelaySec": 600.5})")),
+              "400 alarmDelaySec must be from 0 to 600 seconds, not 600.5");
+    EXPECT_EQ(outcome(b.post("/db/settings/update", R"({"alarmDelaySec": -1})")),
+              "400 alarmDelaySec must be from 0 to 600 seconds, not -1");
+    EXPECT_EQ(outcome(b.post("/db/settings/update", R"({"alarmDelaySec": 600})")), "200 true");
+    {
+        std::scoped_lock lock(docs.mutex);
+        db().settings.alarmDelaySec = 3600; // stored before the limits existed
+    }
+    EXPECT_EQ(outcome(b.post("/db/settings/update", R"({"schedulerEnable": false})")), "200 true")
+        << "an old value does not block other changes";
+}
+
 } // namespace

@@ -106,6 +106,29 @@ TEST_F(TargetApi, Overview) {
     EXPECT_EQ(overview["activeTimetableInfo"]["id"], "NULL");
 }
 
+// The overview's text is reused while nothing it shows can have changed; every change shows in
+// the next answer, whoever made it.
+TEST_F(TargetApi, TheOverviewFollowsEveryChange) {
+    EXPECT_EQ(get("overview"), get("overview"));
+    ASSERT_EQ(b.post("/db/timetables/create", R"({"name": "Exam day"})")->status, 200);
+    EXPECT_EQ(get("overview")["timetables"].size(), 2u);
+    {
+        std::scoped_lock lock(docs.mutex);
+        db().timetables.get("ID_factory_default_timetable").name = "Renamed";
+    }
+    EXPECT_EQ(get("overview")["timetables"][0]["name"], "Renamed");
+    time.advance(1);
+    clock.updateClock();
+    EXPECT_EQ(get("overview")["time"], "10:00:01");
+    {
+        std::scoped_lock lock(docs.mutex);
+        CalendarRegion region;
+        region.holidays = {"2024-09-02"};
+        docs.cache->calendarRegions.add(region, "hu");
+    }
+    EXPECT_EQ(get("overview")["activeTimetableInfo"]["typeOfDay"], "HOLIDAY");
+}
+
 TEST_F(TargetApi, Signals) {
     userFile("mine");
     userFile("speech", "words", AudioAssetCategory::PROGRAMME);
@@ -272,17 +295,34 @@ TEST_F(TargetApi, PlayingSignalsAndDeletingTimetables) {
     EXPECT_EQ(trigger("deleteTimetable/ID_factory_default_timetable").substr(0, 4), "400 ");
 }
 
+// Each announcement has a file of its own, so a second one cannot replace the first while it plays;
+// the file goes once its play has ended.
 TEST_F(TargetApi, AnnouncementsPlayAfterTheAnnouncementSignal) {
     service.offer("a1", "ID3 spoken words");
+    recorder->setPlayTime(30s);
+    recorder->setPlayTime(assetFile("ID_intercom"), 50ms);
     EXPECT_EQ(trigger("announce/a1"), "ok");
-    const fs::path file = dataDir() / "announcement.mp3";
-    EXPECT_EQ(readWholeFile(file), "ID3 spoken words");
-    ASSERT_TRUE(recorder->waitForStarts(2));
-    EXPECT_EQ(recorder->started(), (Strings{assetFile("ID_intercom"), file.string()}));
+    EXPECT_EQ(trigger("announce/a1"), "ok");
+    ASSERT_TRUE(recorder->waitForStarts(4));
+    Strings files;
+    for (const std::string& path : recorder->started())
+        if (path != assetFile("ID_intercom"))
+            files.push_back(path);
+    ASSERT_EQ(files.size(), 2u);
+    EXPECT_NE(files[0], files[1]);
+    for (const std::string& path : files) {
+        EXPECT_EQ(fs::path(path).parent_path(), dataDir());
+        EXPECT_TRUE(fs::path(path).filename().string().starts_with("announcement-")) << path;
+        EXPECT_EQ(readWholeFile(path), "ID3 spoken words");
+    }
+    EXPECT_EQ(trigger("stopAll/0"), "ok");
+    ASSERT_TRUE(player.waitUntilAllEnded(5s));
+    EXPECT_TRUE(fs::is_empty(dataDir())) << "played announcements leave no file";
 
     EXPECT_EQ(trigger("announce/unknown"), "400 Failed to download announcement");
     std::this_thread::sleep_for(50ms);
-    EXPECT_EQ(recorder->started().size(), 2u) << "nothing more played";
+    EXPECT_EQ(recorder->started().size(), 4u) << "nothing more played";
+    EXPECT_TRUE(fs::is_empty(dataDir()));
 }
 
 TEST_F(TargetApi, ProgrammedAnnouncementsAreDownloadedThenScheduled) {
@@ -348,6 +388,15 @@ TEST_F(TargetApi, TheAlarmTogglesOnAndOff) {
     // An alarm signal that names no song refuses the toggle and leaves the alarm off.
     ASSERT_EQ(b.post("/db/settings/update", R"({"alarmSignalId": "nothing"})")->status, 200);
     EXPECT_EQ(trigger("toggleAlarm/x").substr(0, 4), "400 ");
+    EXPECT_FALSE(get("overview")["alarmActive"]);
+}
+
+// An alarm whose signal cannot be started (a busy sound device) ends by itself; it must not show
+// as sounding.
+TEST_F(TargetApi, AnAlarmThatEndedByItselfShowsAsOff) {
+    recorder->fail(PlayRecorder::Operation::START, assetFile("ID_alarm"), "the device is busy");
+    EXPECT_EQ(trigger("toggleAlarm/x"), "ok");
+    ASSERT_TRUE(player.waitUntilAllEnded(5s));
     EXPECT_FALSE(get("overview")["alarmActive"]);
 }
 

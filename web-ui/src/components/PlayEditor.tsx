@@ -60,7 +60,7 @@ export function PlayEditor({ idBase, legend, value, onChange, signals, errors, p
           error={errors[`${path}.delaySec`]}
           inputMode="decimal"
           min={0}
-          max={3600}
+          max={600}
           step={0.1}
           value={value.delaySec}
           disabled={!value.doRepeat}

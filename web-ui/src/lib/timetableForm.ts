@@ -131,7 +131,7 @@ export function readDecimal(text: string, min: number, max: number): number | st
 
 function readPlay(d: PlayDraft, path: string, errors: FieldErrors): PlayDesc {
   const iterations = readInteger(d.iterations, 1, 100);
-  const delaySec = readDecimal(d.delaySec, 0, 3600);
+  const delaySec = readDecimal(d.delaySec, 0, 600);
   // The repeat fields matter only when the signal repeats; otherwise unreadable values are
   // replaced by the defaults rather than blocking the save.
   if (d.doRepeat && typeof iterations === 'string') errors[`${path}.iterations`] = iterations;

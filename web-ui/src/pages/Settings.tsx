@@ -103,7 +103,7 @@ function SoundsCard({ settings, signals, onChanged }: { settings: Settings; sign
   const save = useAction();
   const submit = async (e: Event) => {
     e.preventDefault();
-    const readDelay = readDecimal(delay, 0, 3600);
+    const readDelay = readDecimal(delay, 0, 600);
     if (typeof readDelay === 'string') {
       setDelayError(readDelay);
       return;
@@ -121,7 +121,7 @@ function SoundsCard({ settings, signals, onChanged }: { settings: Settings; sign
           <SignalSelect id="alarm-signal" value={alarmSignal} onChange={setAlarmSignal} signals={signals} allowNone={false} />
         </Field>
         <Field id="alarm-delay" label="Pause between alarm repetitions (seconds)" error={delayError}>
-          <input id="alarm-delay" type="number" inputMode="decimal" min={0} max={3600} step={0.5} value={delay} onInput={(e) => setDelay(e.currentTarget.value)} {...described('alarm-delay', delayError)} />
+          <input id="alarm-delay" type="number" inputMode="decimal" min={0} max={600} step={0.5} value={delay} onInput={(e) => setDelay(e.currentTarget.value)} {...described('alarm-delay', delayError)} />
         </Field>
         <Field id="announce-signal" label="Signal before every announcement">
           <SignalSelect id="announce-signal" value={announceSignal} onChange={setAnnounceSignal} signals={signals} />

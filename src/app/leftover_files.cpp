@@ -1,0 +1,35 @@
+#include "app/leftover_files.h"
+
+#include <spdlog/spdlog.h>
+
+#include "audio/song_resolution.h"
+#include "storage/temporary_names.h"
+
+namespace tollwick {
+
+namespace {
+
+bool isLeftover(const std::string& name) {
+    return isTemporaryFileName(name) || (name.starts_with(ANNOUNCEMENT_FILE_PREFIX) && name.ends_with(".mp3"));
+}
+
+} // namespace
+
+void removeLeftoverUserFiles(const std::filesystem::path& userDataDir) noexcept {
+    try {
+        int removed = 0;
+        std::error_code error;
+        for (const auto& entry : std::filesystem::directory_iterator(userDataDir, error)) {
+            std::error_code ignored;
+            if (entry.is_regular_file(ignored) && isLeftover(entry.path().filename().string()) &&
+                std::filesystem::remove(entry.path(), ignored))
+                ++removed;
+        }
+        if (removed > 0)
+            spdlog::info("Removed {} files left behind by interrupted work in {}", removed, userDataDir.string());
+    } catch (const std::exception& e) {
+        spdlog::warn("Could not clear away leftover files in {}: {}", userDataDir.string(), e.what());
+    }
+}
+
+} // namespace tollwick

@@ -1,0 +1,75 @@
+#include "storage/document_writer.h"
+
+#include <spdlog/spdlog.h>
+
+namespace tollwick {
+
+namespace {
+
+std::array<std::uint64_t, 3> touchesOf(const Documents& docs) {
+    return {docs.db.touches(), docs.shadow.touches(), docs.cache.touches()};
+}
+
+} // namespace
+
+DocumentWriter::~DocumentWriter() {
+    {
+        std::scoped_lock lock(_stopMutex);
+        _stopping = true;
+    }
+    _stop.notify_all();
+    if (_thread.joinable())
+        _thread.join();
+}
+
+void DocumentWriter::start() {
+    {
+        std::scoped_lock writing(_writeMutex);
+        _seenTouches = touchesOf(_docs);
+    }
+    _thread = std::thread([this] { run(); });
+}
+
+void DocumentWriter::flush() noexcept {
+    try {
+        std::scoped_lock writing(_writeMutex);
+        writeChanges(" before exiting");
+    } catch (const std::exception& e) {
+        spdlog::error("Could not save the documents before exiting: {}", e.what());
+    }
+}
+
+void DocumentWriter::run() noexcept {
+    for (;;) {
+        {
+            std::unique_lock lock(_stopMutex);
+            if (_stop.wait_for(lock, LOOK_PERIOD, [this] { return _stopping; }))
+                return;
+        }
+        try {
+            std::scoped_lock writing(_writeMutex);
+            if (dueForLook())
+                writeChanges("");
+        } catch (const std::exception& e) {
+            spdlog::error("Document writer error: {}", e.what());
+        }
+    }
+}
+
+bool DocumentWriter::dueForLook() const {
+    return touchesOf(_docs) != _seenTouches || (_failed && std::chrono::steady_clock::now() >= _retryAt);
+}
+
+void DocumentWriter::writeChanges(std::string_view failureSuffix) {
+    // Taken before the look, so that a change made during it is looked at again next time.
+    _seenTouches = touchesOf(_docs);
+    _failed = false;
+    saveChangedDocuments(_docs, [&](std::string_view what, const std::exception& e) {
+        _failed = true;
+        spdlog::error("Could not save {}{}: {}", what, failureSuffix, e.what());
+    });
+    if (_failed)
+        _retryAt = std::chrono::steady_clock::now() + RETRY_PERIOD;
+}
+
+} // namespace tollwick

@@ -1,0 +1,61 @@
+#pragma once
+// The writer thread: brings every changed document to its file soon after the change, so that no
+// other thread, the scheduler least of all, ever waits for a disk. It looks at the documents many
+// times a second, but walks one only when it was handed out for change since the last look
+// (StorageWrapper::touches), and holds the document mutex only to copy what changed.
+#include <array>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <string_view>
+#include <thread>
+
+#include "storage/store.h"
+
+namespace tollwick {
+
+class DocumentWriter {
+public:
+    // How often the writer looks for changes: an edit is on disk within this and the write's time.
+    static constexpr std::chrono::milliseconds LOOK_PERIOD{10};
+    // How long after a failed write the writer tries again.
+    static constexpr std::chrono::seconds RETRY_PERIOD{1};
+
+    explicit DocumentWriter(Documents& docs) : _docs(docs) {}
+    DocumentWriter(const DocumentWriter&) = delete;
+    DocumentWriter& operator=(const DocumentWriter&) = delete;
+    // Stops the thread and waits for it; what changed since its last look stays unwritten.
+    ~DocumentWriter();
+
+    // Starts the writer thread. Call once, after the documents are loaded and their content
+    // recorded as written (StorageWrapper::rememberContent).
+    void start();
+
+    // Writes every changed document now, on the calling thread, after a write under way has
+    // finished. Failures are logged as "Could not save <what> before exiting: <reason>". For the
+    // process end; safe while the thread runs.
+    void flush() noexcept;
+
+private:
+    void run() noexcept;
+    // Expects _writeMutex held.
+    bool dueForLook() const;
+    void writeChanges(std::string_view failureSuffix);
+
+    Documents& _docs;
+
+    // One save at a time, so that an older copy of a document never lands after a newer one.
+    // Also guards _seenTouches, _failed and _retryAt.
+    std::mutex _writeMutex;
+    std::array<std::uint64_t, 3> _seenTouches{};
+    bool _failed = false;
+    std::chrono::steady_clock::time_point _retryAt;
+
+    std::mutex _stopMutex; // guards _stopping
+    std::condition_variable _stop;
+    bool _stopping = false;
+    std::thread _thread;
+};
+
+} // namespace tollwick
