@@ -1,17 +1,7 @@
 #include "storage/crypto.h"
-
-#include <openssl/crypto.h>
-#include <openssl/evp.h>
-#include <openssl/hmac.h>
-#include <openssl/rand.h>
-
-#include <vector>
-
-#include "runtime/errors.h"
+#include "storage/hex.h"
 
 namespace tollwick {
-
-namespace {
 
 std::string toHex(const unsigned char* bytes, std::size_t count) {
     static constexpr char digits[] = "0123456789abcdef";
@@ -23,42 +13,15 @@ std::string toHex(const unsigned char* bytes, std::size_t count) {
     return out;
 }
 
-std::string digestHex(const EVP_MD* md, std::string_view data) {
-    unsigned char out[EVP_MAX_MD_SIZE];
-    unsigned int length = 0;
-    if (EVP_Digest(data.data(), data.size(), out, &length, md, nullptr) != 1)
-        throw Error("The digest could not be computed");
-    return toHex(out, length);
-}
-
-} // namespace
-
-std::string getHash(std::string_view str) {
-    return digestHex(EVP_sha256(), str);
-}
-
-std::string md5Hex(std::string_view bytes) {
-    return digestHex(EVP_md5(), bytes);
-}
-
-std::string hmacSha256Hex(std::string_view key, std::string_view message) {
-    unsigned char digest[EVP_MAX_MD_SIZE];
-    unsigned int length = 0;
-    if (HMAC(EVP_sha256(), key.data(), static_cast<int>(key.size()),
-             reinterpret_cast<const unsigned char*>(message.data()), message.size(), digest, &length) == nullptr)
-        throw Error("HMAC-SHA256 failed");
-    return toHex(digest, length);
-}
-
-std::string secureRandomHex(std::size_t count) {
-    std::vector<unsigned char> bytes(count);
-    if (RAND_bytes(bytes.data(), static_cast<int>(count)) != 1)
-        throw Error("The secure random generator failed");
-    return toHex(bytes.data(), count);
-}
-
 bool constantTimeEquals(std::string_view a, std::string_view b) noexcept {
-    return a.size() == b.size() && CRYPTO_memcmp(a.data(), b.data(), a.size()) == 0;
+    if (a.size() != b.size())
+        return false;
+    // Every byte is looked at whatever the earlier ones were; volatile keeps the compiler from
+    // ending the loop at the first difference.
+    volatile unsigned char difference = 0;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        difference = difference | static_cast<unsigned char>(a[i] ^ b[i]);
+    return difference == 0;
 }
 
 } // namespace tollwick
