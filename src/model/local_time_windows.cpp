@@ -34,20 +34,17 @@ std::tm localTm(std::time_t t) {
     SYSTEMTIME utc{};
     ::FileTimeToSystemTime(&file, &utc);
 
-    DYNAMIC_TIME_ZONE_INFORMATION zone{};
+    // The zone's rules for the year of the moment: they differ from year to year in many zones.
+    TIME_ZONE_INFORMATION zone{};
     SYSTEMTIME local = utc;
     bool isDst = false;
-    if (::GetDynamicTimeZoneInformation(&zone) != TIME_ZONE_ID_INVALID &&
-        ::SystemTimeToTzSpecificLocalTimeEx(&zone, &utc, &local)) {
+    if (::GetTimeZoneInformationForYear(utc.wYear, nullptr, &zone) &&
+        ::SystemTimeToTzSpecificLocalTime(&zone, &utc, &local) && zone.DaylightDate.wMonth != 0 &&
+        zone.DaylightBias != zone.StandardBias) {
         // Daylight saving time is in force when the offset applied is the zone's daylight one.
-        TIME_ZONE_INFORMATION year{};
-        if (::GetTimeZoneInformationForYear(local.wYear, &zone, &year) && year.DaylightDate.wMonth != 0 &&
-            year.DaylightBias != year.StandardBias) {
-            const LONGLONG offsetMinutes =
-                (static_cast<LONGLONG>(ticksOf(local)) - static_cast<LONGLONG>(ticksOf(utc))) /
-                static_cast<LONGLONG>(60 * TICKS_PER_SECOND);
-            isDst = offsetMinutes == -(year.Bias + year.DaylightBias);
-        }
+        const LONGLONG offsetMinutes = (static_cast<LONGLONG>(ticksOf(local)) - static_cast<LONGLONG>(ticksOf(utc))) /
+                                       static_cast<LONGLONG>(60 * TICKS_PER_SECOND);
+        isDst = offsetMinutes == -(zone.Bias + zone.DaylightBias);
     }
 
     std::tm tm{};
