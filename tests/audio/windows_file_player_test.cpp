@@ -156,10 +156,11 @@ TEST(MciAudioSeconds, AsksForMillisecondsAndClosesWhatItOpened) {
         const std::string& open = recording.commands[0];
         ASSERT_TRUE(open.starts_with("open \"C:\\a b.wav\" alias tollwickLength")) << open;
         const std::string alias = open.substr(open.rfind(' ') + 1);
-        if (c.commands == 4)
+        if (c.commands == 4) {
             EXPECT_EQ(std::vector<std::string>(recording.commands.begin() + 1, recording.commands.end()),
                       (std::vector<std::string>{"set " + alias + " time format milliseconds",
                                                 "status " + alias + " length", "close " + alias}));
+        }
     }
 }
 

@@ -7,6 +7,7 @@
 #include <httplib.h>
 
 #include <windows.h>
+#include <winsock2.h>
 
 #include <chrono>
 #include <filesystem>
@@ -28,11 +29,21 @@ std::string contentOf(const fs::path& file) {
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
+// A port on 127.0.0.1 that nothing listens on now: the system picks it for a socket that is then
+// closed.
 int freePort() {
-    httplib::Server probe;
-    const int port = probe.bind_to_any_port("127.0.0.1");
-    probe.stop();
-    return port;
+    WSADATA winsock{};
+    ::WSAStartup(MAKEWORD(2, 2), &winsock);
+    const SOCKET probe = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = ::htonl(INADDR_LOOPBACK);
+    int length = sizeof address;
+    ::bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    ::getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length);
+    ::closesocket(probe);
+    ::WSACleanup();
+    return ::ntohs(address.sin_port);
 }
 
 // The program started with a command line of its own, its output going to a log file. It is ended

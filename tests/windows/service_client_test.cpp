@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <httplib.h>
 
+#include <chrono>
 #include <thread>
 
 namespace tollwick {
@@ -29,7 +30,8 @@ struct ServiceOverWinHttp : ::testing::Test {
         });
         port = server.bind_to_any_port("127.0.0.1");
         serving = std::thread([this] { server.listen_after_bind(); });
-        server.wait_until_ready();
+        while (!server.is_running())
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     void TearDown() override {
         server.stop();
