@@ -3,10 +3,9 @@
 ; It puts the release layout under Program Files, adds a Start-menu folder and starts the program at
 ; every logon, minimised and without opening the browser. Uninstalling removes the program, never the
 ; user data, which each user keeps in %APPDATA%\TollwickPlayer.
-Unicode true
+; A 64-bit installer, like the program it installs.
+Target amd64-unicode
 SetCompressor /SOLID lzma
-
-!include "x64.nsh"
 
 !define NAME "Tollwick Player"
 !define EXE "tollwick-player.exe"
@@ -24,10 +23,6 @@ UninstPage uninstConfirm
 UninstPage instfiles
 
 Function .onInit
-  ${IfNot} ${RunningX64}
-    MessageBox MB_ICONSTOP "${NAME} needs a 64-bit Windows." /SD IDOK
-    Abort
-  ${EndIf}
   SetRegView 64
   ; Shortcuts for every user of the PC: the bells ring whoever logs on.
   SetShellVarContext all

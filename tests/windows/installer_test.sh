@@ -15,7 +15,8 @@ here=$(cd "$(dirname "$0")/../.." && pwd)
 
 scratch=$(mktemp -d "${TMPDIR:-/tmp}/tollwick-installer.XXXXXX")
 export WINEPREFIX="$scratch/wine"
-trap 'wineserver=$(command -v wineserver || echo /usr/lib/wine/wineserver64); "$wineserver" -k 2>/dev/null || true; rm -rf "$scratch"' EXIT
+wineserver=$(command -v wineserver64 || command -v wineserver || echo /usr/lib/wine/wineserver64)
+trap '"$wineserver" -k 2>/dev/null || true; rm -rf "$scratch"' EXIT
 
 failures=0
 passed=0
@@ -40,7 +41,7 @@ gone() {
 
 cp "$installer" "$scratch/setup.exe"
 "$here/scripts/wine-run" "$scratch/setup.exe" /S
-# Wine's own waits: the installer's children (none) and its file writes are done when it returns.
+"$wineserver" -w
 
 drive="$WINEPREFIX/drive_c"
 program="$drive/Program Files/Tollwick Player"
@@ -51,7 +52,7 @@ check "the browser interface" "$program/web-ui/dist/index.html"
 check "the uninstaller" "$program/uninstall.exe"
 check "the Start-menu entry" "$menu/Tollwick Player/Tollwick Player.lnk"
 check "the dashboard link" "$menu/Tollwick Player/Tollwick Player dashboard.url"
-check "the start at logon" "$menu/Startup/Tollwick Player.lnk"
+check "the start at logon" "$menu/StartUp/Tollwick Player.lnk"
 if [[ "$(tr -d '\r\n' <"$program/assets/version.info")" == "$version" ]]; then
   echo "ok: version.info says $version"
   passed=$((passed + 1))
@@ -59,7 +60,7 @@ else
   echo "WRONG: version.info says $(cat "$program/assets/version.info")"
   failures=$((failures + 1))
 fi
-if strings -e l "$menu/Startup/Tollwick Player.lnk" | grep -q -- '--no-popup'; then
+if strings -e l "$menu/StartUp/Tollwick Player.lnk" | grep -q -- '--no-popup'; then
   echo "ok: the logon start leaves the browser closed"
   passed=$((passed + 1))
 else
@@ -68,15 +69,17 @@ else
 fi
 
 # A user's data, as the program would have written it.
-data="$drive/users/$USER/AppData/Roaming/TollwickPlayer"
+data="$drive/users/$(id -un)/AppData/Roaming/TollwickPlayer"
 mkdir -p "$data"
 echo '{}' >"$data/_db.json"
-# _?= runs the uninstaller in place, so that this waits for it to finish.
-"$here/scripts/wine-run" "$program/uninstall.exe" /S "_?=C:\\Program Files\\Tollwick Player"
+# The uninstaller hands over to a copy of itself and returns; the prefix is this test's alone, so
+# waiting for Wine to end waits for that copy.
+"$here/scripts/wine-run" "$program/uninstall.exe" /S
+"$wineserver" -w
 gone "the program after uninstalling" "$program/tollwick-player.exe"
 gone "the resources after uninstalling" "$program/assets"
 gone "the Start-menu folder after uninstalling" "$menu/Tollwick Player"
-gone "the start at logon after uninstalling" "$menu/Startup/Tollwick Player.lnk"
+gone "the start at logon after uninstalling" "$menu/StartUp/Tollwick Player.lnk"
 check "the user data after uninstalling" "$data/_db.json"
 
 echo "$passed passed, $failures failed"
