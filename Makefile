@@ -5,7 +5,8 @@ ARGS ?=
 # Warnings are errors in CI (CI=true) and warnings elsewhere.
 WERROR := $(if $(filter true 1 yes,$(CI)),ON,OFF)
 
-.PHONY: all deps configure ui build run test test-ui bench install clean fake-service screenshots
+.PHONY: all deps configure ui build run test test-ui bench install clean fake-service screenshots \
+	windows-configure windows windows-package test-windows
 
 # The browser interface: web-ui/dist is built again when any of its sources changed.
 UI_SOURCES := $(shell find web-ui/src web-ui/public -type f 2>/dev/null) \
@@ -65,5 +66,31 @@ bench: build
 install: build
 	cmake --install $(BUILD) $(if $(PREFIX),--prefix $(PREFIX))
 
+# Windows: the same system cross-built with mingw-w64 into $(WINDOWS_BUILD), its GoogleTest programs
+# run under Wine, and the release as a zip and an NSIS installer.
+WINDOWS_BUILD ?= build-windows
+windows-configure:
+	@scripts/install-deps --windows
+	@mkdir -p $(WINDOWS_BUILD)
+	@cmake -S . -B $(WINDOWS_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
+		-DTOLLWICK_WERROR=$(WERROR) >$(WINDOWS_BUILD)/configure.log 2>&1 || { cat $(WINDOWS_BUILD)/configure.log; exit 1; }
+
+windows: windows-configure
+	@cmake --build $(WINDOWS_BUILD) -j$(JOBS) --target tollwick-player
+
+windows-package: windows ui
+	@cmake --build $(WINDOWS_BUILD) --target windows-package
+
+# Sound under Wine goes through its ALSA driver into ALSA's file output: HOME holds the .asoundrc
+# that makes the default device a file, which the real-playback test reads back.
+WINDOWS_SOUND := $(abspath $(WINDOWS_BUILD))/sound
+test-windows: windows-package
+	@cmake --build $(WINDOWS_BUILD) -j$(JOBS)
+	@mkdir -p $(WINDOWS_SOUND)
+	@printf 'pcm.!default {\n  type file\n  slave.pcm "null"\n  file "%s"\n  format "wav"\n}\n' \
+		$(WINDOWS_SOUND)/played.wav >$(WINDOWS_SOUND)/.asoundrc
+	cd $(WINDOWS_BUILD) && HOME=$(WINDOWS_SOUND) TOLLWICK_ALSA_CAPTURE=Z:$(WINDOWS_SOUND)/played.wav \
+		ctest --output-on-failure -j$(JOBS)
+
 clean:
-	rm -rf $(BUILD) web-ui/dist
+	rm -rf $(BUILD) web-ui/dist $(WINDOWS_BUILD)

@@ -31,7 +31,7 @@ RunLayout detectRunLayout(const fs::path& executable) {
         const fs::path scriptDir = resolved(fs::path(TOLLWICK_SOURCE_DIR) / "src");
         return RunLayout{false, resolved(scriptDir / ".."), scriptDir};
     }
-    return RunLayout{true, resolved(program.parent_path() / ".." / TOLLWICK_DATA_SUBDIR), {}};
+    return RunLayout{true, resolved(program.parent_path() / TOLLWICK_RESOURCES_FROM_PROGRAM), {}};
 }
 
 RunLayout currentRunLayout() {

@@ -19,7 +19,8 @@ struct RunLayout {
 // The layout for a program at `executable`. A program inside the build tree this library was
 // built in is a development run rooted at that build's source tree; any other is a release
 // installed as `cmake --install` lays it out: <prefix>/bin/<program> with its resources in
-// <prefix>/<data subdirectory>. All paths in the result are absolute with links resolved.
+// <prefix>/<data subdirectory>, or on Windows the program with its resources beside it. All paths in the result are
+// absolute with links resolved.
 RunLayout detectRunLayout(const std::filesystem::path& executable);
 
 // The layout of this process, detected from its own executable on first use, unless a test has

@@ -5,29 +5,14 @@
 #include <filesystem>
 #include <utility>
 
-#include <httplib.h>
-#include <openssl/x509.h>
 #include <spdlog/spdlog.h>
 
 #include "runtime/paths.h"
 #include "runtime/version.h"
+#include "service/http_get.h"
 #include "storage/atomic_file.h"
 
 namespace tollwick {
-
-namespace {
-
-std::string failureText(const std::string& url, const httplib::Client& client, httplib::Error error) {
-    std::string text = "GET " + url + " failed: " + httplib::to_string(error);
-    if (error == httplib::Error::SSLServerVerification) {
-        const long verifyResult = client.get_openssl_verify_result();
-        text += verifyResult == X509_V_OK ? std::string(" (the certificate does not name the host)")
-                                          : " (" + std::string(X509_verify_cert_error_string(verifyResult)) + ")";
-    }
-    return text;
-}
-
-} // namespace
 
 std::string defaultServiceBaseUrl() {
     if (const char* configured = std::getenv("TOLLWICK_SERVICE_URL"); configured && *configured)
@@ -54,28 +39,15 @@ Result<ServiceAnswer> Api::get(const QueryParams& params) {
         const std::string path = address.pathPrefix + std::string(SERVICE_ENDPOINT_PATH);
         const std::string url = address.origin + path;
 
-        // A fresh client per request: no cookies, connections or other state outlive a request,
-        // and requests from different threads share nothing but networkState.
-        httplib::Client client(address.origin);
-        client.set_connection_timeout(_timeouts.connect);
-        client.set_read_timeout(_timeouts.read);
-        client.set_write_timeout(_timeouts.read);
-        client.set_follow_location(false);
-        if (address.isHttps) {
-            client.enable_server_certificate_verification(true);
-            if (!_trustedCertificates.empty())
-                client.set_ca_cert_path(_trustedCertificates);
-        }
+        const std::string target = params.empty() ? path : path + "?" + encodeQuery(params);
+        // A failed exchange throws, and is answered by the catch below.
+        HttpAnswer response =
+            httpGet(address, target, HttpLimits{_timeouts.connect, _timeouts.read}, _trustedCertificates);
 
-        httplib::Result response = client.Get(params.empty() ? path : path + "?" + encodeQuery(params));
-        if (!response)
-            return fail(failureText(url, client, response.error()));
-
-        const int status = response->status;
-        const std::string contentType = response->get_header_value("Content-Type");
+        const int status = response.status;
         ServiceAnswer answer;
         try {
-            answer = ServiceAnswer::decode(contentType, std::move(response->body));
+            answer = ServiceAnswer::decode(response.contentType, std::move(response.body));
         } catch (const std::exception& e) {
             return fail("GET " + url + ": the JSON answer does not parse: " + e.what());
         }

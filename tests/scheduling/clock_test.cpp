@@ -2,6 +2,7 @@
 
 #include <thread>
 
+#include "model/local_time.h"
 #include "support/fake_clock.h"
 
 using namespace tollwick;
@@ -37,8 +38,7 @@ TEST(Clock, SystemReadingIsPlausibleLocalTime) {
     EXPECT_TRUE(r.weekday >= 0 && r.weekday <= 6);
     EXPECT_TRUE(r.yearDay >= 1 && r.yearDay <= 366);
     const std::time_t t = std::time(nullptr);
-    std::tm tm{};
-    localtime_r(&t, &tm);
+    const std::tm tm = localTm(t);
     EXPECT_EQ(r.weekday, (tm.tm_wday + 6) % 7);
 }
 

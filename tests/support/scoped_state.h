@@ -2,6 +2,7 @@
 // Process-wide state that a test changes for its own duration and puts back afterwards:
 // environment variables, the working directory and the run layout.
 #include "runtime/run_layout.h"
+#include "support/environment.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -24,13 +25,7 @@ public:
     ~ScopedEnv() { apply(_old); }
 
 private:
-    void apply(const std::optional<std::string>& value) {
-        if (value) {
-            setenv(_name.c_str(), value->c_str(), 1);
-        } else {
-            unsetenv(_name.c_str());
-        }
-    }
+    void apply(const std::optional<std::string>& value) { setEnvironmentVariable(_name, value); }
 
     std::string _name;
     std::optional<std::string> _old;

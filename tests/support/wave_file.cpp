@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdint>
 #include <fstream>
+#include <numbers>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -16,9 +17,7 @@ void putLittleEndian(std::string& out, std::uint32_t value, int bytes) {
     }
 }
 
-} // namespace
-
-void writeSilentWave(const std::filesystem::path& path, double seconds, int sampleRate, int channels) {
+void writeWave(const std::filesystem::path& path, double seconds, int sampleRate, int channels, double frequency) {
     constexpr int BYTES_PER_SAMPLE = 2;
     const auto frames = static_cast<std::uint32_t>(std::llround(seconds * sampleRate));
     const std::uint32_t blockAlign = static_cast<std::uint32_t>(channels) * BYTES_PER_SAMPLE;
@@ -40,11 +39,32 @@ void writeSilentWave(const std::filesystem::path& path, double seconds, int samp
 
     std::ofstream out(path, std::ios::binary);
     out.write(header.data(), static_cast<std::streamsize>(header.size()));
-    const std::vector<char> silence(dataBytes, 0);
-    out.write(silence.data(), static_cast<std::streamsize>(silence.size()));
+    std::string samples(dataBytes, '\0');
+    if (frequency > 0) {
+        std::size_t at = 0;
+        for (std::uint32_t frame = 0; frame < frames; ++frame) {
+            const double value = 0.5 * std::sin(2 * std::numbers::pi * frequency * frame / sampleRate);
+            const auto sample = static_cast<std::uint32_t>(static_cast<std::int16_t>(std::lround(value * 32767)));
+            for (int channel = 0; channel < channels; ++channel, at += BYTES_PER_SAMPLE) {
+                samples[at] = static_cast<char>(sample & 0xFF);
+                samples[at + 1] = static_cast<char>((sample >> 8) & 0xFF);
+            }
+        }
+    }
+    out.write(samples.data(), static_cast<std::streamsize>(samples.size()));
     if (!out) {
         throw std::runtime_error("cannot write " + path.string());
     }
+}
+
+} // namespace
+
+void writeSilentWave(const std::filesystem::path& path, double seconds, int sampleRate, int channels) {
+    writeWave(path, seconds, sampleRate, channels, 0);
+}
+
+void writeToneWave(const std::filesystem::path& path, double seconds, double frequency, int sampleRate, int channels) {
+    writeWave(path, seconds, sampleRate, channels, frequency);
 }
 
 } // namespace tollwick::test

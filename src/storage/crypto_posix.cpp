@@ -1,6 +1,5 @@
 #include "storage/crypto.h"
 
-#include <openssl/crypto.h>
 #include <openssl/evp.h>
 #include <openssl/hmac.h>
 #include <openssl/rand.h>
@@ -8,20 +7,11 @@
 #include <vector>
 
 #include "runtime/errors.h"
+#include "storage/hex.h"
 
 namespace tollwick {
 
 namespace {
-
-std::string toHex(const unsigned char* bytes, std::size_t count) {
-    static constexpr char digits[] = "0123456789abcdef";
-    std::string out(count * 2, '0');
-    for (std::size_t i = 0; i < count; ++i) {
-        out[2 * i] = digits[bytes[i] >> 4];
-        out[2 * i + 1] = digits[bytes[i] & 0xf];
-    }
-    return out;
-}
 
 std::string digestHex(const EVP_MD* md, std::string_view data) {
     unsigned char out[EVP_MAX_MD_SIZE];
@@ -55,10 +45,6 @@ std::string secureRandomHex(std::size_t count) {
     if (RAND_bytes(bytes.data(), static_cast<int>(count)) != 1)
         throw Error("The secure random generator failed");
     return toHex(bytes.data(), count);
-}
-
-bool constantTimeEquals(std::string_view a, std::string_view b) noexcept {
-    return a.size() == b.size() && CRYPTO_memcmp(a.data(), b.data(), a.size()) == 0;
 }
 
 } // namespace tollwick

@@ -1,27 +1,12 @@
-#include "audio/audio_length.h"
+#include "audio/audio_decoders.h"
 
 #include <mpg123.h>
 #include <sndfile.h>
 
-#include <algorithm>
-#include <cmath>
-#include <limits>
 #include <memory>
-#include <string_view>
 
 namespace tollwick {
 namespace {
-
-constexpr double UNMEASURABLE = -1.0;
-
-bool endsWithIgnoringCase(std::string_view text, std::string_view suffix) {
-    if (text.size() < suffix.size()) {
-        return false;
-    }
-    return std::equal(
-        suffix.begin(), suffix.end(), text.end() - static_cast<std::ptrdiff_t>(suffix.size()),
-        [](char s, char t) { return s == (t >= 'A' && t <= 'Z' ? static_cast<char>(t - 'A' + 'a') : t); });
-}
 
 // Older libmpg123 versions need one mpg123_init per process before the first handle; the
 // function-local static makes that happen once even when several threads measure at once.
@@ -58,6 +43,8 @@ Mpg123Handle openMpeg(const std::string& path, long extraFlags, long& rate) {
     }
     return handle;
 }
+
+} // namespace
 
 double mpegSeconds(const std::string& path) {
     if (!mpg123Ready()) {
@@ -110,34 +97,6 @@ double waveSeconds(const std::string& path) {
         return UNMEASURABLE;
     }
     return static_cast<double>(info.frames) / static_cast<double>(info.samplerate);
-}
-
-} // namespace
-
-double getAudioSeconds(const std::string& filePath) noexcept {
-    try {
-        if (endsWithIgnoringCase(filePath, ".mp3")) {
-            return mpegSeconds(filePath);
-        }
-        if (endsWithIgnoringCase(filePath, ".wav")) {
-            return waveSeconds(filePath);
-        }
-    } catch (...) {
-        // Only allocation can fail here; the contract is a length or -1, never an exception.
-    }
-    return UNMEASURABLE;
-}
-
-int getAudioLength(const std::string& filePath) noexcept {
-    const double seconds = getAudioSeconds(filePath);
-    if (!(seconds >= 0) || seconds > std::numeric_limits<int>::max()) {
-        return -1;
-    }
-    double rounded = std::round(seconds); // ties away from zero
-    if (rounded - seconds == 0.5 && std::fmod(rounded, 2.0) != 0.0) {
-        rounded -= 1.0; // a tie goes to the even neighbour instead
-    }
-    return static_cast<int>(rounded);
 }
 
 } // namespace tollwick

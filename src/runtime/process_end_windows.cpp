@@ -1,0 +1,53 @@
+#include "runtime/process_end.h"
+
+#include <windows.h>
+
+#include <atomic>
+#include <csignal>
+
+namespace tollwick {
+namespace {
+
+std::function<void()> savedBeforeExit; // set once, before the handler is installed
+std::atomic<bool> ending{false};
+
+// Runs on a thread Windows starts for the event. Closing the console window allows about five
+// seconds before Windows ends the process itself, plenty for writing the documents.
+BOOL WINAPI onConsoleEvent(DWORD event) {
+    switch (event) {
+    case CTRL_C_EVENT:
+    case CTRL_BREAK_EVENT:
+    case CTRL_CLOSE_EVENT:
+    case CTRL_LOGOFF_EVENT:
+    case CTRL_SHUTDOWN_EVENT:
+        break;
+    default:
+        return FALSE;
+    }
+    if (!ending.exchange(true)) {
+        try {
+            savedBeforeExit();
+        } catch (...) {
+        }
+        // The exit status a console program has when Ctrl+C ends it.
+        ::TerminateProcess(::GetCurrentProcess(), static_cast<UINT>(STATUS_CONTROL_C_EXIT));
+    }
+    // A second event while the first is being handled waits for the end that is coming.
+    ::Sleep(INFINITE);
+    return TRUE;
+}
+
+} // namespace
+
+void killOwnProcess() noexcept {
+    // Windows has no SIGKILL: the process ends at once, with SIGTERM's number as its exit status.
+    ::TerminateProcess(::GetCurrentProcess(), SIGTERM);
+    ::_exit(SIGTERM);
+}
+
+void onTerminationRequest(std::function<void()> beforeExit) {
+    savedBeforeExit = std::move(beforeExit);
+    ::SetConsoleCtrlHandler(onConsoleEvent, TRUE);
+}
+
+} // namespace tollwick
