@@ -8,9 +8,11 @@
 #include "audio/player_sounds.h"
 #include "scheduling/alarm.h"
 #include "scheduling/clock.h"
+#include "scheduling/quiet_periods.h"
 #include "scheduling/scheduler.h"
 #include "service/api.h"
 #include "storage/document_writer.h"
+#include "storage/play_log.h"
 #include "storage/store.h"
 #include "web/http_app.h"
 
@@ -23,14 +25,16 @@ public:
     System& operator=(const System&) = delete;
 
     // Loads the database (or the factory configuration), the password store and the cache from the
-    // user-data directory. Answers whether this is a first start (no usable database). A document
-    // file that is broken ends start-up with an Error naming it.
+    // user-data directory, and today's quiet periods. Answers whether this is a first start (no
+    // usable database). A document file that is broken ends start-up with an Error naming it.
     bool loadDocuments();
 
-    // Starts the scheduler on a daemon thread of its own.
+    // Starts the scheduler on a daemon thread of its own, and the threads that write the documents
+    // and the play log.
     void startScheduler();
 
-    // Writes every document whose content changed since it was last written.
+    // Writes every document whose content changed since it was last written, and the play log's
+    // entries not yet written.
     void saveChangedDocuments() noexcept;
 
     // The installation's salt, made on first use: it signs the session cookies.
@@ -49,6 +53,9 @@ private:
     // Saves every changed document on a thread of its own, started with the scheduler; at the
     // process end saveChangedDocuments writes what it has not written yet.
     DocumentWriter _writer{_docs};
+    // Before the player: every play may write to it until the player's threads are gone.
+    PlayLog _playLog;
+    QuietPeriods _quiet;
     Player _player;
     PlayerSounds _sounds;
     Alarm _alarm;

@@ -16,4 +16,10 @@ struct ClockReading {
     bool operator==(const ClockReading&) const = default;
 };
 
+// A reading to the millisecond: when a sound started, for the play log.
+struct LocalMoment {
+    ClockReading reading;
+    int millisecond = 0; // 0 to 999
+};
+
 } // namespace tollwick

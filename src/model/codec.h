@@ -141,6 +141,22 @@ struct Codec<I> {
     static Json attributes(I v) { return v; }
 };
 
+// A whole number or null (nothing).
+template <class I>
+    requires(std::is_integral_v<I> && !std::is_same_v<I, bool>)
+struct Codec<std::optional<I>> {
+    static Json encode(const std::optional<I>& v) { return v ? Json(*v) : Json(nullptr); }
+    static std::optional<I> decode(const Json& j) {
+        if (j.is_null())
+            return std::nullopt;
+        return Codec<I>::decode(j);
+    }
+    static Fingerprint fingerprint(const std::optional<I>& v) noexcept {
+        return v ? hashMix(1, scalarFingerprint(*v)) : 0x9b05688c2b3e6c1fULL;
+    }
+    static Json attributes(const std::optional<I>& v) { return encode(v); }
+};
+
 template <>
 struct Codec<double> {
     static Json encode(double v) { return v; }

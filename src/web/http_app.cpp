@@ -90,8 +90,25 @@ Request toWebRequest(const httplib::Request& req, const std::vector<std::string>
 
 // Files are read as they are sent. A 200 is left to the library, which answers range requests
 // with 206 and the requested part.
+// A file made for one answer goes once the answer is done with it.
+struct SentFile {
+    std::ifstream in;
+    std::filesystem::path removeAfterwards;
+    ~SentFile() {
+        if (removeAfterwards.empty())
+            return;
+        in.close();
+        std::error_code ignored;
+        std::filesystem::remove(removeAfterwards, ignored);
+    }
+};
+
 void sendFile(const Response& response, httplib::Response& res) {
-    auto stream = std::make_shared<std::ifstream>(*response.file, std::ios::binary);
+    auto sent = std::make_shared<SentFile>();
+    sent->in.open(*response.file, std::ios::binary);
+    if (response.removeFileWhenSent)
+        sent->removeAfterwards = *response.file;
+    std::ifstream* stream = &sent->in;
     std::error_code error;
     const auto size = std::filesystem::file_size(*response.file, error);
     if (!*stream || error) {
@@ -101,7 +118,7 @@ void sendFile(const Response& response, httplib::Response& res) {
     if (response.status != 200)
         res.status = response.status;
     res.set_content_provider(static_cast<std::size_t>(size), response.contentType,
-                             [stream](std::size_t offset, std::size_t length, httplib::DataSink& sink) {
+                             [sent, stream](std::size_t offset, std::size_t length, httplib::DataSink& sink) {
                                  std::array<char, 64 * 1024> buffer;
                                  stream->clear();
                                  stream->seekg(static_cast<std::streamoff>(offset));
@@ -120,8 +137,8 @@ struct HttpApp::Impl {
     mutable std::mutex keyMutex; // guards sessionKey
     std::string sessionKey = BUILT_IN_SESSION_KEY;
 
-    Impl(Documents& docs, Clock& clock, Player& player, Alarm& alarm, Api& api)
-        : ctx{docs, clock, player, alarm, api, {}} {}
+    Impl(Documents& docs, Clock& clock, Player& player, Alarm& alarm, Api& api, DayServices day)
+        : ctx{docs, clock, player, alarm, api, std::move(day), {}} {}
 
     std::string key() const {
         std::scoped_lock lock(keyMutex);
@@ -227,8 +244,8 @@ struct HttpApp::Impl {
     }
 };
 
-HttpApp::HttpApp(Documents& docs, Clock& clock, Player& player, Alarm& alarm, Api& api)
-    : _impl(std::make_unique<Impl>(docs, clock, player, alarm, api)) {
+HttpApp::HttpApp(Documents& docs, Clock& clock, Player& player, Alarm& alarm, Api& api, DayServices day)
+    : _impl(std::make_unique<Impl>(docs, clock, player, alarm, api, std::move(day))) {
     _impl->configureServer();
     _impl->registerRoutes();
 }

@@ -4,6 +4,7 @@
 // Connections are served by a small pool of worker threads, so one slow client, an idle
 // keep-alive connection or an announcement download does not stall the interface. Handlers still
 // see the documents one at a time: each reads and changes them only under the document mutex.
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -14,11 +15,23 @@ class Clock;
 class Player;
 class Alarm;
 class Api;
+class PlayerSounds;
+class PlayLog;
+class QuietPeriods;
+
+// What the interface reads and keeps of the school's day beside the documents.
+struct DayServices {
+    PlayerSounds& sounds; // the plays the interface starts, each logged
+    PlayLog& playLog;
+    QuietPeriods& quiet;
+    // Writes the changed documents now; false when one of them could not be written.
+    std::function<bool()> saveDocumentsNow;
+};
 
 class HttpApp {
 public:
     // Every reference must outlive the application.
-    HttpApp(Documents& docs, Clock& clock, Player& player, Alarm& alarm, Api& api);
+    HttpApp(Documents& docs, Clock& clock, Player& player, Alarm& alarm, Api& api, DayServices day);
     ~HttpApp();
     HttpApp(const HttpApp&) = delete;
     HttpApp& operator=(const HttpApp&) = delete;

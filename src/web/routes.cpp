@@ -27,6 +27,8 @@ const std::vector<Route>& routingTable() {
         {"/db/timetables/create",          POST,   LOGIN, timetables_create},
         {"/db/timetables/update/<id>",     POST,   LOGIN, timetables_update},
         {"/db/settings/update",            POST,   LOGIN, update_settings},
+        {"/backup",                        GET,    LOGIN, get_backup},
+        {"/restore",                       POST,   LOGIN, restore_backup},
         // The interface's files and pages; last, so that every fixed route above wins.
         {"/<path:path>",                   GET,    OPEN,  serve_static},
     };

@@ -12,6 +12,7 @@
 #include "scheduling/clock.h"
 #include "service/api.h"
 #include "storage/store.h"
+#include "web/http_app.h"
 
 namespace tollwick::web {
 
@@ -51,6 +52,7 @@ struct WebContext {
     Player& player;
     Alarm& alarm;
     Api& api;
+    DayServices day;
     OverviewAnswerCache overviewAnswer;
     DbAnswerCache dbAnswer;
 };

@@ -55,6 +55,8 @@ struct Response {
     std::vector<std::pair<std::string, std::string>> headers;
     // When set, the body is this file's content, sent as it is read.
     std::optional<std::filesystem::path> file;
+    // The file was made for this answer alone: it is deleted once sent (or once sending failed).
+    bool removeFileWhenSent = false;
 
     Response() = default;
     Response(int status, std::string contentType, std::string body)

@@ -28,10 +28,10 @@ public:
     };
 
     // "<id>" or "<id> x<count> <delay>s" for repeated plays, "<id> then removed" for a play whose
-    // file goes afterwards
+    // file goes afterwards, "<id> skipped: <why>" for one not played
     std::vector<std::string> plays;
 
-    std::shared_ptr<PlayHandle> playSongById(const DB& db, const std::string& id, long long count,
+    std::shared_ptr<PlayHandle> playSongById(const DB& db, const std::string& id, const PlayOrigin&, long long count,
                                              double delay) override {
         if (id == "NULL")
             return nullptr;
@@ -43,14 +43,20 @@ public:
         last = std::make_shared<Handle>();
         return last;
     }
-    std::shared_ptr<PlayHandle> playSongByDescriptor(const DB& db, const PlayDesc& desc) override {
-        return playSongById(db, desc.id, desc.doRepeat ? desc.iterations : 1, desc.doRepeat ? desc.delaySec : 0.0);
+    std::shared_ptr<PlayHandle> playSongByDescriptor(const DB& db, const PlayDesc& desc,
+                                                     const PlayOrigin& origin) override {
+        return playSongById(db, desc.id, origin, desc.doRepeat ? desc.iterations : 1,
+                            desc.doRepeat ? desc.delaySec : 0.0);
     }
-    std::shared_ptr<PlayHandle> playSongThenRemoveFile(const DB& db, const std::string& id) override {
-        auto handle = playSongById(db, id, 1, 0.0);
+    std::shared_ptr<PlayHandle> playSongThenRemoveFile(const DB& db, const std::string& id,
+                                                       const PlayOrigin& origin) override {
+        auto handle = playSongById(db, id, origin, 1, 0.0);
         if (handle)
             plays.back() += " then removed";
         return handle;
+    }
+    void recordSkipped(const DB&, const std::string& id, const PlayOrigin&, const std::string& detail) override {
+        plays.push_back(id + " skipped: " + detail);
     }
 
     std::set<std::string> missingFiles;
@@ -64,8 +70,9 @@ struct SchedulerTest : ::testing::Test {
     Clock clock{time.source()};
     Documents docs;
     RecordingSounds sounds;
+    QuietPeriods quiet;
     int phoneHomes = 0;
-    Scheduler scheduler{docs, clock, sounds, [this] { ++phoneHomes; }};
+    Scheduler scheduler{docs, clock, sounds, quiet, [this] { ++phoneHomes; }};
 
     SchedulerTest() {
         docs.db.load(dir.path() / "_db.json");
@@ -207,7 +214,7 @@ TEST_F(SchedulerTest, SecondsTheLoopDidNotSeeRingLateWithinFiveSeconds) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        Scheduler fresh(docs, clock, sounds, {});
+        Scheduler fresh(docs, clock, sounds, quiet, {});
         time.set(2026, 12, 8, c.from[0], c.from[1], c.from[2]);
         fresh.pass();
         sounds.plays.clear();
@@ -266,7 +273,7 @@ TEST_F(SchedulerTest, PhoneHomeRunsOnItsOwnThreadOneAtATime) {
     std::condition_variable cv;
     bool release = false;
     std::atomic<int> started{0};
-    Scheduler slow(docs, clock, sounds, [&] {
+    Scheduler slow(docs, clock, sounds, quiet, [&] {
         ++started;
         std::unique_lock lock(m);
         cv.wait(lock, [&] { return release; });

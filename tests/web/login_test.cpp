@@ -143,7 +143,7 @@ TEST_F(Login, TheSessionIsACookieSignedWithTheInstallationsSalt) {
     EXPECT_EQ(withCookie("garbage"), "400");
 
     // Another server with the same salt (the next start of the process) accepts the session.
-    HttpApp restarted(docs, clock, player, alarm, api);
+    HttpApp restarted(docs, clock, player, alarm, api, DayServices{sounds, playLog, quiet, {}});
     restarted.setSessionKey(salt());
     const int otherPort = restarted.bind("127.0.0.1", 0);
     std::thread serving([&] { restarted.serve(); });
