@@ -35,8 +35,8 @@ public:
 
 private:
     // The log entry of a play of `songId` (named `songName`) from `origin`, not yet written.
-    std::shared_ptr<LoggedPlay> begin(const std::string& songId, const std::string& songName,
-                                      const PlayOrigin& origin, PlayLogEntry* initial = nullptr);
+    std::shared_ptr<LoggedPlay> begin(const std::string& songId, const std::string& songName, const PlayOrigin& origin,
+                                      PlayLogEntry* initial = nullptr);
     // Starts a play through `play`, logged as `logged`; an error is logged as a failure and passed on.
     template <class Start>
     std::shared_ptr<PlayHandle> logged(const std::shared_ptr<LoggedPlay>& logged, Start&& play);

@@ -42,8 +42,7 @@ private:
     friend class Player;
     PlayerThread(std::shared_ptr<PlayerRegistry> registry, const Clock& clock, std::vector<std::string> paths,
                  std::uint64_t rounds, double delay, bool infiniteRepeat, std::unique_ptr<FilePlayer> player,
-                 std::uint64_t serial, std::vector<std::string> removeWhenDone,
-                 std::shared_ptr<PlayObserver> observer);
+                 std::uint64_t serial, std::vector<std::string> removeWhenDone, std::shared_ptr<PlayObserver> observer);
 
     bool morePlaysDue(std::uint64_t started) const noexcept;
     // Plays the queue; answers how it ended and, for a failure, why.

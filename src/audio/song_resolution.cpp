@@ -20,8 +20,8 @@ std::string getSongAssetPathById(const DB& db, const std::string& id) {
     return getSongAssetPath(db.songs.get(id));
 }
 
-std::shared_ptr<PlayerThread> playSongById(const DB& db, Player& player, const std::string& id, int count,
-                                           double delay, std::shared_ptr<PlayObserver> observer) {
+std::shared_ptr<PlayerThread> playSongById(const DB& db, Player& player, const std::string& id, int count, double delay,
+                                           std::shared_ptr<PlayObserver> observer) {
     if (id == NULL_ID) {
         return nullptr;
     }

@@ -4,8 +4,8 @@ namespace tollwick {
 
 struct ClockReading {
     int year = 1900;
-    int month = 1;   // 1 to 12
-    int day = 1;     // day of the month
+    int month = 1; // 1 to 12
+    int day = 1;   // day of the month
     int hour = 0;
     int minute = 0;
     int second = 0;

@@ -14,7 +14,17 @@
 namespace tollwick {
 
 // What made a play.
-enum class PlaySource { LESSON_START, LESSON_END, PRE_START, PRE_END, EXTRA_PLAY, PROGRAMME, ALARM, ANNOUNCEMENT, MANUAL };
+enum class PlaySource {
+    LESSON_START,
+    LESSON_END,
+    PRE_START,
+    PRE_END,
+    EXTRA_PLAY,
+    PROGRAMME,
+    ALARM,
+    ANNOUNCEMENT,
+    MANUAL
+};
 
 template <>
 struct EnumTexts<PlaySource> {
@@ -45,16 +55,16 @@ struct EnumTexts<PlayOutcome> {
 };
 
 struct PlayLogEntry {
-    std::string id;                      // one play: a later state of it carries the same id
-    std::string due;                     // the second it was due, local: "2024-09-02T08:00:00"
-    std::optional<std::string> started;  // when its sound began, local: "2024-09-02T08:00:00.002"
-    std::optional<long long> lateMs;     // started minus due
+    std::string id;                     // one play: a later state of it carries the same id
+    std::string due;                    // the second it was due, local: "2024-09-02T08:00:00"
+    std::optional<std::string> started; // when its sound began, local: "2024-09-02T08:00:00.002"
+    std::optional<long long> lateMs;    // started minus due (for a play on request: minus the request)
     PlaySource source = PlaySource::MANUAL;
-    std::optional<int> lesson;           // the lesson's number from 1, for lesson signals
+    std::optional<int> lesson; // the lesson's number from 1, for lesson signals
     std::string songId;
     std::string songName;
     PlayOutcome outcome = PlayOutcome::PLAYED;
-    std::string detail;                  // why it failed or was skipped
+    std::string detail; // why it failed or was skipped
 
     // The date part of `due`, which names the day's file.
     std::string dueDate() const { return due.substr(0, 10); }

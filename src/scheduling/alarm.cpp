@@ -26,7 +26,7 @@ void Alarm::toggle(const DB& db) {
     // A pause outside the range the interface accepts may come from a database older than that check.
     const double delay = std::clamp(db.settings.alarmDelaySec, 0.0, PlayDesc::MAX_DELAY_SEC);
     _thread = _sounds.playSongById(db, db.settings.alarmSignalId, PlayOrigin{PlaySource::ALARM},
-                                  SoundStarter::INFINITE_REPEAT, delay);
+                                   SoundStarter::INFINITE_REPEAT, delay);
 }
 
 void Alarm::switchOff() {

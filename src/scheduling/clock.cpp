@@ -25,7 +25,10 @@ LocalMoment systemLocalMoment() {
 Clock::Clock() : _source(systemClockReading), _moment(systemLocalMoment), _now(_source()) {}
 
 Clock::Clock(Source source)
-    : _source(std::move(source)), _moment([this] { return LocalMoment{_source(), 0}; }), _now(_source()) {}
+    : _source(std::move(source)), _moment([this] {
+          return LocalMoment{_source(), 0};
+      }),
+      _now(_source()) {}
 
 LocalMoment Clock::preciseNow() const {
     return _moment();

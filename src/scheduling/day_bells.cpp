@@ -11,11 +11,11 @@ std::vector<DayBell> bellsOfDay(const DB& db, const Cache& cache, const ClockRea
     const TimeTable* timetable = db.timetables.find(getActiveTimetableInfo(db, cache, now).id);
     if (!db.settings.schedulerEnable || !timetable)
         return bells;
-    forEachSignal(*timetable, [&](const TimeOfDay& at, PlaySource source, std::optional<int> lesson,
-                                  const PlayDesc& desc) {
-        if (desc.id != NULL_ID)
-            bells.push_back({at, source, lesson, desc});
-    });
+    forEachSignal(*timetable,
+                  [&](const TimeOfDay& at, PlaySource source, std::optional<int> lesson, const PlayDesc& desc) {
+                      if (desc.id != NULL_ID)
+                          bells.push_back({at, source, lesson, desc});
+                  });
     std::stable_sort(bells.begin(), bells.end(), [](const DayBell& a, const DayBell& b) { return a.at < b.at; });
     return bells;
 }

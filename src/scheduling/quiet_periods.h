@@ -72,7 +72,7 @@ private:
     void change(const ClockReading& now, Change&& change);
 
     std::filesystem::path _path;
-    std::mutex _changeMutex; // one change at a time, so that the file holds the newest state
+    std::mutex _changeMutex;   // one change at a time, so that the file holds the newest state
     mutable std::mutex _mutex; // guards _day
     QuietDay _day;
 };

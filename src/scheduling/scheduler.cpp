@@ -154,16 +154,16 @@ int Scheduler::triggerScheduledSounds(const ClockReading& now) {
 
     // Only the first channel rings; the second stays in the data for the user to edit.
     const bool quiet = _quiet.isQuiet(now);
-    forEachSignal(*timetable, [&](const TimeOfDay& at, PlaySource source, std::optional<int> lesson,
-                                  const PlayDesc& desc) {
-        if (!(at == now))
-            return;
-        const PlayOrigin origin{source, lesson, now};
-        if (quiet)
-            skipQuietly(db, desc, origin);
-        else
-            started += guarded([&] { return _sounds.playSongByDescriptor(db, desc, origin); });
-    });
+    forEachSignal(*timetable,
+                  [&](const TimeOfDay& at, PlaySource source, std::optional<int> lesson, const PlayDesc& desc) {
+                      if (!(at == now))
+                          return;
+                      const PlayOrigin origin{source, lesson, now};
+                      if (quiet)
+                          skipQuietly(db, desc, origin);
+                      else
+                          started += guarded([&] { return _sounds.playSongByDescriptor(db, desc, origin); });
+                  });
     return started;
 }
 

@@ -26,7 +26,7 @@ public:
 // What made a play, for the play log.
 struct PlayOrigin {
     PlaySource source = PlaySource::MANUAL;
-    std::optional<int> lesson;      // the lesson's number from 1, for lesson signals
+    std::optional<int> lesson;       // the lesson's number from 1, for lesson signals
     std::optional<ClockReading> due; // the scheduled second; none for a play on request, due now
 };
 

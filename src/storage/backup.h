@@ -38,8 +38,8 @@ void writeBackup(const std::filesystem::path& archive, const DB& db, const Cache
 // A backup that passed every check, its audio files unpacked beside their places.
 class PreparedRestore {
 public:
-    DB db;         // decoded as at start-up, the built-in signals ensured
-    Cache cache;   // when the archive holds one
+    DB db;       // decoded as at start-up, the built-in signals ensured
+    Cache cache; // when the archive holds one
     bool hasCache = false;
 
     PreparedRestore() = default;

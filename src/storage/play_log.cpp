@@ -170,7 +170,7 @@ void PlayLog::pruneBefore(const std::string& newestDate) noexcept {
         std::error_code error;
         for (const auto& file : std::filesystem::directory_iterator(_directory, error)) {
             const auto day = dayOfFileName(file.path().filename().string());
-            if (day && *day <= newest - date::days{KEEP_DAYS}) {
+            if (day && *day < newest - date::days{KEEP_DAYS}) {
                 std::error_code ignored;
                 std::filesystem::remove(file.path(), ignored);
             }

@@ -23,6 +23,7 @@ namespace tollwick {
 
 class PlayLog {
 public:
+    // A day's file is deleted once a day more than this many days later is written.
     static constexpr int KEEP_DAYS = 60;
     // States queued while the disk refuses them, at most; beyond, the oldest are dropped.
     static constexpr std::size_t MAX_PENDING = 10000;
@@ -72,7 +73,7 @@ private:
     // One writer at a time, so that the lines of one entry land in the order they were recorded.
     // Also guards _prunedFor and _endsChecked.
     std::mutex _writeMutex;
-    std::string _prunedFor;            // the newest day whose old files were deleted
+    std::string _prunedFor;             // the newest day whose old files were deleted
     std::set<std::string> _endsChecked; // day files whose last line this process has made whole
 
     std::mutex _warnMutex; // guards _warned

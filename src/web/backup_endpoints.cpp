@@ -50,8 +50,8 @@ Response get_backup(WebContext& ctx, Request&) {
     }
     Response response = send_file(archive, "application/zip");
     response.removeFileWhenSent = true;
-    response.headers.emplace_back("Content-Disposition", "attachment; filename=\"tollwick-backup-" +
-                                                             ctx.clock.getDateString() + ".zip\"");
+    response.headers.emplace_back("Content-Disposition",
+                                  "attachment; filename=\"tollwick-backup-" + ctx.clock.getDateString() + ".zip\"");
     return response;
 }
 

@@ -59,8 +59,8 @@ void requireToday(const std::string& id) {
 }
 
 bool isTimetableSource(PlaySource source) {
-    return source == PlaySource::LESSON_START || source == PlaySource::LESSON_END ||
-           source == PlaySource::PRE_START || source == PlaySource::PRE_END || source == PlaySource::EXTRA_PLAY;
+    return source == PlaySource::LESSON_START || source == PlaySource::LESSON_END || source == PlaySource::PRE_START ||
+           source == PlaySource::PRE_END || source == PlaySource::EXTRA_PLAY;
 }
 
 struct NamedBell {

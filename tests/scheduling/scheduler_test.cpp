@@ -142,6 +142,29 @@ TEST_F(SchedulerTest, ExtraPlaysRingPerSlotEvenTwice) {
     EXPECT_EQ(at(11, 0), Plays{"extra"});
 }
 
+// In a quiet period the lesson signals and extra plays are logged as skipped; programmes play.
+TEST_F(SchedulerTest, QuietBellsAreSkippedAndProgrammesStillPlay) {
+    quiet.load(dir.path() / "quiet.json");
+    timetable().customPlays = {UserPlay{PlayDesc{"extra"}, {TimeOfDay(8, 20)}}};
+    docs.db->programmes.add(Programme{"song-a", Date(2026, 12, 8), TimeOfDay(8, 10), false});
+    quiet.mute(time.reading(), TimeOfDay(8, 0), TimeOfDay(8, 45));
+    quiet.skip(time.reading(), TimeOfDay(9, 30));
+    const struct {
+        int h, m;
+        Plays plays;
+    } cases[] = {
+        {7, 55, {"pre-start"}},
+        {8, 0, {"start skipped: quiet period"}},
+        {8, 10, {"song-a"}},
+        {8, 20, {"extra skipped: quiet period"}},
+        {8, 40, {"pre-end skipped: quiet period", "pre-start skipped: quiet period"}},
+        {8, 45, {"end", "start"}},
+        {9, 30, {"end skipped: quiet period"}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(at(c.h, c.m), c.plays) << c.h << ":" << c.m;
+}
+
 TEST_F(SchedulerTest, ProgrammesRingOnTheirDateAndDeleteThemselvesWithTheirSong) {
     auto& programmes = docs.db->programmes;
     programmes.add(Programme{"song-a", Date(2026, 12, 8), TimeOfDay(10, 30), true}, "a");

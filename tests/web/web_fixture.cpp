@@ -159,6 +159,10 @@ WebTest::WebTest()
         docs.shadow.load(getUserFilePath("_shadow.json"));
         docs.cache.load(getUserFilePath("cache.json"));
         app.setSessionKey(docs.shadow->getCurrentSalt());
+        // As at start-up: what was loaded counts as written, so the next save writes any change.
+        docs.db.rememberContent();
+        docs.shadow.rememberContent();
+        docs.cache.rememberContent();
     }
     port = app.bind("127.0.0.1", 0);
     if (port <= 0)
