@@ -47,7 +47,8 @@ bool System::loadDocuments() {
     return firstStart;
 }
 
-void System::startScheduler() {
+void System::startScheduler(std::function<void()> afterEachPass) {
+    _scheduler.setAfterPass(std::move(afterEachPass));
     std::make_shared<SchedulerThread>(_scheduler)->start();
 }
 
