@@ -5,7 +5,7 @@ ARGS ?=
 # Warnings are errors in CI (CI=true) and warnings elsewhere.
 WERROR := $(if $(filter true 1 yes,$(CI)),ON,OFF)
 
-.PHONY: all deps configure ui build run test test-ui bench install clean fake-service screenshots
+.PHONY: all deps configure ui build run test test-ui bench install package clean fake-service screenshots
 
 # The browser interface: web-ui/dist is built again when any of its sources changed.
 UI_SOURCES := $(shell find web-ui/src web-ui/public -type f 2>/dev/null) \
@@ -61,6 +61,10 @@ bench: build
 
 install: build
 	cmake --install $(BUILD) $(if $(PREFIX),--prefix $(PREFIX))
+
+# The Debian package $(BUILD)/tollwick-player_<version>_<arch>.deb with its systemd units.
+package: build
+	cd $(BUILD) && cpack -G DEB
 
 clean:
 	rm -rf $(BUILD) $(BUILD).configure.log $(BUILD).ui.log web-ui/dist
