@@ -5,7 +5,7 @@ ARGS ?=
 # Warnings are errors in CI (CI=true) and warnings elsewhere.
 WERROR := $(if $(filter true 1 yes,$(CI)),ON,OFF)
 
-.PHONY: all deps configure ui build run test test-ui bench install clean fake-service screenshots \
+.PHONY: all deps configure ui build run test test-ui bench install package clean fake-service screenshots \
 	windows-configure windows windows-package test-windows
 
 # The browser interface: web-ui/dist is built again when any of its sources changed.
@@ -65,6 +65,10 @@ bench: build
 
 install: build
 	cmake --install $(BUILD) $(if $(PREFIX),--prefix $(PREFIX))
+
+# The Debian package $(BUILD)/tollwick-player_<version>_<arch>.deb with its systemd units.
+package: build
+	cd $(BUILD) && cpack -G DEB
 
 # Windows: the same system cross-built with mingw-w64 into $(WINDOWS_BUILD), its GoogleTest programs
 # run under Wine, and the release as a zip and an NSIS installer.

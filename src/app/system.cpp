@@ -50,7 +50,8 @@ bool System::loadDocuments() {
     return firstStart;
 }
 
-void System::startScheduler() {
+void System::startScheduler(std::function<void()> afterEachPass) {
+    _scheduler.setAfterPass(std::move(afterEachPass));
     std::make_shared<SchedulerThread>(_scheduler)->start();
     _writer.start();
 }

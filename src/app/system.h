@@ -1,6 +1,7 @@
 #pragma once
 // The running system: every process-wide object, built once by start-up and handed by reference to
 // the units that need them.
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -27,8 +28,9 @@ public:
     // file that is broken ends start-up with an Error naming it.
     bool loadDocuments();
 
-    // Starts the scheduler on a daemon thread of its own.
-    void startScheduler();
+    // Starts the scheduler on a daemon thread of its own; `afterEachPass` runs on that thread after
+    // every pass of its loop.
+    void startScheduler(std::function<void()> afterEachPass = {});
 
     // Writes every document whose content changed since it was last written.
     void saveChangedDocuments() noexcept;

@@ -22,6 +22,8 @@ Scheduler::Scheduler(Documents& docs, Clock& clock, SoundStarter& sounds, std::f
 void Scheduler::run() {
     for (;;) {
         pass();
+        if (_afterPass)
+            _afterPass();
         std::this_thread::sleep_for(sleepAfterPass(std::chrono::system_clock::now()));
     }
 }
