@@ -8,11 +8,13 @@
 #include "app/launcher.h"
 #include "app/system.h"
 #include "runtime/browser.h"
+#include "runtime/host_names.h"
 #include "runtime/logging.h"
 #include "runtime/paths.h"
 #include "runtime/port_check.h"
 #include "runtime/process_end.h"
 #include "runtime/version.h"
+#include "web/request_guard.h"
 
 namespace tollwick {
 
@@ -113,6 +115,10 @@ int start(bool isTray, const std::vector<std::string>& args) {
         }).detach();
     }
     system.http().setSessionKey(system.sessionKey());
+    const char* fromEnvironment = std::getenv("TOLLWICK_ALLOWED_HOSTS");
+    system.http().setAllowedHosts(
+        web::allowedHostNames(hostNamesOfThisMachine(), options->allowedHosts, fromEnvironment ? fromEnvironment : ""));
+    system.http().setStartupWarnings(system.startupWarnings());
     if (!system.http().listen("0.0.0.0", gPort)) {
         spdlog::error("The server cannot listen on port {}: it may be in use by another program.", gPort);
         return 1;

@@ -4,6 +4,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "audio/player.h"
 #include "model/fingerprint.h"
@@ -11,6 +12,7 @@
 #include "scheduling/clock.h"
 #include "service/api.h"
 #include "storage/store.h"
+#include "web/login_throttle.h"
 
 namespace tollwick::web {
 
@@ -32,6 +34,9 @@ struct WebContext {
     Alarm& alarm;
     Api& api;
     DbAnswerCache dbAnswer;
+    LoginThrottle loginThrottle;
+    // What start-up warned about (a database set aside, for one); set before the server runs.
+    std::vector<std::string> startupWarnings;
 };
 
 } // namespace tollwick::web
