@@ -24,6 +24,8 @@ const char* statusText(int status) {
         return "Length Required";
     case 413:
         return "Payload Too Large";
+    case 414:
+        return "URI Too Long";
     case 421:
         return "Misdirected Request";
     case 429:
@@ -187,6 +189,12 @@ void FrontServer::acceptSome(SteadyTime now) {
             // No lingering here: that would hold the very descriptor the client is refused.
             const std::string text = answerText(503, "Too many connections; try again in a moment", {{"Retry-After", "1"}});
             net::sendSome(connection->socket, text.data(), text.size());
+            net::shutdownSending(connection->socket);
+            // What already came is read, so that the close does not reset the connection before the
+            // client has read the answer.
+            char drop[16 * 1024];
+            for (int k = 0; k < 4 && net::receiveSome(connection->socket, drop, sizeof drop) > 0; ++k) {
+            }
             net::closeSocket(connection->socket);
             continue;
         }

@@ -118,6 +118,9 @@ void sendFile(const Response& response, httplib::Response& res) {
 // The HTTP library's request processing, which the front drives one request at a time.
 class Frame : public httplib::Server {
 public:
+    // The library stops writing streamed answers (files) once its own listening socket is gone. It
+    // has none here, the front listens, so it is given a handle that is never used as a socket.
+    Frame() { svr_sock_ = static_cast<socket_t>(-2); }
     using httplib::Server::process_request;
 };
 
