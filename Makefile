@@ -58,14 +58,14 @@ screenshots: build
 
 # The C++ tests again, built with AddressSanitizer and UndefinedBehaviorSanitizer (all of them) and
 # with ThreadSanitizer (the thread-heavy scheduler, player and web tests), each in a build dir of
-# its own. Slow: CI runs it after `make test` (.ci/run).
-SANITIZER_CONFIG = -DTOLLWICK_WERROR=$(WERROR) -DTOLLWICK_BENCH=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo
+# its own. Slow: CI runs it after `make test` (.ci/run). Warnings are the plain build's business here.
+SANITIZER_CONFIG = -DTOLLWICK_WERROR=OFF -DTOLLWICK_BENCH=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo
 test-sanitizers: deps
 	@cmake -S . -B build-asan $(SANITIZER_CONFIG) -DTOLLWICK_SANITIZE=address,undefined >build-asan.configure.log 2>&1 || { cat build-asan.configure.log; exit 1; }
 	@cmake --build build-asan -j$(JOBS)
 	cd build-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j$(JOBS)
 	@cmake -S . -B build-tsan $(SANITIZER_CONFIG) -DTOLLWICK_SANITIZE=thread >build-tsan.configure.log 2>&1 || { cat build-tsan.configure.log; exit 1; }
-	@cmake --build build-tsan -j$(JOBS) --target test-scheduling test-audio test-web tollwick-player
+	@cmake --build build-tsan -j$(JOBS) --target test-scheduling test-audio test-web
 	for t in scheduling audio web; do TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" build-tsan/tests/test-$$t || exit 1; done
 
 # The libFuzzer targets (fuzz/), built with clang in build-fuzz and run FUZZ_SECONDS each from their
@@ -75,7 +75,7 @@ FUZZ_SECONDS ?= 12
 FUZZERS = documents request_bodies request_head upload_form time_text
 fuzz: deps
 	@CXX=clang++-14 cmake -S . -B build-fuzz -DTOLLWICK_FUZZ=ON -DTOLLWICK_TESTS=OFF -DTOLLWICK_BENCH=OFF \
-		-DTOLLWICK_WERROR=$(WERROR) >build-fuzz.configure.log 2>&1 || { cat build-fuzz.configure.log; exit 1; }
+		-DTOLLWICK_WERROR=OFF >build-fuzz.configure.log 2>&1 || { cat build-fuzz.configure.log; exit 1; }
 	@cmake --build build-fuzz -j$(JOBS) $(addprefix --target fuzz-,$(FUZZERS))
 	@for f in $(FUZZERS); do mkdir -p build-fuzz/corpus/$$f; echo "== fuzz-$$f ($(FUZZ_SECONDS) s)"; \
 		build-fuzz/fuzz/fuzz-$$f -max_total_time=$(FUZZ_SECONDS) -timeout=10 -rss_limit_mb=2048 \

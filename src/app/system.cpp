@@ -63,9 +63,9 @@ bool System::loadDocuments() {
     if (db.outcome != DocumentLoad::Outcome::LOADED) {
         if (db.outcome != DocumentLoad::Outcome::MISSING) {
             const std::string aside = setAside(dbPath, _clock.updateClock());
-            const std::string why =
-                db.outcome == DocumentLoad::Outcome::UNREADABLE ? "could not be read (" + db.reason + ")"
-                                                                : "has a version this program does not know";
+            const std::string why = db.outcome == DocumentLoad::Outcome::UNREADABLE
+                                        ? "could not be read (" + db.reason + ")"
+                                        : "has a version this program does not know";
             _warnings.push_back("The database " + dbPath + " " + why + "; it was kept as " + aside +
                                 " and the factory configuration is in use.");
             spdlog::warn("{}", _warnings.back());

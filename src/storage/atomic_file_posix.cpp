@@ -58,7 +58,6 @@ void syncDirectory(const std::filesystem::path& dir) {
     }
 }
 
-
 } // namespace
 
 void writeFileAtomically(const std::filesystem::path& path, std::string_view content, bool privateToUser) {
@@ -99,7 +98,6 @@ void removeStaleTemporaryFiles(const std::filesystem::path& path) noexcept {
             std::filesystem::remove(entry.path(), error);
     }
 }
-
 
 FileRead readFileIfPresent(const std::filesystem::path& path) {
     FileRead out;

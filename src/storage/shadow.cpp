@@ -22,7 +22,9 @@ std::string Shadow::_saltAndHash(std::string_view other) {
     return hashPassword(getCurrentSalt(), other);
 }
 
-void Shadow::setPassword(std::string_view userPassword) { _pwd = _saltAndHash(userPassword); }
+void Shadow::setPassword(std::string_view userPassword) {
+    _pwd = _saltAndHash(userPassword);
+}
 
 bool Shadow::isPasswordMatching(std::string_view userPassword) {
     const std::string hash = _saltAndHash(userPassword);

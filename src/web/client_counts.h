@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <string>
 #include <unordered_map>
+#include <utility>
 
 namespace tollwick::web {
 
@@ -26,6 +27,14 @@ public:
         const auto it = _byAddress.find(address);
         if (it != _byAddress.end() && it->second.connections == 0 && it->second.queued == 0 && it->second.active == 0)
             _byAddress.erase(it);
+    }
+    // The address that holds the most connections, and how many; ("", 0) when there is none.
+    std::pair<std::string, std::size_t> heaviest() const {
+        std::pair<std::string, std::size_t> out{"", 0};
+        for (const auto& [address, counts] : _byAddress)
+            if (counts.connections > out.second)
+                out = {address, counts.connections};
+        return out;
     }
     std::size_t connections = 0; // in all
     std::size_t queued = 0;      // in all

@@ -10,7 +10,8 @@ ConnectionStream::ConnectionStream(Connection& connection, const FrontLimits& li
     : _connection(connection), _limits(limits), _stop(stopSocket), _readStart(std::chrono::steady_clock::now()) {}
 
 SteadyTime ConnectionStream::rateDeadline(SteadyTime start, std::uint64_t bytes) const {
-    const auto allowance = std::chrono::milliseconds(bytes * 1000 / std::max<std::uint64_t>(_limits.minBytesPerSecond, 1));
+    const auto allowance =
+        std::chrono::milliseconds(bytes * 1000 / std::max<std::uint64_t>(_limits.minBytesPerSecond, 1));
     return start + _limits.headDeadline + allowance;
 }
 
@@ -18,9 +19,9 @@ bool ConnectionStream::waitFor(Wait what, SteadyTime deadline) const {
     const auto now = std::chrono::steady_clock::now();
     if (now >= deadline)
         return false;
-    const auto wait = std::min(std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now) +
-                                   std::chrono::milliseconds(1),
-                               _limits.ioWait);
+    const auto wait =
+        std::min(std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now) + std::chrono::milliseconds(1),
+                 _limits.ioWait);
     std::vector<net::PollEntry> entries{{_connection.socket, what == Wait::READ, what == Wait::WRITE},
                                         {_stop, true, false}};
     if (net::pollSockets(entries, wait) == 0 || entries[1].readable)
@@ -33,7 +34,8 @@ bool ConnectionStream::is_readable() const {
 }
 
 bool ConnectionStream::is_writable() const {
-    return !_failed && waitFor(Wait::WRITE, rateDeadline(_writing ? _writeStart : std::chrono::steady_clock::now(), _written));
+    return !_failed &&
+           waitFor(Wait::WRITE, rateDeadline(_writing ? _writeStart : std::chrono::steady_clock::now(), _written));
 }
 
 ssize_t ConnectionStream::read(char* ptr, size_t size) {

@@ -36,10 +36,10 @@ struct Connection {
     // Bytes of the current request received and not yet handed to the library, possibly followed
     // by the start of the next one.
     std::string buffer;
-    std::size_t headEnd = 0;           // length of the current request's head, once complete
-    std::uint64_t messageEnd = 0;      // head and body
-    bool streamed = false;             // the body is read by the worker, not before
-    std::size_t requests = 0;          // answered on this connection
+    std::size_t headEnd = 0;      // length of the current request's head, once complete
+    std::uint64_t messageEnd = 0; // head and body
+    bool streamed = false;        // the body is read by the worker, not before
+    std::size_t requests = 0;     // answered on this connection
 };
 
 class ConnectionStream : public httplib::Stream {

@@ -15,7 +15,8 @@ struct FrontLimits {
     // One client address never holds all of them: the others keep being served.
     std::size_t workersPerAddress = 6;
     // Open connections in all and from one address (a school behind one NAT address has many
-    // browsers); beyond them a new connection is answered 503 and closed.
+    // browsers); beyond them a new connection is answered 503 and closed, unless the address that
+    // holds the most (and more than the newcomer's) gives up its longest-waiting idle one for it.
     std::size_t connections = 400;
     std::size_t connectionsPerAddress = 128;
     // Complete requests waiting for a worker; beyond them 503.

@@ -58,9 +58,9 @@ FrontServer::FrontServer(FrontLimits limits, Planner planner, Exchange exchange,
     : _limits(limits), _planner(std::move(planner)), _exchange(std::move(exchange)),
       _answerHeaders(std::move(answerHeaders)) {
     const std::size_t descriptors = net::openFileLimit();
-    _maxConnections = std::min(_limits.connections,
-                               descriptors > 2 * RESERVED_DESCRIPTORS ? descriptors - RESERVED_DESCRIPTORS
-                                                                      : descriptors / 2);
+    _maxConnections =
+        std::min(_limits.connections,
+                 descriptors > 2 * RESERVED_DESCRIPTORS ? descriptors - RESERVED_DESCRIPTORS : descriptors / 2);
 }
 
 FrontServer::~FrontServer() {
@@ -101,7 +101,8 @@ bool FrontServer::serve() {
             entries.push_back({connection->socket, true, false});
             wakeAt = std::min(wakeAt, connection->deadline);
         }
-        const auto timeout = std::max(milliseconds(0), std::chrono::duration_cast<milliseconds>(wakeAt - now) + milliseconds(1));
+        const auto timeout =
+            std::max(milliseconds(0), std::chrono::duration_cast<milliseconds>(wakeAt - now) + milliseconds(1));
         net::pollSockets(entries, timeout);
 
         const SteadyTime after = std::chrono::steady_clock::now();
@@ -173,6 +174,13 @@ void FrontServer::acceptSome(SteadyTime now) {
         net::localAddress(connection->socket, connection->localAddress, connection->localPort);
         connection->deadline = now + _limits.headDeadline;
         connection->headStarted = true; // a new connection's first head is due from its start
+        bool full = false;
+        {
+            std::scoped_lock lock(_mutex);
+            full = _counts.connections >= _maxConnections;
+        }
+        if (full)
+            makeRoomFor(connection->peerAddress);
         bool admitted = false;
         {
             std::scoped_lock lock(_mutex);
@@ -187,7 +195,8 @@ void FrontServer::acceptSome(SteadyTime now) {
         }
         if (!admitted) {
             // No lingering here: that would hold the very descriptor the client is refused.
-            const std::string text = answerText(503, "Too many connections; try again in a moment", {{"Retry-After", "1"}});
+            const std::string text =
+                answerText(503, "Too many connections; try again in a moment", {{"Retry-After", "1"}});
             net::sendSome(connection->socket, text.data(), text.size());
             net::shutdownSending(connection->socket);
             // What already came is read, so that the close does not reset the connection before the
@@ -202,13 +211,36 @@ void FrontServer::acceptSome(SteadyTime now) {
     }
 }
 
+void FrontServer::makeRoomFor(const std::string& address) {
+    std::pair<std::string, std::size_t> heaviest;
+    std::size_t own = 0;
+    {
+        std::scoped_lock lock(_mutex);
+        heaviest = _counts.heaviest();
+        own = _counts.get(address).connections;
+    }
+    if (heaviest.first == address || heaviest.second <= own + 1)
+        return;
+    // Its longest-waiting connection that is not being answered: idle, half a head, or lingering.
+    auto victim = _receiving.end();
+    for (auto it = _receiving.begin(); it != _receiving.end(); ++it)
+        if ((*it)->peerAddress == heaviest.first && (*it)->phase != Connection::Phase::AWAITING_BODY &&
+            (victim == _receiving.end() || (*it)->deadline < (*victim)->deadline))
+            victim = it;
+    if (victim == _receiving.end())
+        return;
+    closeConnection(**victim);
+    _receiving.erase(victim);
+}
+
 void FrontServer::onReadable(Connection& connection, SteadyTime now) {
     char chunk[16 * 1024];
     std::size_t want = sizeof chunk;
     if (connection.phase == Connection::Phase::AWAITING_HEAD)
         want = std::min(want, _limits.maxHeadBytes + 1 - std::min(connection.buffer.size(), _limits.maxHeadBytes));
     else if (connection.phase == Connection::Phase::AWAITING_BODY)
-        want = static_cast<std::size_t>(std::min<std::uint64_t>(want, connection.messageEnd - connection.buffer.size()));
+        want =
+            static_cast<std::size_t>(std::min<std::uint64_t>(want, connection.messageEnd - connection.buffer.size()));
     const long n = net::receiveSome(connection.socket, chunk, want);
     if (n == net::WOULD_BLOCK)
         return;
@@ -236,7 +268,8 @@ void FrontServer::advance(Connection& connection, SteadyTime now) {
                 refuse(connection, 431, "The request head is larger than " + sizeText(_limits.maxHeadBytes), now);
             return;
         }
-        const std::optional<RequestHead> head = parseRequestHead(std::string_view(connection.buffer).substr(0, *length));
+        const std::optional<RequestHead> head =
+            parseRequestHead(std::string_view(connection.buffer).substr(0, *length));
         if (!head) {
             refuse(connection, 400, "Malformed request head", now);
             return;
@@ -269,8 +302,9 @@ void FrontServer::advance(Connection& connection, SteadyTime now) {
         connection.streamed = plan.streamed;
         if (!plan.streamed && connection.buffer.size() < connection.messageEnd) {
             connection.phase = Connection::Phase::AWAITING_BODY;
-            connection.deadline = now + _limits.headDeadline +
-                                  milliseconds(framing.length * 1000 / std::max<std::uint64_t>(_limits.minBytesPerSecond, 1));
+            connection.deadline =
+                now + _limits.headDeadline +
+                milliseconds(framing.length * 1000 / std::max<std::uint64_t>(_limits.minBytesPerSecond, 1));
             if (head->field("Expect") == "100-continue") {
                 static constexpr std::string_view CONTINUE = "HTTP/1.1 100 Continue\r\n\r\n";
                 net::sendSome(connection.socket, CONTINUE.data(), CONTINUE.size());
@@ -469,7 +503,8 @@ void FrontServer::answer(ConnectionPtr connection) {
         closeConnection(*connection);
         return;
     }
-    connection->buffer.erase(0, static_cast<std::size_t>(std::max<std::uint64_t>(connection->messageEnd, stream.position())));
+    connection->buffer.erase(
+        0, static_cast<std::size_t>(std::max<std::uint64_t>(connection->messageEnd, stream.position())));
     connection->phase = Connection::Phase::AWAITING_HEAD;
     connection->headStarted = false;
     connection->headEnd = 0;

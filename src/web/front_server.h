@@ -62,6 +62,9 @@ private:
     using ConnectionPtr = std::unique_ptr<Connection>;
 
     void acceptSome(SteadyTime now);
+    // When all connections are taken, closes one of the address that holds the most (when that is
+    // not `address` and holds more than it), so that no few addresses crowd out everybody else.
+    void makeRoomFor(const std::string& address);
     void onReadable(Connection& connection, SteadyTime now);
     void advance(Connection& connection, SteadyTime now);
     void onDeadline(Connection& connection, SteadyTime now);

@@ -253,8 +253,8 @@ struct HttpApp::Impl {
                   httplib::Response& res) {
         Request request = toWebRequest(req, names);
         const std::string signingKey = key();
-        request.session = sessionOf(req.has_header("Cookie") ? std::optional<std::string_view>(req.get_header_value("Cookie"))
-                                                             : std::nullopt);
+        request.session = sessionOf(
+            req.has_header("Cookie") ? std::optional<std::string_view>(req.get_header_value("Cookie")) : std::nullopt);
         const Response response = call(handler, request, req);
         answer(response, request, signingKey, res);
     }
@@ -265,8 +265,8 @@ struct HttpApp::Impl {
                         const httplib::Request& req, httplib::Response& res, const httplib::ContentReader& reader) {
         Request request = toWebRequest(req, names);
         const std::string signingKey = key();
-        request.session = sessionOf(req.has_header("Cookie") ? std::optional<std::string_view>(req.get_header_value("Cookie"))
-                                                             : std::nullopt);
+        request.session = sessionOf(
+            req.has_header("Cookie") ? std::optional<std::string_view>(req.get_header_value("Cookie")) : std::nullopt);
         if (route.login == Login::REQUIRED && loginMissing(ctx, request)) {
             answer(BadRequest("No auth"), request, signingKey, res);
             return;
@@ -276,8 +276,12 @@ struct HttpApp::Impl {
                 if (req.is_multipart_form_data()) {
                     FormReceiver form(getUserFilePath());
                     const bool read = reader(
-                        [&](const httplib::MultipartFormData& part) { return form.beginPart(part.name, part.filename); },
-                        [&](const char* data, std::size_t length) { return form.receive({data, length}); });
+                        [&](const httplib::MultipartFormData& part) {
+                            return form.beginPart(part.name, part.filename);
+                        },
+                        [&](const char* data, std::size_t length) {
+                            return form.receive({data, length});
+                        });
                     if (form.refusal())
                         throw *form.refusal();
                     if (!read)
@@ -297,12 +301,11 @@ struct HttpApp::Impl {
             PathMatcher matcher = compilePattern(route.pattern);
             Handler handler = route.login == Login::REQUIRED ? require_login(route.handler) : Handler(route.handler);
             if (route.body == Body::UPLOAD) {
-                server.Post(matcher.expression,
-                            [this, &route, handler = std::move(handler), names = matcher.names](
-                                const httplib::Request& req, httplib::Response& res,
-                                const httplib::ContentReader& reader) {
-                                dispatchUpload(route, handler, names, req, res, reader);
-                            });
+                server.Post(matcher.expression, [this, &route, handler = std::move(handler), names = matcher.names](
+                                                    const httplib::Request& req, httplib::Response& res,
+                                                    const httplib::ContentReader& reader) {
+                    dispatchUpload(route, handler, names, req, res, reader);
+                });
                 continue;
             }
             auto serve = [this, handler = std::move(handler), names = matcher.names](const httplib::Request& req,
@@ -324,7 +327,8 @@ struct HttpApp::Impl {
         // decoded it, and the refusal of methods that no route takes.
         server.set_pre_routing_handler([this](const httplib::Request& req, httplib::Response& res) {
             const Route* route = findRoute(req.method, req.path);
-            const RequestFacts facts{req.method, req.path, [&](std::string_view name) -> std::optional<std::string_view> {
+            const RequestFacts facts{req.method, req.path,
+                                     [&](std::string_view name) -> std::optional<std::string_view> {
                                          const std::string key(name);
                                          if (!req.has_header(key))
                                              return std::nullopt;

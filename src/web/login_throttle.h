@@ -26,8 +26,8 @@ public:
     static constexpr std::chrono::seconds LONGEST_LOCK{3600};
     static constexpr std::size_t MAX_ADDRESSES = 4096;
 
-    explicit LoginThrottle(TimeSource now = [] { return std::chrono::steady_clock::now(); },
-                           std::size_t maxAddresses = MAX_ADDRESSES);
+    explicit LoginThrottle(
+        TimeSource now = [] { return std::chrono::steady_clock::now(); }, std::size_t maxAddresses = MAX_ADDRESSES);
 
     // How long `address` must still wait before it may try a password; zero when it may now.
     std::chrono::seconds waitFor(const std::string& address);

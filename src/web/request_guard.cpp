@@ -125,7 +125,8 @@ std::optional<std::string> crossSiteRefusal(std::string_view hostHeader, std::op
     if (secFetchSite) {
         const std::string site = lowered(trimmed(*secFetchSite));
         if (site != "same-origin" && site != "none")
-            return "Refused: the request was started by another site (Sec-Fetch-Site: " + std::string(*secFetchSite) + ")";
+            return "Refused: the request was started by another site (Sec-Fetch-Site: " + std::string(*secFetchSite) +
+                   ")";
     }
     const std::optional<std::string_view> source = origin ? origin : referer;
     if (!source)

@@ -140,7 +140,8 @@ BodyFraming bodyFramingOf(const RequestHead& head) {
             continue;
         std::uint64_t length = 0;
         const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), length);
-        if (value.empty() || error != std::errc{} || end != value.data() + value.size() || (seen && length != framing.length)) {
+        if (value.empty() || error != std::errc{} || end != value.data() + value.size() ||
+            (seen && length != framing.length)) {
             framing.kind = BodyFraming::Kind::INVALID;
             return framing;
         }

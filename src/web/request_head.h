@@ -16,8 +16,8 @@ namespace tollwick::web {
 
 struct RequestHead {
     std::string method;
-    std::string target; // as sent: path, "?" and query
-    std::string version; // "HTTP/1.0" or "HTTP/1.1"
+    std::string target;                                      // as sent: path, "?" and query
+    std::string version;                                     // "HTTP/1.0" or "HTTP/1.1"
     std::vector<std::pair<std::string, std::string>> fields; // names as sent, values without surrounding blanks
 
     // The value of the first field named `name` (compared without regard to case).
@@ -36,10 +36,10 @@ std::optional<RequestHead> parseRequestHead(std::string_view text);
 // How the body that follows a head is delimited.
 struct BodyFraming {
     enum class Kind {
-        LENGTH,   // Content-Length bytes (0 when the method carries no body and none is given)
-        MISSING,  // a method that carries a body, without Content-Length: it would last until the connection ends
-        ENCODED,  // Transfer-Encoding (chunked or another): no length is known before reading
-        INVALID,  // a Content-Length that is not a number, or several that differ
+        LENGTH,  // Content-Length bytes (0 when the method carries no body and none is given)
+        MISSING, // a method that carries a body, without Content-Length: it would last until the connection ends
+        ENCODED, // Transfer-Encoding (chunked or another): no length is known before reading
+        INVALID, // a Content-Length that is not a number, or several that differ
     };
     Kind kind = Kind::LENGTH;
     std::uint64_t length = 0;

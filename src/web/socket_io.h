@@ -19,8 +19,8 @@ SocketHandle listenTcp(const std::string& host, int port, int& boundPort);
 
 enum class AcceptOutcome {
     ACCEPTED,
-    NONE_WAITING, // nothing to accept now
-    RETRY,        // a client gave up before it was accepted, or a signal interrupted: try again at once
+    NONE_WAITING,     // nothing to accept now
+    RETRY,            // a client gave up before it was accepted, or a signal interrupted: try again at once
     OUT_OF_RESOURCES, // descriptors or memory are exhausted: try again after a pause
     FAILED,           // anything else; the listening socket may still work later
 };

@@ -57,8 +57,8 @@ Accepted acceptClient(SocketHandle listener) {
     Accepted out;
     sockaddr_in address{};
     socklen_t length = sizeof address;
-    const int fd = ::accept4(fdOf(listener), reinterpret_cast<sockaddr*>(&address), &length,
-                             SOCK_NONBLOCK | SOCK_CLOEXEC);
+    const int fd =
+        ::accept4(fdOf(listener), reinterpret_cast<sockaddr*>(&address), &length, SOCK_NONBLOCK | SOCK_CLOEXEC);
     if (fd < 0) {
         out.error = errno;
         switch (errno) {

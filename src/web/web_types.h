@@ -40,7 +40,7 @@ using Args = std::multimap<std::string, std::string>;
 struct UploadedPart {
     std::string name;
     std::string filename;
-    std::string content; // a text field's value
+    std::string content;                   // a text field's value
     std::shared_ptr<TemporaryFile> stored; // the file part's bytes
     std::uint64_t size = 0;
     std::string md5; // of the file part's bytes
@@ -54,7 +54,7 @@ struct Request {
     std::string_view body; // empty for multipart forms, whose parts are in `parts`
     std::vector<UploadedPart> parts;
     std::string remoteAddress; // the client's address, as the connection shows it
-    Session session; // the browser's session; changes are sent back as a new cookie
+    Session session;           // the browser's session; changes are sent back as a new cookie
 
     // The path parameter `name`; empty when the route has none of that name.
     const std::string& param(const std::string& name) const;

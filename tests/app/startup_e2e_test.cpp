@@ -4,11 +4,11 @@
 #include <arpa/inet.h>
 #include <csignal>
 #include <fstream>
-#include <regex>
-#include <thread>
 #include <netinet/in.h>
+#include <regex>
 #include <sys/socket.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 #include <httplib.h>
@@ -81,8 +81,9 @@ TEST_F(StartupTest, SecondInstanceOnTheSamePortPointsToTheFirst) {
     ServerProcess first(args(), env(), logOf("first.log"));
     ASSERT_TRUE(first.waitUntilServing(port)) << first.log();
     EXPECT_EQ(runServerToEnd(args(), env(), logOf("second.log")), 1);
-    EXPECT_NE(read("second.log").find("Tollwick is already running. Navigate to http://localhost:" +
-                                      std::to_string(port) + "/ to access it."),
+    EXPECT_NE(read("second.log")
+                  .find("Tollwick is already running. Navigate to http://localhost:" + std::to_string(port) +
+                        "/ to access it."),
               std::string::npos)
         << read("second.log");
     EXPECT_EQ(read("second.log").find("Falling back"), std::string::npos) << "it stops before loading anything";
@@ -91,9 +92,10 @@ TEST_F(StartupTest, SecondInstanceOnTheSamePortPointsToTheFirst) {
 TEST_F(StartupTest, PortHeldByAnotherProgram) {
     PlainListener other(port);
     EXPECT_EQ(runServerToEnd(args(), env(), logOf("taken.log")), 1);
-    EXPECT_NE(read("taken.log").find("Port " + std::to_string(port) +
-                                     " is already used by another application. Either identify and stop that "
-                                     "program, or start Tollwick with a different port."),
+    EXPECT_NE(read("taken.log")
+                  .find("Port " + std::to_string(port) +
+                        " is already used by another application. Either identify and stop that "
+                        "program, or start Tollwick with a different port."),
               std::string::npos)
         << read("taken.log");
 }
@@ -184,8 +186,9 @@ TEST_F(StartupTest, ADatabaseThatIsRefusedOrCannotBeReadIsKeptUnderANewName) {
         EXPECT_EQ(fileBytes(aside), newer) << "byte for byte";
         const std::string log = server.log();
         EXPECT_NE(log.find("it was kept as " + aside.string()), std::string::npos) << log;
-        EXPECT_NE(log.find(readable ? "has a version this program does not know" : "could not be read (Permission denied)"),
-                  std::string::npos)
+        EXPECT_NE(
+            log.find(readable ? "has a version this program does not know" : "could not be read (Permission denied)"),
+            std::string::npos)
             << log;
 
         httplib::Client client("127.0.0.1", port);

@@ -5,12 +5,12 @@
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
-#include <grp.h>
-#include <sys/stat.h>
 #include <fstream>
+#include <grp.h>
 #include <netinet/in.h>
 #include <sstream>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -33,7 +33,9 @@ int freePort() {
     return ntohs(address.sin_port);
 }
 
-std::filesystem::path serverProgram() { return std::filesystem::path(TOLLWICK_BINARY_DIR) / "tollwick-player"; }
+std::filesystem::path serverProgram() {
+    return std::filesystem::path(TOLLWICK_BINARY_DIR) / "tollwick-player";
+}
 
 namespace {
 constexpr uid_t NOBODY = 65534;
@@ -81,7 +83,8 @@ ServerProcess::ServerProcess(const std::vector<std::string>& args, const std::ve
         const int log = ::open(logFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         ::dup2(log, STDERR_FILENO);
         ::dup2(log, STDOUT_FILENO);
-        if (runAsNobody && ::geteuid() == 0 && (::setgroups(0, nullptr) != 0 || ::setgid(NOBODY) != 0 || ::setuid(NOBODY) != 0))
+        if (runAsNobody && ::geteuid() == 0 &&
+            (::setgroups(0, nullptr) != 0 || ::setgid(NOBODY) != 0 || ::setuid(NOBODY) != 0))
             ::_exit(126);
         std::vector<char*> cargs, cenv;
         for (auto& a : argv)
@@ -129,7 +132,9 @@ int ServerProcess::waitForExit(int seconds) {
     return -1;
 }
 
-void ServerProcess::signal(int sig) { ::kill(_pid, sig); }
+void ServerProcess::signal(int sig) {
+    ::kill(_pid, sig);
+}
 
 std::string ServerProcess::log() const {
     std::ifstream in(_logFile);

@@ -223,9 +223,10 @@ TEST_F(Login, FiveWrongPasswordsLockTheAddressOut) {
     EXPECT_EQ(locked->body, "Too many failed logins from this address; try again in 60 seconds");
     EXPECT_TRUE(guesser.cookie.empty());
     // Another address is not held up.
+    const std::string body = R"({"userPassword": "pw"})";
     RawConnection other(port,
-                        "POST /auth/login HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Length: 19\r\n"
-                        "Connection: close\r\n\r\n{\"userPassword\": \"pw\"}",
+                        "POST /auth/login HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Length: " + std::to_string(body.size()) +
+                            "\r\nConnection: close\r\n\r\n" + body,
                         "127.0.0.2");
     EXPECT_TRUE(other.readAnswer().starts_with("HTTP/1.1 302 Found"));
 }

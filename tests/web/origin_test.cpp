@@ -56,9 +56,17 @@ TEST_F(Origin, OnlyKnownHostNamesAreAnswered) {
     app.setAllowedHosts(web::allowedHostNames(machine, {"bells.school"}, "Gym-PC, ,hall.local"));
     const std::string p = ":" + std::to_string(port);
     std::vector<std::pair<std::string, int>> cases{
-        {"127.0.0.1" + p, 200}, {"localhost" + p, 200}, {"LOCALHOST." + p, 200}, {"[::1]" + p, 200},
-        {"10.1.2.3", 200},       {"bells.school" + p, 200}, {"gym-pc", 200},      {"hall.local" + p, 200},
-        {"evil.example" + p, 421}, {"127.0.0.1.evil.example", 421}, {"bells.school.evil.example", 421},
+        {"127.0.0.1" + p, 200},
+        {"localhost" + p, 200},
+        {"LOCALHOST." + p, 200},
+        {"[::1]" + p, 200},
+        {"10.1.2.3", 200},
+        {"bells.school" + p, 200},
+        {"gym-pc", 200},
+        {"hall.local" + p, 200},
+        {"evil.example" + p, 421},
+        {"127.0.0.1.evil.example", 421},
+        {"bells.school.evil.example", 421},
     };
     if (!machine.empty()) {
         const std::string shortName = machine.front().substr(0, machine.front().find('.'));
@@ -82,11 +90,16 @@ TEST(CrossSiteRefusal, ComparesHostAndPortAsTheBrowserWroteThem) {
         bool refused;
     };
     const std::vector<Case> cases{
-        {"school-pc:2233", "http://school-pc:2233", false}, {"School-PC:2233", "http://school-pc:2233", false},
-        {"school-pc", "http://school-pc:80", false},        {"school-pc:80", "http://school-pc", false},
-        {"school-pc:2233", "https://school-pc:2233", false}, {"[::1]:2233", "http://[::1]:2233", false},
-        {"school-pc:2233", "http://school-pc:2234", true},  {"school-pc", "https://school-pc", true},
-        {"school-pc:2233", "http://school-pc.evil:2233", true}, {"school-pc:2233", "file:///x", true},
+        {"school-pc:2233", "http://school-pc:2233", false},
+        {"School-PC:2233", "http://school-pc:2233", false},
+        {"school-pc", "http://school-pc:80", false},
+        {"school-pc:80", "http://school-pc", false},
+        {"school-pc:2233", "https://school-pc:2233", false},
+        {"[::1]:2233", "http://[::1]:2233", false},
+        {"school-pc:2233", "http://school-pc:2234", true},
+        {"school-pc", "https://school-pc", true},
+        {"school-pc:2233", "http://school-pc.evil:2233", true},
+        {"school-pc:2233", "file:///x", true},
         {"school-pc:2233", "http://user@evil:2233", true},
     };
     for (const Case& c : cases)

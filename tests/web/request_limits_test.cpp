@@ -80,8 +80,9 @@ TEST_F(RequestLimits, ARefusedSmallBodyLeavesTheConnectionInStep) {
 
 TEST_F(RequestLimits, PipelinedRequestsAreAnsweredInOrder) {
     const std::string whoami = "GET /whoami HTTP/1.1\r\nHost: 127.0.0.1\r\n";
-    RawConnection connection(port, whoami + "\r\nPOST /db/settings/update HTTP/1.1\r\nHost: 127.0.0.1\r\n"
-                                            "Content-Length: 2\r\n\r\n{}" +
+    RawConnection connection(port, whoami +
+                                       "\r\nPOST /db/settings/update HTTP/1.1\r\nHost: 127.0.0.1\r\n"
+                                       "Content-Length: 2\r\n\r\n{}" +
                                        whoami + "Connection: close\r\n\r\n");
     std::string all;
     for (std::string part; !(part = connection.readAnswer()).empty();)

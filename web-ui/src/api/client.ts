@@ -113,6 +113,8 @@ export const api = {
   settings: () => getJson<Settings>('/api/get/settings'),
   calendarInfo: () => getJson<CalendarInfo>('/api/get/calendarInfo'),
   calendarDays: (offset: number) => getJson<Month>(withQuery('/api/get/calendarDays', { offset })),
+  /** What the server warned about when it started (a database it could not use, for one). */
+  startupWarnings: () => getJson<string[]>('/api/get/startupWarnings'),
   timetables: () => getJson<TimeTableRow[]>('/db/timetables'),
 
   /** Runs a named action; ids that the action does not use are sent as "0". */

@@ -24,6 +24,7 @@ export function Dashboard() {
   });
   const settings = useLoad(() => api.settings());
   const signals = useLoad(() => api.signals());
+  const warnings = useLoad(() => api.startupWarnings());
 
   usePolling(status.reload, 1000);
   usePolling(overview.reload, 10000);
@@ -35,6 +36,12 @@ export function Dashboard() {
   return (
     <div class="dashboard">
       <h1 class="visually-hidden">Dashboard</h1>
+      {warnings.data?.map((warning) => (
+        <p class="notice notice-error" key={warning}>
+          <Icon name="alarm" size={18} />
+          <span>{warning}</span>
+        </p>
+      ))}
       {data.passwordMissing && (
         <p class="notice notice-warn">
           <Icon name="alarm" size={18} />
