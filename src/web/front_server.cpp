@@ -114,7 +114,12 @@ bool FrontServer::serve() {
             Connection& connection = *_receiving[i];
             if (entries[i + 2].readable)
                 onReadable(connection, after);
-            else if (after >= connection.deadline)
+            // Also for a client that keeps sending: a trickle never moves a deadline.
+            const bool waiting = connection.phase == Connection::Phase::AWAITING_HEAD ||
+                                 connection.phase == Connection::Phase::AWAITING_BODY ||
+                                 connection.phase == Connection::Phase::LINGERING;
+            if (waiting && after >= connection.deadline &&
+                std::find(_toClose.begin(), _toClose.end(), &connection) == _toClose.end())
                 onDeadline(connection, after);
         }
         sweep();
