@@ -32,6 +32,8 @@ const char* statusText(int status) {
         return "Too Many Requests";
     case 431:
         return "Request Header Fields Too Large";
+    case 500:
+        return "Internal Server Error";
     case 503:
         return "Service Unavailable";
     default:
@@ -89,44 +91,12 @@ bool FrontServer::serve() {
 
     std::vector<net::PollEntry> entries;
     while (!_stopping) {
-        const SteadyTime now = std::chrono::steady_clock::now();
-        SteadyTime wakeAt = now + milliseconds(1000);
-        entries.clear();
-        entries.push_back({_waker.socket(), true, false});
-        const bool accepting = now >= _acceptPausedUntil;
-        entries.push_back({accepting ? _listener : net::NO_SOCKET, accepting, false});
-        if (!accepting)
-            wakeAt = std::min(wakeAt, _acceptPausedUntil);
-        for (const ConnectionPtr& connection : _receiving) {
-            entries.push_back({connection->socket, true, false});
-            wakeAt = std::min(wakeAt, connection->deadline);
+        // Nothing ends the loop but stop(): a failure is logged and the next pass goes on.
+        try {
+            servePass(entries);
+        } catch (const std::exception& e) {
+            spdlog::error("HTTP front error: {}", e.what());
         }
-        const auto timeout =
-            std::max(milliseconds(0), std::chrono::duration_cast<milliseconds>(wakeAt - now) + milliseconds(1));
-        net::pollSockets(entries, timeout);
-
-        const SteadyTime after = std::chrono::steady_clock::now();
-        if (entries[0].readable)
-            _waker.drain();
-        // Connections are only added after the loop over the poll's entries, so indices stay valid.
-        const std::size_t polled = _receiving.size();
-        for (std::size_t i = 0; i < polled; ++i) {
-            Connection& connection = *_receiving[i];
-            if (entries[i + 2].readable)
-                onReadable(connection, after);
-            // Also for a client that keeps sending: a trickle never moves a deadline.
-            const bool waiting = connection.phase == Connection::Phase::AWAITING_HEAD ||
-                                 connection.phase == Connection::Phase::AWAITING_BODY ||
-                                 connection.phase == Connection::Phase::LINGERING;
-            if (waiting && after >= connection.deadline &&
-                std::find(_toClose.begin(), _toClose.end(), &connection) == _toClose.end())
-                onDeadline(connection, after);
-        }
-        sweep();
-        adoptReturned(after);
-        if (entries[1].readable)
-            acceptSome(after);
-        sweep();
     }
 
     {
@@ -150,6 +120,47 @@ bool FrontServer::serve() {
     _listener = net::NO_SOCKET;
     _running = false;
     return true;
+}
+
+void FrontServer::servePass(std::vector<net::PollEntry>& entries) {
+    const SteadyTime now = std::chrono::steady_clock::now();
+    SteadyTime wakeAt = now + milliseconds(1000);
+    entries.clear();
+    entries.push_back({_waker.socket(), true, false});
+    const bool accepting = now >= _acceptPausedUntil;
+    entries.push_back({accepting ? _listener : net::NO_SOCKET, accepting, false});
+    if (!accepting)
+        wakeAt = std::min(wakeAt, _acceptPausedUntil);
+    for (const ConnectionPtr& connection : _receiving) {
+        entries.push_back({connection->socket, true, false});
+        wakeAt = std::min(wakeAt, connection->deadline);
+    }
+    const auto timeout =
+        std::max(milliseconds(0), std::chrono::duration_cast<milliseconds>(wakeAt - now) + milliseconds(1));
+    net::pollSockets(entries, timeout);
+
+    const SteadyTime after = std::chrono::steady_clock::now();
+    if (entries[0].readable)
+        _waker.drain();
+    // Connections are only added after the loop over the poll's entries, so indices stay valid.
+    const std::size_t polled = _receiving.size();
+    for (std::size_t i = 0; i < polled; ++i) {
+        Connection& connection = *_receiving[i];
+        if (entries[i + 2].readable)
+            onReadable(connection, after);
+        // Also for a client that keeps sending: a trickle never moves a deadline.
+        const bool waiting = connection.phase == Connection::Phase::AWAITING_HEAD ||
+                             connection.phase == Connection::Phase::AWAITING_BODY ||
+                             connection.phase == Connection::Phase::LINGERING;
+        if (waiting && after >= connection.deadline &&
+            std::find(_toClose.begin(), _toClose.end(), &connection) == _toClose.end())
+            onDeadline(connection, after);
+    }
+    sweep();
+    adoptReturned(after);
+    if (entries[1].readable)
+        acceptSome(after);
+    sweep();
 }
 
 void FrontServer::acceptSome(SteadyTime now) {
@@ -293,7 +304,14 @@ void FrontServer::advance(Connection& connection, SteadyTime now) {
         case BodyFraming::Kind::LENGTH:
             break;
         }
-        BodyPlan plan = _planner(*head, connection.peerAddress);
+        BodyPlan plan;
+        try {
+            plan = _planner(*head, connection.peerAddress);
+        } catch (const std::exception& e) {
+            spdlog::error("Exception on {} [{}]: {}", head->target, head->method, e.what());
+            refuse(connection, 500, "Internal Server Error", now);
+            return;
+        }
         if (plan.refusal) {
             refuse(connection, plan.refusal->status, plan.refusal->reason, now, plan.refusal->headers);
             return;

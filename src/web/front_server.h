@@ -61,6 +61,8 @@ public:
 private:
     using ConnectionPtr = std::unique_ptr<Connection>;
 
+    // One wait for the sockets and what follows from it.
+    void servePass(std::vector<net::PollEntry>& entries);
     void acceptSome(SteadyTime now);
     // When all connections are taken, closes one of the address that holds the most (when that is
     // not `address` and holds more than it), so that no few addresses crowd out everybody else.
