@@ -88,7 +88,7 @@ void Scheduler::triggerScheduledSounds() {
     std::vector<std::string> keysToRemove;
     for (const auto& [key, p] : db.programmes) {
         if (p.date == now && p.time == now) {
-            guarded([&] { _sounds.playSongById(db, p.songId); });
+            guarded([&, &songId = p.songId] { _sounds.playSongById(db, songId); });
             if (p.deleteAfterPlay)
                 keysToRemove.push_back(key);
         }
