@@ -9,6 +9,7 @@
 #include <thread>
 
 #include <httplib.h>
+#include <spdlog/spdlog.h>
 
 #include "app/system.h"
 #include "runtime/paths.h"
@@ -30,6 +31,7 @@ Running& running() {
         std::filesystem::create_directories(out.data);
         ::setenv("TOLLWICK_DATA_DIR", out.data.c_str(), 1);
         ::setenv("TOLLWICK_SERVICE_URL", "http://127.0.0.1:9", 1);
+        spdlog::set_level(spdlog::level::warn);
         out.system = new System(); // lives as long as the process, like the real one
         out.system->loadDocuments();
         out.port = out.system->http().bind("127.0.0.1", 0);
@@ -47,6 +49,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Running& r = running();
     static httplib::Client client("127.0.0.1", r.port);
     client.set_keep_alive(true);
+    client.set_tcp_nodelay(true); // head and body go in two writes: no waiting for acknowledgements
     const std::string body(reinterpret_cast<const char*>(data), size);
     const auto answer = client.Post("/upload", body, "multipart/form-data; boundary=fuzz");
     if (answer && answer->status >= 500)
