@@ -8,12 +8,14 @@
 #include "app/launcher.h"
 #include "app/system.h"
 #include "runtime/browser.h"
+#include "runtime/host_names.h"
 #include "runtime/logging.h"
 #include "runtime/paths.h"
 #include "runtime/port_check.h"
 #include "runtime/process_end.h"
 #include "runtime/service_notifier.h"
 #include "runtime/version.h"
+#include "web/request_guard.h"
 
 namespace tollwick {
 
@@ -117,6 +119,10 @@ int start(bool isTray, const std::vector<std::string>& args) {
         }).detach();
     }
     system.http().setSessionKey(system.sessionKey());
+    const char* fromEnvironment = std::getenv("TOLLWICK_ALLOWED_HOSTS");
+    system.http().setAllowedHosts(
+        web::allowedHostNames(hostNamesOfThisMachine(), options->allowedHosts, fromEnvironment ? fromEnvironment : ""));
+    system.http().setStartupWarnings(system.startupWarnings());
     // Ready once bound: connections made from then on wait in the listening socket for the server.
     const bool bound = system.http().bind("0.0.0.0", gPort) != -1;
     if (bound)

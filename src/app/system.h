@@ -4,6 +4,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "audio/player.h"
 #include "audio/player_sounds.h"
@@ -25,8 +26,14 @@ public:
 
     // Loads the database (or the factory configuration), the password store and the cache from the
     // user-data directory. Answers whether this is a first start (no usable database). A document
-    // file that is broken ends start-up with an Error naming it.
+    // file that is broken, and a password store that is there but cannot be read, end start-up with
+    // an Error naming it; nothing is written then. A database that is there but cannot be read or
+    // is refused (an unknown version) is never overwritten: it is renamed aside first, and a
+    // warning (startupWarnings) says where it went.
     bool loadDocuments();
+
+    // What start-up warned about, for the interface to show until the next start.
+    const std::vector<std::string>& startupWarnings() const noexcept { return _warnings; }
 
     // Starts the scheduler on a daemon thread of its own; `afterEachPass` runs on that thread after
     // every pass of its loop.
@@ -57,6 +64,7 @@ private:
     Api _api;
     Scheduler _scheduler;
     HttpApp _http;
+    std::vector<std::string> _warnings;
 };
 
 } // namespace tollwick

@@ -125,9 +125,8 @@ int Scheduler::triggerScheduledSounds(const ClockReading& now) {
     for (const auto& [key, p] : db.programmes) {
         if (p.date == now && p.time == now) {
             // A programme that deletes itself takes its song's file along once it has played.
-            started += guarded([&] {
-                return p.deleteAfterPlay ? _sounds.playSongThenRemoveFile(db, p.songId)
-                                         : _sounds.playSongById(db, p.songId);
+            started += guarded([&, &songId = p.songId, deleteAfterPlay = p.deleteAfterPlay] {
+                return deleteAfterPlay ? _sounds.playSongThenRemoveFile(db, songId) : _sounds.playSongById(db, songId);
             });
             if (p.deleteAfterPlay)
                 keysToRemove.push_back(key);

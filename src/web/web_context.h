@@ -5,6 +5,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "audio/player.h"
 #include "model/fingerprint.h"
@@ -12,6 +13,7 @@
 #include "scheduling/clock.h"
 #include "service/api.h"
 #include "storage/store.h"
+#include "web/login_throttle.h"
 
 namespace tollwick::web {
 
@@ -53,6 +55,9 @@ struct WebContext {
     Api& api;
     OverviewAnswerCache overviewAnswer;
     DbAnswerCache dbAnswer;
+    LoginThrottle loginThrottle;
+    // What start-up warned about (a database set aside, for one); set before the server runs.
+    std::vector<std::string> startupWarnings;
 };
 
 } // namespace tollwick::web

@@ -108,6 +108,9 @@ TEST_F(ServiceManagerTest, KeepAlivesComeFromTheSchedulerLoopAndStopWhileItIsHel
                 return nullptr;
             }
             std::shared_ptr<PlayHandle> playSongByDescriptor(const DB&, const PlayDesc&) override { return nullptr; }
+            std::shared_ptr<PlayHandle> playSongThenRemoveFile(const DB&, const std::string&) override {
+                return nullptr;
+            }
         } silent;
         Scheduler scheduler{docs, clock, silent, {}};
         ServiceNotifier notifier;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <condition_variable>
 #include <set>
 #include <thread>
@@ -64,7 +65,7 @@ struct SchedulerTest : ::testing::Test {
     Clock clock{time.source()};
     Documents docs;
     RecordingSounds sounds;
-    int phoneHomes = 0;
+    std::atomic<int> phoneHomes{0}; // counted on the phone-home thread
     Scheduler scheduler{docs, clock, sounds, [this] { ++phoneHomes; }};
 
     SchedulerTest() {
@@ -160,7 +161,7 @@ TEST_F(SchedulerTest, SwitchedOffRingsNothingButKeepsItsOtherDuties) {
     EXPECT_EQ(docs.db->settings.dailyPreferences._lastDay, 342);
     for (int i = 0; i < 100 && phoneHomes == 0; ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    EXPECT_EQ(phoneHomes, 1) << "phone-home on the fifth new reading";
+    EXPECT_EQ(phoneHomes.load(), 1) << "phone-home on the fifth new reading";
 }
 
 TEST_F(SchedulerTest, EachReadingRingsOnce) {

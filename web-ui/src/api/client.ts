@@ -114,6 +114,8 @@ export const api = {
   settings: () => getJson<Settings>('/api/get/settings'),
   calendarInfo: () => getJson<CalendarInfo>('/api/get/calendarInfo'),
   calendarDays: (offset: number) => getJson<Month>(withQuery('/api/get/calendarDays', { offset })),
+  /** What the server warned about when it started (a database it could not use, for one). */
+  startupWarnings: () => getJson<string[]>('/api/get/startupWarnings'),
   timetables: () => getJson<TimeTableRow[]>('/db/timetables'),
   db: () => getJson<Database>('/db'),
 

@@ -40,6 +40,7 @@ export function Dashboard() {
   });
   const settings = useLoad(() => api.settings());
   const signals = useLoad(() => api.signals());
+  const warnings = useLoad(() => api.startupWarnings());
 
   const bellsOn = useBellsOn();
   // Switched on or off elsewhere (the banner, another browser): today's answer follows at once.
@@ -59,6 +60,12 @@ export function Dashboard() {
   return (
     <div class="dashboard">
       <h1 class="visually-hidden">Dashboard</h1>
+      {warnings.data?.map((warning) => (
+        <p class="notice notice-error" key={warning}>
+          <Icon name="alarm" size={18} />
+          <span>{warning}</span>
+        </p>
+      ))}
       {data.passwordMissing && (
         <p class="notice notice-warn">
           <Icon name="alarm" size={18} />
