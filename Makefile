@@ -5,8 +5,8 @@ ARGS ?=
 # Warnings are errors in CI (CI=true) and warnings elsewhere.
 WERROR := $(if $(filter true 1 yes,$(CI)),ON,OFF)
 
-.PHONY: all deps configure ui build run test test-ui bench install clean fake-service screenshots \
-	windows-configure windows windows-package test-windows
+.PHONY: all deps configure ui build run test test-ui test-sanitizers fuzz bench install package clean \
+	fake-service screenshots windows-configure windows windows-package test-windows
 
 # The browser interface: web-ui/dist is built again when any of its sources changed.
 UI_SOURCES := $(shell find web-ui/src web-ui/public -type f 2>/dev/null) \
@@ -19,6 +19,7 @@ all: build
 deps:
 	@scripts/install-deps $(DEPS_FLAGS)
 test: DEPS_FLAGS := --test
+fuzz: DEPS_FLAGS := --fuzz
 
 # Build logs stay inside the build directory; a failing step prints its log.
 configure: deps
@@ -60,11 +61,43 @@ test-ui:
 screenshots: build
 	$(UI_TEST_ENV) node tests/ui/screenshots.mjs docs/screenshots
 
+# The C++ tests again, built with AddressSanitizer and UndefinedBehaviorSanitizer (all of them) and
+# with ThreadSanitizer (the thread-heavy scheduler, player and web tests), each in a build dir of
+# its own. Slow: CI runs it after `make test` (.ci/run). Warnings are the plain build's business here.
+SANITIZER_CONFIG = -DTOLLWICK_WERROR=OFF -DTOLLWICK_BENCH=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo
+test-sanitizers: deps
+	@mkdir -p build-asan build-tsan
+	@cmake -S . -B build-asan $(SANITIZER_CONFIG) -DTOLLWICK_SANITIZE=address,undefined >build-asan/configure.log 2>&1 || { cat build-asan/configure.log; exit 1; }
+	@cmake --build build-asan -j$(JOBS)
+	cd build-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j$(JOBS)
+	@cmake -S . -B build-tsan $(SANITIZER_CONFIG) -DTOLLWICK_SANITIZE=thread >build-tsan/configure.log 2>&1 || { cat build-tsan/configure.log; exit 1; }
+	@cmake --build build-tsan -j$(JOBS) --target test-scheduling test-audio test-web
+	for t in scheduling audio web; do TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" build-tsan/tests/test-$$t || exit 1; done
+
+# The libFuzzer targets (fuzz/), built with clang in build-fuzz and run FUZZ_SECONDS each from their
+# seed corpora (fuzz/corpus/<name>); what they find new goes to build-fuzz/corpus, a crash to
+# build-fuzz/crash-*.
+FUZZ_SECONDS ?= 12
+FUZZERS = documents request_bodies request_head upload_form time_text
+fuzz: deps
+	@mkdir -p build-fuzz
+	@CXX=clang++-14 cmake -S . -B build-fuzz -DTOLLWICK_FUZZ=ON -DTOLLWICK_TESTS=OFF -DTOLLWICK_BENCH=OFF \
+		-DTOLLWICK_WERROR=OFF >build-fuzz/configure.log 2>&1 || { cat build-fuzz/configure.log; exit 1; }
+	@cmake --build build-fuzz -j$(JOBS) $(addprefix --target fuzz-,$(FUZZERS))
+	@for f in $(FUZZERS); do mkdir -p build-fuzz/corpus/$$f; echo "== fuzz-$$f ($(FUZZ_SECONDS) s)"; \
+		build-fuzz/fuzz/fuzz-$$f -max_total_time=$(FUZZ_SECONDS) -timeout=10 -rss_limit_mb=2048 \
+			-artifact_prefix=build-fuzz/ build-fuzz/corpus/$$f fuzz/corpus/$$f 2>build-fuzz/fuzz-$$f.log \
+			|| { tail -50 build-fuzz/fuzz-$$f.log; exit 1; }; tail -1 build-fuzz/fuzz-$$f.log; done
+
 bench: build
 	@for b in $(BUILD)/bench/bench-*; do echo "== $$b"; $$b; done
 
 install: build
 	cmake --install $(BUILD) $(if $(PREFIX),--prefix $(PREFIX))
+
+# The Debian package $(BUILD)/tollwick-player_<version>_<arch>.deb with its systemd units.
+package: build
+	cd $(BUILD) && cpack -G DEB
 
 # Windows: the same system cross-built with mingw-w64 into $(WINDOWS_BUILD), its GoogleTest programs
 # run under Wine, and the release as a zip and an NSIS installer.
@@ -93,4 +126,4 @@ test-windows: windows-package
 		ctest --output-on-failure -j$(JOBS)
 
 clean:
-	rm -rf $(BUILD) web-ui/dist $(WINDOWS_BUILD)
+	rm -rf $(BUILD) web-ui/dist $(WINDOWS_BUILD) build-asan build-tsan build-fuzz

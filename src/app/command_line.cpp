@@ -11,6 +11,11 @@ std::optional<CommandLine> parseCommandLine(const std::vector<std::string>& args
     app.add_flag("-v,--verbose", parsed.verbose);
     app.add_flag("--no-popup", parsed.noPopup);
     app.add_option("--port", parsed.port)->check(CLI::Range(1, 65535));
+    app.add_option("--allowed-host", parsed.allowedHosts,
+                   "a host name the server answers to (repeatable); also TOLLWICK_ALLOWED_HOSTS, comma-separated")
+        ->type_name("NAME")
+        ->expected(1)
+        ->take_all();
     std::vector<std::string> reversed(args.rbegin(), args.rend()); // CLI11 takes them last first
     try {
         app.parse(reversed);

@@ -12,6 +12,8 @@ struct CommandLine {
     int port = DEFAULT_PORT;
     bool noPopup = false; // never open the browser automatically
     bool verbose = false; // debug logging
+    // Host names the server answers to besides IP addresses, localhost and the machine's own names.
+    std::vector<std::string> allowedHosts;
 };
 
 // Parses the arguments after the program name, with `title` as the usage description. Help prints

@@ -8,11 +8,14 @@
 #include "app/launcher.h"
 #include "app/system.h"
 #include "runtime/browser.h"
+#include "runtime/host_names.h"
 #include "runtime/logging.h"
 #include "runtime/paths.h"
 #include "runtime/port_check.h"
 #include "runtime/process_end.h"
+#include "runtime/service_notifier.h"
 #include "runtime/version.h"
+#include "web/request_guard.h"
 
 namespace tollwick {
 
@@ -76,6 +79,9 @@ std::string getIconPath() {
 }
 
 int start(bool isTray, const std::vector<std::string>& args) {
+    // Read (and taken out of the environment) before any thread or child process exists. Lives as
+    // long as the process: the scheduler's daemon thread feeds its watchdog until the process ends.
+    ServiceNotifier& serviceManager = *new ServiceNotifier(ServiceNotifier::fromEnvironment());
     const std::string title = "Tollwick Player v" + getVersion();
     int status = 0;
     const auto options = parseCommandLine(args, title, status);
@@ -104,7 +110,7 @@ int start(bool isTray, const std::vector<std::string>& args) {
     }
     // Changes not yet written reach the disk when the process is asked to end.
     onTerminationRequest([&system] { system.saveChangedDocuments(); });
-    system.startScheduler();
+    system.startScheduler([&serviceManager] { serviceManager.watchdog(); });
 
     if (canPopBrowser) {
         std::thread([firstStart] {
@@ -113,7 +119,15 @@ int start(bool isTray, const std::vector<std::string>& args) {
         }).detach();
     }
     system.http().setSessionKey(system.sessionKey());
-    if (!system.http().listen("0.0.0.0", gPort)) {
+    const char* fromEnvironment = std::getenv("TOLLWICK_ALLOWED_HOSTS");
+    system.http().setAllowedHosts(
+        web::allowedHostNames(hostNamesOfThisMachine(), options->allowedHosts, fromEnvironment ? fromEnvironment : ""));
+    system.http().setStartupWarnings(system.startupWarnings());
+    // Ready once bound: connections made from then on wait in the listening socket for the server.
+    const bool bound = system.http().bind("0.0.0.0", gPort) != -1;
+    if (bound)
+        serviceManager.ready();
+    if (!bound || !system.http().serve()) {
         spdlog::error("The server cannot listen on port {}: it may be in use by another program.", gPort);
         return 1;
     }

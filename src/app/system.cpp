@@ -1,15 +1,38 @@
 #include "app/system.h"
 
+#include <filesystem>
+
 #include <spdlog/spdlog.h>
 
 #include "app/leftover_files.h"
 #include "runtime/daemon_thread.h"
+#include "runtime/errors.h"
 #include "runtime/paths.h"
 #include "service/region_sync.h"
 
 namespace tollwick {
 
 namespace {
+
+std::string twoDigits(int value) {
+    return (value < 10 ? "0" : "") + std::to_string(value);
+}
+
+// Renames `path` to "<path>.refused-<yyyymmdd>T<hhmmss>" (with "-2", "-3", ... when that is taken)
+// and answers the new name; an Error when it cannot be renamed.
+std::string setAside(const std::string& path, const ClockReading& now) {
+    const std::string stamp = std::to_string(now.year) + twoDigits(now.month) + twoDigits(now.day) + "T" +
+                              twoDigits(now.hour) + twoDigits(now.minute) + twoDigits(now.second);
+    std::string aside = path + ".refused-" + stamp;
+    for (int n = 2; std::filesystem::exists(aside); ++n)
+        aside = path + ".refused-" + stamp + "-" + std::to_string(n);
+    std::error_code error;
+    std::filesystem::rename(path, aside, error);
+    if (error)
+        throw Error("Cannot set aside " + path + " as " + aside + ": " + error.message() +
+                    "; it is left as it is and the player does not start");
+    return aside;
+}
 
 class SchedulerThread : public DaemonThread {
 public:
@@ -32,15 +55,32 @@ bool System::loadDocuments() {
     // Before anything is written there: what interrupted work left behind refers to nothing.
     removeLeftoverUserFiles(getUserDataPath());
     std::scoped_lock lock(_docs.mutex);
+    const std::string dbPath = getUserFilePath("_db.json");
+    const DocumentLoad db = _docs.db.loadFile(dbPath);
+    // Before anything is written: a password store that cannot be read must not be replaced by an
+    // empty one, which would open the interface to everybody.
+    const std::string shadowPath = getUserFilePath("_shadow.json");
+    if (const DocumentLoad shadow = _docs.shadow.loadFile(shadowPath);
+        shadow.outcome == DocumentLoad::Outcome::UNREADABLE)
+        throw Error("Cannot load " + shadowPath + ": the file cannot be read (" + shadow.reason + ")");
     bool firstStart = false;
-    if (!_docs.db.load(getUserFilePath("_db.json"))) {
+    if (db.outcome != DocumentLoad::Outcome::LOADED) {
+        if (db.outcome != DocumentLoad::Outcome::MISSING) {
+            const std::string aside = setAside(dbPath, _clock.updateClock());
+            const std::string why = db.outcome == DocumentLoad::Outcome::UNREADABLE
+                                        ? "could not be read (" + db.reason + ")"
+                                        : "has a version this program does not know";
+            _warnings.push_back("The database " + dbPath + " " + why + "; it was kept as " + aside +
+                                " and the factory configuration is in use.");
+            spdlog::warn("{}", _warnings.back());
+        }
         spdlog::info("Falling back to factory default config");
         _docs.db->loadFactoryDefault();
         firstStart = true;
     }
     _docs.db->ensureFactorySongsAvailable();
-    _docs.shadow.load(getUserFilePath("_shadow.json"));
     _docs.cache.load(getUserFilePath("cache.json"));
+    removeTemporaryFiles(getUserFilePath(), "upload-");
     // Today's day reset happens here rather than in the scheduler's first pass, so that what was
     // loaded (or the factory configuration) counts as written before any request can change it:
     // a change in the first moments is then saved like any other, also on SIGTERM.
@@ -53,7 +93,8 @@ bool System::loadDocuments() {
     return firstStart;
 }
 
-void System::startScheduler() {
+void System::startScheduler(std::function<void()> afterEachPass) {
+    _scheduler.setAfterPass(std::move(afterEachPass));
     _playLog.start();
     std::make_shared<SchedulerThread>(_scheduler)->start();
     _writer.start();

@@ -1,8 +1,10 @@
 #pragma once
 // The running system: every process-wide object, built once by start-up and handed by reference to
 // the units that need them.
+#include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "audio/player.h"
 #include "audio/player_sounds.h"
@@ -26,12 +28,18 @@ public:
 
     // Loads the database (or the factory configuration), the password store and the cache from the
     // user-data directory, and today's quiet periods. Answers whether this is a first start (no
-    // usable database). A document file that is broken ends start-up with an Error naming it.
+    // usable database). A document file that is broken, and a password store that is there but
+    // cannot be read, end start-up with an Error naming it; nothing is written then. A database
+    // that is there but cannot be read or is refused (an unknown version) is never overwritten: it
+    // is renamed aside first, and a warning (startupWarnings) says where it went.
     bool loadDocuments();
 
+    // What start-up warned about, for the interface to show until the next start.
+    const std::vector<std::string>& startupWarnings() const noexcept { return _warnings; }
+
     // Starts the scheduler on a daemon thread of its own, and the threads that write the documents
-    // and the play log.
-    void startScheduler();
+    // and the play log; `afterEachPass` runs on the scheduler's thread after every pass of its loop.
+    void startScheduler(std::function<void()> afterEachPass = {});
 
     // Writes every document whose content changed since it was last written, and the play log's
     // entries not yet written.
@@ -62,6 +70,7 @@ private:
     Api _api;
     Scheduler _scheduler;
     HttpApp _http;
+    std::vector<std::string> _warnings;
 };
 
 } // namespace tollwick

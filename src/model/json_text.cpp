@@ -142,8 +142,17 @@ std::string toJsonText(const Json& value) {
 }
 
 Json parseJsonText(std::string_view text) {
+    // The callback sees each array and object before its content is read, at its depth (0 for the
+    // outermost), and stops the parse before the deep one is built.
+    const auto limitDepth = [](int depth, Json::parse_event_t event, Json&) {
+        if ((event == Json::parse_event_t::object_start || event == Json::parse_event_t::array_start) &&
+            depth >= MAX_JSON_DEPTH)
+            throw InvalidValueError("Invalid JSON: arrays and objects nest deeper than " +
+                                    std::to_string(MAX_JSON_DEPTH) + " levels");
+        return true;
+    };
     try {
-        return Json::parse(text.begin(), text.end());
+        return Json::parse(text.begin(), text.end(), limitDepth);
     } catch (const Json::parse_error& e) {
         throw InvalidValueError(std::string("Invalid JSON: ") + e.what());
     }

@@ -15,7 +15,13 @@ std::string toJsonText(const Json& value);
 // which JSON cannot carry.
 void appendFloatText(std::string& out, double value);
 
-// Parses JSON text; malformed text fails with InvalidValueError naming what is wrong.
+// Arrays and objects nest at most this deep in the JSON text the system reads: a browser's body,
+// a cookie, the vendor service's answers. Deeper nesting costs memory out of all proportion to the
+// text's length and serves nothing.
+inline constexpr int MAX_JSON_DEPTH = 64;
+
+// Parses JSON text; malformed text, and text nested deeper than MAX_JSON_DEPTH, fails with
+// InvalidValueError naming what is wrong.
 Json parseJsonText(std::string_view text);
 
 } // namespace tollwick

@@ -10,8 +10,13 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// Links are resolved as far as this process may look: the build tree compiled into the program
+// may lie where the user running it cannot enter (a service's user and another user's home), and
+// is then taken as written.
 fs::path resolved(const fs::path& path) {
-    return fs::weakly_canonical(fs::absolute(path));
+    std::error_code unreadable;
+    fs::path result = fs::weakly_canonical(fs::absolute(path), unreadable);
+    return unreadable ? fs::absolute(path).lexically_normal() : result;
 }
 
 // Compares whole components, so "/x/build-stage" does not count as inside "/x/build".

@@ -19,7 +19,10 @@ void QuietPeriods::load(const std::filesystem::path& path) {
     _path = path;
     removeStaleTemporaryFiles(path);
     try {
-        const std::optional<Json> loaded = readDocumentFile(path);
+        DocumentLoad load;
+        const std::optional<Json> loaded = readDocumentFile(path, load);
+        if (load.outcome == DocumentLoad::Outcome::UNREADABLE)
+            spdlog::warn("The quiet periods in {} cannot be read, so none are kept: {}", path.string(), load.reason);
         if (!loaded)
             return;
         QuietDay day = from_dict<QuietDay>(*loaded);

@@ -24,6 +24,8 @@ Scheduler::Scheduler(Documents& docs, Clock& clock, SoundStarter& sounds, const 
 void Scheduler::run() {
     for (;;) {
         pass();
+        if (_afterPass)
+            _afterPass();
         std::this_thread::sleep_for(sleepAfterPass(std::chrono::system_clock::now()));
     }
 }
@@ -134,9 +136,9 @@ int Scheduler::triggerScheduledSounds(const ClockReading& now) {
     for (const auto& [key, p] : db.programmes) {
         if (p.date == now && p.time == now) {
             // A programme that deletes itself takes its song's file along once it has played.
-            started += guarded([&] {
-                return p.deleteAfterPlay ? _sounds.playSongThenRemoveFile(db, p.songId, programme)
-                                         : _sounds.playSongById(db, p.songId, programme);
+            started += guarded([&, &songId = p.songId, deleteAfterPlay = p.deleteAfterPlay] {
+                return deleteAfterPlay ? _sounds.playSongThenRemoveFile(db, songId, programme)
+                                       : _sounds.playSongById(db, songId, programme);
             });
             if (p.deleteAfterPlay)
                 keysToRemove.push_back(key);

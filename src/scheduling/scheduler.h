@@ -40,6 +40,10 @@ public:
     // The loop; never returns. Run it on a daemon thread.
     [[noreturn]] void run();
 
+    // Runs on the loop's thread after each of its passes, failed duties included: the loop's
+    // heartbeat, for a watchdog that restarts the process when the loop stops. Set before run().
+    void setAfterPass(std::function<void()> afterPass) { _afterPass = std::move(afterPass); }
+
     // One pass of the loop without its sleep: the per-second duties when the clock shows a new
     // second, for every second due since the last pass. Errors are logged, never raised; a second
     // whose duties failed is tried again by the next pass.
@@ -73,6 +77,7 @@ private:
     SoundStarter& _sounds;
     const QuietPeriods& _quiet;
     std::function<void()> _phoneHome;
+    std::function<void()> _afterPass;
     std::optional<ClockReading> _nowPrev; // the reading whose duties were last done
     long long _secCounter = 0;            // passes that saw a new reading; never reset
     HandledSeconds _handled;

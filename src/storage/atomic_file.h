@@ -29,4 +29,39 @@ void removeStaleTemporaryFiles(const std::filesystem::path& path) noexcept;
 // The whole content of a file, or nothing when it cannot be opened or read.
 std::optional<std::string> readWholeFile(const std::filesystem::path& path);
 
+// A file read that tells a file that is not there from one that is there but cannot be read.
+struct FileRead {
+    enum class Outcome { READ, MISSING, UNREADABLE };
+    Outcome outcome = Outcome::MISSING;
+    std::string content; // when READ
+    std::string reason;  // when UNREADABLE: the system's text for the failure
+};
+FileRead readFileIfPresent(const std::filesystem::path& path);
+
+// A file being written bit by bit in a directory under a unique hidden name, which takes its final
+// name only when it is complete (commitAs); until then, and when it never is, it is removed when
+// the object goes. Failures are Errors that name the file and the reason.
+class TemporaryFile {
+public:
+    // Creates the file in `directory`, its name beginning with "." and `prefix`.
+    TemporaryFile(const std::filesystem::path& directory, std::string_view prefix);
+    ~TemporaryFile();
+    TemporaryFile(const TemporaryFile&) = delete;
+    TemporaryFile& operator=(const TemporaryFile&) = delete;
+
+    void append(std::string_view bytes);
+    // Flushes the content to the disk and renames the file to `path` (in the same directory).
+    void commitAs(const std::filesystem::path& path);
+
+    const std::filesystem::path& path() const noexcept { return _path; }
+
+private:
+    std::filesystem::path _path;
+    int _fd = -1;
+};
+
+// Removes what TemporaryFile objects with `prefix` left in `directory` when the process died
+// before they were done. Call it only while none can be in use (at start-up).
+void removeTemporaryFiles(const std::filesystem::path& directory, std::string_view prefix) noexcept;
+
 } // namespace tollwick

@@ -31,6 +31,30 @@ int writeAll(int fd, std::string_view content) {
     return 0;
 }
 
+// Reads all of `fd` into `content`; answers errno or 0. Closes `fd`.
+int readAll(int fd, std::string& content) {
+    char buf[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            const int error = n < 0 ? errno : 0;
+            ::close(fd);
+            return error;
+        }
+        content.append(buf, static_cast<std::size_t>(n));
+    }
+}
+
+void syncDirectory(const std::filesystem::path& dir) {
+    const int dirFd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirFd >= 0) {
+        ::fsync(dirFd);
+        ::close(dirFd);
+    }
+}
+
 } // namespace
 
 std::filesystem::path writeTemporaryBeside(const std::filesystem::path& path, std::string_view content,
@@ -66,11 +90,7 @@ void moveIntoPlace(const std::filesystem::path& temporary, const std::filesystem
     }
     // The rename itself must reach the disk, or a power cut could bring back the old file.
     const std::filesystem::path dir = path.has_parent_path() ? path.parent_path() : std::filesystem::path(".");
-    const int dirFd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY);
-    if (dirFd >= 0) {
-        ::fsync(dirFd);
-        ::close(dirFd);
-    }
+    syncDirectory(dir);
 }
 
 void writeFileAtomically(const std::filesystem::path& path, std::string_view content, bool privateToUser) {
@@ -84,6 +104,69 @@ void removeStaleTemporaryFiles(const std::filesystem::path& path) noexcept {
     for (const auto& entry : std::filesystem::directory_iterator(dir, error)) {
         const std::string name = entry.path().filename().string();
         if (name.size() == prefix.size() + TEMPORARY_RANDOM_LENGTH && name.starts_with(prefix))
+            std::filesystem::remove(entry.path(), error);
+    }
+}
+
+FileRead readFileIfPresent(const std::filesystem::path& path) {
+    FileRead out;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    int error = fd < 0 ? errno : readAll(fd, out.content);
+    if (fd < 0 && error == ENOENT) {
+        out.outcome = FileRead::Outcome::MISSING;
+        return out;
+    }
+    if (error != 0) {
+        out.outcome = FileRead::Outcome::UNREADABLE;
+        out.reason = std::strerror(error);
+        out.content.clear();
+        return out;
+    }
+    out.outcome = FileRead::Outcome::READ;
+    return out;
+}
+
+TemporaryFile::TemporaryFile(const std::filesystem::path& directory, std::string_view prefix) {
+    std::string name = (directory / ("." + std::string(prefix) + "XXXXXX")).string();
+    _fd = ::mkostemp(name.data(), O_CLOEXEC);
+    if (_fd < 0)
+        fail(directory / ("." + std::string(prefix)), "creating a temporary file", errno);
+    _path = name;
+}
+
+TemporaryFile::~TemporaryFile() {
+    if (_fd >= 0)
+        ::close(_fd);
+    if (!_path.empty())
+        ::unlink(_path.c_str());
+}
+
+void TemporaryFile::append(std::string_view bytes) {
+    if (const int error = writeAll(_fd, bytes); error != 0)
+        fail(_path, "writing", error);
+}
+
+void TemporaryFile::commitAs(const std::filesystem::path& path) {
+    if (::fchmod(_fd, 0644) != 0)
+        fail(path, "setting permissions", errno);
+    if (::fsync(_fd) != 0)
+        fail(path, "flushing to disk", errno);
+    const int closing = ::close(_fd);
+    _fd = -1;
+    if (closing != 0)
+        fail(path, "closing", errno);
+    if (::rename(_path.c_str(), path.c_str()) != 0)
+        fail(path, "renaming into place", errno);
+    _path.clear();
+    syncDirectory(path.has_parent_path() ? path.parent_path() : std::filesystem::path("."));
+}
+
+void removeTemporaryFiles(const std::filesystem::path& directory, std::string_view prefix) noexcept {
+    const std::string start = "." + std::string(prefix);
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(directory, error)) {
+        const std::string name = entry.path().filename().string();
+        if (name.size() == start.size() + 6 && name.starts_with(start))
             std::filesystem::remove(entry.path(), error);
     }
 }

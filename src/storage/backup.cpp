@@ -167,16 +167,31 @@ void PreparedRestore::placeAudioFiles() {
     }
 }
 
-std::unique_ptr<PreparedRestore> prepareRestore(std::string_view archive, const fs::path& userDataDir,
-                                                const RestoreLimits& limits) {
-    std::unique_ptr<ZipReader> reader;
+namespace {
+template <typename Archive>
+std::unique_ptr<ZipReader> openArchive(const Archive& archive) {
     try {
-        reader = std::make_unique<ZipReader>(archive);
+        return std::make_unique<ZipReader>(archive);
     } catch (const Error& e) {
         throw InvalidValueError(std::string("The file is not a zip archive that can be read: ") + e.what());
     }
-    const std::map<std::string, std::size_t> entries = checkedEntries(*reader, limits);
-    BoundedUnpacking unpacking(*reader, limits);
+}
+} // namespace
+
+std::unique_ptr<PreparedRestore> prepareRestore(std::string_view archive, const fs::path& userDataDir,
+                                                const RestoreLimits& limits) {
+    return prepareRestore(*openArchive(archive), userDataDir, limits);
+}
+
+std::unique_ptr<PreparedRestore> prepareRestoreFromFile(const fs::path& archiveFile, const fs::path& userDataDir,
+                                                        const RestoreLimits& limits) {
+    return prepareRestore(*openArchive(archiveFile), userDataDir, limits);
+}
+
+std::unique_ptr<PreparedRestore> prepareRestore(ZipReader& reader, const fs::path& userDataDir,
+                                                const RestoreLimits& limits) {
+    const std::map<std::string, std::size_t> entries = checkedEntries(reader, limits);
+    BoundedUnpacking unpacking(reader, limits);
 
     auto restore = std::make_unique<PreparedRestore>();
     const auto db = entries.find(DB_FILE_NAME);

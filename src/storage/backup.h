@@ -19,6 +19,8 @@
 
 namespace tollwick {
 
+class ZipReader;
+
 inline constexpr const char* DB_FILE_NAME = "_db.json";
 inline constexpr const char* CACHE_FILE_NAME = "cache.json";
 
@@ -52,7 +54,7 @@ public:
     void placeAudioFiles();
 
 private:
-    friend std::unique_ptr<PreparedRestore> prepareRestore(std::string_view, const std::filesystem::path&,
+    friend std::unique_ptr<PreparedRestore> prepareRestore(ZipReader&, const std::filesystem::path&,
                                                            const RestoreLimits&);
     std::vector<std::pair<std::filesystem::path, std::filesystem::path>> _files; // unpacked, place
 };
@@ -61,6 +63,13 @@ private:
 // its audio files into temporary files there. A refusal is an InvalidValueError with the reason
 // as the interface shows it, and leaves nothing behind; an Error means the disk refused.
 std::unique_ptr<PreparedRestore> prepareRestore(std::string_view archive, const std::filesystem::path& userDataDir,
+                                                const RestoreLimits& limits = {});
+// The same for the archive file `archiveFile`, which is read as its entries are unpacked.
+std::unique_ptr<PreparedRestore> prepareRestoreFromFile(const std::filesystem::path& archiveFile,
+                                                        const std::filesystem::path& userDataDir,
+                                                        const RestoreLimits& limits = {});
+// The same for an archive already opened.
+std::unique_ptr<PreparedRestore> prepareRestore(ZipReader& reader, const std::filesystem::path& userDataDir,
                                                 const RestoreLimits& limits = {});
 
 } // namespace tollwick

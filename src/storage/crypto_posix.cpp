@@ -31,6 +31,32 @@ std::string md5Hex(std::string_view bytes) {
     return digestHex(EVP_md5(), bytes);
 }
 
+Md5Digest::Md5Digest() : _context(EVP_MD_CTX_new()) {
+    if (!_context || EVP_DigestInit_ex(static_cast<EVP_MD_CTX*>(_context), EVP_md5(), nullptr) != 1)
+        throw Error("The digest could not be computed");
+}
+
+Md5Digest::~Md5Digest() {
+    EVP_MD_CTX_free(static_cast<EVP_MD_CTX*>(_context));
+}
+
+void Md5Digest::update(std::string_view bytes) {
+    if (EVP_DigestUpdate(static_cast<EVP_MD_CTX*>(_context), bytes.data(), bytes.size()) != 1)
+        throw Error("The digest could not be computed");
+}
+
+std::string Md5Digest::hex() {
+    unsigned char out[EVP_MAX_MD_SIZE];
+    unsigned int length = 0;
+    EVP_MD_CTX* copy = EVP_MD_CTX_new();
+    const bool ok = copy && EVP_MD_CTX_copy_ex(copy, static_cast<EVP_MD_CTX*>(_context)) == 1 &&
+                    EVP_DigestFinal_ex(copy, out, &length) == 1;
+    EVP_MD_CTX_free(copy);
+    if (!ok)
+        throw Error("The digest could not be computed");
+    return toHex(out, length);
+}
+
 std::string hmacSha256Hex(std::string_view key, std::string_view message) {
     unsigned char digest[EVP_MAX_MD_SIZE];
     unsigned int length = 0;

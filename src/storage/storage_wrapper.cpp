@@ -4,12 +4,16 @@
 
 namespace tollwick {
 
-std::optional<Json> readDocumentFile(const std::filesystem::path& path) {
-    const std::optional<std::string> text = readWholeFile(path);
-    if (!text)
+std::optional<Json> readDocumentFile(const std::filesystem::path& path, DocumentLoad& load) {
+    const FileRead read = readFileIfPresent(path);
+    if (read.outcome != FileRead::Outcome::READ) {
+        load.outcome = read.outcome == FileRead::Outcome::MISSING ? DocumentLoad::Outcome::MISSING
+                                                                  : DocumentLoad::Outcome::UNREADABLE;
+        load.reason = read.reason;
         return std::nullopt;
+    }
     try {
-        return Json::parse(*text);
+        return Json::parse(read.content);
     } catch (const Json::parse_error& e) {
         // nlohmann's text begins with its own tag, "[json.exception.parse_error.101] ".
         std::string detail = e.what();

@@ -22,9 +22,21 @@ concept Document = Record<T> && requires(Json& loaded) {
     { T::checkAfterLoad(loaded) } -> std::same_as<bool>;
 };
 
-// The parsed content of a document file; nothing when the file cannot be opened or read.
+// What became of reading a document file.
+struct DocumentLoad {
+    enum class Outcome {
+        LOADED,
+        MISSING,    // there is no such file
+        UNREADABLE, // the file is there but cannot be read (permissions, an input/output error)
+        REFUSED,    // the document does not accept the file's content (an unknown version)
+    };
+    Outcome outcome = Outcome::MISSING;
+    std::string reason; // for UNREADABLE, the system's text for the failure
+};
+
+// The parsed content of a document file, or nothing with `load` telling why (MISSING or UNREADABLE).
 // Text that is not JSON fails with an Error that names the file and what is wrong.
-std::optional<Json> readDocumentFile(const std::filesystem::path& path);
+std::optional<Json> readDocumentFile(const std::filesystem::path& path, DocumentLoad& load);
 
 // Rethrows a decoding failure of a document file as one line naming the file.
 [[noreturn]] void throwUndecodableDocument(const std::filesystem::path& path, const std::exception& error);
@@ -54,19 +66,28 @@ public:
     // away what interrupted writes of it left behind. Answers
     // false, leaving the document as it was, when the file cannot be read or the document refuses
     // its content; fails with an Error naming the file when it is not JSON or cannot be decoded.
-    bool load(const std::filesystem::path& path) {
+    bool load(const std::filesystem::path& path) { return loadFile(path).outcome == DocumentLoad::Outcome::LOADED; }
+
+    // load, telling a missing file from one that cannot be read or is refused.
+    DocumentLoad loadFile(const std::filesystem::path& path) {
         _path = path;
         removeStaleTemporaryFiles(path);
-        std::optional<Json> loaded = readDocumentFile(path);
-        if (!loaded || !T::checkAfterLoad(*loaded))
-            return false;
+        DocumentLoad result;
+        std::optional<Json> loaded = readDocumentFile(path, result);
+        if (!loaded)
+            return result;
+        if (!T::checkAfterLoad(*loaded)) {
+            result.outcome = DocumentLoad::Outcome::REFUSED;
+            return result;
+        }
         try {
             _wrapped = from_dict<T>(*loaded);
             touch();
         } catch (const std::exception& e) {
             throwUndecodableDocument(path, e);
         }
-        return true;
+        result.outcome = DocumentLoad::Outcome::LOADED;
+        return result;
     }
 
     // Writes the document to its file now. On failure the old file stays intact and the recorded

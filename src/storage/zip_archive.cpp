@@ -21,16 +21,25 @@ std::string errorText(zip_error_t* error) {
 ZipReader::ZipReader(std::string_view bytes) {
     zip_error_t error;
     zip_error_init(&error);
-    zip_source_t* source = zip_source_buffer_create(bytes.data(), bytes.size(), 0, &error);
+    open(zip_source_buffer_create(bytes.data(), bytes.size(), 0, &error), &error);
+}
+
+ZipReader::ZipReader(const std::filesystem::path& file) {
+    zip_error_t error;
+    zip_error_init(&error);
+    open(zip_source_file_create(utf8(file).c_str(), 0, -1, &error), &error);
+}
+
+void ZipReader::open(zip_source_t* source, zip_error_t* error) {
     if (source)
-        _zip = zip_open_from_source(source, ZIP_RDONLY | ZIP_CHECKCONS, &error);
+        _zip = zip_open_from_source(source, ZIP_RDONLY | ZIP_CHECKCONS, error);
     if (!_zip) {
-        const std::string reason = errorText(&error);
+        const std::string reason = errorText(error);
         zip_source_free(source);
-        zip_error_fini(&error);
+        zip_error_fini(error);
         throw Error(reason);
     }
-    zip_error_fini(&error);
+    zip_error_fini(error);
     const zip_int64_t count = zip_get_num_entries(_zip, 0);
     for (zip_int64_t i = 0; i < count; ++i) {
         zip_stat_t stat;
@@ -39,6 +48,7 @@ ZipReader::ZipReader(std::string_view bytes) {
             !(stat.valid & ZIP_STAT_NAME)) {
             const std::string reason = zip_strerror(_zip);
             zip_discard(_zip);
+            _zip = nullptr;
             throw Error(reason);
         }
         _entries.push_back({stat.name, (stat.valid & ZIP_STAT_SIZE) ? stat.size : 0});

@@ -1,5 +1,5 @@
 #pragma once
-// Zip archives through libzip: reading one held in memory, writing one to a file. Every failure
+// Zip archives through libzip: reading one held in memory or in a file, writing one to a file. Every failure
 // is an Error whose text says what went wrong.
 #include <cstdint>
 #include <filesystem>
@@ -11,6 +11,8 @@
 #include "runtime/errors.h"
 
 typedef struct zip zip_t;
+typedef struct zip_source zip_source_t;
+typedef struct zip_error zip_error_t;
 
 namespace tollwick {
 
@@ -30,6 +32,9 @@ public:
     // Opens the archive in `bytes`, which must outlive the reader; an Error when it is not a zip
     // archive that can be read.
     explicit ZipReader(std::string_view bytes);
+    explicit ZipReader(const std::string& bytes) : ZipReader(std::string_view(bytes)) {}
+    // Opens the archive file `file`, read as entries are unpacked; an Error as above.
+    explicit ZipReader(const std::filesystem::path& file);
     ~ZipReader();
     ZipReader(const ZipReader&) = delete;
     ZipReader& operator=(const ZipReader&) = delete;
@@ -41,6 +46,9 @@ public:
     std::string read(std::size_t index, std::uint64_t maxBytes);
 
 private:
+    // Opens the archive of `source` (null: `error` says why) and lists its entries.
+    void open(zip_source_t* source, zip_error_t* error);
+
     zip_t* _zip = nullptr;
     std::vector<Entry> _entries;
 };

@@ -55,16 +55,17 @@ Response get_backup(WebContext& ctx, Request&) {
     return response;
 }
 
-// A multipart form with the archive as the file part "file". Nothing changes unless everything in
+// A multipart form with the archive as the file part "file", which waits in a temporary file while
+// it is checked. Nothing changes unless everything in
 // it passed: then the audio files are put in place, the documents in memory replaced under the
 // document mutex (the password store stays), and the documents written before the answer.
 Response restore_backup(WebContext& ctx, Request& request) {
     const UploadedPart* file = request.part("file");
-    if (!file)
+    if (!file || !file->stored)
         return BadRequest("No file part");
     std::unique_ptr<PreparedRestore> restore;
     try {
-        restore = prepareRestore(file->content, getUserFilePath());
+        restore = prepareRestoreFromFile(file->stored->path(), getUserFilePath());
     } catch (const InvalidValueError& e) {
         return BadRequest(e.what());
     }

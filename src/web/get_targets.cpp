@@ -185,6 +185,11 @@ Json calendarDays(WebContext& ctx, const Args& args) {
     return getCalendarInfoForMonth(*docs.db, *docs.cache, now, offset);
 }
 
+// What start-up warned about, as texts; empty after an ordinary start.
+Json startupWarnings(WebContext& ctx, const Args&) {
+    return ctx.startupWarnings;
+}
+
 using GetTarget = Json (*)(WebContext&, const Args&);
 
 // Compared in this order; the first name that equals the target answers.
@@ -197,6 +202,7 @@ constexpr std::pair<std::string_view, GetTarget> GET_TARGETS[] = {
     {"settings", settings},
     {"calendarInfo", calendarInfo},
     {"calendarDays", calendarDays},
+    {"startupWarnings", startupWarnings},
     {"playLog", playLog},
     {"nextBell", nextBell},
     {"todayBells", todayBells},

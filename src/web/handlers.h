@@ -11,8 +11,9 @@ namespace tollwick::web {
 using HandlerFunction = Response (*)(WebContext&, Request&);
 using Handler = std::function<Response(WebContext&, Request&)>;
 
-// Whether a password is set and the request's session is not logged in: what the login guard
-// refuses and what sends the interface's pages to the login page. Takes the document mutex.
+// Whether a password is set and the request's session is not logged in (its cookie says so, and
+// the password store still lists its session): what the login guard refuses and what sends the
+// interface's pages to the login page. Takes the document mutex.
 bool loginMissing(WebContext& ctx, const Request& request);
 
 // Wraps `handler` so that, while a password is set, a session that is not logged in gets

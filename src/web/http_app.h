@@ -1,12 +1,18 @@
 #pragma once
 // The HTTP application: the routing table, the session-signing key and the server that runs them.
 //
-// Connections are served by a small pool of worker threads, so one slow client, an idle
-// keep-alive connection or an announcement download does not stall the interface. Handlers still
-// see the documents one at a time: each reads and changes them only under the document mutex.
+// A front of our own (web/front_server.h) accepts connections and reads each request's head within
+// the limits it keeps for every client; the HTTP library then parses, routes and answers the
+// request on one of a few worker threads. Before a body is read, each request is checked: the host
+// name it was sent to, whether another site started it, the route's body limit and, for guarded
+// routes with a body, the login. Handlers see the documents one at a time: each reads and changes
+// them only under the document mutex.
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
+
+#include "web/front_limits.h"
 
 namespace tollwick {
 
@@ -31,13 +37,20 @@ struct DayServices {
 class HttpApp {
 public:
     // Every reference must outlive the application.
-    HttpApp(Documents& docs, Clock& clock, Player& player, Alarm& alarm, Api& api, DayServices day);
+    HttpApp(Documents& docs, Clock& clock, Player& player, Alarm& alarm, Api& api, DayServices day,
+            web::FrontLimits limits = {});
     ~HttpApp();
     HttpApp(const HttpApp&) = delete;
     HttpApp& operator=(const HttpApp&) = delete;
 
     // The key that signs session cookies; a built-in key until start-up sets the installation's salt.
     void setSessionKey(std::string key);
+
+    // The host names answered besides IP addresses and "localhost" (see web/request_guard.h).
+    void setAllowedHosts(const std::vector<std::string>& names);
+
+    // What start-up warned about, shown by the interface until the next start.
+    void setStartupWarnings(std::vector<std::string> warnings);
 
     // Serves on host:port until stop() is called; false when the server cannot listen there.
     bool listen(const std::string& host, int port);

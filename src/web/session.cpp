@@ -72,6 +72,15 @@ bool Session::loggedIn() const noexcept {
     return it != _data.end() && it->is_boolean() && it->get<bool>();
 }
 
+std::string Session::sessionId() const {
+    const auto it = _data.find("sessionId");
+    return it != _data.end() && it->is_string() ? it->get<std::string>() : std::string();
+}
+
+void Session::erase(const std::string& key) {
+    _modified = _data.erase(key) > 0 || _modified;
+}
+
 void Session::set(const std::string& key, Json value) {
     _data[key] = std::move(value);
     _modified = true;
@@ -120,7 +129,7 @@ std::optional<std::string> cookieValue(std::string_view header, std::string_view
 }
 
 std::string sessionSetCookieHeader(std::string_view value) {
-    return std::string(SESSION_COOKIE_NAME) + "=" + std::string(value) + "; Path=/; HttpOnly; SameSite=Lax";
+    return std::string(SESSION_COOKIE_NAME) + "=" + std::string(value) + "; Path=/; HttpOnly; SameSite=Strict";
 }
 
 } // namespace tollwick::web

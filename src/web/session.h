@@ -1,7 +1,8 @@
 #pragma once
 // The browser's session: a small JSON object kept by the browser in a cookie that the server signs
-// with HMAC-SHA256 under the session-signing key. The server keeps no list of sessions; a cookie
-// whose signature does not verify counts as an empty session.
+// with HMAC-SHA256 under the session-signing key; a cookie whose signature does not verify counts
+// as an empty session. A login puts a random session id into it ("sessionId"), which the password
+// store lists while the session is logged in.
 #include <optional>
 #include <string>
 #include <string_view>
@@ -18,9 +19,13 @@ public:
     // A session with `data` as its content (an object; anything else gives an empty session).
     explicit Session(Json data);
 
-    // True only when the member "loggedIn" is the boolean true.
+    // True only when the member "loggedIn" is the boolean true. Whether the server still counts the
+    // session as logged in is the password store's to say (Shadow::isSessionLive of sessionId()).
     bool loggedIn() const noexcept;
+    // The id of the session that a login started; empty for cookies without one.
+    std::string sessionId() const;
     void set(const std::string& key, Json value);
+    void erase(const std::string& key);
     const Json& data() const noexcept { return _data; }
     // Whether set was called since the session was read from the browser.
     bool modified() const noexcept { return _modified; }
@@ -42,8 +47,8 @@ Session decodeSessionCookie(std::string_view value, std::string_view key);
 std::optional<std::string> cookieValue(std::string_view cookieHeader, std::string_view name);
 
 // The Set-Cookie header value that stores `value` in the browser: for the whole site, out of
-// reach of page scripts, and not sent along with requests that other sites start (no expiry date:
-// it lasts until the browser discards it).
+// reach of page scripts, and never sent along with requests that other sites start, not even a
+// navigation (no expiry date: it lasts until the browser discards it).
 std::string sessionSetCookieHeader(std::string_view value);
 
 } // namespace tollwick::web

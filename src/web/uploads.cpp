@@ -42,19 +42,20 @@ std::optional<std::string> textField(const Request& request, std::string_view na
 
 // A multipart form with the file part "file" and, for a programme song, the text fields
 // "programName", "date" and "time". Answers the new signal's key, or the new programme's key.
-// The form is checked before the file is written; the sound itself can only be measured in the
-// written file, which is removed again when it holds none. The file is written without the
-// document mutex, so a large upload does not hold up the bells.
+// The frame has streamed the file into a temporary file in the user-data directory; it takes its
+// name only once the form is checked, and is moved without the document mutex, so a large upload
+// does not hold up the bells. The sound itself can only be measured in the stored file, which is
+// removed again when it holds none.
 Response upload_file(WebContext& ctx, Request& request) {
     const UploadedPart* file = request.part("file");
     if (!file)
         return BadRequest("No file part");
-    if (file->content.size() > MAX_UPLOAD_BYTES)
+    if (file->size > MAX_UPLOAD_BYTES)
         return Response(413, PLAIN_TEXT, "The file is larger than 100 MiB");
     const auto [name, extension] = getFileNameAndExtension(std::string(file->filename));
     if (!isAcceptedFormat(extension))
         return BadRequest("Bad format: " + extension);
-    const std::string md5 = md5Hex(file->content);
+    const std::string& md5 = file->md5;
     const std::string programName = textField(request, "programName").value_or("");
     const std::string key = newUuid4();
 
@@ -80,7 +81,7 @@ Response upload_file(WebContext& ctx, Request& request) {
 
     const std::string saveName = key + "." + extension;
     const std::string path = getUserFilePath(saveName);
-    writeFileAtomically(path, file->content);
+    file->stored->commitAs(path);
     asset.md5 = md5;
     asset.filename = saveName;
     asset.lengthSec = getAudioLength(path);

@@ -5,6 +5,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "audio/player.h"
 #include "model/fingerprint.h"
@@ -13,6 +14,7 @@
 #include "service/api.h"
 #include "storage/store.h"
 #include "web/http_app.h"
+#include "web/login_throttle.h"
 
 namespace tollwick::web {
 
@@ -55,6 +57,9 @@ struct WebContext {
     DayServices day;
     OverviewAnswerCache overviewAnswer;
     DbAnswerCache dbAnswer;
+    LoginThrottle loginThrottle;
+    // What start-up warned about (a database set aside, for one); set before the server runs.
+    std::vector<std::string> startupWarnings;
 };
 
 } // namespace tollwick::web

@@ -2,8 +2,10 @@
 // What route handlers see of an HTTP exchange: the request as plain data, the browser's session,
 // and the response forms every handler answers with. The HTTP library itself stays in the frame.
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -12,6 +14,7 @@
 #include <vector>
 
 #include "model/json.h"
+#include "storage/atomic_file.h"
 #include "web/session.h"
 
 namespace tollwick::web {
@@ -21,16 +24,29 @@ inline constexpr const char* JSON_TYPE = "application/json";
 
 // Uploaded files larger than this are refused with 413.
 inline constexpr std::size_t MAX_UPLOAD_BYTES = 100 * 1024 * 1024;
+// A backup archive sent for a restore is at most this large: what a restore unpacks at most
+// (1 GiB), with room for the archive's own frame around its entries.
+inline constexpr std::size_t MAX_ARCHIVE_BYTES = (std::size_t{1} << 30) + 16 * 1024 * 1024;
+// The JSON bodies of the login, password, settings and timetable routes are at most this large.
+inline constexpr std::size_t MAX_JSON_BODY_BYTES = 1024 * 1024;
+// Bodies sent to any other route are read (and dropped) up to this size; larger ones are refused.
+inline constexpr std::size_t MAX_OTHER_BODY_BYTES = 64 * 1024;
+// The text fields of an upload form, together.
+inline constexpr std::size_t MAX_FORM_FIELD_BYTES = 64 * 1024;
 
 // Query parameters, by name, in the order they came.
 using Args = std::multimap<std::string, std::string>;
 
-// One part of a multipart form: a file (with the browser's file name) or a text field (no file name).
-// The views point into the request, which outlives the handler call.
+// One part of a multipart form: a text field, or the file part "file" (with the browser's file
+// name), whose bytes wait in a temporary file in the user-data directory until the handler moves
+// it into place. A temporary file that is not moved is removed with the request.
 struct UploadedPart {
-    std::string_view name;
-    std::string_view filename;
-    std::string_view content;
+    std::string name;
+    std::string filename;
+    std::string content;                   // a text field's value
+    std::shared_ptr<TemporaryFile> stored; // the file part's bytes
+    std::uint64_t size = 0;
+    std::string md5; // of the file part's bytes
 };
 
 struct Request {
@@ -40,7 +56,8 @@ struct Request {
     Args args;
     std::string_view body; // empty for multipart forms, whose parts are in `parts`
     std::vector<UploadedPart> parts;
-    Session session; // the browser's session; changes are sent back as a new cookie
+    std::string remoteAddress; // the client's address, as the connection shows it
+    Session session;           // the browser's session; changes are sent back as a new cookie
 
     // The path parameter `name`; empty when the route has none of that name.
     const std::string& param(const std::string& name) const;

@@ -1,7 +1,7 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
-#include "web/worker_pool.h"
+#include "web/worker_priority.h"
 
 namespace tollwick::web {
 

@@ -4,10 +4,11 @@
 #include <arpa/inet.h>
 #include <csignal>
 #include <fstream>
-#include <thread>
 #include <netinet/in.h>
+#include <regex>
 #include <sys/socket.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 #include <httplib.h>
@@ -80,8 +81,9 @@ TEST_F(StartupTest, SecondInstanceOnTheSamePortPointsToTheFirst) {
     ServerProcess first(args(), env(), logOf("first.log"));
     ASSERT_TRUE(first.waitUntilServing(port)) << first.log();
     EXPECT_EQ(runServerToEnd(args(), env(), logOf("second.log")), 1);
-    EXPECT_NE(read("second.log").find("Tollwick is already running. Navigate to http://localhost:" +
-                                      std::to_string(port) + "/ to access it."),
+    EXPECT_NE(read("second.log")
+                  .find("Tollwick is already running. Navigate to http://localhost:" + std::to_string(port) +
+                        "/ to access it."),
               std::string::npos)
         << read("second.log");
     EXPECT_EQ(read("second.log").find("Falling back"), std::string::npos) << "it stops before loading anything";
@@ -90,9 +92,10 @@ TEST_F(StartupTest, SecondInstanceOnTheSamePortPointsToTheFirst) {
 TEST_F(StartupTest, PortHeldByAnotherProgram) {
     PlainListener other(port);
     EXPECT_EQ(runServerToEnd(args(), env(), logOf("taken.log")), 1);
-    EXPECT_NE(read("taken.log").find("Port " + std::to_string(port) +
-                                     " is already used by another application. Either identify and stop that "
-                                     "program, or start Tollwick with a different port."),
+    EXPECT_NE(read("taken.log")
+                  .find("Port " + std::to_string(port) +
+                        " is already used by another application. Either identify and stop that "
+                        "program, or start Tollwick with a different port."),
               std::string::npos)
         << read("taken.log");
 }
@@ -130,6 +133,75 @@ TEST_F(StartupTest, VerboseShowsTheUserDataPathAndABrokenDatabaseEndsTheStart) {
     const std::string log = read("broken.log");
     EXPECT_NE(log.find("User data path: " + dataDir + "/"), std::string::npos) << log;
     EXPECT_NE(log.find("Cannot load " + dataDir + "/_db.json: the file is not valid JSON"), std::string::npos) << log;
+}
+
+std::string fileBytes(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+TEST_F(StartupTest, APasswordStoreThatCannotBeReadEndsTheStartAndStaysAsItWas) {
+    const std::filesystem::path data(dataDir);
+    std::filesystem::create_directories(data);
+    const std::string stored = R"({"_salt": "5a", "_pwd": "9f", "_sessions": []})";
+    std::ofstream(data / "_shadow.json") << stored;
+    makeUnreadableForServer(data / "_shadow.json", data);
+
+    EXPECT_EQ(runServerToEnd(args(), env(), logOf("shadow.log"), true), 1);
+    const std::string log = read("shadow.log");
+    EXPECT_NE(log.find("Cannot load " + dataDir + "/_shadow.json: the file cannot be read (Permission denied)"),
+              std::string::npos)
+        << log;
+    EXPECT_EQ(fileBytes(data / "_shadow.json"), stored);
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(data))
+        names.push_back(entry.path().filename().string());
+    EXPECT_EQ(names, std::vector<std::string>{"_shadow.json"}) << "nothing is written";
+}
+
+// The database set aside beside itself, or an empty path when there is none.
+std::filesystem::path setAside(const std::filesystem::path& data) {
+    for (const auto& entry : std::filesystem::directory_iterator(data))
+        if (entry.path().filename().string().starts_with("_db.json.refused-"))
+            return entry.path();
+    return {};
+}
+
+TEST_F(StartupTest, ADatabaseThatIsRefusedOrCannotBeReadIsKeptUnderANewName) {
+    const std::filesystem::path data(dataDir);
+    const std::string newer = R"({"dbVersion": 3, "timetables": {"ours": {"name": "The school's own"}}})";
+    for (const bool readable : {true, false}) {
+        std::filesystem::remove_all(data);
+        std::filesystem::create_directories(data);
+        std::ofstream(data / "_db.json") << newer;
+        if (!readable)
+            makeUnreadableForServer(data / "_db.json", data);
+        ServerProcess server(args(), env(), logOf("refused.log"), !readable);
+        ASSERT_TRUE(server.waitUntilServing(port)) << server.log();
+
+        const std::filesystem::path aside = setAside(data);
+        ASSERT_FALSE(aside.empty()) << server.log();
+        EXPECT_TRUE(std::regex_match(aside.filename().string(), std::regex(R"(_db\.json\.refused-\d{8}T\d{6})")))
+            << aside;
+        EXPECT_EQ(fileBytes(aside), newer) << "byte for byte";
+        const std::string log = server.log();
+        EXPECT_NE(log.find("it was kept as " + aside.string()), std::string::npos) << log;
+        EXPECT_NE(
+            log.find(readable ? "has a version this program does not know" : "could not be read (Permission denied)"),
+            std::string::npos)
+            << log;
+
+        httplib::Client client("127.0.0.1", port);
+        const auto warnings = client.Get("/api/get/startupWarnings");
+        ASSERT_TRUE(warnings);
+        EXPECT_NE(warnings->body.find(aside.string()), std::string::npos) << warnings->body;
+        // The first change writes a new database; the one set aside stays as it was.
+        EXPECT_EQ(client.Post("/db/settings/update", R"({"alarmDelaySec": 3})", "application/json")->status, 200);
+        for (int i = 0; i < 200 && !std::filesystem::exists(data / "_db.json"); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        EXPECT_TRUE(std::filesystem::exists(data / "_db.json"));
+        EXPECT_EQ(fileBytes(aside), newer);
+    }
 }
 
 } // namespace

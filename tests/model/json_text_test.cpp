@@ -87,4 +87,20 @@ TEST(JsonText, MalformedTextFailsWithAValueError) {
     EXPECT_EQ(parseJsonText(" {\"b\": 2, \"a\": 1} ").begin().key(), "b");
 }
 
+TEST(JsonText, NestingDeeperThan64LevelsIsRefused) {
+    auto nested = [](int depth, char open, char close) {
+        std::string text;
+        for (int i = 0; i < depth; ++i)
+            text += open == '{' ? std::string("{\"a\": ") : std::string(1, open);
+        text += "1";
+        text += std::string(static_cast<std::size_t>(depth), close);
+        return text;
+    };
+    EXPECT_NO_THROW(parseJsonText(nested(64, '[', ']')));
+    EXPECT_NO_THROW(parseJsonText(nested(64, '{', '}')));
+    EXPECT_THROW(parseJsonText(nested(65, '[', ']')), InvalidValueError);
+    EXPECT_THROW(parseJsonText(nested(65, '{', '}')), InvalidValueError);
+    EXPECT_THROW(parseJsonText(std::string(1 << 20, '[')), InvalidValueError);
+}
+
 } // namespace

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <condition_variable>
 #include <set>
 #include <thread>
@@ -71,7 +72,7 @@ struct SchedulerTest : ::testing::Test {
     Documents docs;
     RecordingSounds sounds;
     QuietPeriods quiet;
-    int phoneHomes = 0;
+    std::atomic<int> phoneHomes{0}; // counted on the phone-home thread
     Scheduler scheduler{docs, clock, sounds, quiet, [this] { ++phoneHomes; }};
 
     SchedulerTest() {
@@ -190,7 +191,7 @@ TEST_F(SchedulerTest, SwitchedOffRingsNothingButKeepsItsOtherDuties) {
     EXPECT_EQ(docs.db->settings.dailyPreferences._lastDay, 342);
     for (int i = 0; i < 100 && phoneHomes == 0; ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    EXPECT_EQ(phoneHomes, 1) << "phone-home on the fifth new reading";
+    EXPECT_EQ(phoneHomes.load(), 1) << "phone-home on the fifth new reading";
 }
 
 TEST_F(SchedulerTest, EachReadingRingsOnce) {

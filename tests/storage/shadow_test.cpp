@@ -4,6 +4,7 @@
 #include <regex>
 #include <sys/stat.h>
 
+#include "storage/atomic_file.h"
 #include "storage/crypto.h"
 #include "storage/store.h"
 #include "support/temp_dir.h"
@@ -18,7 +19,8 @@ TEST(Hash, IsLowercaseSha256OfTheUtf8Bytes) {
     EXPECT_EQ(getHash("abc"), "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
     // Non-ASCII text hashes its UTF-8 bytes: an accented e, then a name with an accent and a smiley.
     EXPECT_EQ(getHash("\xC3\xA9"), "4a99557e4033c3539de2eb65472017cad5f9557f7a0625a09f1c3f6e2ba69c4c");
-    EXPECT_EQ(getHash("\xC3\x93rarend \xE2\x98\xBA"), "3f2f57fed302ec0741f99510a1f66b60631013190533579892b79f714737a0a9");
+    EXPECT_EQ(getHash("\xC3\x93rarend \xE2\x98\xBA"),
+              "3f2f57fed302ec0741f99510a1f66b60631013190533579892b79f714737a0a9");
     EXPECT_EQ(md5Hex("abc"), "900150983cd24fb0d6963f7d28e17f72");
 }
 
@@ -81,7 +83,7 @@ TEST(Shadow, FileIsPrivateAndRoundTrips) {
     const auto file = dir.path() / "_shadow.json";
     StorageWrapper<Shadow> shadow;
     EXPECT_FALSE(shadow.load(file));
-    EXPECT_EQ(to_json(*shadow), R"({"_salt": null, "_pwd": null})");
+    EXPECT_EQ(to_json(*shadow), R"({"_salt": null, "_pwd": null, "_sessions": []})");
     shadow.saveAuto();
     shadow->getCurrentSalt();
     shadow->setPassword("pw");
@@ -94,6 +96,70 @@ TEST(Shadow, FileIsPrivateAndRoundTrips) {
     ASSERT_TRUE(again.load(file));
     EXPECT_TRUE(again->isPasswordMatching("pw"));
     EXPECT_EQ(again->getCurrentSalt(), shadow->getCurrentSalt());
+}
+
+TEST(Shadow, SessionsAreKeptAsHashesAndEndForGood) {
+    Shadow s;
+    const std::string first = s.startSession();
+    const std::string second = s.startSession();
+    EXPECT_TRUE(std::regex_match(first, std::regex("[0-9a-f]{32}"))) << first;
+    EXPECT_NE(first, second);
+    EXPECT_EQ(s._sessions, (std::vector<std::string>{getHash(first), getHash(second)})) << "never the ids themselves";
+    EXPECT_TRUE(s.isSessionLive(first));
+    s.endSession(first);
+    EXPECT_FALSE(s.isSessionLive(first));
+    const std::string third = s.startSession();
+    s.endSessionsExcept(third);
+    EXPECT_FALSE(s.isSessionLive(second));
+    EXPECT_TRUE(s.isSessionLive(third));
+    EXPECT_FALSE(s.isSessionLive(""));
+    // The oldest go beyond the bound.
+    for (std::size_t i = 0; i < Shadow::MAX_SESSIONS; ++i)
+        s.startSession();
+    EXPECT_EQ(s._sessions.size(), Shadow::MAX_SESSIONS);
+    EXPECT_FALSE(s.isSessionLive(third));
+}
+
+TEST(Md5Digest, OfPiecesEqualsTheDigestOfTheWhole) {
+    Md5Digest digest;
+    for (const char* piece : {"a", "", "bc"})
+        digest.update(piece);
+    EXPECT_EQ(digest.hex(), md5Hex("abc"));
+    digest.update("d");
+    EXPECT_EQ(digest.hex(), md5Hex("abcd"));
+}
+
+TEST(TemporaryFile, TakesItsNameOnlyWhenCommittedAndIsRemovedOtherwise) {
+    TempDir dir;
+    {
+        TemporaryFile abandoned(dir.path(), "upload-");
+        abandoned.append("half");
+        EXPECT_TRUE(std::filesystem::exists(abandoned.path()));
+        EXPECT_TRUE(abandoned.path().filename().string().starts_with(".upload-"));
+    }
+    EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
+    {
+        TemporaryFile done(dir.path(), "upload-");
+        done.append("all ");
+        done.append("of it");
+        done.commitAs(dir.path() / "song.mp3");
+    }
+    std::ifstream in(dir.path() / "song.mp3");
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "all of it");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
+}
+
+TEST(ReadFileIfPresent, TellsAMissingFileFromOneThatCannotBeRead) {
+    TempDir dir;
+    EXPECT_EQ(readFileIfPresent(dir.path() / "none").outcome, FileRead::Outcome::MISSING);
+    std::filesystem::create_directory(dir.path() / "a directory");
+    const FileRead directory = readFileIfPresent(dir.path() / "a directory");
+    EXPECT_EQ(directory.outcome, FileRead::Outcome::UNREADABLE);
+    EXPECT_EQ(directory.reason, "Is a directory");
+    std::ofstream(dir.path() / "file") << "text";
+    const FileRead file = readFileIfPresent(dir.path() / "file");
+    EXPECT_EQ(file.outcome, FileRead::Outcome::READ);
+    EXPECT_EQ(file.content, "text");
 }
 
 } // namespace

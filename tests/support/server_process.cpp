@@ -6,9 +6,11 @@
 #include <cstring>
 #include <fcntl.h>
 #include <fstream>
+#include <grp.h>
 #include <netinet/in.h>
 #include <sstream>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -31,10 +33,36 @@ int freePort() {
     return ntohs(address.sin_port);
 }
 
-std::filesystem::path serverProgram() { return std::filesystem::path(TOLLWICK_BINARY_DIR) / "tollwick-player"; }
+std::filesystem::path serverProgram() {
+    return std::filesystem::path(TOLLWICK_BINARY_DIR) / "tollwick-player";
+}
+
+namespace {
+constexpr uid_t NOBODY = 65534;
+} // namespace
+
+void makeUnreadableForServer(const std::filesystem::path& file, const std::filesystem::path& dataDir) {
+    if (::geteuid() == 0) {
+        for (std::filesystem::path dir = dataDir; dir.has_relative_path() && dir != "/tmp"; dir = dir.parent_path())
+            std::filesystem::permissions(dir, std::filesystem::perms::others_exec, std::filesystem::perm_options::add);
+        [[maybe_unused]] const int owned = ::chown(dataDir.c_str(), NOBODY, NOBODY);
+        ::chmod(file.c_str(), 0600);
+    } else {
+        ::chmod(file.c_str(), 0);
+    }
+}
+
+long memoryKiB(pid_t pid, const std::string& field) {
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.starts_with(field + ":"))
+            return std::stol(line.substr(field.size() + 1));
+    return -1;
+}
 
 ServerProcess::ServerProcess(const std::vector<std::string>& args, const std::vector<std::string>& env,
-                             const std::filesystem::path& logFile)
+                             const std::filesystem::path& logFile, bool runAsNobody)
     : _logFile(logFile) {
     std::vector<std::string> environment;
     for (char** e = environ; *e; ++e) {
@@ -55,6 +83,9 @@ ServerProcess::ServerProcess(const std::vector<std::string>& args, const std::ve
         const int log = ::open(logFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         ::dup2(log, STDERR_FILENO);
         ::dup2(log, STDOUT_FILENO);
+        if (runAsNobody && ::geteuid() == 0 &&
+            (::setgroups(0, nullptr) != 0 || ::setgid(NOBODY) != 0 || ::setuid(NOBODY) != 0))
+            ::_exit(126);
         std::vector<char*> cargs, cenv;
         for (auto& a : argv)
             cargs.push_back(a.data());
@@ -101,7 +132,9 @@ int ServerProcess::waitForExit(int seconds) {
     return -1;
 }
 
-void ServerProcess::signal(int sig) { ::kill(_pid, sig); }
+void ServerProcess::signal(int sig) {
+    ::kill(_pid, sig);
+}
 
 std::string ServerProcess::log() const {
     std::ifstream in(_logFile);
@@ -111,8 +144,8 @@ std::string ServerProcess::log() const {
 }
 
 int runServerToEnd(const std::vector<std::string>& args, const std::vector<std::string>& env,
-                   const std::filesystem::path& logFile) {
-    ServerProcess process(args, env, logFile);
+                   const std::filesystem::path& logFile, bool runAsNobody) {
+    ServerProcess process(args, env, logFile, runAsNobody);
     const int status = process.waitForExit(20);
     if (status == -1)
         return -1000;

@@ -18,8 +18,10 @@ class ServerProcess {
 public:
     // Starts the program with `args`; its standard error goes to a file. The environment is this
     // process's, with `env` entries ("NAME=value") added or replaced.
+    // With `runAsNobody` (and this process running as root) the program runs as the user nobody,
+    // for whom files can be made unreadable.
     ServerProcess(const std::vector<std::string>& args, const std::vector<std::string>& env,
-                  const std::filesystem::path& logFile);
+                  const std::filesystem::path& logFile, bool runAsNobody = false);
     ~ServerProcess();
     ServerProcess(const ServerProcess&) = delete;
     ServerProcess& operator=(const ServerProcess&) = delete;
@@ -40,6 +42,13 @@ private:
 
 // Runs the program to its end (up to 20 s) and answers its exit code, or minus the signal number.
 int runServerToEnd(const std::vector<std::string>& args, const std::vector<std::string>& env,
-                   const std::filesystem::path& logFile);
+                   const std::filesystem::path& logFile, bool runAsNobody = false);
+
+// Makes `file` unreadable for the server: owned by root and private when this process is root (the
+// server then runs as nobody, who owns `dataDir`), without permissions otherwise.
+void makeUnreadableForServer(const std::filesystem::path& file, const std::filesystem::path& dataDir);
+
+// The process's memory figures from /proc/<pid>/status, in KiB ("VmRSS", "VmHWM"); -1 when unknown.
+long memoryKiB(pid_t pid, const std::string& field);
 
 } // namespace tollwick::test

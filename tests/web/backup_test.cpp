@@ -156,7 +156,7 @@ TEST_F(Backups, EachRefusalOfARestoreLeavesDiskAndMemoryAsTheyWere) {
         {"a path outside", zipOf({{"_db.json", "{\"dbVersion\": 2}"}, {"../gong.wav", "sound"}}),
          "400 The archive's entry \"../gong.wav\" points outside the data directory"},
         {"an oversized entry", lying, "400 The archive's entry \"gong.wav\" unpacks to more than 100 MiB"},
-        {"an empty file", "", "400 The archive holds no database (_db.json)"},
+        {"an empty file", "", "400 The file is not a zip archive that can be read: Not a zip archive"},
     };
     const Snapshot before = snapshotOf(dataDir());
     std::string memoryBefore;
@@ -197,6 +197,33 @@ TEST_F(Backups, ABackupWhoseSoundFileIsGoneIsRefusedByName) {
                                              ".wav\" of \"Gong\" is missing: delete that song or upload it again, "
                                              "then make the backup");
     EXPECT_EQ(snapshotOf(dataDir()).size(), 0u) << "no half-made archive stays behind";
+}
+
+TEST_F(Backups, BackupAndRestoreAreGuardedLikeEveryLoggedInRoute) {
+    setPassword(b, "bell-tower");
+    const std::string host = "Host: 127.0.0.1:" + std::to_string(port) + "\r\n";
+    const std::string loggedIn = "Cookie: session=" + b.cookie + "\r\n";
+    const std::string restore =
+        "POST /restore HTTP/1.1\r\n" + host + "Content-Type: multipart/form-data; boundary=x\r\n";
+    struct Case {
+        const char* what;
+        std::string request; // no body is sent: each answer must come before one
+        const char* status;
+    };
+    const std::vector<Case> cases{
+        {"a backup another site asks for",
+         "GET /backup HTTP/1.1\r\n" + host + loggedIn + "Sec-Fetch-Site: cross-site\r\n\r\n", "HTTP/1.1 403 Forbidden"},
+        {"a restore another site sends",
+         restore + loggedIn + "Origin: http://evil.example\r\nContent-Length: 100\r\n\r\n", "HTTP/1.1 403 Forbidden"},
+        {"a backup without login", "GET /backup HTTP/1.1\r\n" + host + "\r\n", "HTTP/1.1 400 Bad Request"},
+        {"a restore without login", restore + "Content-Length: 500000000\r\n\r\n", "HTTP/1.1 400 Bad Request"},
+        {"an archive larger than a restore unpacks", restore + loggedIn + "Content-Length: 1200000000\r\n\r\n",
+         "HTTP/1.1 413 Payload Too Large"},
+    };
+    for (const Case& c : cases) {
+        const std::string answer = rawExchange(port, c.request);
+        EXPECT_EQ(answer.substr(0, answer.find("\r\n")), c.status) << c.what;
+    }
 }
 
 } // namespace

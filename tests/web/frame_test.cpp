@@ -66,7 +66,7 @@ TEST_F(Frame, AMethodThatNoMatchingRouteAllowsIs405) {
     EXPECT_EQ(client.Delete("/db/timetables/update/x")->status, 405);
     EXPECT_EQ(client.Patch("/upload", "x", "text/plain")->status, 405);
     EXPECT_EQ(client.Options("/db")->status, 405);
-    EXPECT_EQ(statusLine(rawExchange(port, "TRACE /db HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n")),
+    EXPECT_EQ(statusLine(rawExchange(port, "TRACE /db HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n")),
               "HTTP/1.1 405 Method Not Allowed");
     EXPECT_FALSE(alarm.isActive()) << "a refused request runs no handler";
 }
@@ -134,7 +134,7 @@ TEST_F(Frame, EveryAnswerForbidsCaching) {
 
 TEST_F(Frame, ErrorsOfTheServerItselfGetAPlainTextReason) {
     const std::string huge = rawExchange(port, "GET /" + std::string(10000, 'a') +
-                                                   " HTTP/1.1\r\nHost: x\r\n"
+                                                   " HTTP/1.1\r\nHost: 127.0.0.1\r\n"
                                                    "Connection: close\r\n\r\n");
     EXPECT_EQ(statusLine(huge), "HTTP/1.1 414 URI Too Long");
     EXPECT_NE(huge.find("Cache-Control: no-store, no-cache, must-revalidate, max-age=0"), std::string::npos) << huge;
@@ -159,7 +159,7 @@ TEST_F(Frame, ASlowClientOrAnIdleConnectionDoesNotHoldUpOthers) {
     // Three clients that never finish their request, and one that keeps its connection open.
     std::vector<std::unique_ptr<RawConnection>> stalled;
     for (int i = 0; i < 3; ++i)
-        stalled.push_back(std::make_unique<RawConnection>(port, "GET /whoami HTTP/1.1\r\nHost: x\r\n"));
+        stalled.push_back(std::make_unique<RawConnection>(port, "GET /whoami HTTP/1.1\r\nHost: 127.0.0.1\r\n"));
     httplib::Client idle("127.0.0.1", port);
     idle.set_keep_alive(true);
     idle.set_read_timeout(2s);

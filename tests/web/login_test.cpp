@@ -1,4 +1,6 @@
 // Logging in and out, password changes, the login guard and the signed session cookie.
+#include "runtime/paths.h"
+#include "web/login_throttle.h"
 #include "web/session.h"
 #include "web_fixture.h"
 
@@ -35,7 +37,7 @@ TEST_F(Login, TwoBrowsersAroundTheFirstPassword) {
     Browser second = browser();
     const auto set = first.post("/auth/chpasswd", "\"secret\"");
     EXPECT_EQ(outcome(set), "200 ok");
-    EXPECT_TRUE(set->get_header_value("Set-Cookie").ends_with("; Path=/; HttpOnly; SameSite=Lax"))
+    EXPECT_TRUE(set->get_header_value("Set-Cookie").ends_with("; Path=/; HttpOnly; SameSite=Strict"))
         << set->get_header_value("Set-Cookie");
     EXPECT_TRUE(docs.shadow->isPasswordSet());
 
@@ -74,7 +76,7 @@ TEST_F(Login, TwoBrowsersAroundTheFirstPassword) {
     EXPECT_EQ(second.get("/db")->status, 200);
 }
 
-TEST_F(Login, ChangingThePasswordLogsNobodyOut) {
+TEST_F(Login, ChangingThePasswordEndsEveryOtherSession) {
     Browser first = browser();
     setPassword(first, "old");
     Browser second = browser();
@@ -83,10 +85,10 @@ TEST_F(Login, ChangingThePasswordLogsNobodyOut) {
 
     const auto change = first.post("/auth/chpasswd", "\"new\"");
     EXPECT_EQ(outcome(change), "200 ok");
-    EXPECT_FALSE(change->has_header("Set-Cookie")) << "a logged-in session is left as it is";
+    EXPECT_FALSE(change->has_header("Set-Cookie")) << "the changing session is left as it is";
     EXPECT_EQ(salt(), saltBefore);
     EXPECT_EQ(first.get("/db")->status, 200);
-    EXPECT_EQ(second.get("/db")->status, 200);
+    EXPECT_EQ(outcome(second.get("/db")), "400 No auth");
 
     Browser third = browser();
     EXPECT_EQ(login(third, "old"), "400 Login failed");
@@ -123,15 +125,20 @@ TEST_F(Login, TheSessionIsACookieSignedWithTheInstallationsSalt) {
     Browser b = browser();
     EXPECT_EQ(login(b, "pw", R"({"days": 30})"), "302 /");
     const web::Session session = web::decodeSessionCookie(b.cookie, salt());
-    EXPECT_EQ(session.data(), Json::parse(R"({"loggedIn": true, "permanent": {"days": 30}})"));
+    const std::string id = session.sessionId();
+    EXPECT_EQ(id.size(), 32u);
+    EXPECT_EQ(session.data(), Json({{"loggedIn", true}, {"permanent", {{"days", 30}}}, {"sessionId", id}}));
 
     auto withCookie = [this](const std::string& cookie) {
         Browser forged = browser();
         forged.cookie = cookie;
         return outcome(forged.get("/db")).substr(0, 3);
     };
-    const Json in = {{"loggedIn", true}};
+    const Json in = {{"loggedIn", true}, {"sessionId", id}};
     EXPECT_EQ(withCookie(web::encodeSessionCookie(in, salt())), "200");
+    EXPECT_EQ(withCookie(web::encodeSessionCookie({{"loggedIn", true}}, salt())), "400")
+        << "a cookie without a session id, as made before sessions were kept, counts as logged out";
+    EXPECT_EQ(withCookie(web::encodeSessionCookie({{"loggedIn", true}, {"sessionId", "0123"}}, salt())), "400");
     EXPECT_EQ(withCookie(web::encodeSessionCookie(in, "another key")), "400");
     EXPECT_EQ(
         withCookie(web::encodeSessionCookie(in, "9555e7fde08ec7c6d49431712381a97c3bf922cd53e7221f311aba470c33dad9")),
@@ -156,6 +163,108 @@ TEST_F(Login, TheSessionIsACookieSignedWithTheInstallationsSalt) {
     EXPECT_EQ(outcome(again.get("/db")), "400 No auth");
     restarted.stop();
     serving.join();
+}
+
+TEST_F(Login, ACookieReplayedAfterLogoutOrAPasswordChangeIsRefusedAlsoAfterARestart) {
+    Browser owner = browser();
+    setPassword(owner, "pw");
+    Browser left = browser();
+    EXPECT_EQ(login(left, "pw"), "302 /");
+    Browser stays = browser();
+    EXPECT_EQ(login(stays, "pw"), "302 /");
+    const std::string leftCookie = left.cookie;
+    EXPECT_EQ(outcome(left.get("/auth/logout")), "302 /login");
+
+    Browser thief = browser();
+    thief.cookie = leftCookie;
+    EXPECT_EQ(outcome(thief.get("/db")), "400 No auth") << "logging out ends the session, not just the browser's copy";
+    EXPECT_EQ(outcome(thief.post("/auth/chpasswd", "\"mine\"")), "400 No auth");
+    EXPECT_EQ(stays.get("/db")->status, 200);
+
+    // The password store as it reaches the disk, read by the next start of the process.
+    {
+        std::scoped_lock lock(docs.mutex);
+        docs.shadow.saveForce();
+    }
+    Documents next;
+    next.shadow.load(getUserFilePath("_shadow.json"));
+    if (!next.db.load(getUserFilePath("_db.json")))
+        next.db->loadFactoryDefault();
+    HttpApp restarted(next, clock, player, alarm, api, DayServices{sounds, playLog, quiet, [] { return true; }});
+    restarted.setSessionKey(next.shadow->getCurrentSalt());
+    const int otherPort = restarted.bind("127.0.0.1", 0);
+    std::thread serving([&] { restarted.serve(); });
+    while (!restarted.isRunning())
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    Browser replayed(otherPort), kept(otherPort);
+    replayed.cookie = leftCookie;
+    kept.cookie = stays.cookie;
+    EXPECT_EQ(outcome(replayed.get("/db")), "400 No auth");
+    EXPECT_EQ(kept.get("/db")->status, 200);
+    // A password change there ends the session of every other browser.
+    Browser changer(otherPort);
+    EXPECT_EQ(login(changer, "pw"), "302 /");
+    EXPECT_EQ(outcome(changer.post("/auth/chpasswd", "\"new\"")), "200 ok");
+    EXPECT_EQ(outcome(kept.get("/db")), "400 No auth");
+    EXPECT_EQ(changer.get("/db")->status, 200);
+    restarted.stop();
+    serving.join();
+}
+
+TEST_F(Login, FiveWrongPasswordsLockTheAddressOut) {
+    Browser owner = browser();
+    setPassword(owner, "pw");
+    Browser guesser = browser();
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(login(guesser, "guess" + std::to_string(i)), "400 Login failed") << i;
+    const auto locked = guesser.post("/auth/login", R"({"userPassword": "pw"})");
+    EXPECT_EQ(locked->status, 429) << "even the right password waits";
+    EXPECT_EQ(locked->get_header_value("Retry-After"), "60");
+    EXPECT_EQ(locked->body, "Too many failed logins from this address; try again in 60 seconds");
+    EXPECT_TRUE(guesser.cookie.empty());
+    // Another address is not held up.
+    const std::string body = R"({"userPassword": "pw"})";
+    RawConnection other(port,
+                        "POST /auth/login HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Length: " +
+                            std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" + body,
+                        "127.0.0.2");
+    EXPECT_TRUE(other.readAnswer().starts_with("HTTP/1.1 302 Found"));
+}
+
+TEST(LoginThrottle, LocksDoubleUpToAnHourAndTheRightPasswordWorksAfterTheWait) {
+    auto now = std::chrono::steady_clock::time_point{} + std::chrono::hours(100);
+    web::LoginThrottle throttle([&] { return now; });
+    const std::vector<long> expected{60, 120, 240, 480, 960, 1920, 3600, 3600};
+    for (const long lock : expected) {
+        for (int i = 0; i < 5; ++i) {
+            EXPECT_EQ(throttle.waitFor("10.0.0.9").count(), 0);
+            throttle.failed("10.0.0.9");
+            now += std::chrono::seconds(1);
+        }
+        EXPECT_EQ(throttle.waitFor("10.0.0.9").count(), lock - 1);
+        now += std::chrono::seconds(lock);
+    }
+    EXPECT_EQ(throttle.waitFor("10.0.0.9").count(), 0);
+    throttle.succeeded("10.0.0.9");
+    throttle.failed("10.0.0.9");
+    EXPECT_EQ(throttle.waitFor("10.0.0.9").count(), 0) << "a login clears the address's record";
+
+    // Failures spread over more than a minute never lock.
+    for (int i = 0; i < 20; ++i) {
+        throttle.failed("10.0.0.7");
+        now += std::chrono::seconds(16);
+    }
+    EXPECT_EQ(throttle.waitFor("10.0.0.7").count(), 0);
+}
+
+TEST(LoginThrottle, AFloodFromManyAddressesStaysBounded) {
+    auto now = std::chrono::steady_clock::time_point{} + std::chrono::hours(1);
+    web::LoginThrottle throttle([&] { return now; }, 100);
+    for (int i = 0; i < 5; ++i)
+        throttle.failed("10.0.0.1");
+    for (int a = 0; a < 10000; ++a)
+        throttle.failed("10.1." + std::to_string(a / 256) + "." + std::to_string(a % 256));
+    EXPECT_LE(throttle.rememberedAddresses(), 100u);
 }
 
 } // namespace

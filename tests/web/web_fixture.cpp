@@ -3,6 +3,7 @@
 #include <arpa/inet.h>
 #include <fstream>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <sys/time.h>
 #include <unistd.h>
@@ -101,9 +102,14 @@ std::string outcome(const httplib::Result& answer) {
     return std::to_string(answer->status) + " " + answer->body;
 }
 
-RawConnection::RawConnection(int port, const std::string& text) : _fd(::socket(AF_INET, SOCK_STREAM, 0)) {
+RawConnection::RawConnection(int port, const std::string& text, const std::string& from)
+    : _fd(::socket(AF_INET, SOCK_STREAM, 0)) {
     timeval timeout{5, 0};
     ::setsockopt(_fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
+    sockaddr_in source{};
+    source.sin_family = AF_INET;
+    ::inet_pton(AF_INET, from.c_str(), &source.sin_addr);
+    ::bind(_fd, reinterpret_cast<sockaddr*>(&source), sizeof source);
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(static_cast<uint16_t>(port));
@@ -114,6 +120,24 @@ RawConnection::RawConnection(int port, const std::string& text) : _fd(::socket(A
 
 RawConnection::~RawConnection() {
     ::close(_fd);
+}
+
+bool RawConnection::send(const std::string& text) {
+    return ::send(_fd, text.data(), text.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(text.size());
+}
+
+bool RawConnection::closedByServer(std::chrono::milliseconds timeout) {
+    const auto until = std::chrono::steady_clock::now() + timeout;
+    char buffer[4096];
+    while (std::chrono::steady_clock::now() < until) {
+        pollfd entry{_fd, POLLIN, 0};
+        if (::poll(&entry, 1, 100) <= 0)
+            continue;
+        const ssize_t n = ::recv(_fd, buffer, sizeof buffer, MSG_DONTWAIT);
+        if (n == 0 || (n < 0 && errno != EAGAIN && errno != EINTR))
+            return true;
+    }
+    return false;
 }
 
 std::string RawConnection::readAnswer() {

@@ -84,16 +84,22 @@ std::vector<std::string> keysOf(const Json& object);
 // "<status> <body>" of an answer; for a redirect "302 <location>"; "no answer" when none came.
 std::string outcome(const httplib::Result& answer);
 
-// A connection that sends bytes exactly as given; closed when it goes.
+// A connection that sends bytes exactly as given, from the loopback address `from`; closed when it
+// goes.
 class RawConnection {
 public:
-    RawConnection(int port, const std::string& text);
+    RawConnection(int port, const std::string& text, const std::string& from = "127.0.0.1");
     ~RawConnection();
     RawConnection(const RawConnection&) = delete;
     RawConnection& operator=(const RawConnection&) = delete;
+    // Sends more; false when the server no longer takes it.
+    bool send(const std::string& text);
     // One answer: its head and as much body as its Content-Length announces (or what came until
     // the connection closed, or 5 s passed).
     std::string readAnswer();
+    // Whether the server has closed (or shut down its sending side of) the connection, reading and
+    // dropping what it sends until then; waits up to `timeout`.
+    bool closedByServer(std::chrono::milliseconds timeout);
 
 private:
     int _fd;

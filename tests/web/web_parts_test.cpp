@@ -68,7 +68,7 @@ TEST(SessionCookie, FindsItsValueInACookieHeader) {
     EXPECT_EQ(cookieValue("mysession=no; session=\"q\"", "session"), "q");
     EXPECT_EQ(cookieValue("theme=dark", "session"), std::nullopt);
     EXPECT_EQ(cookieValue("", "session"), std::nullopt);
-    EXPECT_EQ(sessionSetCookieHeader("v"), "session=v; Path=/; HttpOnly; SameSite=Lax");
+    EXPECT_EQ(sessionSetCookieHeader("v"), "session=v; Path=/; HttpOnly; SameSite=Strict");
 }
 
 TEST(RoutePatterns, ParametersAreSegmentsAndTheCatchAllTakesTheRest) {

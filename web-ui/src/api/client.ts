@@ -119,6 +119,8 @@ export const api = {
   settings: () => getJson<Settings>('/api/get/settings'),
   calendarInfo: () => getJson<CalendarInfo>('/api/get/calendarInfo'),
   calendarDays: (offset: number) => getJson<Month>(withQuery('/api/get/calendarDays', { offset })),
+  /** What the server warned about when it started (a database it could not use, for one). */
+  startupWarnings: () => getJson<string[]>('/api/get/startupWarnings'),
   /** The play log of a day ("YYYY-MM-DD"), today when none is given. */
   playLog: (date?: string) => getJson<PlayLogEntry[]>(withQuery('/api/get/playLog', { date })),
   nextBell: () => getJson<NextBell | null>('/api/get/nextBell'),

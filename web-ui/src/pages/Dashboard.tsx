@@ -41,6 +41,7 @@ export function Dashboard() {
   });
   const settings = useLoad(() => api.settings());
   const signals = useLoad(() => api.signals());
+  const warnings = useLoad(() => api.startupWarnings());
   const next = useLoad(async (): Promise<Fetched<NextBell | null>> => ({ value: await api.nextBell(), at: Date.now() }));
   const bells = useLoad(() => api.todayBells());
   const quiet = useLoad(() => api.quietToday());
@@ -70,6 +71,12 @@ export function Dashboard() {
   return (
     <div class="dashboard">
       <h1 class="visually-hidden">Dashboard</h1>
+      {warnings.data?.map((warning) => (
+        <p class="notice notice-error" key={warning}>
+          <Icon name="alarm" size={18} />
+          <span>{warning}</span>
+        </p>
+      ))}
       {data.passwordMissing && (
         <p class="notice notice-warn">
           <Icon name="alarm" size={18} />
