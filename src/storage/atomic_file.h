@@ -1,5 +1,6 @@
 #pragma once
 // Whole-file reads and crash-safe whole-file writes.
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -57,7 +58,7 @@ public:
 
 private:
     std::filesystem::path _path;
-    int _fd = -1;
+    std::intptr_t _file = -1; // the platform's descriptor or handle; -1: none
 };
 
 // Removes what TemporaryFile objects with `prefix` left in `directory` when the process died

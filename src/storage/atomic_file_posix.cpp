@@ -128,31 +128,32 @@ FileRead readFileIfPresent(const std::filesystem::path& path) {
 
 TemporaryFile::TemporaryFile(const std::filesystem::path& directory, std::string_view prefix) {
     std::string name = (directory / ("." + std::string(prefix) + "XXXXXX")).string();
-    _fd = ::mkostemp(name.data(), O_CLOEXEC);
-    if (_fd < 0)
+    _file = ::mkostemp(name.data(), O_CLOEXEC);
+    if (_file < 0)
         fail(directory / ("." + std::string(prefix)), "creating a temporary file", errno);
     _path = name;
 }
 
 TemporaryFile::~TemporaryFile() {
-    if (_fd >= 0)
-        ::close(_fd);
+    if (_file >= 0)
+        ::close(static_cast<int>(_file));
     if (!_path.empty())
         ::unlink(_path.c_str());
 }
 
 void TemporaryFile::append(std::string_view bytes) {
-    if (const int error = writeAll(_fd, bytes); error != 0)
+    if (const int error = writeAll(static_cast<int>(_file), bytes); error != 0)
         fail(_path, "writing", error);
 }
 
 void TemporaryFile::commitAs(const std::filesystem::path& path) {
-    if (::fchmod(_fd, 0644) != 0)
+    const int fd = static_cast<int>(_file);
+    if (::fchmod(fd, 0644) != 0)
         fail(path, "setting permissions", errno);
-    if (::fsync(_fd) != 0)
+    if (::fsync(fd) != 0)
         fail(path, "flushing to disk", errno);
-    const int closing = ::close(_fd);
-    _fd = -1;
+    const int closing = ::close(fd);
+    _file = -1;
     if (closing != 0)
         fail(path, "closing", errno);
     if (::rename(_path.c_str(), path.c_str()) != 0)

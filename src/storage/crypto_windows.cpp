@@ -4,6 +4,7 @@
 
 #include <bcrypt.h>
 
+#include <memory>
 #include <vector>
 
 #include "runtime/errors.h"
@@ -68,6 +69,56 @@ std::string getHash(std::string_view str) {
 
 std::string md5Hex(std::string_view bytes) {
     return digestHex(BCRYPT_MD5_ALGORITHM, bytes);
+}
+
+// The running MD5: CNG's provider and hash; hex() finishes a duplicate, so more may follow.
+struct Md5Context {
+    BCRYPT_ALG_HANDLE provider = nullptr;
+    BCRYPT_HASH_HANDLE hash = nullptr;
+    DWORD length = 0;
+    ~Md5Context() {
+        if (hash)
+            ::BCryptDestroyHash(hash);
+        if (provider)
+            ::BCryptCloseAlgorithmProvider(provider, 0);
+    }
+};
+
+Md5Digest::Md5Digest() : _context(nullptr) {
+    auto context = std::make_unique<Md5Context>();
+    ULONG written = 0;
+    check(::BCryptOpenAlgorithmProvider(&context->provider, BCRYPT_MD5_ALGORITHM, nullptr, 0), "Opening the digest");
+    check(::BCryptGetProperty(context->provider, BCRYPT_HASH_LENGTH, reinterpret_cast<PUCHAR>(&context->length),
+                              sizeof context->length, &written, 0),
+          "Asking the digest length");
+    check(::BCryptCreateHash(context->provider, &context->hash, nullptr, 0, nullptr, 0, 0), "Creating the digest");
+    _context = context.release();
+}
+
+Md5Digest::~Md5Digest() {
+    delete static_cast<Md5Context*>(_context);
+}
+
+void Md5Digest::update(std::string_view bytes) {
+    auto* context = static_cast<Md5Context*>(_context);
+    constexpr std::size_t PIECE = std::size_t{1} << 30;
+    for (std::size_t offset = 0; offset < bytes.size(); offset += PIECE) {
+        const std::string_view piece = bytes.substr(offset, PIECE);
+        check(::BCryptHashData(context->hash, reinterpret_cast<PUCHAR>(const_cast<char*>(piece.data())),
+                               static_cast<ULONG>(piece.size()), 0),
+              "Computing the digest");
+    }
+}
+
+std::string Md5Digest::hex() {
+    auto* context = static_cast<Md5Context*>(_context);
+    BCRYPT_HASH_HANDLE copy = nullptr;
+    check(::BCryptDuplicateHash(context->hash, &copy, nullptr, 0, 0), "Copying the digest");
+    std::vector<unsigned char> out(context->length);
+    const NTSTATUS finished = ::BCryptFinishHash(copy, out.data(), context->length, 0);
+    ::BCryptDestroyHash(copy);
+    check(finished, "Finishing the digest");
+    return toHex(out.data(), out.size());
 }
 
 std::string hmacSha256Hex(std::string_view key, std::string_view message) {

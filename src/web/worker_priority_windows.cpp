@@ -1,6 +1,6 @@
 #include <windows.h>
 
-#include "web/worker_pool.h"
+#include "web/worker_priority.h"
 
 namespace tollwick::web {
 

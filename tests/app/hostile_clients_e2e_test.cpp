@@ -4,6 +4,7 @@
 
 #include <arpa/inet.h>
 #include <atomic>
+#include <cstdint>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -178,26 +179,38 @@ TEST_F(HostileClients, ALargeUploadIsStreamedToDiskNotMemory) {
         set->get_header_value("Set-Cookie").substr(0, set->get_header_value("Set-Cookie").find(';'));
     const long baseline = memoryKiB(server.pid(), "VmHWM");
 
-    const std::string head = "--b\r\nContent-Disposition: form-data; name=\"file\"; filename=\"big.mp3\"\r\n\r\n";
-    const std::string tail = "\r\n--b--\r\n";
+    // A playable 16-bit PCM WAVE file: only a measurable sound is kept as a signal.
     const std::size_t size = 80 * MiB;
+    const auto little = [](std::uint32_t value, int bytes) {
+        std::string out;
+        for (int i = 0; i < bytes; ++i)
+            out += static_cast<char>((value >> (8 * i)) & 0xFF);
+        return out;
+    };
+    const auto dataBytes = static_cast<std::uint32_t>(size - 44);
+    const std::string wave = "RIFF" + little(dataBytes + 36, 4) + "WAVEfmt " + little(16, 4) + little(1, 2) +
+                             little(1, 2) + little(8000, 4) + little(16000, 4) + little(2, 2) + little(16, 2) + "data" +
+                             little(dataBytes, 4);
+    const std::string head =
+        "--b\r\nContent-Disposition: form-data; name=\"file\"; filename=\"big.wav\"\r\n\r\n" + wave;
+    const std::string tail = "\r\n--b--\r\n";
     const std::string chunk(MiB, '\x55');
     client.set_write_timeout(30s);
     client.set_read_timeout(30s);
     const auto answer = client.Post(
-        "/upload", {{"Cookie", cookie}}, head.size() + size + tail.size(),
+        "/upload", {{"Cookie", cookie}}, head.size() - wave.size() + size + tail.size(),
         [&](std::size_t offset, std::size_t, httplib::DataSink& sink) {
             if (offset == 0)
                 return sink.write(head.data(), head.size());
-            if (offset < head.size() + size)
-                return sink.write(chunk.data(), std::min(chunk.size(), head.size() + size - offset));
+            if (offset < head.size() - wave.size() + size)
+                return sink.write(chunk.data(), std::min(chunk.size(), head.size() + size - wave.size() - offset));
             return sink.write(tail.data(), tail.size());
         },
         "multipart/form-data; boundary=b");
     ASSERT_TRUE(answer);
     EXPECT_EQ(answer->status, 200) << answer->body;
     const std::string key = answer->body.substr(1, answer->body.size() - 2);
-    EXPECT_EQ(std::filesystem::file_size(dir.path() / "data" / (key + ".mp3")), size);
+    EXPECT_EQ(std::filesystem::file_size(dir.path() / "data" / (key + ".wav")), size);
     const long peak = memoryKiB(server.pid(), "VmHWM");
     std::cout << "server memory: peak " << baseline / 1024 << " MiB before, " << peak / 1024
               << " MiB after an upload of 80 MiB\n";

@@ -71,7 +71,7 @@ TEST_F(StaticFiles, APageBehindTheLoginIsNamedForTheWayBack) {
     // Read off the wire: the HTTP client would decode the header's percent signs.
     const auto setCookie = [this](const std::string& target) {
         const std::string answer =
-            rawExchange(port, "GET " + target + " HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n");
+            rawExchange(port, "GET " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n");
         const std::size_t at = answer.find("Set-Cookie: ");
         return at == std::string::npos ? std::string() : answer.substr(at + 12, answer.find("\r\n", at) - at - 12);
     };
