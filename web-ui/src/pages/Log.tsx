@@ -33,16 +33,18 @@ export function LogPage() {
   return (
     <div>
       <PageHeader title="Play log">
-        <Button small icon="left" onClick={() => show(shiftDay(date, -1))} aria-label="The day before">
-          Day before
-        </Button>
-        <label class="visually-hidden" for="log-date">
-          Day
-        </label>
-        <input id="log-date" type="date" value={date} max={today} onChange={(e) => e.currentTarget.value && show(e.currentTarget.value)} />
-        <Button small icon="right" onClick={() => show(shiftDay(date, 1))} disabled={date >= today} aria-label="The day after">
-          Day after
-        </Button>
+        <div class="log-nav">
+          <Button small icon="left" onClick={() => show(shiftDay(date, -1))} aria-label="The day before">
+            Day before
+          </Button>
+          <label class="visually-hidden" for="log-date">
+            Day
+          </label>
+          <input id="log-date" type="date" value={date} max={today} onChange={(e) => e.currentTarget.value && show(e.currentTarget.value)} />
+          <Button small icon="right" onClick={() => show(shiftDay(date, 1))} disabled={date >= today} aria-label="The day after">
+            Day after
+          </Button>
+        </div>
       </PageHeader>
       <Card title={describeDate(date)} id="play-log">
         {entries.error && !entries.data && <LoadError error={entries.error} retry={entries.reload} />}
