@@ -50,10 +50,10 @@ test('first start: the welcome page sets the password, region and working week',
 
     await page.getByRole('button', { name: 'Go to the dashboard' }).click();
     await page.waitForURL(`${s.base}/`);
-    await page.getByRole('heading', { name: 'Today' }).waitFor();
+    await page.getByRole('heading', { name: 'Today', exact: true }).waitFor();
     // The browser that set the first password is logged in, also after a reload.
     await page.reload();
-    await page.getByRole('heading', { name: 'Today' }).waitFor();
+    await page.getByRole('heading', { name: 'Today', exact: true }).waitFor();
     assert.deepEqual(page.consoleErrors, []);
   });
 });
@@ -83,9 +83,9 @@ test('setting a password, logging out and logging in', async () => {
     await page.getByLabel('Password').fill('secret-bell');
     await page.getByRole('button', { name: 'Log in' }).click();
     await page.waitForURL(`${s.base}/`);
-    await page.getByRole('heading', { name: 'Today' }).waitFor();
+    await page.getByRole('heading', { name: 'Today', exact: true }).waitFor();
     await page.reload();
-    await page.getByRole('heading', { name: 'Today' }).waitFor();
+    await page.getByRole('heading', { name: 'Today', exact: true }).waitFor();
     // A logged-in browser asking for the login page is sent to the dashboard.
     await page.goto(`${s.base}/login`);
     await page.waitForURL(`${s.base}/`);
