@@ -12,7 +12,8 @@
 #include "storage/crypto.h"
 #include "support/scoped_state.h"
 #include "support/temp_dir.h"
-#include "web/worker_pool.h"
+#include "web/socket_io.h"
+#include "web/worker_priority.h"
 
 #include <gtest/gtest.h>
 #include <httplib.h>
@@ -226,6 +227,35 @@ TEST(WindowsThreads, WorkersRunBelowNormalPriority) {
         priority = ::GetThreadPriority(::GetCurrentThread());
     }).join();
     EXPECT_EQ(priority, THREAD_PRIORITY_BELOW_NORMAL);
+}
+
+// WSAPoll refuses what poll() takes in its stride (an entry without a socket); the front relies on
+// both, and on the waker ending a wait at once.
+TEST(WindowsSockets, AWaitEndsOnAClientOrAWakeUpAndSkipsEmptyEntries) {
+    using namespace web::net;
+    int port = 0;
+    const SocketHandle listener = listenTcp("127.0.0.1", 0, port);
+    ASSERT_NE(listener, NO_SOCKET);
+    Waker waker;
+    std::vector<PollEntry> entries{{listener, true, false}, {NO_SOCKET, true, false}, {waker.socket(), true, false}};
+    std::thread([&waker] { waker.wake(); }).join();
+    ASSERT_EQ(pollSockets(entries, std::chrono::seconds(10)), 1);
+    EXPECT_TRUE(entries[2].readable);
+    EXPECT_FALSE(entries[0].readable || entries[1].readable);
+    waker.drain();
+
+    httplib::Client client("127.0.0.1", port);
+    client.set_connection_timeout(std::chrono::seconds(10));
+    std::thread asking([&client] { client.Get("/"); });
+    ASSERT_EQ(pollSockets(entries, std::chrono::seconds(10)), 1);
+    EXPECT_TRUE(entries[0].readable);
+    Accepted accepted = acceptClient(listener);
+    EXPECT_EQ(accepted.outcome, AcceptOutcome::ACCEPTED);
+    EXPECT_EQ(accepted.peerAddress, "127.0.0.1");
+    closeSocket(accepted.socket);
+    asking.join();
+    EXPECT_EQ(acceptClient(listener).outcome, AcceptOutcome::NONE_WAITING);
+    closeSocket(listener);
 }
 
 TEST(WindowsProcessEnd, StopEndsTheProcessAtOnceWithSigtermsNumber) {
