@@ -46,9 +46,10 @@ private:
 } // namespace
 
 System::System()
-    : _player(_clock), _sounds(_player), _alarm(_sounds),
-      _scheduler(_docs, _clock, _sounds, [this] { phoneHome(_api, _docs, _clock); }),
-      _http(_docs, _clock, _player, _alarm, _api) {}
+    : _player(_clock), _sounds(_player, _playLog, _clock), _alarm(_sounds),
+      _scheduler(_docs, _clock, _sounds, _quiet, [this] { phoneHome(_api, _docs, _clock); }),
+      _http(_docs, _clock, _player, _alarm, _api,
+            DayServices{_sounds, _playLog, _quiet, [this] { return _writer.saveNow(); }}) {}
 
 bool System::loadDocuments() {
     // Before anything is written there: what interrupted work left behind refers to nothing.
@@ -87,17 +88,21 @@ bool System::loadDocuments() {
     _docs.db.rememberContent();
     _docs.shadow.rememberContent();
     _docs.cache.rememberContent();
+    _quiet.load(getUserFilePath("quiet.json"));
+    _playLog.open(std::filesystem::path(getUserFilePath()) / "playlog");
     return firstStart;
 }
 
 void System::startScheduler(std::function<void()> afterEachPass) {
     _scheduler.setAfterPass(std::move(afterEachPass));
+    _playLog.start();
     std::make_shared<SchedulerThread>(_scheduler)->start();
     _writer.start();
 }
 
 void System::saveChangedDocuments() noexcept {
     _writer.flush();
+    _playLog.flush();
 }
 
 std::string System::sessionKey() {

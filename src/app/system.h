@@ -10,9 +10,11 @@
 #include "audio/player_sounds.h"
 #include "scheduling/alarm.h"
 #include "scheduling/clock.h"
+#include "scheduling/quiet_periods.h"
 #include "scheduling/scheduler.h"
 #include "service/api.h"
 #include "storage/document_writer.h"
+#include "storage/play_log.h"
 #include "storage/store.h"
 #include "web/http_app.h"
 
@@ -25,21 +27,22 @@ public:
     System& operator=(const System&) = delete;
 
     // Loads the database (or the factory configuration), the password store and the cache from the
-    // user-data directory. Answers whether this is a first start (no usable database). A document
-    // file that is broken, and a password store that is there but cannot be read, end start-up with
-    // an Error naming it; nothing is written then. A database that is there but cannot be read or
-    // is refused (an unknown version) is never overwritten: it is renamed aside first, and a
-    // warning (startupWarnings) says where it went.
+    // user-data directory, and today's quiet periods. Answers whether this is a first start (no
+    // usable database). A document file that is broken, and a password store that is there but
+    // cannot be read, end start-up with an Error naming it; nothing is written then. A database
+    // that is there but cannot be read or is refused (an unknown version) is never overwritten: it
+    // is renamed aside first, and a warning (startupWarnings) says where it went.
     bool loadDocuments();
 
     // What start-up warned about, for the interface to show until the next start.
     const std::vector<std::string>& startupWarnings() const noexcept { return _warnings; }
 
-    // Starts the scheduler on a daemon thread of its own; `afterEachPass` runs on that thread after
-    // every pass of its loop.
+    // Starts the scheduler on a daemon thread of its own, and the threads that write the documents
+    // and the play log; `afterEachPass` runs on the scheduler's thread after every pass of its loop.
     void startScheduler(std::function<void()> afterEachPass = {});
 
-    // Writes every document whose content changed since it was last written.
+    // Writes every document whose content changed since it was last written, and the play log's
+    // entries not yet written.
     void saveChangedDocuments() noexcept;
 
     // The installation's salt, made on first use: it signs the session cookies.
@@ -58,6 +61,9 @@ private:
     // Saves every changed document on a thread of its own, started with the scheduler; at the
     // process end saveChangedDocuments writes what it has not written yet.
     DocumentWriter _writer{_docs};
+    // Before the player: every play may write to it until the player's threads are gone.
+    PlayLog _playLog;
+    QuietPeriods _quiet;
     Player _player;
     PlayerSounds _sounds;
     Alarm _alarm;

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "audio/file_player.h"
+#include "audio/play_observer.h"
 #include "audio/player_thread.h"
 
 namespace tollwick {
@@ -43,14 +44,18 @@ public:
     // The files of `removeWhenDone` are deleted when the thread has ended, or, when nothing plays,
     // at once on a short-lived thread of their own: the caller may be the scheduler, which does
     // no file work.
+    //
+    // `observer`, when given, hears when the first file starts and how the request ends; a
+    // missing file ends it at once, on the calling thread.
     std::shared_ptr<PlayerThread> playFiles(std::vector<std::string> paths, double delay = 0.0,
-                                            bool infiniteRepeat = false, std::vector<std::string> removeWhenDone = {});
+                                            bool infiniteRepeat = false, std::vector<std::string> removeWhenDone = {},
+                                            std::shared_ptr<PlayObserver> observer = {});
 
     // As playFiles with `paths` repeated `rounds` times, without making that list: a repeat count
     // comes from the user, and a large one must not cost memory. Zero rounds play nothing and
     // check no path.
     std::shared_ptr<PlayerThread> playFilesRepeated(std::vector<std::string> paths, std::uint64_t rounds,
-                                                    double delay = 0.0);
+                                                    double delay = 0.0, std::shared_ptr<PlayObserver> observer = {});
 
     // Aborts every registered thread and empties the registry; does not wait for the threads,
     // which fall silent within a tick. isPlaying() is false when this returns (until the next request).
@@ -65,7 +70,8 @@ public:
 
 private:
     std::shared_ptr<PlayerThread> startThread(std::vector<std::string> paths, std::uint64_t rounds, double delay,
-                                              bool infiniteRepeat, std::vector<std::string> removeWhenDone);
+                                              bool infiniteRepeat, std::vector<std::string> removeWhenDone,
+                                              std::shared_ptr<PlayObserver> observer);
 
     std::shared_ptr<PlayerRegistry> _registry;
     const Clock& _clock;
@@ -74,13 +80,15 @@ private:
 
 // Plays `path` `count` times, pausing `delay` seconds between two plays; INFINITE_REPEAT repeats it
 // until aborted, and a count of 0 or another negative count plays nothing (but still answers a
-// thread, which ends at once).
-std::shared_ptr<PlayerThread> playAudioFile(Player& player, const std::string& path, int count = 1, double delay = 0.0);
+// thread, which ends at once). `observer` as for Player::playFiles.
+std::shared_ptr<PlayerThread> playAudioFile(Player& player, const std::string& path, int count = 1, double delay = 0.0,
+                                            std::shared_ptr<PlayObserver> observer = {});
 
 // Plays `paths` once each, in order, pausing `delay` seconds between two of them; deletes the files
 // of `removeWhenDone` afterwards, as Player::playFiles does.
 std::shared_ptr<PlayerThread> playAudioQueue(Player& player, std::vector<std::string> paths, double delay = 0.0,
-                                             std::vector<std::string> removeWhenDone = {});
+                                             std::vector<std::string> removeWhenDone = {},
+                                             std::shared_ptr<PlayObserver> observer = {});
 
 // Stops every request that is playing.
 void stopAllPlay(Player& player);

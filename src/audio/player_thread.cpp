@@ -15,10 +15,11 @@ namespace tollwick {
 
 PlayerThread::PlayerThread(std::shared_ptr<PlayerRegistry> registry, const Clock& clock, std::vector<std::string> paths,
                            std::uint64_t rounds, double delay, bool infiniteRepeat, std::unique_ptr<FilePlayer> player,
-                           std::uint64_t serial, std::vector<std::string> removeWhenDone)
+                           std::uint64_t serial, std::vector<std::string> removeWhenDone,
+                           std::shared_ptr<PlayObserver> observer)
     : DaemonThread("PlayerThread-" + std::to_string(serial)), _registry(std::move(registry)), _clock(clock),
       _paths(std::move(paths)), _rounds(rounds), _delay(delay), _infiniteRepeat(infiniteRepeat),
-      _player(std::move(player)), _removeWhenDone(std::move(removeWhenDone)) {}
+      _player(std::move(player)), _removeWhenDone(std::move(removeWhenDone)), _observer(std::move(observer)) {}
 
 void PlayerThread::abortPlay() noexcept {
     _doAbort = true;
@@ -47,14 +48,28 @@ void PlayerThread::run() {
         }
     } ending{*this};
 
+    std::string failure;
+    PlayEnd end = PlayEnd::FAILED;
+    try {
+        end = playQueue(failure);
+    } catch (const std::exception& e) {
+        if (_observer)
+            _observer->playEnded(PlayEnd::FAILED, e.what());
+        throw;
+    }
+    if (_observer)
+        _observer->playEnded(end, failure);
+}
+
+PlayEnd PlayerThread::playQueue(std::string& failure) {
     QuickEndWatch quickEnds;
     // Counts files started; 64 bits, since an endless repeat never stops counting.
     std::uint64_t i = 0;
     while (morePlaysDue(i) && !_doAbort) {
         const std::string& path = _paths[i % _paths.size()];
         const auto startedAt = QuickEndWatch::Clock::now();
-        if (!playOne(path, quickEnds.failing())) {
-            return; // the rest of the queue is dropped
+        if (!playOne(path, quickEnds.failing(), failure)) {
+            return PlayEnd::FAILED; // the rest of the queue is dropped
         }
         ++i;
         double pause = _delay;
@@ -68,6 +83,8 @@ void PlayerThread::run() {
             _registry->sleepFor(std::chrono::duration<double>(pause), _doAbort);
         }
     }
+    // Whatever is left undone, or a last file cut short, was stopped.
+    return morePlaysDue(i) || _lastClosedAborted ? PlayEnd::STOPPED : PlayEnd::PLAYED;
 }
 
 void PlayerThread::onFinished() noexcept {
@@ -75,22 +92,28 @@ void PlayerThread::onFinished() noexcept {
     _registry->threadEnded();
 }
 
-bool PlayerThread::playOne(const std::string& path, bool quiet) {
+bool PlayerThread::playOne(const std::string& path, bool quiet, std::string& failure) {
     if (!quiet) {
         spdlog::info("Playing: {} at {} {}", path, _clock.getDateString(), _clock.getTimeString());
     }
     try {
         _player->startPlay(path);
     } catch (const std::exception& e) {
-        spdlog::error("Failed to play the file: {} - {}", path, e.what());
+        failure = "Failed to play the file: " + path + " - " + e.what();
+        spdlog::error("{}", failure);
         return false;
+    }
+    if (!_startReported && _observer) {
+        _startReported = true;
+        _observer->playStarted(_clock.preciseNow());
     }
     constexpr std::chrono::duration<double> TICK(1.0 / TICKS_PER_SECOND);
     while (_player->isPlaying() && !_doAbort) {
         _registry->sleepFor(TICK, _doAbort);
     }
+    _lastClosedAborted = _doAbort;
     try {
-        _player->closeFile(_doAbort);
+        _player->closeFile(_lastClosedAborted);
     } catch (const std::exception& e) {
         spdlog::error("Failed to close file: {} - {}", path, e.what());
     }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "audio/file_player.h"
+#include "audio/play_observer.h"
 #include "runtime/daemon_thread.h"
 
 namespace tollwick {
@@ -41,12 +42,14 @@ private:
     friend class Player;
     PlayerThread(std::shared_ptr<PlayerRegistry> registry, const Clock& clock, std::vector<std::string> paths,
                  std::uint64_t rounds, double delay, bool infiniteRepeat, std::unique_ptr<FilePlayer> player,
-                 std::uint64_t serial, std::vector<std::string> removeWhenDone);
+                 std::uint64_t serial, std::vector<std::string> removeWhenDone, std::shared_ptr<PlayObserver> observer);
 
     bool morePlaysDue(std::uint64_t started) const noexcept;
-    // Plays the file at `path` to its end or to an abort; false when it could not be started. The
-    // "Playing:" line is left out when `quiet`.
-    bool playOne(const std::string& path, bool quiet);
+    // Plays the queue; answers how it ended and, for a failure, why.
+    PlayEnd playQueue(std::string& failure);
+    // Plays the file at `path` to its end or to an abort; false when it could not be started, with
+    // the reason in `failure`. The "Playing:" line is left out when `quiet`.
+    bool playOne(const std::string& path, bool quiet, std::string& failure);
     void removeFilesWhenDone() noexcept;
 
     std::shared_ptr<PlayerRegistry> _registry;
@@ -57,6 +60,9 @@ private:
     const bool _infiniteRepeat;
     std::unique_ptr<FilePlayer> _player;            // used by this thread only; released when it ends
     const std::vector<std::string> _removeWhenDone; // files deleted once the thread has ended its play
+    const std::shared_ptr<PlayObserver> _observer;  // told when the first file starts and when the play ends
+    bool _startReported = false;                    // used by this thread only
+    bool _lastClosedAborted = false;                // used by this thread only
     std::atomic<bool> _doAbort{false};
 };
 

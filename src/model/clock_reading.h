@@ -4,8 +4,8 @@ namespace tollwick {
 
 struct ClockReading {
     int year = 1900;
-    int month = 1;   // 1 to 12
-    int day = 1;     // day of the month
+    int month = 1; // 1 to 12
+    int day = 1;   // day of the month
     int hour = 0;
     int minute = 0;
     int second = 0;
@@ -14,6 +14,12 @@ struct ClockReading {
     int isDst = 0;   // as the platform's local-time conversion reports it
 
     bool operator==(const ClockReading&) const = default;
+};
+
+// A reading to the millisecond: when a sound started, for the play log.
+struct LocalMoment {
+    ClockReading reading;
+    int millisecond = 0; // 0 to 999
 };
 
 } // namespace tollwick

@@ -32,15 +32,20 @@ template <class E>
 struct EnumMembers;
 
 template <class E>
-concept ListedEnum = std::is_enum_v<E> && requires { EnumMembers<E>::values; };
+concept ListedEnum = std::is_enum_v<E> && requires {
+    EnumMembers<E>::values;
+};
 
 // Enumerations written as text list each member with its text here:
-//   template <> struct EnumTexts<TypeOfDay> { static constexpr std::array texts{std::pair{TypeOfDay::WORKDAY, "WORKDAY"}, ...}; };
+//   template <> struct EnumTexts<TypeOfDay> { static constexpr std::array texts{std::pair{TypeOfDay::WORKDAY,
+//   "WORKDAY"}, ...}; };
 template <class E>
 struct EnumTexts;
 
 template <class E>
-concept TextEnum = std::is_enum_v<E> && requires { EnumTexts<E>::texts; };
+concept TextEnum = std::is_enum_v<E> && requires {
+    EnumTexts<E>::texts;
+};
 
 // The text of a text-valued enumeration member.
 template <TextEnum E>
@@ -125,8 +130,7 @@ struct Codec<bool> {
 };
 
 template <class I>
-    requires(std::is_integral_v<I> && !std::is_same_v<I, bool>)
-struct Codec<I> {
+requires(std::is_integral_v<I> && !std::is_same_v<I, bool>) struct Codec<I> {
     static Json encode(I v) { return v; }
     // A browser may write a whole number as 2.0; any other kind, or a fraction, is refused.
     static I decode(const Json& j) {
@@ -139,6 +143,21 @@ struct Codec<I> {
     }
     static Fingerprint fingerprint(I v) noexcept { return scalarFingerprint(v); }
     static Json attributes(I v) { return v; }
+};
+
+// A whole number or null (nothing).
+template <class I>
+requires(std::is_integral_v<I> && !std::is_same_v<I, bool>) struct Codec<std::optional<I>> {
+    static Json encode(const std::optional<I>& v) { return v ? Json(*v) : Json(nullptr); }
+    static std::optional<I> decode(const Json& j) {
+        if (j.is_null())
+            return std::nullopt;
+        return Codec<I>::decode(j);
+    }
+    static Fingerprint fingerprint(const std::optional<I>& v) noexcept {
+        return v ? hashMix(1, scalarFingerprint(*v)) : 0x9b05688c2b3e6c1fULL;
+    }
+    static Json attributes(const std::optional<I>& v) { return encode(v); }
 };
 
 template <>

@@ -25,7 +25,8 @@ void Alarm::toggle(const DB& db) {
         return;
     // A pause outside the range the interface accepts may come from a database older than that check.
     const double delay = std::clamp(db.settings.alarmDelaySec, 0.0, PlayDesc::MAX_DELAY_SEC);
-    _thread = _sounds.playSongById(db, db.settings.alarmSignalId, SoundStarter::INFINITE_REPEAT, delay);
+    _thread = _sounds.playSongById(db, db.settings.alarmSignalId, PlayOrigin{PlaySource::ALARM},
+                                   SoundStarter::INFINITE_REPEAT, delay);
 }
 
 void Alarm::switchOff() {

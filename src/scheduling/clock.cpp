@@ -14,7 +14,25 @@ ClockReading systemClockReading() {
     return clockReadingAt(std::chrono::system_clock::now());
 }
 
-Clock::Clock(Source source) : _source(std::move(source)), _now(_source()) {}
+LocalMoment systemLocalMoment() {
+    const auto now = std::chrono::system_clock::now();
+    const auto sinceEpoch = now.time_since_epoch();
+    const auto millis = std::chrono::duration_cast<std::chrono::milliseconds>(sinceEpoch) -
+                        std::chrono::duration_cast<std::chrono::seconds>(sinceEpoch);
+    return {clockReadingAt(now), static_cast<int>((millis.count() + 1000) % 1000)};
+}
+
+Clock::Clock() : _source(systemClockReading), _moment(systemLocalMoment), _now(_source()) {}
+
+Clock::Clock(Source source)
+    : _source(std::move(source)), _moment([this] {
+          return LocalMoment{_source(), 0};
+      }),
+      _now(_source()) {}
+
+LocalMoment Clock::preciseNow() const {
+    return _moment();
+}
 
 ClockReading Clock::updateClock() {
     const ClockReading reading = _source();

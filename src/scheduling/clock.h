@@ -13,17 +13,25 @@ namespace tollwick {
 
 // The local time now, as the platform converts it.
 ClockReading systemClockReading();
+// The same to the millisecond.
+LocalMoment systemLocalMoment();
 
 class Clock {
 public:
     using Source = std::function<ClockReading()>;
 
-    // Takes a first reading at once. Tests pass a source that answers any date and time.
-    explicit Clock(Source source = systemClockReading);
+    // Reads the system's local time; takes a first reading at once.
+    Clock();
+    // Tests pass a source that answers any date and time; its moments are its readings, each at
+    // the start of its second.
+    explicit Clock(Source source);
 
     // Reads the source, stores the reading as now and answers it.
     ClockReading updateClock();
     ClockReading getClock() const;
+
+    // The source's time now, to the millisecond; not stored. When a sound starts, for the play log.
+    LocalMoment preciseNow() const;
 
     // The reading formatted with the platform's conventions (%H hour 00-23, %M minute, %S second).
     std::string getTimeString(std::string_view format = "%H:%M:%S") const;
@@ -32,6 +40,7 @@ public:
 
 private:
     Source _source;
+    std::function<LocalMoment()> _moment;
     mutable std::mutex _mutex; // guards _now
     ClockReading _now;
 };

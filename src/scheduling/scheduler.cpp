@@ -5,6 +5,7 @@
 
 #include <spdlog/spdlog.h>
 
+#include "scheduling/day_bells.h"
 #include "scheduling/day_resolution.h"
 
 namespace tollwick {
@@ -16,8 +17,9 @@ void logSchedulerError(const std::exception& error) noexcept {
     }
 }
 
-Scheduler::Scheduler(Documents& docs, Clock& clock, SoundStarter& sounds, std::function<void()> phoneHome)
-    : _docs(docs), _clock(clock), _sounds(sounds), _phoneHome(std::move(phoneHome)) {}
+Scheduler::Scheduler(Documents& docs, Clock& clock, SoundStarter& sounds, const QuietPeriods& quiet,
+                     std::function<void()> phoneHome)
+    : _docs(docs), _clock(clock), _sounds(sounds), _quiet(quiet), _phoneHome(std::move(phoneHome)) {}
 
 void Scheduler::run() {
     for (;;) {
@@ -113,6 +115,14 @@ bool Scheduler::guarded(const std::function<std::shared_ptr<PlayHandle>()>& play
     }
 }
 
+void Scheduler::skipQuietly(const DB& db, const PlayDesc& desc, const PlayOrigin& origin) noexcept {
+    try {
+        _sounds.recordSkipped(db, desc.id, origin, "quiet period");
+    } catch (const std::exception& e) {
+        logSchedulerError(e);
+    }
+}
+
 int Scheduler::triggerScheduledSounds(const ClockReading& now) {
     DB& db = *_docs.db;
     const TimetableInfo info = getActiveTimetableInfo(db, *_docs.cache, now);
@@ -122,11 +132,13 @@ int Scheduler::triggerScheduledSounds(const ClockReading& now) {
 
     int started = 0;
     std::vector<std::string> keysToRemove;
+    const PlayOrigin programme{PlaySource::PROGRAMME, std::nullopt, now};
     for (const auto& [key, p] : db.programmes) {
         if (p.date == now && p.time == now) {
             // A programme that deletes itself takes its song's file along once it has played.
             started += guarded([&, &songId = p.songId, deleteAfterPlay = p.deleteAfterPlay] {
-                return deleteAfterPlay ? _sounds.playSongThenRemoveFile(db, songId) : _sounds.playSongById(db, songId);
+                return deleteAfterPlay ? _sounds.playSongThenRemoveFile(db, songId, programme)
+                                       : _sounds.playSongById(db, songId, programme);
             });
             if (p.deleteAfterPlay)
                 keysToRemove.push_back(key);
@@ -143,24 +155,17 @@ int Scheduler::triggerScheduledSounds(const ClockReading& now) {
         return started;
 
     // Only the first channel rings; the second stays in the data for the user to edit.
-    const SignalTable& table = timetable->chAt(0);
-    const auto play = [&](const PlayDesc& desc) {
-        started += guarded([&] { return _sounds.playSongByDescriptor(db, desc); });
-    };
-    for (const Lesson& lesson : table.lessons) {
-        if (lesson.start == now)
-            play(table.startOfClass);
-        if (lesson.end == now)
-            play(table.endOfClass);
-        if (lesson.start.minusMinutes(table.preStartWaitMin) == now)
-            play(table.preStart);
-        if (lesson.end.minusMinutes(table.preEndWaitMin) == now)
-            play(table.preEnd);
-    }
-    for (const UserPlay& customPlay : timetable->customPlays)
-        for (const TimeOfDay& slot : customPlay.slots)
-            if (slot == now)
-                play(customPlay.desc);
+    const bool quiet = _quiet.isQuiet(now);
+    forEachSignal(*timetable,
+                  [&](const TimeOfDay& at, PlaySource source, std::optional<int> lesson, const PlayDesc& desc) {
+                      if (!(at == now))
+                          return;
+                      const PlayOrigin origin{source, lesson, now};
+                      if (quiet)
+                          skipQuietly(db, desc, origin);
+                      else
+                          started += guarded([&] { return _sounds.playSongByDescriptor(db, desc, origin); });
+                  });
     return started;
 }
 

@@ -7,6 +7,9 @@
 // Seconds it did not see in time (the process was stalled or starved) still ring, late, when the
 // gap is short; a longer jump of the clock rings nothing for the seconds it skipped, and a second
 // the clock shows again after a step back rings nothing twice.
+//
+// In a quiet period the lesson signals and extra plays are not started but logged as skipped;
+// programmes still play.
 #include <atomic>
 #include <chrono>
 #include <functional>
@@ -16,6 +19,7 @@
 #include "model/clock_reading.h"
 #include "scheduling/clock.h"
 #include "scheduling/handled_seconds.h"
+#include "scheduling/quiet_periods.h"
 #include "scheduling/sound_starter.h"
 #include "storage/store.h"
 
@@ -30,7 +34,8 @@ public:
 
     // `phoneHome` runs on a thread of its own, at most one at a time, so that a slow vendor service
     // never delays a bell. It takes the document mutex itself when it needs the documents.
-    Scheduler(Documents& docs, Clock& clock, SoundStarter& sounds, std::function<void()> phoneHome);
+    Scheduler(Documents& docs, Clock& clock, SoundStarter& sounds, const QuietPeriods& quiet,
+              std::function<void()> phoneHome);
 
     // The loop; never returns. Run it on a daemon thread.
     [[noreturn]] void run();
@@ -64,10 +69,13 @@ private:
     // Starts one play, keeping its failure to itself: the error is logged and the others go on.
     // Answers whether something started.
     bool guarded(const std::function<std::shared_ptr<PlayHandle>()>& play) noexcept;
+    // Logs a quiet bell as skipped, keeping a failure to itself as guarded does.
+    void skipQuietly(const DB& db, const PlayDesc& desc, const PlayOrigin& origin) noexcept;
 
     Documents& _docs;
     Clock& _clock;
     SoundStarter& _sounds;
+    const QuietPeriods& _quiet;
     std::function<void()> _phoneHome;
     std::function<void()> _afterPass;
     std::optional<ClockReading> _nowPrev; // the reading whose duties were last done

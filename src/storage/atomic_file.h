@@ -15,6 +15,14 @@ namespace tollwick {
 // names the file and the reason.
 void writeFileAtomically(const std::filesystem::path& path, std::string_view content, bool privateToUser = false);
 
+// The two halves of writeFileAtomically, for replacing several files once all of them are ready:
+// the content written and flushed to a new temporary file beside `path` (whose path is answered),
+// then that file renamed over `path` and the rename synced. On failure the temporary file is
+// removed and an Error names the file and the reason.
+std::filesystem::path writeTemporaryBeside(const std::filesystem::path& path, std::string_view content,
+                                           bool privateToUser = false);
+void moveIntoPlace(const std::filesystem::path& temporary, const std::filesystem::path& path);
+
 // Removes the temporary files that writes of `path` left behind when the process died in the middle.
 // Call it only while no write of `path` can be under way (at start-up).
 void removeStaleTemporaryFiles(const std::filesystem::path& path) noexcept;

@@ -57,7 +57,8 @@ void syncDirectory(const std::filesystem::path& dir) {
 
 } // namespace
 
-void writeFileAtomically(const std::filesystem::path& path, std::string_view content, bool privateToUser) {
+std::filesystem::path writeTemporaryBeside(const std::filesystem::path& path, std::string_view content,
+                                           bool privateToUser) {
     const std::filesystem::path dir = path.has_parent_path() ? path.parent_path() : std::filesystem::path(".");
     std::string tmpl = (dir / (temporaryPrefixOf(path) + "XXXXXX")).string();
     const int fd = ::mkstemp(tmpl.data());
@@ -74,15 +75,26 @@ void writeFileAtomically(const std::filesystem::path& path, std::string_view con
         error = errno, step = "flushing to disk";
     if (::close(fd) != 0 && !step)
         error = errno, step = "closing";
-    if (!step && ::rename(tmpl.c_str(), path.c_str()) != 0)
-        error = errno, step = "renaming into place";
     if (step) {
         ::unlink(tmpl.c_str());
         fail(path, step, error);
     }
+    return tmpl;
+}
 
+void moveIntoPlace(const std::filesystem::path& temporary, const std::filesystem::path& path) {
+    if (::rename(temporary.c_str(), path.c_str()) != 0) {
+        const int error = errno;
+        ::unlink(temporary.c_str());
+        fail(path, "renaming into place", error);
+    }
     // The rename itself must reach the disk, or a power cut could bring back the old file.
+    const std::filesystem::path dir = path.has_parent_path() ? path.parent_path() : std::filesystem::path(".");
     syncDirectory(dir);
+}
+
+void writeFileAtomically(const std::filesystem::path& path, std::string_view content, bool privateToUser) {
+    moveIntoPlace(writeTemporaryBeside(path, content, privateToUser), path);
 }
 
 void removeStaleTemporaryFiles(const std::filesystem::path& path) noexcept {

@@ -78,7 +78,7 @@ HANDLE handleOf(std::intptr_t file) {
 
 // Files in the user-data directory are private to the user through the ACL they inherit from the
 // profile, so `privateToUser` asks for nothing more here.
-void writeFileAtomically(const fs::path& path, std::string_view content, bool /*privateToUser*/) {
+fs::path writeTemporaryBeside(const fs::path& path, std::string_view content, bool /*privateToUser*/) {
     fs::path temporary;
     const HANDLE file = createTemporary(directoryOf(path), temporaryPrefix(path), temporary);
     if (file == INVALID_HANDLE_VALUE)
@@ -92,14 +92,24 @@ void writeFileAtomically(const fs::path& path, std::string_view content, bool /*
         error = ::GetLastError(), step = "flushing to disk";
     if (!::CloseHandle(file) && step == nullptr)
         error = ::GetLastError(), step = "closing";
-    // WRITE_THROUGH: the call returns only once the new directory entry is on the disk too.
-    if (step == nullptr &&
-        !::MoveFileExW(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        error = ::GetLastError(), step = "renaming into place";
     if (step != nullptr) {
         ::DeleteFileW(temporary.c_str());
         fail(path, step, error);
     }
+    return temporary;
+}
+
+// WRITE_THROUGH: the call returns only once the new directory entry is on the disk too.
+void moveIntoPlace(const fs::path& temporary, const fs::path& path) {
+    if (!::MoveFileExW(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        const DWORD error = ::GetLastError();
+        ::DeleteFileW(temporary.c_str());
+        fail(path, "renaming into place", error);
+    }
+}
+
+void writeFileAtomically(const fs::path& path, std::string_view content, bool privateToUser) {
+    moveIntoPlace(writeTemporaryBeside(path, content, privateToUser), path);
 }
 
 void removeStaleTemporaryFiles(const fs::path& path) noexcept {

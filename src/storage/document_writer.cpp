@@ -39,6 +39,17 @@ void DocumentWriter::flush() noexcept {
     }
 }
 
+bool DocumentWriter::saveNow() noexcept {
+    try {
+        std::scoped_lock writing(_writeMutex);
+        writeChanges("");
+        return !_failed;
+    } catch (const std::exception& e) {
+        spdlog::error("Could not save the documents: {}", e.what());
+        return false;
+    }
+}
+
 void DocumentWriter::run() noexcept {
     for (;;) {
         {

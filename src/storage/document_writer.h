@@ -37,6 +37,12 @@ public:
     // process end; safe while the thread runs.
     void flush() noexcept;
 
+    // Writes every changed document now, on the calling thread, after a write under way has
+    // finished; answers whether every one could be written. A failure is logged, and the thread
+    // tries again as after any failed write. For changes that must be on disk before they are
+    // answered; safe while the thread runs.
+    bool saveNow() noexcept;
+
 private:
     void run() noexcept;
     // Expects _writeMutex held.

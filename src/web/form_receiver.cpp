@@ -7,7 +7,8 @@ namespace {
 constexpr std::string_view UPLOAD_PREFIX = "upload-";
 } // namespace
 
-FormReceiver::FormReceiver(std::filesystem::path directory) : _directory(std::move(directory)) {}
+FormReceiver::FormReceiver(std::filesystem::path directory, std::uint64_t maxFileBytes)
+    : _directory(std::move(directory)), _maxFileBytes(maxFileBytes) {}
 
 bool FormReceiver::beginPart(std::string name, std::string filename) {
     if (_current && _currentIsFile)
@@ -41,8 +42,8 @@ bool FormReceiver::receive(std::string_view bytes) {
         return true;
     }
     _current->size += bytes.size();
-    if (_current->size > MAX_UPLOAD_BYTES) {
-        _refusal.emplace(413, "The file is larger than 100 MiB");
+    if (_current->size > _maxFileBytes) {
+        _refusal.emplace(413, "The file is larger than " + std::to_string(_maxFileBytes >> 20) + " MiB");
         return false;
     }
     _md5->update(bytes);

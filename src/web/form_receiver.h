@@ -1,7 +1,9 @@
 #pragma once
 // Takes in the parts of an upload form as they arrive: the first part named "file" goes to a
-// temporary file in `directory` (its MD5 and size counted on the way), other parts are kept as text
-// up to MAX_FORM_FIELD_BYTES in all. Nothing else of the body is held in memory.
+// temporary file in `directory` (its MD5 and size counted on the way, refused beyond
+// `maxFileBytes`), other parts are kept as text up to MAX_FORM_FIELD_BYTES in all. Nothing else of
+// the body is held in memory.
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -15,7 +17,7 @@ namespace tollwick::web {
 
 class FormReceiver {
 public:
-    explicit FormReceiver(std::filesystem::path directory);
+    explicit FormReceiver(std::filesystem::path directory, std::uint64_t maxFileBytes = MAX_UPLOAD_BYTES);
 
     // Each answers false when the form must not be read further; refusal() then tells why.
     bool beginPart(std::string name, std::string filename);
@@ -28,6 +30,7 @@ public:
 
 private:
     std::filesystem::path _directory;
+    std::uint64_t _maxFileBytes;
     std::vector<UploadedPart> _parts;
     UploadedPart* _current = nullptr;
     bool _fileTaken = false;

@@ -11,6 +11,7 @@
 #include "runtime/version.h"
 #include "scheduling/day_resolution.h"
 #include "scheduling/month_view.h"
+#include "web/day_targets.h"
 #include "web/handlers.h"
 #include "web/target_api.h"
 #include "web/web_input.h"
@@ -202,6 +203,11 @@ constexpr std::pair<std::string_view, GetTarget> GET_TARGETS[] = {
     {"calendarInfo", calendarInfo},
     {"calendarDays", calendarDays},
     {"startupWarnings", startupWarnings},
+    {"playLog", playLog},
+    {"nextBell", nextBell},
+    {"todayBells", todayBells},
+    {"clockHealth", clockHealthOf},
+    {"quietToday", quietToday},
 };
 
 std::string argsText(const Args& args) {

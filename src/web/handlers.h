@@ -40,4 +40,8 @@ Response timetables_create(WebContext&, Request&);
 Response timetables_update(WebContext&, Request&);
 Response update_settings(WebContext&, Request&);
 
+// Backups: the database, the cache and the user's audio files as one zip archive, and back.
+Response get_backup(WebContext&, Request&);
+Response restore_backup(WebContext&, Request&);
+
 } // namespace tollwick::web

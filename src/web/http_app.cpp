@@ -93,8 +93,25 @@ Request toWebRequest(const httplib::Request& req, const std::vector<std::string>
 
 // Files are read as they are sent. A 200 is left to the library, which answers range requests
 // with 206 and the requested part.
+// A file made for one answer goes once the answer is done with it.
+struct SentFile {
+    std::ifstream in;
+    std::filesystem::path removeAfterwards;
+    ~SentFile() {
+        if (removeAfterwards.empty())
+            return;
+        in.close();
+        std::error_code ignored;
+        std::filesystem::remove(removeAfterwards, ignored);
+    }
+};
+
 void sendFile(const Response& response, httplib::Response& res) {
-    auto stream = std::make_shared<std::ifstream>(*response.file, std::ios::binary);
+    auto sent = std::make_shared<SentFile>();
+    sent->in.open(*response.file, std::ios::binary);
+    if (response.removeFileWhenSent)
+        sent->removeAfterwards = *response.file;
+    std::ifstream* stream = &sent->in;
     std::error_code error;
     const auto size = std::filesystem::file_size(*response.file, error);
     if (!*stream || error) {
@@ -104,7 +121,7 @@ void sendFile(const Response& response, httplib::Response& res) {
     if (response.status != 200)
         res.status = response.status;
     res.set_content_provider(static_cast<std::size_t>(size), response.contentType,
-                             [stream](std::size_t offset, std::size_t length, httplib::DataSink& sink) {
+                             [sent, stream](std::size_t offset, std::size_t length, httplib::DataSink& sink) {
                                  std::array<char, 64 * 1024> buffer;
                                  stream->clear();
                                  stream->seekg(static_cast<std::streamoff>(offset));
@@ -141,8 +158,9 @@ struct HttpApp::Impl {
     Frame server;
     FrontServer front; // last: its threads use everything above
 
-    Impl(Documents& docs, Clock& clock, Player& player, Alarm& alarm, Api& api, const FrontLimits& limits)
-        : ctx{docs, clock, player, alarm, api, {}, {}, LoginThrottle(), {}},
+    Impl(Documents& docs, Clock& clock, Player& player, Alarm& alarm, Api& api, DayServices day,
+         const FrontLimits& limits)
+        : ctx{docs, clock, player, alarm, api, std::move(day), {}, {}, LoginThrottle(), {}},
           front(
               limits, [this](const RequestHead& head, const std::string& peer) { return plan(head, peer); },
               [this](httplib::Stream& stream, bool close, bool& closed) {
@@ -206,7 +224,7 @@ struct HttpApp::Impl {
         if ((plan.refusal = checkOrigin(facts, route)))
             return plan;
         plan.limit = bodyLimit(route);
-        plan.streamed = route && route->body == Body::UPLOAD;
+        plan.streamed = route && (route->body == Body::UPLOAD || route->body == Body::ARCHIVE);
         // Bodies are not read for clients that could not use them: the login's wait, or no login.
         if (route && route->handler == &auth_login) {
             if (const auto wait = ctx.loginThrottle.waitFor(peer); wait.count() > 0)
@@ -274,7 +292,7 @@ struct HttpApp::Impl {
         const Response response = call(
             [&](WebContext& context, Request& r) -> Response {
                 if (req.is_multipart_form_data()) {
-                    FormReceiver form(getUserFilePath());
+                    FormReceiver form(getUserFilePath(), maxFormFileBytes(route.body));
                     const bool read = reader(
                         [&](const httplib::MultipartFormData& part) {
                             return form.beginPart(part.name, part.filename);
@@ -300,7 +318,7 @@ struct HttpApp::Impl {
         for (const Route& route : routingTable()) {
             PathMatcher matcher = compilePattern(route.pattern);
             Handler handler = route.login == Login::REQUIRED ? require_login(route.handler) : Handler(route.handler);
-            if (route.body == Body::UPLOAD) {
+            if (route.body == Body::UPLOAD || route.body == Body::ARCHIVE) {
                 server.Post(matcher.expression, [this, &route, handler = std::move(handler), names = matcher.names](
                                                     const httplib::Request& req, httplib::Response& res,
                                                     const httplib::ContentReader& reader) {
@@ -320,8 +338,8 @@ struct HttpApp::Impl {
     }
 
     void configureServer() {
-        // Room for an upload; every route's own limit was kept by the front before the body came.
-        server.set_payload_max_length(bodyLimit(findRoute("POST", "/upload")));
+        // Room for the largest body; every route's own limit was kept by the front before the body came.
+        server.set_payload_max_length(largestBodyLimit());
 
         // Runs before the body is read: the checks of the front again, on the path as the library
         // decoded it, and the refusal of methods that no route takes.
@@ -383,8 +401,9 @@ struct HttpApp::Impl {
     }
 };
 
-HttpApp::HttpApp(Documents& docs, Clock& clock, Player& player, Alarm& alarm, Api& api, web::FrontLimits limits)
-    : _impl(std::make_unique<Impl>(docs, clock, player, alarm, api, limits)) {
+HttpApp::HttpApp(Documents& docs, Clock& clock, Player& player, Alarm& alarm, Api& api, DayServices day,
+                 web::FrontLimits limits)
+    : _impl(std::make_unique<Impl>(docs, clock, player, alarm, api, std::move(day), limits)) {
     _impl->configureServer();
     _impl->registerRoutes();
 }

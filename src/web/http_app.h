@@ -7,6 +7,7 @@
 // name it was sent to, whether another site started it, the route's body limit and, for guarded
 // routes with a body, the login. Handlers see the documents one at a time: each reads and changes
 // them only under the document mutex.
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -20,11 +21,24 @@ class Clock;
 class Player;
 class Alarm;
 class Api;
+class PlayerSounds;
+class PlayLog;
+class QuietPeriods;
+
+// What the interface reads and keeps of the school's day beside the documents.
+struct DayServices {
+    PlayerSounds& sounds; // the plays the interface starts, each logged
+    PlayLog& playLog;
+    QuietPeriods& quiet;
+    // Writes the changed documents now; false when one of them could not be written.
+    std::function<bool()> saveDocumentsNow;
+};
 
 class HttpApp {
 public:
     // Every reference must outlive the application.
-    HttpApp(Documents& docs, Clock& clock, Player& player, Alarm& alarm, Api& api, web::FrontLimits limits = {});
+    HttpApp(Documents& docs, Clock& clock, Player& player, Alarm& alarm, Api& api, DayServices day,
+            web::FrontLimits limits = {});
     ~HttpApp();
     HttpApp(const HttpApp&) = delete;
     HttpApp& operator=(const HttpApp&) = delete;

@@ -1,5 +1,7 @@
 #include "web/routes.h"
 
+#include <algorithm>
+
 namespace tollwick::web {
 
 namespace {
@@ -10,6 +12,7 @@ constexpr Login LOGIN = Login::REQUIRED;
 constexpr Body NONE = Body::NONE;
 constexpr Body JSON = Body::JSON;
 constexpr Body UPLOAD = Body::UPLOAD;
+constexpr Body ARCHIVE = Body::ARCHIVE;
 
 // The routing table's patterns as regular expressions, in table order.
 const std::vector<std::regex>& routeExpressions() {
@@ -41,6 +44,8 @@ const std::vector<Route>& routingTable() {
         {"/db/timetables/create",          POST,   LOGIN, JSON,   timetables_create},
         {"/db/timetables/update/<id>",     POST,   LOGIN, JSON,   timetables_update},
         {"/db/settings/update",            POST,   LOGIN, JSON,   update_settings},
+        {"/backup",                        GET,    LOGIN, NONE,   get_backup},
+        {"/restore",                       POST,   LOGIN, ARCHIVE, restore_backup},
         // The interface's files and pages; last, so that every fixed route above wins.
         {"/<path:path>",                   GET,    OPEN,  NONE,   serve_static},
     };
@@ -92,11 +97,23 @@ std::size_t bodyLimit(const Route* route) {
     case Body::JSON:
         return MAX_JSON_BODY_BYTES;
     case Body::UPLOAD:
-        return MAX_UPLOAD_BYTES + MAX_FORM_FIELD_BYTES + 64 * 1024; // the file, the fields, the form's frame
+    case Body::ARCHIVE:
+        return maxFormFileBytes(route->body) + MAX_FORM_FIELD_BYTES + 64 * 1024; // the file, the fields, the frame
     case Body::NONE:
         break;
     }
     return MAX_OTHER_BODY_BYTES;
+}
+
+std::size_t maxFormFileBytes(Body body) {
+    return body == Body::ARCHIVE ? MAX_ARCHIVE_BYTES : MAX_UPLOAD_BYTES;
+}
+
+std::size_t largestBodyLimit() {
+    std::size_t largest = MAX_OTHER_BODY_BYTES;
+    for (const Route& route : routingTable())
+        largest = std::max(largest, bodyLimit(&route));
+    return largest;
 }
 
 std::string allowedMethods(const std::string& path) {

@@ -12,9 +12,13 @@ namespace tollwick::web {
 enum class Method { GET, POST };
 enum class Login { OPEN, REQUIRED };
 // What a route reads of a request body: nothing (bodies are dropped, up to MAX_OTHER_BODY_BYTES),
-// JSON of up to MAX_JSON_BODY_BYTES read before the handler runs, or a multipart upload streamed
-// to a temporary file as it arrives.
-enum class Body { NONE, JSON, UPLOAD };
+// JSON of up to MAX_JSON_BODY_BYTES read before the handler runs, or a multipart form whose file
+// streams to a temporary file as it arrives: an upload (a sound file of up to MAX_UPLOAD_BYTES) or
+// a backup archive (up to MAX_ARCHIVE_BYTES).
+enum class Body { NONE, JSON, UPLOAD, ARCHIVE };
+
+// The largest file part a form of `body` (UPLOAD or ARCHIVE) may carry.
+std::size_t maxFormFileBytes(Body body);
 
 struct Route {
     // "<name>" is one path segment passed as a parameter; "<path:name>" is the rest of the path,
@@ -43,6 +47,8 @@ const Route* findRoute(std::string_view method, const std::string& path);
 
 // The largest request body `route` accepts (nullptr: no route).
 std::size_t bodyLimit(const Route* route);
+// The largest request body any route accepts.
+std::size_t largestBodyLimit();
 
 // The methods the routes that match `path` allow ("GET, HEAD" for GET routes), in table order;
 // empty when no route matches the path.

@@ -7,11 +7,13 @@
 #include <vector>
 
 #include "audio/audio_length.h"
+#include "audio/player_sounds.h"
 #include "audio/song_resolution.h"
 #include "model/uuid.h"
 #include "runtime/paths.h"
 #include "storage/atomic_file.h"
 #include "storage/crypto.h"
+#include "web/day_targets.h"
 #include "web/target_api.h"
 #include "web/web_input.h"
 
@@ -66,7 +68,7 @@ void deleteReoccurringEvent(WebContext& ctx, const std::string& id, const Args&)
 void playSignal(WebContext& ctx, const std::string& id, const Args&) {
     const Documents& docs = ctx.docs;
     std::scoped_lock lock(ctx.docs.mutex);
-    playSongById(*docs.db, ctx.player, id);
+    ctx.day.sounds.playSongById(*docs.db, id, PlayOrigin{PlaySource::MANUAL});
 }
 
 void deleteTimetable(WebContext& ctx, const std::string& id, const Args&) {
@@ -86,11 +88,16 @@ void downloadAnnouncement(WebContext& ctx, const std::string& id, const std::str
 // document mutex; only the play takes it.
 void announce(WebContext& ctx, const std::string& id, const Args&) {
     const std::string path = getUserFilePath(ANNOUNCEMENT_FILE_PREFIX + newUuid4() + ".mp3");
-    downloadAnnouncement(ctx, id, path);
+    try {
+        downloadAnnouncement(ctx, id, path);
+    } catch (const std::exception& e) {
+        ctx.day.sounds.recordFailedAnnouncement(id, e.what());
+        throw;
+    }
     try {
         const Documents& docs = ctx.docs;
         std::scoped_lock lock(ctx.docs.mutex);
-        playAnnouncement(*docs.db, ctx.player, path, true);
+        ctx.day.sounds.playAnnouncement(*docs.db, path, id);
     } catch (...) {
         std::error_code ignored;
         std::filesystem::remove(path, ignored);
@@ -175,6 +182,9 @@ constexpr std::pair<std::string_view, TriggerTarget> TRIGGER_TARGETS[] = {
     {"scheduleProgrammedAnnouncement", scheduleProgrammedAnnouncement},
     {"toggleAlarm", toggleAlarm},
     {"stopAll", stopAll},
+    {"muteBells", muteBells},
+    {"skipNextBell", skipNextBell},
+    {"clearQuiet", clearQuiet},
 };
 
 } // namespace

@@ -13,6 +13,7 @@
 #include "scheduling/clock.h"
 #include "service/api.h"
 #include "storage/store.h"
+#include "web/http_app.h"
 #include "web/login_throttle.h"
 
 namespace tollwick::web {
@@ -53,6 +54,7 @@ struct WebContext {
     Player& player;
     Alarm& alarm;
     Api& api;
+    DayServices day;
     OverviewAnswerCache overviewAnswer;
     DbAnswerCache dbAnswer;
     LoginThrottle loginThrottle;

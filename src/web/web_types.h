@@ -24,6 +24,9 @@ inline constexpr const char* JSON_TYPE = "application/json";
 
 // Uploaded files larger than this are refused with 413.
 inline constexpr std::size_t MAX_UPLOAD_BYTES = 100 * 1024 * 1024;
+// A backup archive sent for a restore is at most this large: what a restore unpacks at most
+// (1 GiB), with room for the archive's own frame around its entries.
+inline constexpr std::size_t MAX_ARCHIVE_BYTES = (std::size_t{1} << 30) + 16 * 1024 * 1024;
 // The JSON bodies of the login, password, settings and timetable routes are at most this large.
 inline constexpr std::size_t MAX_JSON_BODY_BYTES = 1024 * 1024;
 // Bodies sent to any other route are read (and dropped) up to this size; larger ones are refused.
@@ -69,6 +72,8 @@ struct Response {
     std::vector<std::pair<std::string, std::string>> headers;
     // When set, the body is this file's content, sent as it is read.
     std::optional<std::filesystem::path> file;
+    // The file was made for this answer alone: it is deleted once sent (or once sending failed).
+    bool removeFileWhenSent = false;
 
     Response() = default;
     Response(int status, std::string contentType, std::string body)

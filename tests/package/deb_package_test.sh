@@ -25,7 +25,7 @@ deb=$(ls "$scratch"/out/tollwick-player_"$version"_*.deb) || fail "no tollwick-p
 [[ $(dpkg-deb -f "$deb" Version) == "$version" ]] || fail "package version is not $version"
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "Depends: $depends"
-for needed in mpg123 alsa-utils systemd libsndfile1 libmpg123-0 libcpp-httplib libssl3 libstdc++6; do
+for needed in mpg123 alsa-utils systemd libsndfile1 libmpg123-0 libcpp-httplib libssl3 libzip4 libstdc++6; do
   [[ ", $depends" == *", $needed"* ]] || fail "Depends lacks $needed"
 done
 

@@ -29,10 +29,10 @@ public:
     };
 
     // "<id>" or "<id> x<count> <delay>s" for repeated plays, "<id> then removed" for a play whose
-    // file goes afterwards
+    // file goes afterwards, "<id> skipped: <why>" for one not played
     std::vector<std::string> plays;
 
-    std::shared_ptr<PlayHandle> playSongById(const DB& db, const std::string& id, long long count,
+    std::shared_ptr<PlayHandle> playSongById(const DB& db, const std::string& id, const PlayOrigin&, long long count,
                                              double delay) override {
         if (id == "NULL")
             return nullptr;
@@ -44,14 +44,20 @@ public:
         last = std::make_shared<Handle>();
         return last;
     }
-    std::shared_ptr<PlayHandle> playSongByDescriptor(const DB& db, const PlayDesc& desc) override {
-        return playSongById(db, desc.id, desc.doRepeat ? desc.iterations : 1, desc.doRepeat ? desc.delaySec : 0.0);
+    std::shared_ptr<PlayHandle> playSongByDescriptor(const DB& db, const PlayDesc& desc,
+                                                     const PlayOrigin& origin) override {
+        return playSongById(db, desc.id, origin, desc.doRepeat ? desc.iterations : 1,
+                            desc.doRepeat ? desc.delaySec : 0.0);
     }
-    std::shared_ptr<PlayHandle> playSongThenRemoveFile(const DB& db, const std::string& id) override {
-        auto handle = playSongById(db, id, 1, 0.0);
+    std::shared_ptr<PlayHandle> playSongThenRemoveFile(const DB& db, const std::string& id,
+                                                       const PlayOrigin& origin) override {
+        auto handle = playSongById(db, id, origin, 1, 0.0);
         if (handle)
             plays.back() += " then removed";
         return handle;
+    }
+    void recordSkipped(const DB&, const std::string& id, const PlayOrigin&, const std::string& detail) override {
+        plays.push_back(id + " skipped: " + detail);
     }
 
     std::set<std::string> missingFiles;
@@ -65,8 +71,9 @@ struct SchedulerTest : ::testing::Test {
     Clock clock{time.source()};
     Documents docs;
     RecordingSounds sounds;
+    QuietPeriods quiet;
     std::atomic<int> phoneHomes{0}; // counted on the phone-home thread
-    Scheduler scheduler{docs, clock, sounds, [this] { ++phoneHomes; }};
+    Scheduler scheduler{docs, clock, sounds, quiet, [this] { ++phoneHomes; }};
 
     SchedulerTest() {
         docs.db.load(dir.path() / "_db.json");
@@ -134,6 +141,29 @@ TEST_F(SchedulerTest, ExtraPlaysRingPerSlotEvenTwice) {
     timetable().customPlays = {UserPlay{PlayDesc{"extra"}, {TimeOfDay(10, 0), TimeOfDay(10, 0), TimeOfDay(11, 0)}}};
     EXPECT_EQ(at(10, 0), Plays({"extra", "extra"}));
     EXPECT_EQ(at(11, 0), Plays{"extra"});
+}
+
+// In a quiet period the lesson signals and extra plays are logged as skipped; programmes play.
+TEST_F(SchedulerTest, QuietBellsAreSkippedAndProgrammesStillPlay) {
+    quiet.load(dir.path() / "quiet.json");
+    timetable().customPlays = {UserPlay{PlayDesc{"extra"}, {TimeOfDay(8, 20)}}};
+    docs.db->programmes.add(Programme{"song-a", Date(2026, 12, 8), TimeOfDay(8, 10), false});
+    quiet.mute(time.reading(), TimeOfDay(8, 0), TimeOfDay(8, 45));
+    quiet.skip(time.reading(), TimeOfDay(9, 30));
+    const struct {
+        int h, m;
+        Plays plays;
+    } cases[] = {
+        {7, 55, {"pre-start"}},
+        {8, 0, {"start skipped: quiet period"}},
+        {8, 10, {"song-a"}},
+        {8, 20, {"extra skipped: quiet period"}},
+        {8, 40, {"pre-end skipped: quiet period", "pre-start skipped: quiet period"}},
+        {8, 45, {"end", "start"}},
+        {9, 30, {"end skipped: quiet period"}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(at(c.h, c.m), c.plays) << c.h << ":" << c.m;
 }
 
 TEST_F(SchedulerTest, ProgrammesRingOnTheirDateAndDeleteThemselvesWithTheirSong) {
@@ -208,7 +238,7 @@ TEST_F(SchedulerTest, SecondsTheLoopDidNotSeeRingLateWithinFiveSeconds) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        Scheduler fresh(docs, clock, sounds, {});
+        Scheduler fresh(docs, clock, sounds, quiet, {});
         time.set(2026, 12, 8, c.from[0], c.from[1], c.from[2]);
         fresh.pass();
         sounds.plays.clear();
@@ -267,7 +297,7 @@ TEST_F(SchedulerTest, PhoneHomeRunsOnItsOwnThreadOneAtATime) {
     std::condition_variable cv;
     bool release = false;
     std::atomic<int> started{0};
-    Scheduler slow(docs, clock, sounds, [&] {
+    Scheduler slow(docs, clock, sounds, quiet, [&] {
         ++started;
         std::unique_lock lock(m);
         cv.wait(lock, [&] { return release; });

@@ -50,10 +50,10 @@ test('first start: the welcome page sets the password, region and working week',
 
     await page.getByRole('button', { name: 'Go to the dashboard' }).click();
     await page.waitForURL(`${s.base}/`);
-    await page.getByRole('heading', { name: 'Today' }).waitFor();
+    await page.getByRole('heading', { name: 'Today', exact: true }).waitFor();
     // The browser that set the first password is logged in, also after a reload.
     await page.reload();
-    await page.getByRole('heading', { name: 'Today' }).waitFor();
+    await page.getByRole('heading', { name: 'Today', exact: true }).waitFor();
     assert.deepEqual(page.consoleErrors, []);
   });
 });
@@ -83,9 +83,9 @@ test('setting a password, logging out and logging in', async () => {
     await page.getByLabel('Password').fill('secret-bell');
     await page.getByRole('button', { name: 'Log in' }).click();
     await page.waitForURL(`${s.base}/`);
-    await page.getByRole('heading', { name: 'Today' }).waitFor();
+    await page.getByRole('heading', { name: 'Today', exact: true }).waitFor();
     await page.reload();
-    await page.getByRole('heading', { name: 'Today' }).waitFor();
+    await page.getByRole('heading', { name: 'Today', exact: true }).waitFor();
     // A logged-in browser asking for the login page is sent to the dashboard.
     await page.goto(`${s.base}/login`);
     await page.waitForURL(`${s.base}/`);
@@ -802,6 +802,191 @@ test('every word is readable and every control fits a thumb', async () => {
       const page = await s.newPage(size);
       await skipWelcome(page);
       for (const path of pages) {
+        await page.goto(`${s.base}${path}`);
+        await page.locator('main h1').first().waitFor();
+        await page.locator('.loading').first().waitFor({ state: 'detached' });
+        await settles(() => page.evaluate(lowContrastTexts), [], `contrast on ${path} at ${size.width} px`);
+        if (size.width < 600) await settles(() => page.evaluate(smallTargets), [], `touch targets on ${path} at ${size.width} px`);
+      }
+      await page.context().close();
+    }
+  });
+});
+
+// ---------- The day at a glance: the next bell, today's bells, quiet periods, the log, backups ----------
+
+/** Seconds since midnight of the server's clock. */
+async function serverSeconds(s) {
+  const [h, m, sec] = (await s.getJson('/api/get/status')).body.time.split(':').map(Number);
+  return h * 3600 + m * 60 + sec;
+}
+
+const hms = (seconds) => [Math.floor(seconds / 3600), Math.floor(seconds / 60) % 60, seconds % 60].map((n) => String(n).padStart(2, '0')).join(':');
+
+/**
+ * Extra plays of the factory timetable, its lessons cleared, `offsets` seconds after the server's
+ * clock; answers their times ("HH:MM:SS"). Waits for midnight first when they would cross it.
+ */
+async function extraPlaysSoon(s, offsets) {
+  const fits = (t) => t + Math.max(...offsets) + 30 < 86400;
+  let now = await serverSeconds(s);
+  if (!fits(now)) now = await eventually(() => serverSeconds(s), fits, 'the next day', (86400 - now + 10) * 1000);
+  const slots = offsets.map((offset) => hms(now + offset));
+  const { body: timetable } = await s.getJson(`/db/timetables`);
+  const factory = timetable.find((t) => t.id === FACTORY);
+  factory.chA.lessons = [];
+  factory.customPlays = [{ desc: { id: 'ID_ping', doRepeat: false, iterations: 2, delaySec: 1 }, slots }];
+  const response = await fetch(`${s.base}/db/timetables/update/${FACTORY}`, { method: 'POST', body: JSON.stringify(factory) });
+  assert.equal(response.status, 200, await response.text());
+  return slots;
+}
+
+const shortTime = (at) => (at.endsWith(':00') ? at.slice(0, 5) : at);
+
+test('the dashboard counts down to the next bell, marks today’s bells and keeps them quiet on request', async () => {
+  await withSession('next-bell', {}, async (s) => {
+    const [soon, later, last] = await extraPlaysSoon(s, [8, 200, 270]);
+    const page = await s.newPage();
+    await skipWelcome(page);
+    await page.goto(`${s.base}/`);
+    const next = page.getByTestId('next-bell');
+    await settles(() => next.innerText(), new RegExp(`^Next bell ${shortTime(soon)}: Extra play, ping`));
+    // The countdown goes on by itself, second by second.
+    const first = await page.getByTestId('countdown').innerText();
+    await settles(() => page.getByTestId('countdown').innerText().then((t) => t !== first && /^in \d+ s$/.test(t)), true);
+
+    // The bell rings; the list says when, and the next one is the following bell.
+    const row = (at) => page.getByTestId('today-bell').filter({ has: page.locator('.bell-at', { hasText: shortTime(at) }) });
+    await settles(() => row(soon).locator('.bell-mark').innerText(), /^Rang at \d\d:\d\d:\d\d\.\d{3}/, 'the bell rang', 20000);
+    await settles(() => s.plays().some((line) => line.includes('p-ping.mp3')), true, 'the player played it');
+    await settles(() => next.innerText(), new RegExp(`^Next bell ${shortTime(later)}`));
+    await settles(() => row(last).locator('.bell-mark').innerText(), 'Coming');
+
+    // An exam: the minute of the next bell is kept quiet.
+    const minute = later.slice(0, 5);
+    const minuteAfter = hms((Number(later.slice(0, 2)) * 60 + Number(later.slice(3, 5)) + 1) * 60).slice(0, 5);
+    await page.getByLabel('Quiet from').fill(minute);
+    await page.getByLabel('to', { exact: true }).fill(minuteAfter);
+    await page.getByRole('button', { name: 'Keep the bells quiet' }).click();
+    await page.getByText(`The bells are kept quiet from ${minute} to ${minuteAfter}.`).waitFor();
+    await settles(() => row(later).locator('.bell-mark').innerText(), 'Will be skipped\nquiet period');
+    await settles(() => next.innerText(), new RegExp(`^Next bell ${shortTime(last)}`));
+    await page.getByRole('button', { name: 'Skip the next bell' }).click();
+    await page.getByText(`The bell at ${shortTime(last)} is skipped.`).waitFor();
+    await settles(() => next.innerText(), 'No more bells ring today.');
+    await s.screenshot(page, 'dashboard-quiet');
+    await page.getByRole('button', { name: 'End the quiet' }).click();
+    await settles(() => next.innerText(), new RegExp(`^Next bell ${shortTime(later)}`));
+    await settles(async () => (await s.getJson('/api/get/quietToday')).body, { periods: [], skippedBells: [] });
+
+    // A reversed period is refused before anything is sent.
+    await page.getByLabel('Quiet from').fill('11:00');
+    await page.getByLabel('to', { exact: true }).fill('10:00');
+    await page.getByRole('button', { name: 'Keep the bells quiet' }).click();
+    await settles(() => alertText(page.locator('#quiet')), 'The quiet period must end after it begins');
+    assert.deepEqual(page.consoleErrors, []);
+  });
+});
+
+test('the dashboard warns when the PC’s clock is not synchronised, and only then', async () => {
+  await withSession('clock-warning', {}, async (s) => {
+    const page = await s.newPage();
+    await skipWelcome(page);
+    let synchronised = false;
+    await page.route('**/api/get/clockHealth', (route) =>
+      route.fulfill({ json: { synchronised, maxErrorMs: synchronised ? 12 : 16000, timezone: 'Europe/Vienna', utcOffsetMin: 60 } }),
+    );
+    await page.goto(`${s.base}/`);
+    await settles(() => page.locator('#clock-warning').innerText(), "This PC's clock is not synchronised: the bells may drift.");
+    await s.screenshot(page, 'dashboard-clock-warning');
+    synchronised = true;
+    await page.reload();
+    await page.getByRole('heading', { name: 'Today', exact: true }).waitFor();
+    await settles(() => page.locator('#clock-warning').count(), 0);
+  });
+});
+
+test('the log page shows what rang on any day, failures with their reason', async () => {
+  await withSession('play-log', {}, async (s) => {
+    const page = await s.newPage();
+    await skipWelcome(page);
+    await page.goto(`${s.base}/`);
+    await page.locator('#play-signal').getByRole('button', { name: /^ping/ }).click();
+    await settles(() => s.plays().length, 1);
+    // No vendor service: the announcement fails, and the log says why.
+    const announced = await fetch(`${s.base}/api/trigger/announce/fire-drill`);
+    assert.equal(await announced.text(), 'Failed to download announcement');
+
+    await page.getByRole('navigation', { name: 'Pages' }).getByRole('link', { name: 'Log' }).click();
+    await page.getByRole('heading', { name: 'Play log' }).waitFor();
+    // Times and how late a sound began vary from run to run.
+    const rows = () =>
+      page
+        .getByTestId('log-row')
+        .allInnerTexts()
+        .then((texts) => texts.map((t) => t.replace(/\s+/g, ' ').replace(/\d\d:\d\d:\d\d(\.\d{3})?/g, 'T').replace(/ [\d.]+ (s|min) late/, '').trim()));
+    await settles(rows, ['T Played by hand ping Rang at T', 'T Announcement fire-drill Failed Failed to download announcement']);
+    await s.screenshot(page, 'play-log');
+
+    await page.getByRole('button', { name: 'The day before' }).click();
+    await page.getByText('Nothing was played or due on this day.').waitFor();
+    await settles(() => page.getByRole('button', { name: 'The day after' }).isEnabled(), true);
+    await page.getByRole('button', { name: 'The day after' }).click();
+    await settles(rows, ['T Played by hand ping Rang at T', 'T Announcement fire-drill Failed Failed to download announcement']);
+    await settles(() => page.getByRole('button', { name: 'The day after' }).isDisabled(), true, 'no log of days to come');
+  });
+});
+
+test('a backup downloaded in the settings restores onto another installation after a confirmation', async () => {
+  await withSession('backup-from', {}, async (from) => {
+    const { body: timetables } = await from.getJson('/db/timetables');
+    const factory = timetables.find((t) => t.id === FACTORY);
+    factory.name = 'Exam week';
+    await fetch(`${from.base}/db/timetables/update/${FACTORY}`, { method: 'POST', body: JSON.stringify(factory) });
+    const page = await from.newPage();
+    await page.goto(`${from.base}/settings`);
+    const downloading = page.waitForEvent('download');
+    await page.getByRole('button', { name: 'Download a backup' }).click();
+    const download = await downloading;
+    assert.match(download.suggestedFilename(), /^tollwick-backup-\d{4}-\d{2}-\d{2}\.zip$/);
+    const archive = join(from.dir, download.suggestedFilename());
+    await download.saveAs(archive);
+    await page.getByText('The backup is in your downloads').waitFor();
+
+    await withSession('backup-to', {}, async (to) => {
+      const other = await to.newPage();
+      await other.goto(`${to.base}/settings`);
+      // What is not a backup is refused, and nothing changes.
+      await other.getByLabel('Backup file').setInputFiles({ name: 'notes.zip', mimeType: 'application/zip', buffer: Buffer.from('not a zip') });
+      await other.getByRole('button', { name: 'Restore from a backup' }).click();
+      await other.getByRole('dialog').getByRole('button', { name: 'Replace with the backup' }).click();
+      await settles(() => alertText(other.locator('#backup')), 'The file is not a zip archive that can be read: Not a zip archive');
+
+      await other.getByLabel('Backup file').setInputFiles(archive);
+      await other.getByRole('button', { name: 'Restore from a backup' }).click();
+      const dialog = other.getByRole('dialog');
+      await dialog.getByRole('heading', { name: 'Restore from this backup?' }).waitFor();
+      await settles(() => dialog.innerText(), new RegExp(`${download.suggestedFilename()}[\\s\\S]*timetables, the signals[\\s\\S]*The password stays as it is`));
+      await to.screenshot(other, 'restore-confirmation');
+      await dialog.getByRole('button', { name: 'Cancel' }).click();
+      await settles(async () => (await to.getJson('/db/timetables')).body.map((t) => t.name), ['Default'], 'cancelled: nothing changes');
+
+      await other.getByRole('button', { name: 'Restore from a backup' }).click();
+      await dialog.getByRole('button', { name: 'Replace with the backup' }).click();
+      await other.getByText('Restored: the bells ring by the backup now').waitFor();
+      await settles(async () => (await to.getJson('/db/timetables')).body.map((t) => t.name), ['Exam week']);
+    });
+  });
+});
+
+test('the log page and the quiet controls are readable and fit a thumb', async () => {
+  await withSession('readable-day', {}, async (s) => {
+    await fetch(`${s.base}/api/trigger/playSignal/ID_ping`);
+    await fetch(`${s.base}/api/trigger/muteBells/today?from=23:58&to=23:59`);
+    for (const size of [{ width: 1280, height: 860 }, { width: 390, height: 844 }]) {
+      const page = await s.newPage(size);
+      await skipWelcome(page);
+      for (const path of ['/', '/log']) {
         await page.goto(`${s.base}${path}`);
         await page.locator('main h1').first().waitFor();
         await page.locator('.loading').first().waitFor({ state: 'detached' });

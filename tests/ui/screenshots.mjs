@@ -1,6 +1,7 @@
-// Takes the README's screenshots: the dashboard, the timetable editor, the calendar (with a public
-// holiday on which a recurring event rings) and the dashboard with the bells switched off, at a
-// desktop and a phone width, against a real server with a password, a second timetable and a few
+// Takes the README's screenshots: the dashboard (the default timetable's lessons moved to begin
+// in a minute or two, so that one bell has rung and the others are to come), the timetable editor,
+// the calendar (with a public holiday on which a recurring event rings), the play log and the
+// dashboard with the bells switched off, at a desktop and a phone width, against a real server with a password, a second timetable and a few
 // calendar events, and holidays of this month from the substitute vendor service.
 // Run: node tests/ui/screenshots.mjs <directory>   (or: make screenshots)
 import { mkdirSync, rmSync } from 'node:fs';
@@ -51,6 +52,31 @@ async function furnish(s, page) {
   await trigger('addReoccurringEvent', { timetableId: shortId, mode: 1, days: 1 << 4 });
 }
 
+const hhmm = (m) => `${String(Math.floor(m / 60)).padStart(2, '0')}:${String(m % 60).padStart(2, '0')}`;
+
+/**
+ * Moves the default timetable's lessons to begin at one of the server's next whole minutes, and
+ * waits until the first one has rung; near midnight, fewer lessons (or none) fit.
+ */
+async function lessonsFromNow(s, page) {
+  const db = await (await ok(page.request.get(`${s.base}/db`), 'reading the database')).json();
+  const timetable = db.timetables[FACTORY];
+  const [h, m, sec] = (await s.getJson('/api/get/status', page)).body.time.split(':').map(Number);
+  const lessons = [];
+  // The first bell is the signal rung before the first lesson.
+  const first = h * 60 + m + (sec < 40 ? 1 : 2) + timetable.chA.preStartWaitMin;
+  for (let start = first; lessons.length < 6 && start + 45 < 24 * 60; start += 55) lessons.push(`${hhmm(start)} - ${hhmm(start + 45)}`);
+  timetable.chA.lessons = lessons;
+  timetable.chB.lessons = [];
+  await ok(page.request.post(`${s.base}/db/timetables/update/${FACTORY}`, { data: timetable }), 'moving the lessons');
+  if (lessons.length === 0) {
+    await ok(page.request.get(`${s.base}/api/trigger/playSignal/ID_ping`), 'playing a signal for the log');
+    return;
+  }
+  const rang = (r) => r.body.some?.((bell) => bell.mark === 'played');
+  await eventually(() => s.getJson('/api/get/todayBells', page), rang, 'the first bell', 150000);
+}
+
 // This month's public holiday on its second Friday, a school break in its last whole week and an
 // extra school day on its third Saturday.
 const holiday = nextWeekday(dayOfThisMonth(8), 4);
@@ -66,6 +92,7 @@ try {
     await eventually(() => s.getJson('/api/get/calendarInfo'), (r) => r.body.regions?.length === 1, 'the region', 20000);
     const setup = await s.newPage();
     await furnish(s, setup);
+    await lessonsFromNow(s, setup);
     const cookies = await setup.context().cookies();
 
     for (const [form, size] of Object.entries(WIDTHS)) {
@@ -74,8 +101,10 @@ try {
       await page.addInitScript(() => window.localStorage.setItem('tollwick.welcomeDone', '1'));
 
       await page.goto(`${s.base}/`);
-      await page.getByRole('heading', { name: 'Today' }).waitFor();
+      await page.getByRole('heading', { name: 'Today', exact: true }).waitFor();
       await page.locator('#play-signal').getByRole('button', { name: /^ping/ }).waitFor();
+      await page.getByTestId('next-bell').waitFor();
+      await page.getByTestId('today-bell').first().waitFor();
       await s.screenshot(page, `dashboard-${form}`, outDir);
 
       await page.goto(`${s.base}/timetables/${FACTORY}`);
@@ -86,6 +115,10 @@ try {
       await page.getByText('Short day').first().waitFor();
       await page.locator(`td[data-date="${holiday}"].day-override`).waitFor();
       await s.screenshot(page, `calendar-${form}`, outDir);
+
+      await page.goto(`${s.base}/log`);
+      await page.getByTestId('log-row').first().waitFor();
+      await s.screenshot(page, `log-${form}`, outDir);
       await page.context().close();
     }
 

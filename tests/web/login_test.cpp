@@ -150,7 +150,7 @@ TEST_F(Login, TheSessionIsACookieSignedWithTheInstallationsSalt) {
     EXPECT_EQ(withCookie("garbage"), "400");
 
     // Another server with the same salt (the next start of the process) accepts the session.
-    HttpApp restarted(docs, clock, player, alarm, api);
+    HttpApp restarted(docs, clock, player, alarm, api, DayServices{sounds, playLog, quiet, {}});
     restarted.setSessionKey(salt());
     const int otherPort = restarted.bind("127.0.0.1", 0);
     std::thread serving([&] { restarted.serve(); });
@@ -190,7 +190,7 @@ TEST_F(Login, ACookieReplayedAfterLogoutOrAPasswordChangeIsRefusedAlsoAfterARest
     next.shadow.load(getUserFilePath("_shadow.json"));
     if (!next.db.load(getUserFilePath("_db.json")))
         next.db->loadFactoryDefault();
-    HttpApp restarted(next, clock, player, alarm, api);
+    HttpApp restarted(next, clock, player, alarm, api, DayServices{sounds, playLog, quiet, [] { return true; }});
     restarted.setSessionKey(next.shadow->getCurrentSalt());
     const int otherPort = restarted.bind("127.0.0.1", 0);
     std::thread serving([&] { restarted.serve(); });
@@ -225,8 +225,8 @@ TEST_F(Login, FiveWrongPasswordsLockTheAddressOut) {
     // Another address is not held up.
     const std::string body = R"({"userPassword": "pw"})";
     RawConnection other(port,
-                        "POST /auth/login HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Length: " + std::to_string(body.size()) +
-                            "\r\nConnection: close\r\n\r\n" + body,
+                        "POST /auth/login HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Length: " +
+                            std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" + body,
                         "127.0.0.2");
     EXPECT_TRUE(other.readAnswer().starts_with("HTTP/1.1 302 Found"));
 }

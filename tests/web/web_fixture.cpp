@@ -164,7 +164,7 @@ WebTest::WebTest()
     : _dataEnv("TOLLWICK_DATA_DIR", _data.path().string()),
       _layout(RunLayout{false, _root.path(), _root.path() / "src"}),
       api(service.baseUrl(), ServiceTimeouts{std::chrono::milliseconds(2000), std::chrono::milliseconds(5000)}),
-      app(docs, clock, player, alarm, api) {
+      app(docs, clock, player, alarm, api, DayServices{sounds, playLog, quiet, [this] { return saveDocumentsNow(); }}) {
     fs::create_directories(htmlDir() / "assets");
     std::ofstream(htmlDir() / "index.html") << "<html>start page</html>";
     std::ofstream(htmlDir() / "favicon.ico", std::ios::binary) << std::string("\0\0\1\0icon", 8);
@@ -173,6 +173,8 @@ WebTest::WebTest()
     fs::create_symlink(secretFile(), htmlDir() / "leak.txt");
     fs::copy(fs::path(TOLLWICK_SOURCE_DIR) / "assets", assetDir(), fs::copy_options::recursive);
 
+    playLog.open(dataDir() / "playlog");
+    quiet.load(dataDir() / "quiet.json");
     {
         std::scoped_lock lock(docs.mutex);
         if (!docs.db.load(getUserFilePath("_db.json")))
@@ -181,6 +183,10 @@ WebTest::WebTest()
         docs.shadow.load(getUserFilePath("_shadow.json"));
         docs.cache.load(getUserFilePath("cache.json"));
         app.setSessionKey(docs.shadow->getCurrentSalt());
+        // As at start-up: what was loaded counts as written, so the next save writes any change.
+        docs.db.rememberContent();
+        docs.shadow.rememberContent();
+        docs.cache.rememberContent();
     }
     port = app.bind("127.0.0.1", 0);
     if (port <= 0)
@@ -199,6 +205,12 @@ WebTest::~WebTest() {
     }
     player.stopAll();
     player.waitUntilAllEnded(std::chrono::seconds(5));
+}
+
+bool WebTest::saveDocumentsNow() {
+    bool saved = true;
+    saveChangedDocuments(docs, [&](std::string_view, const std::exception&) { saved = false; });
+    return saved;
 }
 
 void WebTest::setPassword(Browser& b, const std::string& password) {

@@ -21,7 +21,9 @@
 #include "audio/player_sounds.h"
 #include "scheduling/alarm.h"
 #include "scheduling/clock.h"
+#include "scheduling/quiet_periods.h"
 #include "service/api.h"
+#include "storage/play_log.h"
 #include "storage/store.h"
 #include "support/fake_clock.h"
 #include "support/log_capture.h"
@@ -122,6 +124,8 @@ protected:
 
     // Sets a password as the first browser of the installation does; that browser is then logged in.
     void setPassword(Browser& b, const std::string& password);
+    // What a restore calls to write the documents; the tests run no writer thread.
+    bool saveDocumentsNow();
 
     LogCapture log; // first: it must outlive every thread that logs
     TempDir _root;
@@ -131,9 +135,11 @@ protected:
     FakeTime time{2024, 9, 2, 10, 0, 0}; // a Monday
     Clock clock{time.source()};
     Documents docs;
+    PlayLog playLog;
+    QuietPeriods quiet;
     std::shared_ptr<PlayRecorder> recorder = PlayRecorder::create();
     Player player{clock, recorder->factory()};
-    PlayerSounds sounds{player};
+    PlayerSounds sounds{player, playLog, clock};
     Alarm alarm{sounds};
     AnnouncementService service;
     Api api;

@@ -13,6 +13,7 @@ import { SignalsPage } from './pages/Signals';
 import { ProgrammesPage } from './pages/Programmes';
 import { CalendarPage } from './pages/Calendar';
 import { SettingsPage } from './pages/Settings';
+import { LogPage } from './pages/Log';
 import { LoginPage } from './pages/Login';
 import { WelcomePage } from './pages/Welcome';
 import { NotFound } from './pages/NotFound';
@@ -23,6 +24,7 @@ const NAV: { href: string; label: string; icon: IconName }[] = [
   { href: '/signals', label: 'Signals', icon: 'bell' },
   { href: '/programmes', label: 'Programmes', icon: 'megaphone' },
   { href: '/calendar', label: 'Calendar', icon: 'calendar' },
+  { href: '/log', label: 'Log', icon: 'list' },
   { href: '/settings', label: 'Settings', icon: 'cog' },
 ];
 
@@ -43,6 +45,7 @@ function Page({ path }: { path: string }) {
   if (path === '/signals') return <SignalsPage />;
   if (path === '/programmes') return <ProgrammesPage />;
   if (path === '/calendar') return <CalendarPage />;
+  if (path === '/log') return <LogPage />;
   if (path === '/settings') return <SettingsPage />;
   return <NotFound />;
 }

@@ -2,16 +2,21 @@
 // the server's own text, so the page that made the call can show it where the user acted.
 import type {
   CalendarInfo,
+  ClockHealth,
   Database,
   Info,
   Month,
+  NextBell,
   Overview,
+  PlayLogEntry,
   ProgrammeInfo,
+  QuietToday,
   SignalRow,
   Settings,
   Status,
   TimeTable,
   TimeTableRow,
+  TodayBell,
 } from './types';
 
 export class ApiError extends Error {
@@ -31,7 +36,7 @@ export class ApiError extends Error {
 /** The message shown to the user for a refused request. */
 export function describeFailure(status: number, text: string): string {
   const body = text.trim();
-  if (status === 400) return body || 'The server refused the request';
+  if (status === 400 || status === 409) return body || 'The server refused the request';
   if (status === 0) return 'The server cannot be reached. Is Tollwick Player running?';
   if (status < 0) return body;
   if (status === 413) return body && !/^payload too large$/i.test(body) ? body : 'The file is too large for the server';
@@ -116,6 +121,12 @@ export const api = {
   calendarDays: (offset: number) => getJson<Month>(withQuery('/api/get/calendarDays', { offset })),
   /** What the server warned about when it started (a database it could not use, for one). */
   startupWarnings: () => getJson<string[]>('/api/get/startupWarnings'),
+  /** The play log of a day ("YYYY-MM-DD"), today when none is given. */
+  playLog: (date?: string) => getJson<PlayLogEntry[]>(withQuery('/api/get/playLog', { date })),
+  nextBell: () => getJson<NextBell | null>('/api/get/nextBell'),
+  todayBells: () => getJson<TodayBell[]>('/api/get/todayBells'),
+  clockHealth: () => getJson<ClockHealth>('/api/get/clockHealth'),
+  quietToday: () => getJson<QuietToday>('/api/get/quietToday'),
   timetables: () => getJson<TimeTableRow[]>('/db/timetables'),
   db: () => getJson<Database>('/db'),
 
@@ -145,6 +156,21 @@ export const api = {
   },
 
   signalFileUrl: (id: string) => `/get_signal_file/${segment(id)}`,
+
+  /** The backup archive and the file name the server gives it. */
+  async backup(): Promise<{ blob: Blob; fileName: string }> {
+    const response = await send('/backup');
+    const disposition = response.headers.get('Content-Disposition') ?? '';
+    const fileName = /filename="([^"]+)"/.exec(disposition)?.[1] ?? 'tollwick-backup.zip';
+    return { blob: await response.blob(), fileName };
+  },
+
+  /** Replaces the installation's documents and sound files by those of a backup archive. */
+  async restore(archive: File): Promise<void> {
+    const form = new FormData();
+    form.append('file', archive, archive.name);
+    await send('/restore', { method: 'POST', body: form });
+  },
 };
 
 export interface UploadFields {

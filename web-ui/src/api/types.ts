@@ -182,3 +182,62 @@ export interface Database {
   programmes: Record<string, Programme>;
   timetables: Record<string, TimeTable>;
 }
+
+/** What made a play. */
+export type PlaySource = 'lessonStart' | 'lessonEnd' | 'preStart' | 'preEnd' | 'extraPlay' | 'programme' | 'alarm' | 'announcement' | 'manual';
+
+export type PlayOutcome = 'played' | 'stopped' | 'failed' | 'skipped';
+
+/** One entry of the play log ("/api/get/playLog"). */
+export interface PlayLogEntry {
+  /** The second it was due, local: "2024-09-02T08:00:00". */
+  due: string;
+  /** When its sound began, local, with milliseconds; null when it never began. */
+  started: string | null;
+  lateMs: number | null;
+  source: PlaySource;
+  lesson: number | null;
+  songId: string;
+  songName: string;
+  outcome: PlayOutcome;
+  /** Why it failed or was skipped. */
+  detail: string;
+}
+
+/** The next bell still due today ("/api/get/nextBell"), or null. */
+export interface NextBell {
+  /** "HH:MM:SS". */
+  at: string;
+  inSec: number;
+  source: PlaySource;
+  lesson: number | null;
+  songName: string;
+}
+
+/** What became of a bell of today: the log's outcome, or what is still to come. */
+export type BellMark = PlayOutcome | 'coming' | 'quiet' | 'missed';
+
+export interface TodayBell {
+  at: string;
+  source: PlaySource;
+  lesson: number | null;
+  songName: string;
+  mark: BellMark;
+  started: string | null;
+  lateMs: number | null;
+  detail: string;
+}
+
+export interface ClockHealth {
+  /** null where the platform cannot tell. */
+  synchronised: boolean | null;
+  maxErrorMs: number | null;
+  timezone: string | null;
+  utcOffsetMin: number;
+}
+
+export interface QuietToday {
+  periods: { from: string; to: string }[];
+  /** "HH:MM:SS" of each bell skipped today, still to come. */
+  skippedBells: string[];
+}

@@ -1,8 +1,9 @@
 // The day at a glance: clock, what plays, whether bells ring today and why, the alarm, the signals.
 import { useEffect, useRef, useState } from 'preact/hooks';
 import { api, ApiError } from '../api/client';
-import { NULL_ID, type Overview, type SignalRow, type Status } from '../api/types';
+import { NULL_ID, type NextBell, type Overview, type SignalRow, type Status } from '../api/types';
 import { setBellsOn, useBellsOn } from '../bells';
+import { ClockWarning, type Fetched, NextBellLine, TodayBellsCard } from '../components/DayAtAGlance';
 import { DayLegend, MonthGrid } from '../components/MonthGrid';
 import { Icon } from '../components/Icon';
 import { ListenButton } from '../components/Listen';
@@ -41,6 +42,14 @@ export function Dashboard() {
   const settings = useLoad(() => api.settings());
   const signals = useLoad(() => api.signals());
   const warnings = useLoad(() => api.startupWarnings());
+  const next = useLoad(async (): Promise<Fetched<NextBell | null>> => ({ value: await api.nextBell(), at: Date.now() }));
+  const bells = useLoad(() => api.todayBells());
+  const quiet = useLoad(() => api.quietToday());
+  const clockHealth = useLoad(() => api.clockHealth());
+  // What rings next, what rang and what is kept quiet change together.
+  const reloadDay = async () => {
+    await Promise.all([next.reload(), bells.reload(), quiet.reload()]);
+  };
 
   const bellsOn = useBellsOn();
   // Switched on or off elsewhere (the banner, another browser): today's answer follows at once.
@@ -51,6 +60,8 @@ export function Dashboard() {
 
   usePolling(status.reload, 1000);
   usePolling(overview.reload, 10000);
+  usePolling(reloadDay, 15000);
+  usePolling(clockHealth.reload, 60000);
 
   if (overview.error && !overview.data) return <LoadError error={overview.error} retry={overview.reload} />;
   if (!overview.data) return <Loading />;
@@ -75,8 +86,9 @@ export function Dashboard() {
           </span>
         </p>
       )}
+      <ClockWarning health={clockHealth.data} />
       <div class="dash-top">
-        <ClockCard status={status.data} statusError={status.error} overview={data} />
+        <ClockCard status={status.data} statusError={status.error} overview={data} next={next.data} onBellDue={reloadDay} />
         <AlarmCard active={data.alarmActive} unreachable={unreachable} onChanged={overview.reload} />
       </div>
       <div class="dash-grid">
@@ -84,6 +96,7 @@ export function Dashboard() {
           await Promise.all([overview.reload(), settings.reload()]);
         }} />
         <SignalsCard signals={signals.data} error={signals.error} retry={signals.reload} isPlaying={status.data?.isPlaying} />
+        <TodayBellsCard bells={bells.data} error={bells.error} quiet={quiet.data} nextBell={next.data?.value} onChanged={reloadDay} />
         <Card
           title="This month"
           class="dash-calendar"
@@ -102,7 +115,19 @@ export function Dashboard() {
   );
 }
 
-function ClockCard({ status, statusError, overview }: { status: Status | undefined; statusError: string | null; overview: Overview }) {
+function ClockCard({
+  status,
+  statusError,
+  overview,
+  next,
+  onBellDue,
+}: {
+  status: Status | undefined;
+  statusError: string | null;
+  overview: Overview;
+  next: Fetched<NextBell | null> | undefined;
+  onBellDue: () => void;
+}) {
   const stop = useAction();
   const time = status?.time ?? overview.time;
   return (
@@ -111,6 +136,7 @@ function ClockCard({ status, statusError, overview }: { status: Status | undefin
         <time>{time}</time>
       </p>
       <p class="clock-date">{describeDate(overview.activeTimetableInfo.date)}</p>
+      <NextBellLine next={next} onDue={onBellDue} />
       <div class="playing-row">
         <span class={`playing-state ${status?.isPlaying ? 'is-playing' : ''}`} role="status">
           <span class="dot" aria-hidden="true" />

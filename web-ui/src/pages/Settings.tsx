@@ -1,8 +1,8 @@
 // Scheduler switch, alarm and announcement signals, password and logout.
-import { useEffect, useState } from 'preact/hooks';
+import { useEffect, useRef, useState } from 'preact/hooks';
 import { api } from '../api/client';
 import type { Settings, SignalRow } from '../api/types';
-import { switchBells, useBellsOn } from '../bells';
+import { refreshBells, switchBells, useBellsOn } from '../bells';
 import { Button, Card, described, Field, LoadError, Loading, Outcome, PageHeader, SignalSelect, useConfirm } from '../components/ui';
 import { checkNewPassword } from '../lib/forms';
 import { useAction, useLoad, useTitle } from '../lib/hooks';
@@ -27,6 +27,7 @@ export function SettingsPage() {
         <SchedulerCard settings={settings} onChanged={loaded.reload} />
         <SoundsCard settings={settings} signals={signals} onChanged={loaded.reload} />
         <PasswordCard />
+        <BackupCard onRestored={loaded.reload} />
         <Card title="About" id="about">
           <dl class="facts">
             <div>
@@ -198,6 +199,93 @@ function PasswordCard() {
           <Outcome action={logout} />
         </div>
       )}
+    </Card>
+  );
+}
+
+/** Saves a downloaded file under `fileName` through the browser's own download. */
+function saveFile(blob: Blob, fileName: string): void {
+  const url = URL.createObjectURL(blob);
+  const link = document.createElement('a');
+  link.href = url;
+  link.download = fileName;
+  document.body.appendChild(link);
+  link.click();
+  link.remove();
+  window.setTimeout(() => URL.revokeObjectURL(url), 60000);
+}
+
+function BackupCard({ onRestored }: { onRestored: () => Promise<void> }) {
+  const download = useAction();
+  const restore = useAction();
+  const confirm = useConfirm();
+  const chooser = useRef<HTMLInputElement>(null);
+  const [chosen, setChosen] = useState<File | null>(null);
+  const start = async () => {
+    if (!chosen) {
+      restore.fail('Choose a backup file (.zip) first');
+      return;
+    }
+    const yes = await confirm.ask({
+      title: 'Restore from this backup?',
+      message: (
+        <>
+          <p>
+            Everything the bells follow is replaced by what <strong>{chosen.name}</strong> holds: the timetables, the signals
+            and programmes with their sound files, the settings, the calendar and the holiday data.
+          </p>
+          <p>The password stays as it is. To keep what is here now, download a backup of it first.</p>
+        </>
+      ),
+      confirmLabel: 'Replace with the backup',
+      danger: true,
+    });
+    if (!yes) return;
+    const ok = await restore.run(async () => {
+      await api.restore(chosen);
+      await refreshBells();
+      await onRestored();
+    }, 'Restored: the bells ring by the backup now');
+    if (ok) {
+      setChosen(null);
+      if (chooser.current) chooser.current.value = '';
+    }
+  };
+  return (
+    <Card title="Backup" id="backup">
+      <p class="hint">One file with the timetables, signals, programmes, settings and calendar, to keep safe or to move to another PC. It holds no password.</p>
+      <Button
+        icon="download"
+        busy={download.busy}
+        onClick={() =>
+          download.run(async () => {
+            const { blob, fileName } = await api.backup();
+            saveFile(blob, fileName);
+          }, 'The backup is in your downloads')
+        }
+      >
+        Download a backup
+      </Button>
+      <Outcome action={download} />
+      <h3 class="restore-title">Restore from a backup</h3>
+      <div class="field">
+        <label for="restore-file">Backup file (.zip)</label>
+        <input
+          ref={chooser}
+          id="restore-file"
+          type="file"
+          accept=".zip,application/zip"
+          onChange={(e) => {
+            setChosen(e.currentTarget.files?.[0] ?? null);
+            restore.clear();
+          }}
+        />
+      </div>
+      <Button icon="upload" variant="danger" busy={restore.busy} onClick={start}>
+        Restore from a backup
+      </Button>
+      <Outcome action={restore} />
+      {confirm.element}
     </Card>
   );
 }

@@ -1,0 +1,34 @@
+#pragma once
+// A play's entry in the play log, kept up to date as the play goes on: written when its sound
+// begins (or at once when it cannot begin) and again when it ends.
+#include <mutex>
+#include <string>
+
+#include "audio/play_observer.h"
+#include "model/play_log_entry.h"
+#include "storage/play_log.h"
+
+namespace tollwick {
+
+class LoggedPlay : public PlayObserver {
+public:
+    // `entry` holds what is known before the play: due, source, lesson, song. Lateness is counted
+    // from `lateFrom`: the due second of a scheduled play, the request of a play on request.
+    // `log` must outlive every play.
+    LoggedPlay(PlayLog& log, PlayLogEntry entry, LocalMoment lateFrom);
+
+    void playStarted(const LocalMoment& at) noexcept override;
+    void playEnded(PlayEnd how, const std::string& detail) noexcept override;
+
+private:
+    // Expects _mutex held.
+    void write() noexcept;
+
+    PlayLog& _log;
+    std::mutex _mutex; // guards _entry and _ended
+    PlayLogEntry _entry;
+    const LocalMoment _lateFrom;
+    bool _ended = false;
+};
+
+} // namespace tollwick

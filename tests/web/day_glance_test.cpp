@@ -1,0 +1,116 @@
+// The day at a glance over HTTP: the play log of a day, the next bell, quiet periods and the
+// clock's health.
+#include "web_fixture.h"
+
+using namespace tollwick;
+using namespace tollwick::test;
+
+namespace {
+
+using Strings = std::vector<std::string>;
+
+struct DayAtAGlance : WebTest {
+    Browser b = browser();
+
+    DayAtAGlance() {
+        std::scoped_lock lock(docs.mutex);
+        TimeTable& tt = db().timetables.get(FACTORY_DEFAULT_TIMETABLE_ID);
+        tt.chA.lessons = {Lesson::decode("10:30 - 11:15"), Lesson::decode("11:20 - 12:05")};
+    }
+};
+
+TEST_F(DayAtAGlance, TheNextBellWithItsCountdownAndQuietTimesThatSkipIt) {
+    EXPECT_EQ(
+        jsonOf(b.get("/api/get/nextBell")),
+        Json::parse(R"({"at": "10:25:00", "inSec": 1500, "source": "preStart", "lesson": 1, "songName": "ping"})"));
+    EXPECT_EQ(outcome(b.get("/api/trigger/muteBells/today?from=10:20&to=11:16")), "200 ok");
+    EXPECT_EQ(jsonOf(b.get("/api/get/nextBell"))["at"], "11:20:00") << "lesson 2's warning falls in the period";
+    EXPECT_EQ(outcome(b.get("/api/trigger/skipNextBell/today")), "200 ok");
+    EXPECT_EQ(jsonOf(b.get("/api/get/nextBell"))["at"], "12:00:00");
+    EXPECT_EQ(jsonOf(b.get("/api/get/quietToday")),
+              Json::parse(R"({"periods": [{"from": "10:20", "to": "11:16"}], "skippedBells": ["11:20:00"]})"));
+    EXPECT_EQ(outcome(b.get("/api/trigger/clearQuiet/today")), "200 ok");
+    EXPECT_EQ(jsonOf(b.get("/api/get/nextBell"))["at"], "10:25:00");
+
+    time.set(2024, 9, 2, 12, 5, 0);
+    clock.updateClock();
+    EXPECT_EQ(outcome(b.get("/api/get/nextBell")), "200 null");
+    EXPECT_EQ(outcome(b.get("/api/trigger/skipNextBell/today")), "400 No more bells ring today");
+}
+
+TEST_F(DayAtAGlance, MalformedQuietTimesAreRefused) {
+    const struct {
+        const char* query;
+        const char* answer;
+    } cases[] = {
+        {"muteBells/today?to=11:00", "400 Missing query parameter: from"},
+        {"muteBells/today?from=9:00&to=11:00", "400 Invalid time: '9:00' (expected HH:MM)"},
+        {"muteBells/today?from=09:00&to=24:00", "400 Invalid time: '24:00' (expected HH:MM)"},
+        {"muteBells/today?from=11:00&to=09:00", "400 The quiet period must end after it begins"},
+        {"muteBells/today?from=11:00&to=11:00", "400 The quiet period must end after it begins"},
+        {"muteBells/today?from=08:00&to=09:59", "400 That time is already over today"},
+        {"muteBells/tomorrow?from=11:00&to=12:00", "400 Only today's bells can be kept quiet: use the id \"today\""},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(outcome(b.get(std::string("/api/trigger/") + c.query)), c.answer) << c.query;
+    EXPECT_EQ(jsonOf(b.get("/api/get/quietToday"))["periods"], Json::array());
+}
+
+TEST_F(DayAtAGlance, ThePlayLogOfADayAndItsRefusalOfWhatIsNoDate) {
+    service.offer("fire-drill", "spoken words");
+    EXPECT_EQ(outcome(b.get("/api/trigger/playSignal/ID_ping")), "200 ok");
+    // Entries due in the same second come in the order they were first written: when their sound began.
+    ASSERT_TRUE(player.waitUntilAllEnded(std::chrono::seconds(10)));
+    EXPECT_EQ(outcome(b.get("/api/trigger/announce/fire-drill")), "200 ok");
+    ASSERT_TRUE(player.waitUntilAllEnded(std::chrono::seconds(10)));
+    EXPECT_EQ(outcome(b.get("/api/trigger/announce/no-such")), "400 Failed to download announcement");
+
+    const Json today = jsonOf(b.get("/api/get/playLog"));
+    ASSERT_EQ(today.size(), 3u);
+    EXPECT_EQ(keysOf(today[0]),
+              (Strings{"due", "started", "lateMs", "source", "lesson", "songId", "songName", "outcome", "detail"}));
+    EXPECT_EQ(today[0]["due"], "2024-09-02T10:00:00");
+    EXPECT_EQ(today[0]["started"], "2024-09-02T10:00:00.000");
+    EXPECT_EQ(today[0]["source"], "manual");
+    EXPECT_EQ(today[0]["songName"], "ping");
+    EXPECT_EQ(today[1]["source"], "announcement");
+    EXPECT_EQ(today[1]["outcome"], "played");
+    EXPECT_EQ(today[2]["outcome"], "failed");
+    EXPECT_EQ(today[2]["detail"], "Failed to download announcement");
+    EXPECT_EQ(jsonOf(b.get("/api/get/playLog?date=2024-09-02")), today);
+    EXPECT_EQ(outcome(b.get("/api/get/playLog?date=2024-09-01")), "200 []");
+    for (const char* bad : {"2024-9-02", "2024-02-30", "yesterday", ""})
+        EXPECT_EQ(b.get(std::string("/api/get/playLog?date=") + bad)->status, 400) << bad;
+}
+
+TEST_F(DayAtAGlance, TodaysBellsCarryWhatBecameOfEach) {
+    {
+        std::scoped_lock lock(docs.mutex);
+        db().timetables.get(FACTORY_DEFAULT_TIMETABLE_ID).chA.lessons = {Lesson::decode("09:00 - 10:00"),
+                                                                         Lesson::decode("10:30 - 11:15")};
+    }
+    PlayLogEntry rang;
+    rang.id = "r";
+    rang.due = "2024-09-02T10:00:00";
+    rang.started = "2024-09-02T10:00:00.002";
+    rang.source = PlaySource::LESSON_END;
+    rang.lesson = 1;
+    playLog.record(rang);
+    quiet.skip(clock.getClock(), TimeOfDay(10, 30));
+    Strings marks;
+    for (const Json& bell : jsonOf(b.get("/api/get/todayBells")))
+        marks.push_back(bell["at"].get<std::string>() + " " + bell["mark"].get<std::string>());
+    EXPECT_EQ(marks, (Strings{"08:55:00 missed", "09:00:00 missed", "09:55:00 missed", "10:00:00 played",
+                              "10:25:00 coming", "10:30:00 quiet", "11:10:00 coming", "11:15:00 coming"}));
+}
+
+TEST_F(DayAtAGlance, TheClockHealthSaysWhatThePlatformKnows) {
+    const Json health = jsonOf(b.get("/api/get/clockHealth"));
+    EXPECT_EQ(keysOf(health), (Strings{"synchronised", "maxErrorMs", "timezone", "utcOffsetMin"}));
+    EXPECT_TRUE(health["synchronised"].is_boolean()) << "Linux tells through adjtimex";
+    EXPECT_TRUE(health["maxErrorMs"].is_number_integer());
+    EXPECT_TRUE(health["utcOffsetMin"].is_number_integer());
+    EXPECT_LE(std::abs(health["utcOffsetMin"].get<int>()), 14 * 60);
+}
+
+} // namespace

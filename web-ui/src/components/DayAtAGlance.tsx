@@ -1,0 +1,198 @@
+// The dashboard's view of the school's day: the next bell with a live countdown, today's bells
+// with what became of each, the quiet periods of today, and the clock warning.
+import { useEffect, useState } from 'preact/hooks';
+import { api } from '../api/client';
+import type { ClockHealth, NextBell, QuietToday, TodayBell } from '../api/types';
+import { checkQuietPeriod, clockWarning, countdown, describeQuiet, markText, sourceLabel } from '../lib/playLog';
+import { useAction } from '../lib/hooks';
+import { Icon } from './Icon';
+import { TimeInput } from './TimeInput';
+import { Button, ButtonLink, Card, Field, LoadError, Loading, Outcome } from './ui';
+
+/** "10:25" for "10:25:00", the full text when the seconds count. */
+export const shortTime = (at: string): string => (at.endsWith(':00') ? at.slice(0, 5) : at);
+
+/** A value with the moment it arrived, for counting down from it. */
+export interface Fetched<T> {
+  value: T;
+  at: number;
+}
+
+export function ClockWarning({ health }: { health: ClockHealth | undefined }) {
+  const warning = clockWarning(health);
+  if (!warning) return null;
+  return (
+    <p class="notice notice-warn" role="alert" id="clock-warning">
+      <Icon name="clock" size={18} />
+      <span>{warning}</span>
+    </p>
+  );
+}
+
+/** The next bell and the seconds until it, counted down live; `onDue` asks again once it rang. */
+export function NextBellLine({ next, onDue }: { next: Fetched<NextBell | null> | undefined; onDue: () => void }) {
+  const [now, setNow] = useState(Date.now());
+  useEffect(() => {
+    const timer = window.setInterval(() => setNow(Date.now()), 1000);
+    return () => window.clearInterval(timer);
+  }, []);
+  const bell = next?.value ?? null;
+  const left = bell && next ? bell.inSec - Math.floor((now - next.at) / 1000) : null;
+  const due = left !== null && left <= 0;
+  useEffect(() => {
+    if (!due) return;
+    onDue();
+    // Once more a moment later, when the bell that just rang is in the log.
+    const again = window.setTimeout(onDue, 2500);
+    return () => window.clearTimeout(again);
+  }, [due]);
+  if (next === undefined) return <p class="next-bell muted">Looking for the next bell…</p>;
+  if (!bell) return <p class="next-bell muted" data-testid="next-bell">No more bells ring today.</p>;
+  return (
+    <p class="next-bell" data-testid="next-bell">
+      <Icon name="bell" size={18} />
+      <span>
+        Next bell <strong>{shortTime(bell.at)}</strong>: {sourceLabel(bell.source, bell.lesson)}, {bell.songName}
+      </span>
+      <span class="countdown" aria-live="off" data-testid="countdown">
+        in {countdown(left ?? bell.inSec)}
+      </span>
+    </p>
+  );
+}
+
+export function TodayBellsCard({
+  bells,
+  error,
+  quiet,
+  nextBell,
+  onChanged,
+}: {
+  bells: TodayBell[] | undefined;
+  error: string | null;
+  quiet: QuietToday | undefined;
+  nextBell: NextBell | null | undefined;
+  onChanged: () => Promise<void>;
+}) {
+  return (
+    <Card
+      title="Today’s bells"
+      class="today-bells"
+      id="today-bells"
+      actions={
+        <ButtonLink href="/log" icon="list">
+          Play log
+        </ButtonLink>
+      }
+    >
+      <QuietControls quiet={quiet} nextBell={nextBell} onChanged={onChanged} />
+      {error && !bells && <LoadError error={error} retry={onChanged} />}
+      {!bells && !error && <Loading />}
+      {bells && bells.length === 0 && <p class="muted">No timetable bell rings today.</p>}
+      {bells && bells.length > 0 && (
+        <ol class="bell-list">
+          {bells.map((bell) => {
+            const mark = markText(bell.mark, bell.started, bell.lateMs, bell.detail);
+            return (
+              <li key={`${bell.at}-${bell.source}-${bell.lesson}`} class={`bell-row mark-${mark.tone}`} data-testid="today-bell">
+                <span class="bell-at">{shortTime(bell.at)}</span>
+                <span class="bell-what">
+                  {sourceLabel(bell.source, bell.lesson)}
+                  <span class="muted"> · {bell.songName}</span>
+                </span>
+                <span class="bell-mark">
+                  {mark.text}
+                  {mark.detail && <small>{mark.detail}</small>}
+                </span>
+              </li>
+            );
+          })}
+        </ol>
+      )}
+    </Card>
+  );
+}
+
+function QuietControls({ quiet, nextBell, onChanged }: { quiet: QuietToday | undefined; nextBell: NextBell | null | undefined; onChanged: () => Promise<void> }) {
+  const [from, setFrom] = useState('');
+  const [to, setTo] = useState('');
+  const [formError, setFormError] = useState<string | null>(null);
+  const action = useAction();
+  const said = quiet ? describeQuiet(quiet) : [];
+  const invalid = formError ? { 'aria-invalid': true, 'aria-describedby': 'quiet-error' } : {};
+  const mute = async (e: Event) => {
+    e.preventDefault();
+    const checked = checkQuietPeriod(from, to);
+    if (!checked.ok) {
+      setFormError(checked.error);
+      return;
+    }
+    setFormError(null);
+    const ok = await action.run(async () => {
+      await api.trigger('muteBells', 'today', { from: checked.from, to: checked.to });
+      await onChanged();
+    }, `The bells are kept quiet from ${checked.from} to ${checked.to}`);
+    if (ok) {
+      setFrom('');
+      setTo('');
+    }
+  };
+  return (
+    <div class="quiet" id="quiet">
+      {said.length > 0 && (
+        <div class="notice notice-quiet" role="status">
+          <Icon name="close" size={18} />
+          <div>
+            {said.map((line) => (
+              <p key={line}>{line}</p>
+            ))}
+          </div>
+          <Button
+            small
+            icon="bell"
+            busy={action.busy}
+            onClick={() =>
+              action.run(async () => {
+                await api.trigger('clearQuiet', 'today');
+                await onChanged();
+              }, 'The bells ring again')
+            }
+          >
+            End the quiet
+          </Button>
+        </div>
+      )}
+      <form class="quiet-form" onSubmit={mute} noValidate aria-label="Keep the bells quiet">
+        <Field id="quiet-from" label="Quiet from">
+          <TimeInput id="quiet-from" value={from} onChange={setFrom} {...invalid} />
+        </Field>
+        <Field id="quiet-to" label="to">
+          <TimeInput id="quiet-to" value={to} onChange={setTo} {...invalid} />
+        </Field>
+        <Button type="submit" icon="stop" busy={action.busy}>
+          Keep the bells quiet
+        </Button>
+        <Button
+          icon="right"
+          disabled={!nextBell}
+          busy={action.busy}
+          onClick={() =>
+            action.run(async () => {
+              await api.trigger('skipNextBell', 'today');
+              await onChanged();
+            }, nextBell ? `The bell at ${shortTime(nextBell.at)} is skipped` : undefined)
+          }
+        >
+          Skip the next bell
+        </Button>
+      </form>
+      {formError && (
+        <p class="field-error" id="quiet-error" role="alert">
+          {formError}
+        </p>
+      )}
+      <p class="hint">Lesson bells and extra plays stay quiet, today only; programmes, announcements and the alarm still sound.</p>
+      <Outcome action={action} />
+    </div>
+  );
+}
