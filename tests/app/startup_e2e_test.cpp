@@ -145,7 +145,7 @@ TEST_F(StartupTest, APasswordStoreThatCannotBeReadEndsTheStartAndStaysAsItWas) {
     std::filesystem::create_directories(data);
     const std::string stored = R"({"_salt": "5a", "_pwd": "9f", "_sessions": []})";
     std::ofstream(data / "_shadow.json") << stored;
-    makeUnreadableForServer(data / "_shadow.json", data);
+    makeUnreadableForServer(data / "_shadow.json");
 
     EXPECT_EQ(runServerToEnd(args(), env(), logOf("shadow.log"), true), 1);
     const std::string log = read("shadow.log");
@@ -175,7 +175,7 @@ TEST_F(StartupTest, ADatabaseThatIsRefusedOrCannotBeReadIsKeptUnderANewName) {
         std::filesystem::create_directories(data);
         std::ofstream(data / "_db.json") << newer;
         if (!readable)
-            makeUnreadableForServer(data / "_db.json", data);
+            makeUnreadableForServer(data / "_db.json");
         ServerProcess server(args(), env(), logOf("refused.log"), !readable);
         ASSERT_TRUE(server.waitUntilServing(port)) << server.log();
 

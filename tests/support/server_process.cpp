@@ -6,9 +6,10 @@
 #include <cstring>
 #include <fcntl.h>
 #include <fstream>
-#include <grp.h>
+#include <linux/capability.h>
 #include <netinet/in.h>
 #include <sstream>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -37,20 +38,7 @@ std::filesystem::path serverProgram() {
     return std::filesystem::path(TOLLWICK_BINARY_DIR) / "tollwick-player";
 }
 
-namespace {
-constexpr uid_t NOBODY = 65534;
-} // namespace
-
-void makeUnreadableForServer(const std::filesystem::path& file, const std::filesystem::path& dataDir) {
-    if (::geteuid() == 0) {
-        for (std::filesystem::path dir = dataDir; dir.has_relative_path() && dir != "/tmp"; dir = dir.parent_path())
-            std::filesystem::permissions(dir, std::filesystem::perms::others_exec, std::filesystem::perm_options::add);
-        [[maybe_unused]] const int owned = ::chown(dataDir.c_str(), NOBODY, NOBODY);
-        ::chmod(file.c_str(), 0600);
-    } else {
-        ::chmod(file.c_str(), 0);
-    }
-}
+void makeUnreadableForServer(const std::filesystem::path& file) { ::chmod(file.c_str(), 0); }
 
 long memoryKiB(pid_t pid, const std::string& field) {
     std::ifstream status("/proc/" + std::to_string(pid) + "/status");
@@ -62,7 +50,7 @@ long memoryKiB(pid_t pid, const std::string& field) {
 }
 
 ServerProcess::ServerProcess(const std::vector<std::string>& args, const std::vector<std::string>& env,
-                             const std::filesystem::path& logFile, bool runAsNobody)
+                             const std::filesystem::path& logFile, bool honourFileModes)
     : _logFile(logFile) {
     std::vector<std::string> environment;
     for (char** e = environ; *e; ++e) {
@@ -83,8 +71,11 @@ ServerProcess::ServerProcess(const std::vector<std::string>& args, const std::ve
         const int log = ::open(logFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         ::dup2(log, STDERR_FILENO);
         ::dup2(log, STDOUT_FILENO);
-        if (runAsNobody && ::geteuid() == 0 &&
-            (::setgroups(0, nullptr) != 0 || ::setgid(NOBODY) != 0 || ::setuid(NOBODY) != 0))
+        // Root keeps its own user and files, so the program and its data stay reachable wherever the
+        // checkout lies; only the capabilities that override the mode bits leave, for good.
+        if (honourFileModes && ::geteuid() == 0 &&
+            (::prctl(PR_CAPBSET_DROP, CAP_DAC_OVERRIDE, 0, 0, 0) != 0 ||
+             ::prctl(PR_CAPBSET_DROP, CAP_DAC_READ_SEARCH, 0, 0, 0) != 0))
             ::_exit(126);
         std::vector<char*> cargs, cenv;
         for (auto& a : argv)
@@ -144,8 +135,8 @@ std::string ServerProcess::log() const {
 }
 
 int runServerToEnd(const std::vector<std::string>& args, const std::vector<std::string>& env,
-                   const std::filesystem::path& logFile, bool runAsNobody) {
-    ServerProcess process(args, env, logFile, runAsNobody);
+                   const std::filesystem::path& logFile, bool honourFileModes) {
+    ServerProcess process(args, env, logFile, honourFileModes);
     const int status = process.waitForExit(20);
     if (status == -1)
         return -1000;

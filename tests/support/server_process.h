@@ -18,10 +18,10 @@ class ServerProcess {
 public:
     // Starts the program with `args`; its standard error goes to a file. The environment is this
     // process's, with `env` entries ("NAME=value") added or replaced.
-    // With `runAsNobody` (and this process running as root) the program runs as the user nobody,
-    // for whom files can be made unreadable.
+    // With `honourFileModes` (and this process running as root) the program runs without root's
+    // power to read and write past a file's mode bits, so a file can be made unreadable for it.
     ServerProcess(const std::vector<std::string>& args, const std::vector<std::string>& env,
-                  const std::filesystem::path& logFile, bool runAsNobody = false);
+                  const std::filesystem::path& logFile, bool honourFileModes = false);
     ~ServerProcess();
     ServerProcess(const ServerProcess&) = delete;
     ServerProcess& operator=(const ServerProcess&) = delete;
@@ -42,11 +42,10 @@ private:
 
 // Runs the program to its end (up to 20 s) and answers its exit code, or minus the signal number.
 int runServerToEnd(const std::vector<std::string>& args, const std::vector<std::string>& env,
-                   const std::filesystem::path& logFile, bool runAsNobody = false);
+                   const std::filesystem::path& logFile, bool honourFileModes = false);
 
-// Makes `file` unreadable for the server: owned by root and private when this process is root (the
-// server then runs as nobody, who owns `dataDir`), without permissions otherwise.
-void makeUnreadableForServer(const std::filesystem::path& file, const std::filesystem::path& dataDir);
+// Makes `file` unreadable for a server started with `honourFileModes`: no permissions at all.
+void makeUnreadableForServer(const std::filesystem::path& file);
 
 // The process's memory figures from /proc/<pid>/status, in KiB ("VmRSS", "VmHWM"); -1 when unknown.
 long memoryKiB(pid_t pid, const std::string& field);
