@@ -3,6 +3,7 @@
 #include <map>
 #include <set>
 
+#include "model/json_text.h"
 #include "runtime/paths.h"
 #include "storage/atomic_file.h"
 #include "storage/zip_archive.h"
@@ -105,14 +106,15 @@ std::map<std::string, std::size_t> checkedEntries(const ZipReader& reader, const
     return byName;
 }
 
-// The database as start-up would load it, or the reason it would not.
+// The database as start-up would load it, or the reason it would not. The archive comes from the
+// network, so its JSON is read with the same bound on nesting as a request's body.
 DB decodeDatabase(const std::string& text) {
     Json loaded;
     DB db;
     try {
-        loaded = Json::parse(text);
-    } catch (const Json::parse_error&) {
-        throw InvalidValueError("The database in the archive is not valid JSON");
+        loaded = parseJsonText(text);
+    } catch (const InvalidValueError& e) {
+        throw InvalidValueError(std::string("The database in the archive cannot be read: ") + e.what());
     }
     if (!DB::checkAfterLoad(loaded))
         throw InvalidValueError("The database in the archive is of a version this program cannot read");
@@ -127,8 +129,7 @@ DB decodeDatabase(const std::string& text) {
 
 Cache decodeCache(const std::string& text) {
     try {
-        Json loaded = Json::parse(text);
-        return from_dict<Cache>(loaded);
+        return from_dict<Cache>(parseJsonText(text));
     } catch (const std::exception& e) {
         throw InvalidValueError(std::string("The cache in the archive cannot be read: ") + e.what());
     }

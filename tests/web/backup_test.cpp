@@ -149,6 +149,9 @@ TEST_F(Backups, EachRefusalOfARestoreLeavesDiskAndMemoryAsTheyWere) {
          zipOf({{"_db.json", R"({"dbVersion": 2, "timetables": {"t": {"chA": {"lessons": ["25:00 - 26:00"]}}}})"}}),
          "400 The database in the archive cannot be read: Invalid value for \"timetables.t.chA.lessons[0]\": cannot "
          "read \"25:00 - 26:00\""},
+        {"a database nested too deep", zipOf({{"_db.json", std::string(100000, '[')}}),
+         "400 The database in the archive cannot be read: Invalid JSON: arrays and objects nest deeper than 64 "
+         "levels"},
         {"a database of another version", zipOf({{"_db.json", R"({"dbVersion": 3})"}}),
          "400 The database in the archive is of a version this program cannot read"},
         {"a missing audio file", zipOf({{"_db.json", gong}}),
