@@ -1,5 +1,6 @@
 #include <chrono>
 #include <cstdlib>
+#include <new>
 #include <thread>
 
 #include <spdlog/spdlog.h>
@@ -24,6 +25,16 @@ namespace {
 // Set once by start, before any other thread exists; read by the launcher operations.
 int gPort = DEFAULT_PORT;
 bool gIsTray = false;
+
+// An object that start makes once and never destroys, because daemon threads use it until the
+// process ends. It sits in static storage rather than on the heap, so that it and what it holds
+// stay reachable whichever way the process ends, and leak checkers do not flag them.
+template <typename Make>
+auto& makeForTheWholeRun(Make make) {
+    using T = decltype(make());
+    alignas(T) static unsigned char storage[sizeof(T)];
+    return *::new (static_cast<void*>(storage)) T(make());
+}
 
 // Ends start-up when the port is taken: shows the running instance when it is ours and the browser
 // may be opened, says what is wrong otherwise.
@@ -81,7 +92,7 @@ std::string getIconPath() {
 int start(bool isTray, const std::vector<std::string>& args) {
     // Read (and taken out of the environment) before any thread or child process exists. Lives as
     // long as the process: the scheduler's daemon thread feeds its watchdog until the process ends.
-    ServiceNotifier& serviceManager = *new ServiceNotifier(ServiceNotifier::fromEnvironment());
+    auto& serviceManager = makeForTheWholeRun([] { return ServiceNotifier::fromEnvironment(); });
     const std::string title = "Tollwick Player v" + getVersion();
     int status = 0;
     const auto options = parseCommandLine(args, title, status);
@@ -99,8 +110,7 @@ int start(bool isTray, const std::vector<std::string>& args) {
     spdlog::info("");
     spdlog::debug("User data path: {}", getUserFilePath());
 
-    // Lives as long as the process: its daemon threads use it until the process ends.
-    System& system = *new System();
+    auto& system = makeForTheWholeRun([] { return System(); });
     bool firstStart = false;
     try {
         firstStart = system.loadDocuments();
