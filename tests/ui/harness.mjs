@@ -61,6 +61,8 @@ function startProcess(command, args, env, label) {
   child.stderr.on('data', (d) => output.push(d.toString()));
   child.label = label;
   child.output = output;
+  // Settles once the process has ended and its output is read to the end.
+  child.closed = new Promise((done) => child.once('close', done));
   return child;
 }
 
@@ -108,8 +110,6 @@ export class Session {
       await waitFor(async () => (await fetch(`${serviceUrl}/`)).ok, 'the substitute vendor service');
     }
 
-    s.port = await freePort();
-    s.base = `http://127.0.0.1:${s.port}`;
     const env = {
       ...process.env,
       PATH: `${s.binDir}:${process.env.PATH}`,
@@ -117,8 +117,12 @@ export class Session {
       TOLLWICK_SERVICE_URL: serviceUrl,
       HOME: s.dir,
     };
-    s.server = startProcess(SERVER, ['--port', String(s.port), '--no-popup'], env, 'server');
-    await waitFor(async () => (await (await fetch(`${s.base}/whoami`)).text()) === 'Tollwick Player Backend', 'the server');
+    try {
+      await s.startServer(env);
+    } catch (error) {
+      await s.stop({ keep: true });
+      throw error;
+    }
 
     s.browser = await chromium.launch({
       executablePath: CHROMIUM,
@@ -138,6 +142,33 @@ export class Session {
       // Playwright gives every launch a fresh profile directory of its own (--user-data-dir).
     });
     return s;
+  }
+
+  /**
+   * Starts the server on a free port and waits until it answers. A port that another process took
+   * between the probe and the start is given up for the next free one; any other early end of the
+   * server fails with its exit status and its output.
+   */
+  async startServer(env) {
+    for (let attempt = 1; ; attempt++) {
+      this.port = await freePort();
+      this.base = `http://127.0.0.1:${this.port}`;
+      const server = startProcess(SERVER, ['--port', String(this.port), '--no-popup'], env, 'server');
+      this.server = server;
+      const ended = () => server.exitCode !== null || server.signalCode !== null;
+      await waitFor(
+        async () => ended() || (await (await fetch(`${this.base}/whoami`)).text()) === 'Tollwick Player Backend',
+        'the server',
+      ).catch((error) => {
+        throw new Error(`${error.message}\n--- server output ---\n${server.output.join('')}`);
+      });
+      if (!ended()) return;
+      await server.closed;
+      const output = server.output.join('');
+      const portTaken = /already used by another application|cannot listen on port/.test(output);
+      if (!portTaken || attempt === 3)
+        throw new Error(`The server ended at its start (status ${server.exitCode ?? server.signalCode}):\n${output}`);
+    }
   }
 
   /** A fresh browser context (its own cookies) with one page. */
