@@ -20,16 +20,16 @@ ClockReading readingAt(int year, int month, int day, int hour, int minute, int s
 }
 
 void FakeTime::advance(long seconds) {
-    const auto& r = *_reading;
+    const ClockReading r = reading();
     const date::sys_days day{date::year{r.year} / r.month / r.day};
     const auto t = date::sys_seconds{day} + std::chrono::hours(r.hour) + std::chrono::minutes(r.minute) +
                    std::chrono::seconds(r.second) + std::chrono::seconds(seconds);
     const auto newDay = date::floor<date::days>(t);
     const date::year_month_day ymd{newDay};
     const date::hh_mm_ss<std::chrono::seconds> tod{t - newDay};
-    *_reading = readingAt(static_cast<int>(ymd.year()), static_cast<int>(static_cast<unsigned>(ymd.month())),
-                          static_cast<int>(static_cast<unsigned>(ymd.day())), static_cast<int>(tod.hours().count()),
-                          static_cast<int>(tod.minutes().count()), static_cast<int>(tod.seconds().count()));
+    _shared->put(readingAt(static_cast<int>(ymd.year()), static_cast<int>(static_cast<unsigned>(ymd.month())),
+                           static_cast<int>(static_cast<unsigned>(ymd.day())), static_cast<int>(tod.hours().count()),
+                           static_cast<int>(tod.minutes().count()), static_cast<int>(tod.seconds().count())));
 }
 
 } // namespace tollwick::test
