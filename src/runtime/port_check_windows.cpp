@@ -3,19 +3,9 @@
 #include <winsock2.h>
 #include <ws2tcpip.h>
 
+#include "runtime/winsock.h"
+
 namespace tollwick {
-namespace {
-
-// Winsock counts its users; this process stays one from the first check on.
-bool winsockReady() {
-    static const bool ready = [] {
-        WSADATA data{};
-        return ::WSAStartup(MAKEWORD(2, 2), &data) == 0;
-    }();
-    return ready;
-}
-
-} // namespace
 
 bool _isPortUsed(int port) {
     if (!winsockReady())

@@ -4,20 +4,12 @@
 #include <algorithm>
 #include <thread>
 
+#include "runtime/winsock.h"
 #include "web/socket_io.h"
 
 namespace tollwick::web::net {
 
 namespace {
-
-// Winsock counts its users; this process stays one from its first socket on.
-bool winsockReady() {
-    static const bool ready = [] {
-        WSADATA data{};
-        return ::WSAStartup(MAKEWORD(2, 2), &data) == 0;
-    }();
-    return ready;
-}
 
 SOCKET socketOf(SocketHandle socket) {
     return static_cast<SOCKET>(socket);
