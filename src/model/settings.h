@@ -13,8 +13,8 @@ namespace tollwick {
 
 struct CalendarSettings {
     WorkdayMode workdayMode = WorkdayMode::MON_TO_FRI;
-    std::string syncRegionId = "hu"; // a key of cache.calendarRegions
-    bool syncSchoolHolidays = true;  // whether the region's school breaks count
+    std::string syncRegionId = "hu";                         // a key of cache.calendarRegions
+    bool syncSchoolHolidays = true;                          // whether the region's school breaks count
     std::vector<SingleCalendarEvent> singleEvents;           // in the order the user added them
     std::vector<ReoccurringCalendarEvent> reoccurringEvents; // likewise
 
@@ -38,6 +38,8 @@ struct DailyPreferences {
 
     // At a new day of the year the choice lapses.
     void resetOnNewDay(int day) noexcept;
+    // Whether resetOnNewDay(day) would change anything.
+    bool isNewDay(int day) const noexcept { return _lastDay != day; }
 
     static constexpr auto fields = std::tuple{
         field("selectedTimetableId", &DailyPreferences::selectedTimetableId),
@@ -50,7 +52,7 @@ struct Settings {
     bool schedulerEnable = true;                                   // master switch of automatic ringing
     DailyPreferences dailyPreferences;
     std::string alarmSignalId = FACTORY_DEFAULT_SIGNAL_ID_ALARM;
-    double alarmDelaySec = 0.0; // between alarm repetitions
+    double alarmDelaySec = 0.0;                                            // between alarm repetitions
     std::string announcementSignalId = FACTORY_DEFAULT_SIGNAL_ID_INTERCOM; // played before every announcement
     CalendarSettings calendar;
 

@@ -2,6 +2,7 @@
 
 #include <mutex>
 #include <thread>
+#include <utility>
 
 #include <spdlog/spdlog.h>
 
@@ -33,7 +34,10 @@ void Scheduler::run() {
 std::chrono::microseconds Scheduler::sleepAfterPass(std::chrono::system_clock::time_point now) {
     using namespace std::chrono;
     const auto intoSecond = duration_cast<microseconds>(now.time_since_epoch()) % seconds(1);
-    const auto untilBoundary = microseconds(seconds(1)) - intoSecond + microseconds(500);
+    // The sleep itself overshoots by some tens of microseconds; the margin covers the wall clock
+    // running slower than the steady one the sleep is timed by. Waking a little early costs only
+    // one more short sleep, since a pass that sees no new second does nothing.
+    const auto untilBoundary = microseconds(seconds(1)) - intoSecond + WAKE_MARGIN;
     return std::min<microseconds>(untilBoundary, milliseconds(100));
 }
 
@@ -78,7 +82,10 @@ void Scheduler::handleSecond(long long second, const ClockReading& now) {
     const ClockReading reading = second == nowSecond ? now : readingAtWallSeconds(second, now.isDst);
     try {
         if (!_handled.contains(second)) {
-            _docs.db->settings.dailyPreferences.resetOnNewDay(reading.yearDay);
+            // Changed only when there is a change to make: each hand-out for change counts as a
+            // touch, and a touched document is looked over by the writer thread.
+            if (std::as_const(_docs).db->settings.dailyPreferences.isNewDay(reading.yearDay))
+                _docs.db->settings.dailyPreferences.resetOnNewDay(reading.yearDay);
             const int started = triggerScheduledSounds(reading);
             _handled.add(second);
             if (started > 0 && second < nowSecond)
@@ -124,8 +131,11 @@ void Scheduler::skipQuietly(const DB& db, const PlayDesc& desc, const PlayOrigin
 }
 
 int Scheduler::triggerScheduledSounds(const ClockReading& now) {
-    DB& db = *_docs.db;
-    const TimetableInfo info = getActiveTimetableInfo(db, *_docs.cache, now);
+    // Read through const: a second that rings without changing anything leaves the documents
+    // untouched, so the writer thread does not look them over (and hold the mutex) every second.
+    const Documents& docs = _docs;
+    const DB& db = *docs.db;
+    const TimetableInfo info = getActiveTimetableInfo(db, *docs.cache, now);
     const TimeTable* timetable = db.timetables.find(info.id);
     if (!db.settings.schedulerEnable)
         return 0;
@@ -146,8 +156,8 @@ int Scheduler::triggerScheduledSounds(const ClockReading& now) {
     }
     for (const std::string& key : keysToRemove) {
         guarded([&] {
-            const Programme p = db.programmes.remove(key);
-            db.songs.remove(p.songId);
+            const Programme p = _docs.db->programmes.remove(key);
+            _docs.db->songs.remove(p.songId);
             return nullptr;
         });
     }

@@ -55,6 +55,9 @@ public:
     // The same for the current clock reading.
     int triggerScheduledSounds() { return triggerScheduledSounds(_clock.getClock()); }
 
+    // How far past a second boundary the loop means to wake.
+    static constexpr std::chrono::microseconds WAKE_MARGIN{20};
+
     // How long to sleep after a pass: until just after the next second boundary, and never longer than
     // a tenth of a second, so that a bell starts within milliseconds of its second.
     static std::chrono::microseconds sleepAfterPass(std::chrono::system_clock::time_point now);
