@@ -23,6 +23,11 @@ public:
 
     // Releases the file started last, silencing it first when `wasAborted` is true. May throw.
     virtual void closeFile(bool wasAborted) = 0;
+
+    // Whether startPlay may run on another thread than the later calls. A play's first file is
+    // then started by whoever asks for the play, without waiting for the playing thread to be
+    // scheduled: a bell sounds that much sooner after its second.
+    virtual bool startsOnAnyThread() const noexcept { return false; }
 };
 
 // Makes the file player of one playing thread.

@@ -42,13 +42,17 @@ public:
     void startPlay(const std::string& path) override;
 
     // Tests without waiting whether the child has exited, and reaps it when it has. A child that
-    // has outrun its limit is killed and reaped here, and the answer is false.
+    // has outrun its limit is killed and reaped here, and the answer is false. The first call
+    // after a start measures the file's playing time for that limit.
     bool isPlaying() override;
 
     // When `wasAborted` is true and the child has not been seen to exit: sends it SIGTERM, gives it
     // graceAfterTerminate to exit, then SIGKILL; reaps it. Otherwise does nothing: after a natural
     // end isPlaying has already reaped the child, and no signal is sent to its reused process id.
     void closeFile(bool wasAborted) override;
+
+    // The child is watched through its process id, which any thread of this process may do.
+    bool startsOnAnyThread() const noexcept override { return true; }
 
     // The process id of the current or last child, 0 before the first start. For diagnostics.
     pid_t childPid() const noexcept { return _pid; }
@@ -65,7 +69,8 @@ private:
     const char* _program = "";
     std::string _path;
     std::chrono::steady_clock::time_point _started;
-    std::chrono::steady_clock::time_point _deadline;
+    std::chrono::steady_clock::time_point _deadline; // set by the first isPlaying after a start
+    bool _deadlineSet = false;
 };
 
 } // namespace tollwick

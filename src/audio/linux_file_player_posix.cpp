@@ -82,17 +82,22 @@ void LinuxFilePlayer::startPlay(const std::string& path) {
     _program = program;
     _path = path;
     _started = Clock::now();
-    // Measured after the start, so that a long file's scan does not delay its sound.
-    const double seconds = getAudioSeconds(path);
-    _deadline =
-        _started + (seconds >= 0 ? std::chrono::duration_cast<Duration>(std::chrono::duration<double>(seconds)) +
-                                       _limits.graceAfterLength
-                                 : _limits.unknownLength);
+    _deadlineSet = false;
 }
 
 bool LinuxFilePlayer::isPlaying() {
     if (!childRunning() || pollExit()) {
         return false;
+    }
+    if (!_deadlineSet) {
+        // Measured after the start, by the playing thread: a long file's scan delays neither its
+        // sound nor whoever started it.
+        const double seconds = getAudioSeconds(_path);
+        _deadline =
+            _started + (seconds >= 0 ? std::chrono::duration_cast<Duration>(std::chrono::duration<double>(seconds)) +
+                                           _limits.graceAfterLength
+                                     : _limits.unknownLength);
+        _deadlineSet = true;
     }
     if (Clock::now() < _deadline) {
         return true;

@@ -69,6 +69,7 @@ std::shared_ptr<PlayerThread> Player::startThread(std::vector<std::string> paths
                                                           infiniteRepeat, _factory(), _registry->nextSerial(),
                                                           std::move(removeWhenDone), observer));
     _registry->add(thread);
+    thread->startFirstFileHere();
     try {
         thread->start();
     } catch (const std::exception& e) {

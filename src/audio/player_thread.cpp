@@ -61,16 +61,39 @@ void PlayerThread::run() {
         _observer->playEnded(end, failure);
 }
 
+void PlayerThread::startFirstFileHere() noexcept {
+    if (_paths.empty() || _doAbort || !morePlaysDue(0) || !_player->startsOnAnyThread())
+        return;
+    try {
+        _firstStartedAt = QuickEndWatch::Clock::now();
+        _firstStart = startOne(_paths.front(), false, _firstFailure) ? FirstStart::STARTED : FirstStart::FAILED;
+    } catch (...) {
+        // Nothing was started (the log line failed before it); the thread starts the file itself.
+        _firstStart = FirstStart::NOT_MADE;
+    }
+}
+
 PlayEnd PlayerThread::playQueue(std::string& failure) {
     QuickEndWatch quickEnds;
     // Counts files started; 64 bits, since an endless repeat never stops counting.
     std::uint64_t i = 0;
-    while (morePlaysDue(i) && !_doAbort) {
+    // A first file started before the thread ran is seen to even when an abort came meanwhile:
+    // it is closed as aborted, or its failed start is reported as such.
+    while (morePlaysDue(i) && (!_doAbort || (i == 0 && _firstStart != FirstStart::NOT_MADE))) {
         const std::string& path = _paths[i % _paths.size()];
-        const auto startedAt = QuickEndWatch::Clock::now();
-        if (!playOne(path, quickEnds.failing(), failure)) {
+        auto startedAt = QuickEndWatch::Clock::now();
+        bool started = false;
+        if (i == 0 && _firstStart != FirstStart::NOT_MADE) {
+            started = _firstStart == FirstStart::STARTED;
+            failure = _firstFailure;
+            startedAt = _firstStartedAt;
+        } else {
+            started = startOne(path, quickEnds.failing(), failure);
+        }
+        if (!started) {
             return PlayEnd::FAILED; // the rest of the queue is dropped
         }
+        finishOne(path);
         ++i;
         double pause = _delay;
         if (_infiniteRepeat && !_doAbort) {
@@ -92,7 +115,7 @@ void PlayerThread::onFinished() noexcept {
     _registry->threadEnded();
 }
 
-bool PlayerThread::playOne(const std::string& path, bool quiet, std::string& failure) {
+bool PlayerThread::startOne(const std::string& path, bool quiet, std::string& failure) {
     if (!quiet) {
         spdlog::info("Playing: {} at {} {}", path, _clock.getDateString(), _clock.getTimeString());
     }
@@ -107,6 +130,10 @@ bool PlayerThread::playOne(const std::string& path, bool quiet, std::string& fai
         _startReported = true;
         _observer->playStarted(_clock.preciseNow());
     }
+    return true;
+}
+
+void PlayerThread::finishOne(const std::string& path) {
     constexpr std::chrono::duration<double> TICK(1.0 / TICKS_PER_SECOND);
     while (_player->isPlaying() && !_doAbort) {
         _registry->sleepFor(TICK, _doAbort);
@@ -117,7 +144,6 @@ bool PlayerThread::playOne(const std::string& path, bool quiet, std::string& fai
     } catch (const std::exception& e) {
         spdlog::error("Failed to close file: {} - {}", path, e.what());
     }
-    return true;
 }
 
 void PlayerThread::removeFilesWhenDone() noexcept {

@@ -3,6 +3,7 @@
 // through its own file player, pausing between two of them, possibly round and round, until the
 // queue is done or it is aborted. Made and started only by Player::playFiles.
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -23,7 +24,8 @@ public:
     static constexpr int TICKS_PER_SECOND = 20;
 
     // Asks the thread to stop: it leaves its polling loop or its pause between files within a
-    // tick, closes the file as aborted and ends. A thread told before it started plays nothing.
+    // tick, closes the file as aborted and ends. A thread told before its first file started plays
+    // nothing.
     // Only ever goes from false to true.
     void abortPlay() noexcept;
     bool isAborted() const noexcept { return _doAbort.load(); }
@@ -44,12 +46,18 @@ private:
                  std::uint64_t rounds, double delay, bool infiniteRepeat, std::unique_ptr<FilePlayer> player,
                  std::uint64_t serial, std::vector<std::string> removeWhenDone, std::shared_ptr<PlayObserver> observer);
 
+    // Called by Player before the thread starts: starts the first file on the calling thread when
+    // the file player allows it (FilePlayer::startsOnAnyThread); the thread then only watches it.
+    void startFirstFileHere() noexcept;
+
     bool morePlaysDue(std::uint64_t started) const noexcept;
     // Plays the queue; answers how it ended and, for a failure, why.
     PlayEnd playQueue(std::string& failure);
-    // Plays the file at `path` to its end or to an abort; false when it could not be started, with
-    // the reason in `failure`. The "Playing:" line is left out when `quiet`.
-    bool playOne(const std::string& path, bool quiet, std::string& failure);
+    // Starts the file at `path`; false when it could not be started, with the reason in `failure`.
+    // The "Playing:" line is left out when `quiet`.
+    bool startOne(const std::string& path, bool quiet, std::string& failure);
+    // Lets the file started last sound to its end or to an abort, then closes it.
+    void finishOne(const std::string& path);
     void removeFilesWhenDone() noexcept;
 
     std::shared_ptr<PlayerRegistry> _registry;
@@ -63,6 +71,10 @@ private:
     const std::shared_ptr<PlayObserver> _observer;  // told when the first file starts and when the play ends
     bool _startReported = false;                    // used by this thread only
     bool _lastClosedAborted = false;                // used by this thread only
+    // The first file's start when startFirstFileHere made it, before the thread ran.
+    enum class FirstStart { NOT_MADE, STARTED, FAILED } _firstStart = FirstStart::NOT_MADE;
+    std::string _firstFailure;
+    std::chrono::steady_clock::time_point _firstStartedAt;
     std::atomic<bool> _doAbort{false};
 };
 

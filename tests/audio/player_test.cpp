@@ -9,8 +9,10 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <filesystem>
 #include <fstream>
 #include <limits>
+#include <mutex>
 #include <thread>
 
 namespace tollwick {
@@ -128,6 +130,65 @@ TEST_F(PlayerTest, AnAbortCutsALongPauseShort) {
     thread->abortPlay();
     EXPECT_LT(secondsBetween(aborted, allEnded()), 0.5);
     EXPECT_EQ(recorder->started().size(), 1u);
+}
+
+// With a file player that allows it, a play's first file starts on the asking thread (the
+// scheduler), before the playing thread runs; the rest of the play goes on as ever.
+TEST_F(PlayerTest, TheFirstFileStartsOnTheAskingThreadWhenThePlayerAllows) {
+    struct Ends : PlayObserver {
+        std::mutex mutex;
+        std::vector<PlayEnd> ends;
+        void playStarted(const LocalMoment&) noexcept override {}
+        void playEnded(PlayEnd how, const std::string&) noexcept override {
+            std::scoped_lock lock(mutex);
+            ends.push_back(how);
+        }
+    };
+    enum class Then { PLAY, FAIL_START, ABORT };
+    struct Case {
+        Then then;
+        PlayEnd end;
+        std::vector<std::string> started; // by name, in order
+        const char* what;
+    } cases[] = {
+        {Then::PLAY, PlayEnd::PLAYED, {"first.mp3", "second.mp3"}, "a queue of two"},
+        {Then::FAIL_START, PlayEnd::FAILED, {}, "a first file that cannot be started"},
+        {Then::ABORT, PlayEnd::STOPPED, {"first.mp3"}, "an abort just after the start"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const auto recorder = PlayRecorder::create();
+        recorder->setStartsOnAnyThread(true);
+        recorder->setPlayTime(50ms);
+        Player player{clock, recorder->factory()};
+        const std::string first = file("first.mp3"), second = file("second.mp3");
+        if (c.then == Then::FAIL_START)
+            recorder->fail(Op::START, first, "no sound device");
+        const auto ends = std::make_shared<Ends>();
+        const auto thread = playAudioQueue(player, {first, second}, 0.0, {}, ends);
+        ASSERT_NE(thread, nullptr);
+        if (c.then != Then::FAIL_START) {
+            const auto starts = recorder->events(Kind::START);
+            ASSERT_EQ(starts.size(), 1u) << "started before the call returned";
+            EXPECT_EQ(starts[0].thread, std::this_thread::get_id());
+        }
+        if (c.then == Then::ABORT)
+            thread->abortPlay();
+        ASSERT_TRUE(player.waitUntilAllEnded(10s));
+        std::vector<std::string> started;
+        for (const auto& event : recorder->events(Kind::START))
+            started.push_back(std::filesystem::path(event.path).filename().string());
+        EXPECT_EQ(started, c.started);
+        const auto closes = recorder->events(Kind::CLOSE);
+        ASSERT_EQ(closes.size(), c.started.size()) << "every file started is closed";
+        if (c.then == Then::ABORT) {
+            EXPECT_TRUE(closes[0].wasAborted);
+        }
+        if (c.then == Then::PLAY) {
+            EXPECT_NE(recorder->events(Kind::START)[1].thread, std::this_thread::get_id());
+        }
+        EXPECT_EQ(ends->ends, std::vector<PlayEnd>{c.end}) << "reported once, as it ended";
+    }
 }
 
 // Every thread that leaves the registry through stopAll is told to stop, also one that was

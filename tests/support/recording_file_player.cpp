@@ -29,6 +29,8 @@ public:
         _recorder->throwIfFailing(PlayRecorder::Operation::CLOSE, _path);
     }
 
+    bool startsOnAnyThread() const noexcept override { return _recorder->startsOnAnyThread(); }
+
 private:
     std::shared_ptr<PlayRecorder> _recorder;
     std::size_t _id;
@@ -50,6 +52,16 @@ void PlayRecorder::setPlayTime(std::chrono::milliseconds time) {
 void PlayRecorder::setPlayTime(const std::string& path, std::chrono::milliseconds time) {
     std::scoped_lock lock(_mutex);
     _playTimes[path] = time;
+}
+
+void PlayRecorder::setStartsOnAnyThread(bool anyThread) {
+    std::scoped_lock lock(_mutex);
+    _startsOnAnyThread = anyThread;
+}
+
+bool PlayRecorder::startsOnAnyThread() const {
+    std::scoped_lock lock(_mutex);
+    return _startsOnAnyThread;
 }
 
 void PlayRecorder::fail(Operation operation, const std::string& path, std::string message) {

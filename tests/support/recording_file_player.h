@@ -14,6 +14,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -30,6 +31,7 @@ struct PlayEvent {
     std::size_t player;      // which player made by the factory, from 0
     bool wasAborted = false; // closes only
     SteadyTime at;
+    std::thread::id thread = std::this_thread::get_id(); // which thread asked
 };
 
 class PlayRecorder : public std::enable_shared_from_this<PlayRecorder> {
@@ -42,6 +44,8 @@ public:
     // How long a started file sounds: `path` specifically, or any file without a time of its own.
     void setPlayTime(std::chrono::milliseconds time);
     void setPlayTime(const std::string& path, std::chrono::milliseconds time);
+    // Whether the players let a play's first file be started by whoever asks for the play.
+    void setStartsOnAnyThread(bool anyThread);
     enum class Operation { START, POLL, CLOSE };
     // Makes startPlay, isPlaying or closeFile of `path` throw an Error with `message`.
     void fail(Operation operation, const std::string& path, std::string message);
@@ -66,6 +70,7 @@ public:
     std::size_t newPlayer();
     void record(PlayEvent event);
     std::chrono::milliseconds playTimeOf(const std::string& path) const;
+    bool startsOnAnyThread() const;
     void throwIfFailing(Operation operation, const std::string& path) const;
 
 private:
@@ -78,6 +83,7 @@ private:
     std::map<std::string, std::chrono::milliseconds> _playTimes;
     std::map<std::pair<Operation, std::string>, std::string> _failures;
     std::size_t _players = 0;
+    bool _startsOnAnyThread = false;
 };
 
 } // namespace tollwick::test
