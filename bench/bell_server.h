@@ -10,13 +10,17 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <spawn.h>
 #include <string>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
 #include "large_document.h"
 #include "model/local_time.h"
+
+extern char** environ;
 
 namespace tollwick::bench {
 
@@ -30,7 +34,7 @@ inline void prepareBellScratch(const std::filesystem::path& scratch, const std::
 // Writes scratch/data/_db.json: the large database whose default timetable has `lessons` lessons of
 // one second each, two seconds apart, the first starting at `first`. Answers the database written.
 inline DB writeBellDatabase(const std::filesystem::path& scratch, std::chrono::system_clock::time_point first,
-                              int lessons) {
+                            int lessons) {
     DB db = databaseShapedDocument();
     db.timetables.add(TimeTable{"Bells"}, FACTORY_DEFAULT_TIMETABLE_ID);
     db.ensureFactorySongsAvailable();
@@ -38,7 +42,8 @@ inline DB writeBellDatabase(const std::filesystem::path& scratch, std::chrono::s
     tt.chA.lessons.clear();
     const int t0 = TimeOfDay::fromTimeStruct(clockReadingAt(first)).toSecondsOfDay();
     for (int i = 0; i < lessons; ++i)
-        tt.chA.lessons.push_back({TimeOfDay::fromSecondsOfDay(t0 + 2 * i), TimeOfDay::fromSecondsOfDay(t0 + 2 * i + 1)});
+        tt.chA.lessons.push_back(
+            {TimeOfDay::fromSecondsOfDay(t0 + 2 * i), TimeOfDay::fromSecondsOfDay(t0 + 2 * i + 1)});
     tt.chA.startOfClass.id = "ID_ping";
     tt.chA.endOfClass.id = "ID_ping";
     tt.chA.preStart.id = tt.chA.preEnd.id = "NULL";
@@ -89,6 +94,33 @@ inline std::string offsetSummary(const std::vector<double>& offsets) {
     std::snprintf(text, sizeof text, "p50 %.2f ms   p95 %.2f ms   max %.2f ms", percentile(offsets, 0.5),
                   percentile(offsets, 0.95), percentile(offsets, 1.0));
     return text;
+}
+
+// What starting a program costs on this machine, apart from the server: the recording player is
+// started `count` times by a bare posix_spawn, 50 ms apart, and each time the delay from the call to
+// its first instruction of main is taken, in milliseconds. A bell cannot start sooner after its
+// second than this.
+inline std::vector<double> programStartDelays(const std::filesystem::path& recorder,
+                                              const std::filesystem::path& scratch, int count) {
+    const std::filesystem::path starts = scratch / "floor.txt";
+    ::setenv("BENCH_STARTS", starts.c_str(), 1);
+    std::vector<long long> calls;
+    for (int i = 0; i < count; ++i) {
+        char* const arguments[] = {const_cast<char*>(recorder.c_str()), nullptr};
+        pid_t child = 0;
+        calls.push_back(
+            std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::system_clock::now().time_since_epoch())
+                .count());
+        if (::posix_spawn(&child, recorder.c_str(), nullptr, nullptr, arguments, environ) == 0)
+            ::waitpid(child, nullptr, 0);
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    ::unsetenv("BENCH_STARTS");
+    const std::vector<long long> started = readBellStarts(starts);
+    std::vector<double> delays;
+    for (std::size_t i = 0; i < started.size() && i < calls.size(); ++i)
+        delays.push_back(static_cast<double>(started[i] - calls[i]) / 1000.0);
+    return delays;
 }
 
 // Ends the server started by startBellServer and removes its scratch directory.

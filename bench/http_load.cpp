@@ -5,7 +5,8 @@
 // uploads of a 100 MiB WAVE file, one after the other, each deleted again. For every case it
 // prints the requests' rate and latency percentiles and the bells' offsets from their seconds,
 // beside those of the no-load case of the same run. Without wrk (a Debian package, installed by
-// scripts/install-deps) it says so and measures nothing.
+// scripts/install-deps) it says so and measures nothing. First it prints what starting the
+// player program costs by itself on this machine, the floor under every bell's offset.
 #include <algorithm>
 #include <array>
 #include <atomic>
@@ -149,6 +150,7 @@ int main() {
     const fs::path scratch = fs::temp_directory_path() / ("tollwick-http-bench-" + std::to_string(::getpid()));
     bench::prepareBellScratch(scratch, RECORD_START_PROGRAM);
     const fs::path starts = scratch / "starts.txt";
+    const std::vector<double> floor = bench::programStartDelays(RECORD_START_PROGRAM, scratch, 24);
     const auto first = std::chrono::system_clock::now() + std::chrono::seconds(5);
     const DB db = bench::writeBellDatabase(scratch, first, LESSONS);
     const std::size_t dbBytes = fs::file_size(scratch / "data" / "_db.json");
@@ -163,6 +165,9 @@ int main() {
                 db.songs.size(), db.timetables.size(), db.programmes.size(),
                 probe.Get("/db") ? probe.Get("/db")->body.size() : 0, dbBytes);
     std::printf("each case %d s with a bell every second; wrk -t2 -c8\n", RUN_SECONDS);
+    if (!floor.empty())
+        std::printf("starting the player program alone, before the server ran (posix_spawn to its main): %s\n",
+                    bench::offsetSummary(floor).c_str());
     std::this_thread::sleep_until(first);
 
     std::vector<Case> cases;

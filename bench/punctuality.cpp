@@ -1,7 +1,8 @@
 // Measures the real server: how close to their seconds the bells start, and what it costs to keep
 // running. It starts build/tollwick-player on a free port with a scratch data directory holding the
 // large database and a timetable whose lessons fall in the coming seconds; "mpg123" on PATH is a
-// small program that records the moment it was started and exits.
+// small program that records the moment it was started and exits. Beside the bells it prints
+// what starting that program costs by itself, the floor under every bell's offset.
 #include <algorithm>
 #include <chrono>
 #include <csignal>
@@ -69,6 +70,11 @@ int main() {
     std::printf("bells: %zu of %d expected started\n", offsets.size(), BELLS);
     if (!offsets.empty())
         std::printf("offset of a bell's start from its second: %s\n", bench::offsetSummary(offsets).c_str());
+
+    const std::vector<double> floor = bench::programStartDelays(RECORD_START_PROGRAM, scratch, BELLS);
+    if (!floor.empty())
+        std::printf("starting the player program alone (posix_spawn to its main): %s\n",
+                    bench::offsetSummary(floor).c_str());
 
     const long ticksPerSecond = ::sysconf(_SC_CLK_TCK);
     const long before = cpuTicks(server);
