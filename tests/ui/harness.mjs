@@ -85,8 +85,9 @@ export class Session {
    * `vendor`: run the substitute vendor service (regions, announcements); otherwise the
    * service is unreachable. `vendorData`: the service's data directory instead of tools/data
    * (a calendar registry with dates of the test's own). `playSeconds`: how long each fake play lasts.
+   * `timeZone`: the server's TZ (a POSIX zone such as "UTC-3"), for a flow that needs its day.
    */
-  static async start({ vendor = false, vendorData, playSeconds = 0.4 } = {}) {
+  static async start({ vendor = false, vendorData, playSeconds = 0.4, timeZone } = {}) {
     if (!existsSync(SERVER)) throw new Error(`No server at ${SERVER}: build it first (make build)`);
     if (!existsSync(join(ROOT, 'web-ui', 'dist', 'index.html'))) throw new Error('No built interface: run npm run build in web-ui');
     const s = new Session();
@@ -116,6 +117,7 @@ export class Session {
       TOLLWICK_DATA_DIR: s.dataDir,
       TOLLWICK_SERVICE_URL: serviceUrl,
       HOME: s.dir,
+      ...(timeZone ? { TZ: timeZone } : {}),
     };
     try {
       await s.startServer(env);
