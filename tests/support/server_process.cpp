@@ -1,8 +1,10 @@
 #include "support/server_process.h"
 
 #include <arpa/inet.h>
+#include <atomic>
 #include <chrono>
 #include <csignal>
+#include <cstdint>
 #include <cstring>
 #include <fcntl.h>
 #include <fstream>
@@ -22,23 +24,43 @@ extern char** environ;
 
 namespace tollwick::test {
 
-int freePort() {
+namespace {
+
+// Binds a probe socket to 127.0.0.1:`port` (0: any port) and answers the port it got, or 0.
+int probePort(int port) {
     const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    address.sin_port = htons(static_cast<std::uint16_t>(port));
     socklen_t length = sizeof address;
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+    const bool bound = ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+                       ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0;
     ::close(fd);
-    return ntohs(address.sin_port);
+    return bound ? ntohs(address.sin_port) : 0;
+}
+
+} // namespace
+
+int freePort() {
+    // Taken below the range the kernel gives to outgoing connections (32768 and up), so that no
+    // client socket of a test running beside this one takes the port before the server binds it.
+    // Each test process walks the range from a start of its own.
+    constexpr int FIRST = 20000, COUNT = 12000;
+    static std::atomic<int> next{static_cast<int>(::getpid() * 7 % COUNT)};
+    for (int tries = 0; tries < 200; ++tries)
+        if (const int port = probePort(FIRST + next.fetch_add(1) % COUNT))
+            return port;
+    return probePort(0);
 }
 
 std::filesystem::path serverProgram() {
     return std::filesystem::path(TOLLWICK_BINARY_DIR) / "tollwick-player";
 }
 
-void makeUnreadableForServer(const std::filesystem::path& file) { ::chmod(file.c_str(), 0); }
+void makeUnreadableForServer(const std::filesystem::path& file) {
+    ::chmod(file.c_str(), 0);
+}
 
 long memoryKiB(pid_t pid, const std::string& field) {
     std::ifstream status("/proc/" + std::to_string(pid) + "/status");
