@@ -1,10 +1,16 @@
 #include "audio/player.h"
 
 #include "audio/player_registry.h"
+#include "runtime/process_end.h"
+#include "runtime/thread_priority.h"
 
 #include <spdlog/spdlog.h>
 
+#include <condition_variable>
+#include <deque>
 #include <filesystem>
+#include <future>
+#include <mutex>
 #include <system_error>
 #include <thread>
 
@@ -27,8 +33,60 @@ void removeAside(std::vector<std::string> files) {
 
 } // namespace
 
+class Player::Starter {
+public:
+    using Job = std::packaged_task<std::shared_ptr<PlayerThread>()>;
+
+    // Made with the Player, which start-up makes before it takes over the termination signals.
+    Starter() : _thread(threadWithoutTerminationSignals([this] { serve(); })) {}
+    Starter(const Starter&) = delete;
+    Starter& operator=(const Starter&) = delete;
+    ~Starter() {
+        {
+            std::scoped_lock lock(_mutex);
+            _stopping = true;
+        }
+        _wake.notify_all();
+        _thread.join();
+    }
+
+    // Runs `job` on the starter's thread and answers its result, or throws what it threw.
+    std::shared_ptr<PlayerThread> run(Job job) {
+        std::future<std::shared_ptr<PlayerThread>> result = job.get_future();
+        {
+            std::scoped_lock lock(_mutex);
+            _jobs.push_back(std::move(job));
+        }
+        _wake.notify_all();
+        return result.get();
+    }
+
+private:
+    void serve() {
+        for (;;) {
+            Job job;
+            {
+                std::unique_lock lock(_mutex);
+                _wake.wait(lock, [this] { return _stopping || !_jobs.empty(); });
+                if (_jobs.empty())
+                    return;
+                job = std::move(_jobs.front());
+                _jobs.pop_front();
+            }
+            job();
+        }
+    }
+
+    std::mutex _mutex; // guards _jobs and _stopping
+    std::condition_variable _wake;
+    std::deque<Job> _jobs;
+    bool _stopping = false;
+    std::thread _thread; // last: it runs serve() as soon as it exists
+};
+
 Player::Player(const Clock& clock, FilePlayerFactory factory)
-    : _registry(std::make_shared<PlayerRegistry>()), _clock(clock), _factory(std::move(factory)) {}
+    : _registry(std::make_shared<PlayerRegistry>()), _clock(clock), _factory(std::move(factory)),
+      _niceness(inheritedThreadNiceness()), _starter(std::make_unique<Starter>()) {}
 
 Player::~Player() {
     // Aborted before they are woken, or a thread cut out of its pause would start another file.
@@ -54,6 +112,20 @@ std::shared_ptr<PlayerThread> Player::playFilesRepeated(std::vector<std::string>
 std::shared_ptr<PlayerThread> Player::startThread(std::vector<std::string> paths, std::uint64_t rounds, double delay,
                                                   bool infiniteRepeat, std::vector<std::string> removeWhenDone,
                                                   std::shared_ptr<PlayObserver> observer) {
+    if (inheritedThreadNiceness() > _niceness) {
+        return _starter->run(Starter::Job([&] {
+            return startThreadHere(std::move(paths), rounds, delay, infiniteRepeat, std::move(removeWhenDone),
+                                   std::move(observer));
+        }));
+    }
+    return startThreadHere(std::move(paths), rounds, delay, infiniteRepeat, std::move(removeWhenDone),
+                           std::move(observer));
+}
+
+std::shared_ptr<PlayerThread> Player::startThreadHere(std::vector<std::string> paths, std::uint64_t rounds,
+                                                      double delay, bool infiniteRepeat,
+                                                      std::vector<std::string> removeWhenDone,
+                                                      std::shared_ptr<PlayObserver> observer) {
     for (const std::string& path : paths) {
         std::error_code unreadable;
         if (!std::filesystem::exists(path, unreadable)) {

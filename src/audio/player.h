@@ -73,9 +73,22 @@ private:
                                               bool infiniteRepeat, std::vector<std::string> removeWhenDone,
                                               std::shared_ptr<PlayObserver> observer);
 
+    // startThread on the calling thread.
+    std::shared_ptr<PlayerThread> startThreadHere(std::vector<std::string> paths, std::uint64_t rounds, double delay,
+                                                  bool infiniteRepeat, std::vector<std::string> removeWhenDone,
+                                                  std::shared_ptr<PlayObserver> observer);
+
+    // A playing thread and its player program take the priority of the thread that starts them. A
+    // request worker runs below normal priority, so that requests never keep a bell from the
+    // processor; what it asks to play (the alarm, an announcement) is started by this thread,
+    // made with the Player, at the priority the Player was made at.
+    class Starter;
+
     std::shared_ptr<PlayerRegistry> _registry;
     const Clock& _clock;
     FilePlayerFactory _factory;
+    const int _niceness; // of the thread that made the Player
+    std::unique_ptr<Starter> _starter;
 };
 
 // Plays `path` `count` times, pausing `delay` seconds between two plays; INFINITE_REPEAT repeats it

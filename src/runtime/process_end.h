@@ -1,6 +1,7 @@
 #pragma once
 // Ending the process, and the last chance to save when it is asked to end.
 #include <functional>
+#include <thread>
 
 namespace tollwick {
 
@@ -11,5 +12,9 @@ namespace tollwick {
 // their own and then end the process as the signal would have. Call before starting other threads,
 // so that none of them receives the signals itself.
 void onTerminationRequest(std::function<void()> beforeExit);
+
+// Runs `body` on a new thread that never receives SIGINT or SIGTERM itself, also when it is made
+// before onTerminationRequest: such a signal delivered to it would end the process unsaved.
+std::thread threadWithoutTerminationSignals(std::function<void()> body);
 
 } // namespace tollwick

@@ -12,11 +12,35 @@ void killOwnProcess() noexcept {
     ::_exit(137);
 }
 
-void onTerminationRequest(std::function<void()> beforeExit) {
+namespace {
+
+sigset_t terminationSignals() {
     sigset_t set;
     sigemptyset(&set);
     sigaddset(&set, SIGINT);
     sigaddset(&set, SIGTERM);
+    return set;
+}
+
+} // namespace
+
+std::thread threadWithoutTerminationSignals(std::function<void()> body) {
+    // A new thread starts with the signal mask of the thread that makes it.
+    const sigset_t set = terminationSignals();
+    sigset_t before;
+    pthread_sigmask(SIG_BLOCK, &set, &before);
+    try {
+        std::thread thread(std::move(body));
+        pthread_sigmask(SIG_SETMASK, &before, nullptr);
+        return thread;
+    } catch (...) {
+        pthread_sigmask(SIG_SETMASK, &before, nullptr);
+        throw;
+    }
+}
+
+void onTerminationRequest(std::function<void()> beforeExit) {
+    const sigset_t set = terminationSignals();
     pthread_sigmask(SIG_BLOCK, &set, nullptr); // inherited by every thread started later
     std::thread([set, beforeExit = std::move(beforeExit)] {
         int signal = 0;

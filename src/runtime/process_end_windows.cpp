@@ -50,4 +50,9 @@ void onTerminationRequest(std::function<void()> beforeExit) {
     ::SetConsoleCtrlHandler(onConsoleEvent, TRUE);
 }
 
+std::thread threadWithoutTerminationSignals(std::function<void()> body) {
+    // Console events come on a thread Windows starts for them; no thread of ours receives them.
+    return std::thread(std::move(body));
+}
+
 } // namespace tollwick
