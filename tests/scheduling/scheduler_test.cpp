@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <set>
 #include <thread>
@@ -17,6 +18,13 @@ using tollwick::test::LogCapture;
 using tollwick::test::TempDir;
 
 namespace {
+
+// Waits up to 10 s for a count kept by another thread, which a loaded machine may start late.
+void waitForACount(const std::atomic<int>& count) {
+    for (const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+         count == 0 && std::chrono::steady_clock::now() < until;)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+}
 
 // Records every play the scheduler starts; a song id that names no song fails as the real one does.
 class RecordingSounds : public SoundStarter {
@@ -189,8 +197,7 @@ TEST_F(SchedulerTest, SwitchedOffRingsNothingButKeepsItsOtherDuties) {
     EXPECT_EQ(docs.db->programmes.size(), 1u);
     EXPECT_FALSE(docs.db->settings.dailyPreferences.selectedTimetableId) << "the day reset goes on";
     EXPECT_EQ(docs.db->settings.dailyPreferences._lastDay, 342);
-    for (int i = 0; i < 100 && phoneHomes == 0; ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    waitForACount(phoneHomes);
     EXPECT_EQ(phoneHomes.load(), 1) << "phone-home on the fifth new reading";
 }
 
@@ -323,18 +330,20 @@ TEST_F(SchedulerTest, PhoneHomeRunsOnItsOwnThreadOneAtATime) {
     std::mutex m;
     std::condition_variable cv;
     bool release = false;
-    std::atomic<int> started{0};
+    std::atomic<int> started{0}, finished{0};
     Scheduler slow(docs, clock, sounds, quiet, [&] {
         ++started;
-        std::unique_lock lock(m);
-        cv.wait(lock, [&] { return release; });
+        {
+            std::unique_lock lock(m);
+            cv.wait(lock, [&] { return release; });
+        }
+        ++finished; // the last touch of this test's locals
     });
     for (int i = 0; i < 5; ++i) {
         time.advance(1);
         slow.pass();
     }
-    for (int i = 0; i < 200 && started == 0; ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    waitForACount(started);
     EXPECT_EQ(started, 1);
     // The service does not answer; the bells go on.
     time.set(2026, 12, 8, 8, 0, 0);
@@ -346,9 +355,8 @@ TEST_F(SchedulerTest, PhoneHomeRunsOnItsOwnThreadOneAtATime) {
         release = true;
     }
     cv.notify_all();
-    for (int i = 0; i < 200 && started == 1; ++i) // let the thread finish before the fixture goes
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    waitForACount(finished); // before the locals it uses go
+    EXPECT_EQ(finished, 1);
 }
 
 TEST(SchedulerTiming, WakesJustAfterEachSecondBoundaryAndAtLeastTenTimesASecond) {

@@ -108,7 +108,11 @@ TEST(RealMci, AWaveSignalIsPlayedToTheEndThroughTheSoundOutputAndMeasured) {
     EXPECT_FALSE(captured.silent);
 }
 
-// MPEG audio goes through Wine's DirectShow, which decodes it with GStreamer's plugins.
+// MPEG audio goes through Wine's DirectShow, which decodes it with GStreamer's plugins and hands
+// it to the output in real time. ALSA's null device drains faster than that, so the output fills
+// the gaps with silence: a quiet machine keeps about three quarters of the tone, in bursts, and a
+// loaded one may keep none. So the play counts when any of three reaches the output; a path that
+// never sounds fails all three.
 TEST(RealMci, AnMp3SignalIsPlayedThroughTheSoundOutputAndMeasured) {
     const fs::path capture = capturePath();
     ASSERT_FALSE(capture.empty()) << "TOLLWICK_ALSA_CAPTURE names ALSA's file output (make test-windows)";
@@ -116,11 +120,13 @@ TEST(RealMci, AnMp3SignalIsPlayedThroughTheSoundOutputAndMeasured) {
     EXPECT_EQ(getAudioLength(signal.string()), 2);
     EXPECT_NEAR(getAudioSeconds(signal.string()), 2.2, 0.06);
 
-    EXPECT_TRUE(playToTheEnd(signal, capture)) << "the play never ended";
-
-    const Capture captured = waitForCapture(capture, 2.1);
-    EXPECT_GE(captured.seconds, 2.1) << capture.string();
-    EXPECT_FALSE(captured.silent);
+    Capture captured;
+    for (int play = 0; play < 3 && captured.silent; ++play) {
+        ASSERT_TRUE(playToTheEnd(signal, capture)) << "the play never ended";
+        captured = waitForCapture(capture, 2.1);
+        EXPECT_GE(captured.seconds, 2.1) << capture.string();
+    }
+    EXPECT_FALSE(captured.silent) << "three plays, and none reached the output";
 }
 
 } // namespace
