@@ -12,6 +12,7 @@
 #include <fstream>
 #include <spawn.h>
 #include <string>
+#include <string_view>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -97,25 +98,36 @@ inline std::string offsetSummary(const std::vector<double>& offsets) {
 }
 
 // What starting a program costs on this machine, apart from the server: the recording player is
-// started `count` times by a bare posix_spawn, 50 ms apart, and each time the delay from the call to
-// its first instruction of main is taken, in milliseconds. A bell cannot start sooner after its
-// second than this.
+// started `count` times by a bare posix_spawn and each time the delay from the call to its first
+// instruction of main is taken, in milliseconds. A bell cannot start sooner after its second than
+// this. The starts come 50 ms apart, or, with `midSecond`, each half a second after a second, away
+// from the bells of a server running meanwhile. `starts` is the file the player writes to; the
+// player learns it from its own environment, so that other threads may read this process's.
 inline std::vector<double> programStartDelays(const std::filesystem::path& recorder,
-                                              const std::filesystem::path& scratch, int count) {
-    const std::filesystem::path starts = scratch / "floor.txt";
-    ::setenv("BENCH_STARTS", starts.c_str(), 1);
+                                              const std::filesystem::path& starts, int count,
+                                              bool midSecond = false) {
+    using namespace std::chrono;
+    std::vector<std::string> environment{"BENCH_STARTS=" + starts.string()};
+    for (char** variable = environ; *variable != nullptr; ++variable)
+        if (!std::string_view(*variable).starts_with("BENCH_STARTS="))
+            environment.emplace_back(*variable);
+    std::vector<char*> envp;
+    for (std::string& variable : environment)
+        envp.push_back(variable.data());
+    envp.push_back(nullptr);
+
     std::vector<long long> calls;
     for (int i = 0; i < count; ++i) {
+        if (midSecond)
+            std::this_thread::sleep_until(ceil<seconds>(system_clock::now() + milliseconds(500)) - milliseconds(500));
+        else if (i > 0)
+            std::this_thread::sleep_for(milliseconds(50));
         char* const arguments[] = {const_cast<char*>(recorder.c_str()), nullptr};
         pid_t child = 0;
-        calls.push_back(
-            std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::system_clock::now().time_since_epoch())
-                .count());
-        if (::posix_spawn(&child, recorder.c_str(), nullptr, nullptr, arguments, environ) == 0)
+        calls.push_back(duration_cast<microseconds>(system_clock::now().time_since_epoch()).count());
+        if (::posix_spawn(&child, recorder.c_str(), nullptr, nullptr, arguments, envp.data()) == 0)
             ::waitpid(child, nullptr, 0);
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
-    ::unsetenv("BENCH_STARTS");
     const std::vector<long long> started = readBellStarts(starts);
     std::vector<double> delays;
     for (std::size_t i = 0; i < started.size() && i < calls.size(); ++i)

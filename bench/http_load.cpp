@@ -6,7 +6,8 @@
 // prints the requests' rate and latency percentiles and the bells' offsets from their seconds,
 // beside those of the no-load case of the same run. Without wrk (a Debian package, installed by
 // scripts/install-deps) it says so and measures nothing. First it prints what starting the
-// player program costs by itself on this machine, the floor under every bell's offset.
+// player program costs by itself on this machine, the floor under every bell's offset; then, for
+// every case, the same floor under that case's load, measured between the bells.
 #include <algorithm>
 #include <array>
 #include <atomic>
@@ -98,6 +99,7 @@ struct Case {
     long long from = 0, to = 0; // the load's window, in microseconds since the epoch
     std::string requests;       // what the load achieved
     std::vector<double> bells;  // offsets from their seconds, ms
+    std::vector<double> floor;  // the player program started alone meanwhile, ms
 };
 
 // Uploads the wave again and again until `seconds` passed, deleting each upload at once.
@@ -150,7 +152,7 @@ int main() {
     const fs::path scratch = fs::temp_directory_path() / ("tollwick-http-bench-" + std::to_string(::getpid()));
     bench::prepareBellScratch(scratch, RECORD_START_PROGRAM);
     const fs::path starts = scratch / "starts.txt";
-    const std::vector<double> floor = bench::programStartDelays(RECORD_START_PROGRAM, scratch, 24);
+    const std::vector<double> floor = bench::programStartDelays(RECORD_START_PROGRAM, scratch / "floor.txt", 24);
     const auto first = std::chrono::system_clock::now() + std::chrono::seconds(5);
     const DB db = bench::writeBellDatabase(scratch, first, LESSONS);
     const std::size_t dbBytes = fs::file_size(scratch / "data" / "_db.json");
@@ -174,7 +176,13 @@ int main() {
     const auto measure = [&](std::string name, auto&& load) {
         Case c{std::move(name)};
         c.from = micros(std::chrono::system_clock::now());
+        // The floor under this load: the player started alone half a second after each second,
+        // between the bells.
+        std::thread floorMeanwhile([&, file = scratch / ("floor-" + std::to_string(cases.size()) + ".txt")] {
+            c.floor = bench::programStartDelays(RECORD_START_PROGRAM, file, RUN_SECONDS - 2, true);
+        });
         c.requests = load();
+        floorMeanwhile.join();
         c.to = micros(std::chrono::system_clock::now());
         cases.push_back(std::move(c));
         std::this_thread::sleep_for(std::chrono::seconds(2)); // lets the last requests and bells settle
@@ -199,6 +207,8 @@ int main() {
         std::printf("\n%s: %s\n", c.name.c_str(), c.requests.c_str());
         std::printf("  bells: %2zu, offset from their second %s\n", c.bells.size(),
                     c.bells.empty() ? "none" : bench::offsetSummary(c.bells).c_str());
+        std::printf("  the player program started alone meanwhile: %2zu, %s\n", c.floor.size(),
+                    c.floor.empty() ? "none" : bench::offsetSummary(c.floor).c_str());
         if (&c != &idle)
             std::printf("  no load in the same run: %2zu, %s\n", idle.bells.size(), idleSummary.c_str());
     }

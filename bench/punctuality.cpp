@@ -71,7 +71,7 @@ int main() {
     if (!offsets.empty())
         std::printf("offset of a bell's start from its second: %s\n", bench::offsetSummary(offsets).c_str());
 
-    const std::vector<double> floor = bench::programStartDelays(RECORD_START_PROGRAM, scratch, BELLS);
+    const std::vector<double> floor = bench::programStartDelays(RECORD_START_PROGRAM, scratch / "floor.txt", BELLS);
     if (!floor.empty())
         std::printf("starting the player program alone (posix_spawn to its main): %s\n",
                     bench::offsetSummary(floor).c_str());
