@@ -15,6 +15,7 @@
 #include "model/timetable.h"
 #include "scheduling/clock.h"
 #include "storage/atomic_file.h"
+#include "support/eventually.h"
 #include "support/server_process.h"
 #include "support/temp_dir.h"
 
@@ -24,18 +25,6 @@ using namespace std::chrono_literals;
 using SystemTime = std::chrono::system_clock::time_point;
 
 namespace {
-
-// Polls until `condition` holds or `limit` passed.
-template <class F>
-bool eventually(F&& condition, std::chrono::milliseconds limit) {
-    const auto giveUp = std::chrono::steady_clock::now() + limit;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > giveUp)
-            return false;
-        std::this_thread::sleep_for(20ms);
-    }
-    return true;
-}
 
 // The first time the fake player was started, as it wrote it (nanoseconds since the epoch).
 std::optional<SystemTime> firstStart(const std::filesystem::path& starts) {

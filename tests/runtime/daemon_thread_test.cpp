@@ -1,5 +1,6 @@
 #include "runtime/daemon_thread.h"
 #include "runtime/errors.h"
+#include "support/eventually.h"
 #include "support/log_capture.h"
 
 #include <gtest/gtest.h>
@@ -11,6 +12,7 @@ namespace tollwick {
 namespace {
 
 using namespace std::chrono_literals;
+using tollwick::test::eventually;
 
 // Shared with the test, so that it can be watched after the test lets go of the thread.
 struct Probe {
@@ -37,13 +39,6 @@ private:
     std::shared_ptr<Probe> _probe;
 };
 
-bool eventually(const std::atomic<bool>& flag) {
-    for (int i = 0; i < 1000 && !flag; ++i) {
-        std::this_thread::sleep_for(5ms);
-    }
-    return flag;
-}
-
 TEST(DaemonThread, KeepsItselfAliveWhileRunningAndLogsAnEscapingError) {
     test::LogCapture log;
     auto probe = std::make_shared<Probe>();
@@ -53,7 +48,7 @@ TEST(DaemonThread, KeepsItselfAliveWhileRunningAndLogsAnEscapingError) {
     gate->start();
     EXPECT_TRUE(gate->isAlive());
     EXPECT_THROW(gate->start(), Error);
-    ASSERT_TRUE(eventually(probe->entered));
+    ASSERT_TRUE(eventually([&] { return probe->entered.load(); }));
     std::weak_ptr<Gate> watch = gate;
     gate.reset(); // only the running thread holds it now
     std::this_thread::sleep_for(50ms);
@@ -61,7 +56,7 @@ TEST(DaemonThread, KeepsItselfAliveWhileRunningAndLogsAnEscapingError) {
 
     probe->release = true;
     ASSERT_TRUE(log.waitFor(spdlog::level::err, "Exception in thread Gate-1: broken state"));
-    EXPECT_TRUE(eventually(probe->destroyed)) << "the thread kept its object after run returned";
+    EXPECT_TRUE(eventually([&] { return probe->destroyed.load(); })) << "the thread kept its object after run returned";
     EXPECT_TRUE(watch.expired());
 }
 

@@ -8,23 +8,18 @@
 
 #include "scheduling/alarm.h"
 #include "scheduling/scheduler.h"
+#include "support/eventually.h"
 #include "support/fake_clock.h"
 #include "support/log_capture.h"
 #include "support/temp_dir.h"
 
 using namespace tollwick;
+using tollwick::test::eventually;
 using tollwick::test::FakeTime;
 using tollwick::test::LogCapture;
 using tollwick::test::TempDir;
 
 namespace {
-
-// Waits up to 10 s for a count kept by another thread, which a loaded machine may start late.
-void waitForACount(const std::atomic<int>& count) {
-    for (const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-         count == 0 && std::chrono::steady_clock::now() < until;)
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-}
 
 // Records every play the scheduler starts; a song id that names no song fails as the real one does.
 class RecordingSounds : public SoundStarter {
@@ -197,7 +192,8 @@ TEST_F(SchedulerTest, SwitchedOffRingsNothingButKeepsItsOtherDuties) {
     EXPECT_EQ(docs.db->programmes.size(), 1u);
     EXPECT_FALSE(docs.db->settings.dailyPreferences.selectedTimetableId) << "the day reset goes on";
     EXPECT_EQ(docs.db->settings.dailyPreferences._lastDay, 342);
-    waitForACount(phoneHomes);
+    // The phone-home runs on a thread of its own, which a loaded machine may start late.
+    eventually([&] { return phoneHomes > 0; }, std::chrono::seconds(10));
     EXPECT_EQ(phoneHomes.load(), 1) << "phone-home on the fifth new reading";
 }
 
@@ -343,7 +339,7 @@ TEST_F(SchedulerTest, PhoneHomeRunsOnItsOwnThreadOneAtATime) {
         time.advance(1);
         slow.pass();
     }
-    waitForACount(started);
+    eventually([&] { return started > 0; }, std::chrono::seconds(10));
     EXPECT_EQ(started, 1);
     // The service does not answer; the bells go on.
     time.set(2026, 12, 8, 8, 0, 0);
@@ -355,7 +351,7 @@ TEST_F(SchedulerTest, PhoneHomeRunsOnItsOwnThreadOneAtATime) {
         release = true;
     }
     cv.notify_all();
-    waitForACount(finished); // before the locals it uses go
+    eventually([&] { return finished > 0; }, std::chrono::seconds(10)); // before the locals it uses go
     EXPECT_EQ(finished, 1);
 }
 

@@ -7,27 +7,17 @@
 
 #include "storage/atomic_file.h"
 #include "storage/document_writer.h"
+#include "support/eventually.h"
 #include "support/log_capture.h"
 #include "support/temp_dir.h"
 
 using namespace tollwick;
 using namespace std::chrono_literals;
+using tollwick::test::eventually;
 using tollwick::test::LogCapture;
 using tollwick::test::TempDir;
 
 namespace {
-
-// Polls `condition` until it holds or `limit` passed.
-template <class F>
-bool eventually(F&& condition, std::chrono::milliseconds limit = 5s) {
-    const auto giveUp = std::chrono::steady_clock::now() + limit;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > giveUp)
-            return false;
-        std::this_thread::sleep_for(5ms);
-    }
-    return true;
-}
 
 std::string fileText(const std::filesystem::path& path) {
     return readWholeFile(path).value_or("");
