@@ -8,6 +8,7 @@
 #include "runtime/daemon_thread.h"
 #include "runtime/errors.h"
 #include "runtime/paths.h"
+#include "runtime/thread_priority.h"
 #include "service/region_sync.h"
 
 namespace tollwick {
@@ -39,7 +40,13 @@ public:
     explicit SchedulerThread(Scheduler& scheduler) : DaemonThread("Scheduler"), _scheduler(scheduler) {}
 
 private:
-    void run() override { _scheduler.run(); }
+    void run() override {
+        if (raiseToTimeCriticalPriority())
+            spdlog::info("The scheduler runs at real-time priority");
+        else
+            spdlog::info("The scheduler runs at normal priority: this system grants the player no real-time priority");
+        _scheduler.run();
+    }
     Scheduler& _scheduler; // lives as long as the process: the System is never destroyed while serving
 };
 

@@ -10,6 +10,8 @@
 #include <mutex>
 #include <vector>
 
+#include "runtime/priority_mutex.h"
+
 namespace tollwick {
 
 class PlayerThread;
@@ -52,8 +54,9 @@ public:
 
 private:
     // Guards _threads, _running and _serial; never held while sleeping or calling a file player.
-    mutable std::mutex _mutex;
-    mutable std::condition_variable _allEnded;
+    // A bell's start registers its thread here while requests ask whether anything plays.
+    mutable PriorityInheritingMutex _mutex;
+    mutable std::condition_variable_any _allEnded;
     std::vector<std::shared_ptr<PlayerThread>> _threads; // in order of registration
     std::size_t _running = 0;
     std::uint64_t _serial = 0;

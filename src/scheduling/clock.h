@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "model/clock_reading.h"
+#include "runtime/priority_mutex.h"
 
 namespace tollwick {
 
@@ -41,7 +42,7 @@ public:
 private:
     Source _source;
     std::function<LocalMoment()> _moment;
-    mutable std::mutex _mutex; // guards _now
+    mutable PriorityInheritingMutex _mutex; // guards _now; taken by the scheduler and by requests
     ClockReading _now;
 };
 

@@ -14,6 +14,7 @@
 #include "model/clock_reading.h"
 #include "model/record.h"
 #include "model/time_of_day.h"
+#include "runtime/priority_mutex.h"
 
 namespace tollwick {
 
@@ -72,8 +73,8 @@ private:
     void change(const ClockReading& now, Change&& change);
 
     std::filesystem::path _path;
-    std::mutex _changeMutex;   // one change at a time, so that the file holds the newest state
-    mutable std::mutex _mutex; // guards _day
+    std::mutex _changeMutex;                // one change at a time, so that the file holds the newest state
+    mutable PriorityInheritingMutex _mutex; // guards _day; read by the scheduler for every bell
     QuietDay _day;
 };
 

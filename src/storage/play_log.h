@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "model/play_log_entry.h"
+#include "runtime/priority_mutex.h"
 
 namespace tollwick {
 
@@ -65,8 +66,8 @@ private:
 
     std::filesystem::path _directory;
 
-    std::mutex _queueMutex; // guards _queue, _stopping
-    std::condition_variable _wake;
+    PriorityInheritingMutex _queueMutex; // guards _queue, _stopping; a bell's start queues its entry
+    std::condition_variable_any _wake;
     std::deque<PlayLogEntry> _queue;
     bool _stopping = false;
 

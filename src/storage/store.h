@@ -5,6 +5,7 @@
 #include <mutex>
 #include <string_view>
 
+#include "runtime/priority_mutex.h"
 #include "storage/documents.h"
 #include "storage/shadow.h"
 #include "storage/storage_wrapper.h"
@@ -13,8 +14,9 @@ namespace tollwick {
 
 struct Documents {
     // Guards db, cache and shadow: every read or change of them happens with it held. Never hold
-    // it across a network request, a sleep, a file write or the playing of a file.
-    std::mutex mutex;
+    // it across a network request, a sleep, a file write or the playing of a file. The scheduler
+    // takes it every second, so a request worker that holds it is lifted to the scheduler's priority.
+    PriorityInheritingMutex mutex;
 
     StorageWrapper<DB> db;
     StorageWrapper<Cache> cache;

@@ -6,6 +6,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <optional>
 #include <thread>
 
@@ -13,6 +14,7 @@
 
 #include "model/local_time.h"
 #include "model/timetable.h"
+#include "runtime/thread_priority.h"
 #include "scheduling/clock.h"
 #include "storage/atomic_file.h"
 #include "support/eventually.h"
@@ -39,10 +41,13 @@ TEST(StallEndToEnd, ABellWhoseSecondPassedWhileTheProcessWasStoppedRingsLate) {
     TempDir dir;
     const std::filesystem::path bin = dir.path() / "bin";
     const std::filesystem::path starts = dir.path() / "starts.txt";
+    const std::filesystem::path policies = dir.path() / "policies.txt";
     std::filesystem::create_directories(bin);
     {
         std::ofstream player(bin / "mpg123");
-        player << "#!/bin/sh\ndate +%s%N >> '" << starts.string() << "'\n";
+        // Its scheduling policy first (field 41 of its stat line, 0 for the normal one), then the time.
+        player << "#!/bin/sh\ncut -d' ' -f41 /proc/$$/stat >> '" << policies.string() << "'\n"
+               << "date +%s%N >> '" << starts.string() << "'\n";
     }
     std::filesystem::permissions(bin / "mpg123", std::filesystem::perms::owner_all);
 
@@ -87,6 +92,17 @@ TEST(StallEndToEnd, ABellWhoseSecondPassedWhileTheProcessWasStoppedRingsLate) {
     const std::string warning =
         "The bells due at " + formatClockReading(clockReadingAt(bell), "%H:%M:%S") + " started 1 s late";
     EXPECT_TRUE(eventually([&] { return server.log().find(warning) != std::string::npos; }, 5s)) << server.log();
+
+    // The scheduler runs at real-time priority where this system grants one, as it does to this
+    // test if it grants it to the server; the player program it starts runs at the normal policy.
+    bool grantable = false;
+    std::thread([&grantable] { grantable = raiseToTimeCriticalPriority(); }).join();
+    EXPECT_NE(server.log().find(grantable ? "The scheduler runs at real-time priority"
+                                          : "The scheduler runs at normal priority"),
+              std::string::npos)
+        << server.log();
+    std::ifstream policy(policies);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(policy), {}), "0\n");
 }
 
 } // namespace

@@ -8,6 +8,7 @@
 #include "runtime/platform.h"
 #include "runtime/port_check.h"
 #include "runtime/process_end.h"
+#include "runtime/thread_priority.h"
 #include "storage/atomic_file.h"
 #include "storage/crypto.h"
 #include "support/scoped_state.h"
@@ -227,6 +228,20 @@ TEST(WindowsThreads, WorkersRunBelowNormalPriority) {
         priority = ::GetThreadPriority(::GetCurrentThread());
     }).join();
     EXPECT_EQ(priority, THREAD_PRIORITY_BELOW_NORMAL);
+}
+
+TEST(WindowsThreads, TheSchedulersThreadRunsTimeCriticalAndTheThreadsItStartsAtNormalPriority) {
+    bool granted = false;
+    int own = 0;
+    int started = 0;
+    std::thread([&] {
+        granted = raiseToTimeCriticalPriority();
+        own = ::GetThreadPriority(::GetCurrentThread());
+        std::thread([&started] { started = ::GetThreadPriority(::GetCurrentThread()); }).join();
+    }).join();
+    EXPECT_TRUE(granted);
+    EXPECT_EQ(own, THREAD_PRIORITY_TIME_CRITICAL);
+    EXPECT_EQ(started, THREAD_PRIORITY_NORMAL);
 }
 
 // WSAPoll refuses what poll() takes in its stride (an entry without a socket); the front relies on
