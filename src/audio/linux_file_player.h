@@ -26,6 +26,11 @@ public:
         Duration unknownLength = std::chrono::minutes(15);
         // How long an aborted child has to exit after SIGTERM.
         Duration graceAfterTerminate = std::chrono::seconds(1);
+        // How long a child started by a thread at a real-time priority (the scheduler's, for a
+        // bell) keeps that priority: long enough to load, open the sound device and send out its
+        // first sound ahead of every busy program; short enough that a child that hangs spinning
+        // takes a processor from the others only for a moment.
+        Duration realTimeStart = std::chrono::milliseconds(100);
     };
 
     LinuxFilePlayer() : LinuxFilePlayer(Limits{}) {}
@@ -38,7 +43,9 @@ public:
     // inherited, every signal at its default disposition and none blocked. Throws Error
     // "Unsupported file format: <extension>" (the extension with its dot, lower case, empty when
     // there is none) for other names, and an Error naming the program when it cannot be started.
-    // A child left from an earlier file is stopped first.
+    // A child left from an earlier file is stopped first. A child started by a thread at a
+    // real-time priority starts at that priority and runs at the normal one from the first
+    // isPlaying() after realTimeStart.
     void startPlay(const std::string& path) override;
 
     // Tests without waiting whether the child has exited, and reaps it when it has. A child that
@@ -71,6 +78,7 @@ private:
     std::chrono::steady_clock::time_point _started;
     std::chrono::steady_clock::time_point _deadline; // set by the first isPlaying after a start
     bool _deadlineSet = false;
+    bool _realTime = false; // the child still runs at the real-time priority it started with
 };
 
 } // namespace tollwick

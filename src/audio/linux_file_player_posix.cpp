@@ -11,6 +11,7 @@
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
+#include <sched.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <thread>
@@ -70,8 +71,10 @@ void LinuxFilePlayer::startPlay(const std::string& path) {
     char* const arguments[] = {const_cast<char*>(program), const_cast<char*>(argument.c_str()), nullptr};
     pid_t pid = 0;
     int error = 0;
+    bool realTime = false;
     {
         PlayerSpawnSettings settings;
+        realTime = settings.startAtCallersRealTimePriority();
         error = posix_spawnp(&pid, program, settings.actions(), settings.attributes(), arguments, environ);
     }
     if (error != 0) {
@@ -83,11 +86,18 @@ void LinuxFilePlayer::startPlay(const std::string& path) {
     _path = path;
     _started = Clock::now();
     _deadlineSet = false;
+    _realTime = realTime;
 }
 
 bool LinuxFilePlayer::isPlaying() {
     if (!childRunning() || pollExit()) {
         return false;
+    }
+    if (_realTime && Clock::now() - _started >= _limits.realTimeStart) {
+        // The child is not reaped yet, so its process id is still its own.
+        const sched_param normal{};
+        ::sched_setscheduler(_pid, SCHED_OTHER, &normal);
+        _realTime = false;
     }
     if (!_deadlineSet) {
         // Measured after the start, by the playing thread: a long file's scan delays neither its

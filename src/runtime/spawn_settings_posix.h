@@ -3,9 +3,10 @@
 // Every child starts with every signal at its default disposition and none blocked: the HTTP
 // server ignores SIGPIPE for the whole process and threads may block signals, and a child that
 // inherited either could not be stopped or would not notice a closed reader.
-#include <fcntl.h>
-#include <spawn.h>
 #include <csignal>
+#include <fcntl.h>
+#include <sched.h>
+#include <spawn.h>
 
 namespace tollwick {
 
@@ -40,8 +41,28 @@ public:
 #endif
     }
 
-    const posix_spawn_file_actions_t* actions() const { return &_actions; }
-    const posix_spawnattr_t* attributes() const { return &_attributes; }
+    // When the calling thread runs at a real-time policy, the child starts at the same policy and
+    // priority, which a thread that resets its policy for what it starts would not pass on. Answers
+    // whether it does.
+    bool startAtCallersRealTimePriority() {
+        const int policy = sched_getscheduler(0) & ~SCHED_RESET_ON_FORK;
+        sched_param parameters{};
+        if ((policy != SCHED_FIFO && policy != SCHED_RR) || sched_getparam(0, &parameters) != 0)
+            return false;
+        posix_spawnattr_setschedpolicy(&_attributes, policy);
+        posix_spawnattr_setschedparam(&_attributes, &parameters);
+        short flags = 0;
+        posix_spawnattr_getflags(&_attributes, &flags);
+        posix_spawnattr_setflags(&_attributes, static_cast<short>(flags | POSIX_SPAWN_SETSCHEDULER));
+        return true;
+    }
+
+    const posix_spawn_file_actions_t* actions() const {
+        return &_actions;
+    }
+    const posix_spawnattr_t* attributes() const {
+        return &_attributes;
+    }
 
 private:
     posix_spawn_file_actions_t _actions{};

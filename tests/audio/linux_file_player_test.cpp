@@ -1,7 +1,9 @@
 #include "audio/linux_file_player.h"
 #include "audio/player.h"
 #include "runtime/errors.h"
+#include "runtime/thread_priority.h"
 #include "scheduling/clock.h"
+#include "support/eventually.h"
 #include "support/fake_clock.h"
 #include "support/log_capture.h"
 #include "support/scoped_state.h"
@@ -15,6 +17,7 @@
 #include <csignal>
 #include <fstream>
 #include <pthread.h>
+#include <sched.h>
 #include <thread>
 
 namespace tollwick {
@@ -272,6 +275,32 @@ TEST_F(FakePlayerPrograms, ANewFileOrTheEndOfThePlayerStopsAChildStillRunning) {
     }
     EXPECT_TRUE(called("aplay got TERM"));
     EXPECT_TRUE(reaped(secondPid));
+}
+
+// A bell's player starts at the real-time priority of the scheduler's thread that starts it and
+// drops to the normal policy once its start is over; what another thread starts runs normally.
+TEST_F(FakePlayerPrograms, AChildStartedByARealTimeThreadKeepsThatPriorityOnlyForItsStart) {
+    const std::string path = file("forever", "bell.mp3");
+    Limits longStart;
+    longStart.realTimeStart = 1h;
+    LinuxFilePlayer keeping(longStart);
+    LinuxFilePlayer dropping;
+    bool granted = false;
+    std::thread([&] {
+        granted = raiseToTimeCriticalPriority();
+        keeping.startPlay(path);
+        dropping.startPlay(path);
+    }).join();
+    LinuxFilePlayer normal;
+    normal.startPlay(path);
+    EXPECT_EQ(::sched_getscheduler(normal.childPid()), SCHED_OTHER);
+    if (!granted)
+        GTEST_SKIP() << "this process may not take a real-time priority";
+    EXPECT_EQ(::sched_getscheduler(dropping.childPid()), SCHED_FIFO);
+    EXPECT_TRUE(keeping.isPlaying());
+    EXPECT_EQ(::sched_getscheduler(keeping.childPid()), SCHED_FIFO);
+    EXPECT_TRUE(test::eventually(
+        [&] { return dropping.isPlaying() && ::sched_getscheduler(dropping.childPid()) == SCHED_OTHER; }));
 }
 
 TEST_F(FakePlayerPrograms, AProgramThatIsNotInstalledFailsTheStart) {
