@@ -6,8 +6,9 @@
 // prints the requests' rate and latency percentiles and the bells' offsets from their seconds,
 // beside those of the no-load case of the same run. Without wrk (a Debian package, installed by
 // scripts/install-deps) it says so and measures nothing. First it prints what starting the
-// player program costs by itself on this machine, the floor under every bell's offset; then, for
-// every case, the same floor under that case's load, measured between the bells.
+// player program at normal priority costs by itself on this machine; then, for every case, the
+// same under that case's load, measured between the bells. Where the server may take a real-time
+// priority (as root), its bells start at it and may beat that figure under load.
 #include <algorithm>
 #include <array>
 #include <atomic>
@@ -176,7 +177,7 @@ int main() {
     const auto measure = [&](std::string name, auto&& load) {
         Case c{std::move(name)};
         c.from = micros(std::chrono::system_clock::now());
-        // The floor under this load: the player started alone half a second after each second,
+        // The player started alone under this load, half a second after each second,
         // between the bells.
         std::thread floorMeanwhile([&, file = scratch / ("floor-" + std::to_string(cases.size()) + ".txt")] {
             c.floor = bench::programStartDelays(RECORD_START_PROGRAM, file, RUN_SECONDS - 2, true);
