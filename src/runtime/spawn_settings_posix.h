@@ -57,12 +57,8 @@ public:
         return true;
     }
 
-    const posix_spawn_file_actions_t* actions() const {
-        return &_actions;
-    }
-    const posix_spawnattr_t* attributes() const {
-        return &_attributes;
-    }
+    const posix_spawn_file_actions_t* actions() const { return &_actions; }
+    const posix_spawnattr_t* attributes() const { return &_attributes; }
 
 private:
     posix_spawn_file_actions_t _actions{};

@@ -13,8 +13,9 @@ int inheritedThreadNiceness() noexcept;
 // as soon as it wakes, whatever else is busy: a low real-time priority on Linux, where the process
 // may take one (as root, with CAP_SYS_NICE or within its RLIMIT_RTPRIO), and the highest priority
 // of the process's class on Windows. The threads and programs it starts afterwards run at normal
-// priority unless they are started at it on purpose (SpawnSettings). Answers false, and leaves the thread as it was,
-// where the system refuses. Meant for a thread that sleeps nearly all the time: while it runs, normal threads wait.
+// priority unless they are started at it on purpose (SpawnSettings). Answers false, and leaves the
+// thread as it was, where the system refuses. Meant for a thread that sleeps nearly all the time:
+// while it runs, normal threads wait.
 bool raiseToTimeCriticalPriority() noexcept;
 
 } // namespace tollwick

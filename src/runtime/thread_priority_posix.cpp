@@ -1,6 +1,5 @@
 #include "runtime/thread_priority.h"
 
-#include <algorithm>
 #include <cerrno>
 #include <sched.h>
 #include <sys/resource.h>
