@@ -7,7 +7,6 @@
 #include <csignal>
 #include <cstdlib>
 #include <fstream>
-#include <iterator>
 #include <optional>
 #include <thread>
 
@@ -106,10 +105,7 @@ TEST(StallEndToEnd, ABellWhoseSecondPassedWhileTheProcessWasStoppedRingsLate) {
                                           : "The scheduler runs at normal priority"),
               std::string::npos)
         << server.log();
-    const auto seenPolicies = [&policies] {
-        std::ifstream in(policies);
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    };
+    const auto seenPolicies = [&policies] { return readWholeFile(policies).value_or(""); };
     EXPECT_TRUE(eventually([&] { return std::ranges::count(seenPolicies(), '\n') == 2; }, 10s));
     EXPECT_EQ(seenPolicies(), grantable ? "1\n0\n" : "0\n0\n");
 }
