@@ -4,9 +4,9 @@
 #include <cstdint>
 #include <string_view>
 
-#include "web/request_guard.h"
-#include "web/request_head.h"
-#include "web/session.h"
+#include "web/http/request_guard.h"
+#include "web/http/request_head.h"
+#include "web/http/session.h"
 
 using namespace tollwick;
 using namespace tollwick::web;

@@ -16,7 +16,7 @@
 #include "runtime/process_end.h"
 #include "runtime/service_notifier.h"
 #include "runtime/version.h"
-#include "web/request_guard.h"
+#include "web/http/request_guard.h"
 
 namespace tollwick {
 

@@ -16,7 +16,7 @@
 #include "storage/document_writer.h"
 #include "storage/play_log.h"
 #include "storage/store.h"
-#include "web/http_app.h"
+#include "web/api/http_app.h"
 
 namespace tollwick {
 

@@ -1,7 +1,7 @@
 // Logging in and out, password changes, the login guard and the signed session cookie.
 #include "runtime/paths.h"
-#include "web/login_throttle.h"
-#include "web/session.h"
+#include "web/api/login_throttle.h"
+#include "web/http/session.h"
 #include "web_fixture.h"
 
 using namespace tollwick;

@@ -1,6 +1,6 @@
 // Requests another site starts, and host names the server does not answer to.
 #include "runtime/host_names.h"
-#include "web/request_guard.h"
+#include "web/http/request_guard.h"
 #include "web_fixture.h"
 
 using namespace tollwick;

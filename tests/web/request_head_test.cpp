@@ -1,7 +1,7 @@
 // Reading a request's head before its body: where it ends, what delimits the body, the path.
 #include <gtest/gtest.h>
 
-#include "web/request_head.h"
+#include "web/http/request_head.h"
 
 using namespace tollwick::web;
 

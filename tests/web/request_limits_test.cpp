@@ -2,7 +2,7 @@
 #include <future>
 #include <regex>
 
-#include "web/session.h"
+#include "web/http/session.h"
 #include "web_fixture.h"
 
 using namespace tollwick;

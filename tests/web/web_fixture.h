@@ -30,7 +30,7 @@
 #include "support/recording_file_player.h"
 #include "support/scoped_state.h"
 #include "support/temp_dir.h"
-#include "web/http_app.h"
+#include "web/api/http_app.h"
 
 namespace tollwick::test {
 

@@ -3,9 +3,9 @@
 
 #include "runtime/errors.h"
 #include "storage/crypto.h"
-#include "web/routes.h"
-#include "web/session.h"
-#include "web/web_input.h"
+#include "web/api/routes.h"
+#include "web/http/session.h"
+#include "web/api/web_input.h"
 
 using namespace tollwick;
 using namespace tollwick::web;

@@ -13,8 +13,8 @@
 #include "storage/crypto.h"
 #include "support/scoped_state.h"
 #include "support/temp_dir.h"
-#include "web/socket_io.h"
-#include "web/worker_priority.h"
+#include "web/http/socket_io.h"
+#include "web/http/worker_priority.h"
 
 #include <gtest/gtest.h>
 #include <httplib.h>

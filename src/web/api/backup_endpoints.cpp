@@ -1,0 +1,90 @@
+// Backups: "/backup" answers the installation as one zip archive, "/restore" takes one back.
+#include <filesystem>
+#include <mutex>
+
+#include <spdlog/spdlog.h>
+
+#include "model/uuid.h"
+#include "runtime/paths.h"
+#include "storage/backup.h"
+#include "storage/temporary_names.h"
+#include "web/api/handlers.h"
+
+namespace tollwick::web {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// A new file name in the data directory that start-up takes for a leftover of interrupted work.
+fs::path temporaryArchivePath(const fs::path& dir) {
+    const std::string random = newUuid4().substr(0, TEMPORARY_RANDOM_LENGTH);
+    return dir / (temporaryPrefixOf(dir / "backup.zip") + random);
+}
+
+} // namespace
+
+// The documents are copied under the document mutex and the archive is made after it, so the
+// bells never wait for the disk; the archive is sent as it is read and deleted afterwards.
+Response get_backup(WebContext& ctx, Request&) {
+    DB db;
+    Cache cache;
+    {
+        const Documents& docs = ctx.docs;
+        std::scoped_lock lock(ctx.docs.mutex);
+        db = *docs.db;
+        cache = *docs.cache;
+    }
+    const fs::path dir = getUserFilePath();
+    const fs::path archive = temporaryArchivePath(dir);
+    try {
+        writeBackup(archive, db, cache, dir);
+    } catch (const InvalidValueError& e) {
+        std::error_code ignored;
+        fs::remove(archive, ignored);
+        return Response(409, PLAIN_TEXT, e.what());
+    } catch (...) {
+        std::error_code ignored;
+        fs::remove(archive, ignored);
+        throw;
+    }
+    Response response = send_file(archive, "application/zip");
+    response.removeFileWhenSent = true;
+    response.headers.emplace_back("Content-Disposition",
+                                  "attachment; filename=\"tollwick-backup-" + ctx.clock.getDateString() + ".zip\"");
+    return response;
+}
+
+// A multipart form with the archive as the file part "file", which waits in a temporary file while
+// it is checked. Nothing changes unless everything in
+// it passed: then the audio files are put in place, the documents in memory replaced under the
+// document mutex (the password store stays), and the documents written before the answer.
+Response restore_backup(WebContext& ctx, Request& request) {
+    const UploadedPart* file = request.part("file");
+    if (!file || !file->stored)
+        return BadRequest("No file part");
+    std::unique_ptr<PreparedRestore> restore;
+    try {
+        restore = prepareRestoreFromFile(file->stored->path(), getUserFilePath());
+    } catch (const InvalidValueError& e) {
+        return BadRequest(e.what());
+    }
+    restore->placeAudioFiles();
+    const std::size_t songs = restore->db.songs.size();
+    const std::size_t timetables = restore->db.timetables.size();
+    {
+        std::scoped_lock lock(ctx.docs.mutex);
+        DB& db = *ctx.docs.db;
+        db = std::move(restore->db);
+        // A timetable chosen for the day the backup was made is not today's choice.
+        db.settings.dailyPreferences.resetOnNewDay(ctx.clock.getClock().yearDay);
+        if (restore->hasCache)
+            *ctx.docs.cache = std::move(restore->cache);
+    }
+    if (!ctx.day.saveDocumentsNow())
+        return Response(500, PLAIN_TEXT, "The backup is in use now, but it could not yet be written to the disk");
+    spdlog::info("Restored a backup with {} songs and {} timetables", songs, timetables);
+    return plain_text("ok");
+}
+
+} // namespace tollwick::web

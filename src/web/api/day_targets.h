@@ -1,0 +1,35 @@
+#pragma once
+// The targets of the day at a glance: what rang (the play log), what rings next, today's bells
+// with what became of each, the clock's health, and the quiet periods of today.
+#include <string>
+
+#include "model/json.h"
+#include "web/api/web_context.h"
+#include "web/http/web_types.h"
+
+namespace tollwick::web {
+
+// Get targets.
+// The play log of the query parameter `date` ("yyyy-mm-dd", today when absent), in time order;
+// InvalidValueError for a date that is not one.
+Json playLog(WebContext& ctx, const Args& args);
+// {"at", "inSec", "source", "lesson", "songName"} of the next bell still due today that is not
+// kept quiet, or null.
+Json nextBell(WebContext& ctx, const Args& args);
+// Every bell of today in time order, with its mark: "played", "stopped", "failed" or "skipped"
+// as the play log has it, "coming", "quiet" (coming, but kept quiet) or "missed" (due, and not
+// in the log).
+Json todayBells(WebContext& ctx, const Args& args);
+Json clockHealthOf(WebContext& ctx, const Args& args);
+// {"periods": [{"from", "to"}], "skippedBells": [...]}: today's quiet times not yet over.
+Json quietToday(WebContext& ctx, const Args& args);
+
+// Trigger targets, on the id "today" only.
+// Keeps the bells quiet from the query parameter `from` up to `to` (both "HH:MM").
+void muteBells(WebContext& ctx, const std::string& id, const Args& args);
+// Skips the next bell; InvalidValueError when no bell rings any more today.
+void skipNextBell(WebContext& ctx, const std::string& id, const Args& args);
+// Ends today's quiet periods and skips.
+void clearQuiet(WebContext& ctx, const std::string& id, const Args& args);
+
+} // namespace tollwick::web

@@ -1,0 +1,47 @@
+#pragma once
+// The route handlers: plain functions from a request to a response. The routing table
+// (web/routes.cpp) says which path and method reach each, and whether login is required.
+#include <functional>
+
+#include "web/api/web_context.h"
+#include "web/http/web_types.h"
+
+namespace tollwick::web {
+
+using HandlerFunction = Response (*)(WebContext&, Request&);
+using Handler = std::function<Response(WebContext&, Request&)>;
+
+// Whether a password is set and the request's session is not logged in (its cookie says so, and
+// the password store still lists its session): what the login guard refuses and what sends the
+// interface's pages to the login page. Takes the document mutex.
+bool loginMissing(WebContext& ctx, const Request& request);
+
+// Wraps `handler` so that, while a password is set, a session that is not logged in gets
+// BadRequest("No auth") and the handler is not called. With no password everything passes.
+Handler require_login(Handler handler);
+
+// The frame: identification, login, logout, password change, the interface's files.
+Response endpoint_whoami(WebContext&, Request&);
+Response auth_login(WebContext&, Request&);
+Response auth_logout(WebContext&, Request&);
+Response auth_chpasswd(WebContext&, Request&);
+Response serve_static(WebContext&, Request&);
+
+// The target API: named views of the state and named actions.
+Response get_endpoint(WebContext&, Request&);
+Response trigger_endpoint(WebContext&, Request&);
+
+// The database endpoints.
+Response get_db(WebContext&, Request&);
+Response upload_file(WebContext&, Request&);
+Response get_signal_file(WebContext&, Request&);
+Response get_timetables(WebContext&, Request&);
+Response timetables_create(WebContext&, Request&);
+Response timetables_update(WebContext&, Request&);
+Response update_settings(WebContext&, Request&);
+
+// Backups: the database, the cache and the user's audio files as one zip archive, and back.
+Response get_backup(WebContext&, Request&);
+Response restore_backup(WebContext&, Request&);
+
+} // namespace tollwick::web

@@ -1,0 +1,72 @@
+#pragma once
+// The HTTP application: the routing table, the session-signing key and the server that runs them.
+//
+// A front of our own (web/front_server.h) accepts connections and reads each request's head within
+// the limits it keeps for every client; the HTTP library then parses, routes and answers the
+// request on one of a few worker threads. Before a body is read, each request is checked: the host
+// name it was sent to, whether another site started it, the route's body limit and, for guarded
+// routes with a body, the login. Handlers see the documents one at a time: each reads and changes
+// them only under the document mutex.
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "web/http/front_limits.h"
+
+namespace tollwick {
+
+struct Documents;
+class Clock;
+class Player;
+class Alarm;
+class Api;
+class PlayerSounds;
+class PlayLog;
+class QuietPeriods;
+
+// What the interface reads and keeps of the school's day beside the documents.
+struct DayServices {
+    PlayerSounds& sounds; // the plays the interface starts, each logged
+    PlayLog& playLog;
+    QuietPeriods& quiet;
+    // Writes the changed documents now; false when one of them could not be written.
+    std::function<bool()> saveDocumentsNow;
+};
+
+class HttpApp {
+public:
+    // Every reference must outlive the application.
+    HttpApp(Documents& docs, Clock& clock, Player& player, Alarm& alarm, Api& api, DayServices day,
+            web::FrontLimits limits = {});
+    ~HttpApp();
+    HttpApp(const HttpApp&) = delete;
+    HttpApp& operator=(const HttpApp&) = delete;
+
+    // The key that signs session cookies; a built-in key until start-up sets the installation's salt.
+    void setSessionKey(std::string key);
+
+    // The host names answered besides IP addresses and "localhost" (see web/request_guard.h).
+    void setAllowedHosts(const std::vector<std::string>& names);
+
+    // What start-up warned about, shown by the interface until the next start.
+    void setStartupWarnings(std::vector<std::string> warnings);
+
+    // Serves on host:port until stop() is called; false when the server cannot listen there.
+    bool listen(const std::string& host, int port);
+
+    // The two halves of listen: binds and starts listening on host:port (0: a free port that the
+    // system chooses) and answers the port, or -1; then serves until stop() (false when not bound).
+    // Connections made in between wait for serve().
+    int bind(const std::string& host, int port);
+    bool serve();
+
+    bool isRunning() const;
+    void stop();
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> _impl;
+};
+
+} // namespace tollwick

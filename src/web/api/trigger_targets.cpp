@@ -1,0 +1,202 @@
+// The trigger targets: deleting entries, playing signals and announcements, calendar events and
+// the alarm. Changes to the documents are saved by the writer thread.
+#include <cstddef>
+#include <filesystem>
+#include <mutex>
+#include <utility>
+#include <vector>
+
+#include "audio/audio_length.h"
+#include "audio/player_sounds.h"
+#include "audio/song_resolution.h"
+#include "model/uuid.h"
+#include "runtime/paths.h"
+#include "storage/atomic_file.h"
+#include "storage/crypto.h"
+#include "web/api/day_targets.h"
+#include "web/api/target_api.h"
+#include "web/api/web_input.h"
+
+namespace tollwick::web {
+
+namespace {
+
+// The element at `position` (negative counts from the end) is removed.
+template <class T>
+void eraseAtPosition(std::vector<T>& list, const std::string& position) {
+    const long long n = static_cast<long long>(list.size());
+    long long index = parseWholeNumber(position, "The position");
+    if (index < 0)
+        index += n;
+    if (index < 0 || index >= n)
+        throw IndexError("list index out of range");
+    list.erase(list.begin() + static_cast<std::ptrdiff_t>(index));
+}
+
+// A built-in signal loses its entry only: its file ships with the system. The file is deleted
+// after the mutex is released: a slow disk must not hold up the bells.
+void deleteSignal(WebContext& ctx, const std::string& id, const Args&) {
+    AudioAsset song;
+    {
+        std::scoped_lock lock(ctx.docs.mutex);
+        song = ctx.docs.db->songs.remove(id);
+    }
+    if (song.storageCategory != AudioAssetCategory::BUILT_IN_SIGNAL)
+        removeUserFile(song.filename);
+}
+
+void deleteProgramme(WebContext& ctx, const std::string& id, const Args&) {
+    AudioAsset song;
+    {
+        std::scoped_lock lock(ctx.docs.mutex);
+        const Programme programme = ctx.docs.db->programmes.remove(id);
+        song = ctx.docs.db->songs.remove(programme.songId);
+    }
+    removeUserFile(song.filename);
+}
+
+void deleteSingleEvent(WebContext& ctx, const std::string& id, const Args&) {
+    std::scoped_lock lock(ctx.docs.mutex);
+    eraseAtPosition(ctx.docs.db->settings.calendar.singleEvents, id);
+}
+
+void deleteReoccurringEvent(WebContext& ctx, const std::string& id, const Args&) {
+    std::scoped_lock lock(ctx.docs.mutex);
+    eraseAtPosition(ctx.docs.db->settings.calendar.reoccurringEvents, id);
+}
+
+void playSignal(WebContext& ctx, const std::string& id, const Args&) {
+    const Documents& docs = ctx.docs;
+    std::scoped_lock lock(ctx.docs.mutex);
+    ctx.day.sounds.playSongById(*docs.db, id, PlayOrigin{PlaySource::MANUAL});
+}
+
+void deleteTimetable(WebContext& ctx, const std::string& id, const Args&) {
+    std::scoped_lock lock(ctx.docs.mutex);
+    ctx.docs.db->timetables.remove(id);
+}
+
+// Fetches the announcement `id` from the vendor service into the file `path`; Error when that
+// fails. Runs without the document mutex.
+void downloadAnnouncement(WebContext& ctx, const std::string& id, const std::string& path) {
+    if (!ctx.api.downloadAnnouncement(id, path).isOk())
+        throw Error("Failed to download announcement");
+}
+
+// Each announcement gets a file of its own, deleted once it has played, so that a second one
+// cannot replace the file under a first that is still playing. The download runs without the
+// document mutex; only the play takes it.
+void announce(WebContext& ctx, const std::string& id, const Args&) {
+    const std::string path = getUserFilePath(ANNOUNCEMENT_FILE_PREFIX + newUuid4() + ".mp3");
+    try {
+        downloadAnnouncement(ctx, id, path);
+    } catch (const std::exception& e) {
+        ctx.day.sounds.recordFailedAnnouncement(id, e.what());
+        throw;
+    }
+    try {
+        const Documents& docs = ctx.docs;
+        std::scoped_lock lock(ctx.docs.mutex);
+        ctx.day.sounds.playAnnouncement(*docs.db, path, id);
+    } catch (...) {
+        std::error_code ignored;
+        std::filesystem::remove(path, ignored);
+        throw;
+    }
+}
+
+// Downloads the announcement into "<id>.mp3" for scheduleProgrammedAnnouncement; nothing plays.
+void announceProgrammed(WebContext& ctx, const std::string& id, const Args&) {
+    requireFileId(id);
+    downloadAnnouncement(ctx, id, getUserFilePath(id + ".mp3"));
+}
+
+// The newest event goes to the front: calendar resolution takes the first event that covers a
+// date, so it wins over older ones.
+void addSingleEvent(WebContext& ctx, const std::string&, const Args& args) {
+    const std::string timetableId = requireUtf8(requireArg(args, "timetableId"), "timetableId");
+    SingleCalendarEvent event =
+        SingleCalendarEvent::fromUserInput(timetableId, requireArg(args, "startDate"), requireArg(args, "endDate"));
+    std::scoped_lock lock(ctx.docs.mutex);
+    auto& events = ctx.docs.db->settings.calendar.singleEvents;
+    events.insert(events.begin(), std::move(event));
+}
+
+void addReoccurringEvent(WebContext& ctx, const std::string&, const Args& args) {
+    const std::string timetableId = requireUtf8(requireArg(args, "timetableId"), "timetableId");
+    ReoccurringCalendarEvent event = ReoccurringCalendarEvent::fromUserInput(
+        timetableId, parseInt(requireArg(args, "mode"), "mode"), parseInt(requireArg(args, "days"), "days"));
+    std::scoped_lock lock(ctx.docs.mutex);
+    auto& events = ctx.docs.db->settings.calendar.reoccurringEvents;
+    events.insert(events.begin(), std::move(event));
+}
+
+// Turns the file "<id>.mp3" downloaded by announceProgrammed into a song and a programme, both
+// under the key `id`. Everything is checked before anything is stored, so a refused request
+// leaves no song without its programme behind and can simply be sent again, corrected.
+void scheduleProgrammedAnnouncement(WebContext& ctx, const std::string& id, const Args& args) {
+    requireFileId(id);
+    const std::string name = requireUtf8(requireArg(args, "programName"), "programName");
+    Programme programme = programmeFromInput(id, optionalArg(args, "date"), optionalArg(args, "time"));
+    const std::string fileName = id + ".mp3";
+    const std::string filePath = getUserFilePath(fileName);
+    const std::optional<std::string> content = readWholeFile(filePath);
+    if (!content)
+        throw Error("No such file: " + filePath);
+    AudioAsset song{name, md5Hex(*content), fileName, getAudioLength(filePath),
+                    AudioAssetCategory::PROGRAMMED_ANNOUNCEMENT};
+    std::scoped_lock lock(ctx.docs.mutex);
+    DB& db = *ctx.docs.db;
+    if (db.songs.contains(id) || db.programmes.contains(id))
+        throw KeyError("Key already exists");
+    db.songs.add(std::move(song), id);
+    db.programmes.add(std::move(programme), id);
+}
+
+void toggleAlarm(WebContext& ctx, const std::string&, const Args&) {
+    const Documents& docs = ctx.docs;
+    std::scoped_lock lock(ctx.docs.mutex);
+    ctx.alarm.toggle(*docs.db);
+}
+
+// Ends whatever is playing: signals, announcements, programmes and the alarm, which is then off.
+void stopAll(WebContext& ctx, const std::string&, const Args&) {
+    ctx.alarm.switchOff();
+    stopAllPlay(ctx.player);
+}
+
+using TriggerTarget = void (*)(WebContext&, const std::string&, const Args&);
+
+// Compared in this order; the first name that equals the target acts.
+constexpr std::pair<std::string_view, TriggerTarget> TRIGGER_TARGETS[] = {
+    {"deleteSignal", deleteSignal},
+    {"deleteProgramme", deleteProgramme},
+    {"deleteSingleEvent", deleteSingleEvent},
+    {"deleteReoccurringEvent", deleteReoccurringEvent},
+    {"playSignal", playSignal},
+    {"deleteTimetable", deleteTimetable},
+    {"announce", announce},
+    {"announceProgrammed", announceProgrammed},
+    {"addSingleEvent", addSingleEvent},
+    {"addReoccurringEvent", addReoccurringEvent},
+    {"scheduleProgrammedAnnouncement", scheduleProgrammedAnnouncement},
+    {"toggleAlarm", toggleAlarm},
+    {"stopAll", stopAll},
+    {"muteBells", muteBells},
+    {"skipNextBell", skipNextBell},
+    {"clearQuiet", clearQuiet},
+};
+
+} // namespace
+
+void trigger_target(WebContext& ctx, const std::string& target, const std::string& id, const Args& args) {
+    for (const auto& [name, act] : TRIGGER_TARGETS) {
+        if (name == target) {
+            act(ctx, id, args);
+            return;
+        }
+    }
+    throw InvalidValueError("Unknown target: " + target);
+}
+
+} // namespace tollwick::web

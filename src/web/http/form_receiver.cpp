@@ -1,0 +1,61 @@
+#include "web/http/form_receiver.h"
+
+namespace tollwick::web {
+
+namespace {
+// The temporary files of uploads in the user-data directory: ".upload-XXXXXX".
+constexpr std::string_view UPLOAD_PREFIX = "upload-";
+} // namespace
+
+FormReceiver::FormReceiver(std::filesystem::path directory, std::uint64_t maxFileBytes)
+    : _directory(std::move(directory)), _maxFileBytes(maxFileBytes) {}
+
+bool FormReceiver::beginPart(std::string name, std::string filename) {
+    if (_current && _currentIsFile)
+        _current->md5 = _md5->hex();
+    _currentIsFile = !_fileTaken && name == "file";
+    _fieldBytes += name.size() + filename.size();
+    if (_fieldBytes > MAX_FORM_FIELD_BYTES) {
+        _refusal.emplace(413, "The form's fields are larger than 64 KiB");
+        return false;
+    }
+    _parts.push_back(UploadedPart{std::move(name), std::move(filename), {}, nullptr, 0, {}});
+    _current = &_parts.back();
+    if (_currentIsFile) {
+        _fileTaken = true;
+        _current->stored = std::make_shared<TemporaryFile>(_directory, UPLOAD_PREFIX);
+        _md5.emplace();
+    }
+    return true;
+}
+
+bool FormReceiver::receive(std::string_view bytes) {
+    if (!_current)
+        return true;
+    if (!_currentIsFile) {
+        _fieldBytes += bytes.size();
+        if (_fieldBytes > MAX_FORM_FIELD_BYTES) {
+            _refusal.emplace(413, "The form's fields are larger than 64 KiB");
+            return false;
+        }
+        _current->content.append(bytes);
+        return true;
+    }
+    _current->size += bytes.size();
+    if (_current->size > _maxFileBytes) {
+        _refusal.emplace(413, "The file is larger than " + std::to_string(_maxFileBytes >> 20) + " MiB");
+        return false;
+    }
+    _md5->update(bytes);
+    _current->stored->append(bytes);
+    return true;
+}
+
+std::vector<UploadedPart> FormReceiver::takeParts() {
+    if (_current && _currentIsFile)
+        _current->md5 = _md5->hex();
+    _current = nullptr;
+    return std::move(_parts);
+}
+
+} // namespace tollwick::web
