@@ -1,11 +1,13 @@
 // A request's head as the HTTP front reads it off a connection, and the checks made on it before
-// a body is read: framing, path decoding, host name, cross-site headers, the session cookie.
+// a body is read: framing, the target's segments and query, host name, cross-site headers, the
+// session cookie.
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
 
 #include "web/http/request_guard.h"
 #include "web/http/request_head.h"
+#include "web/http/request_target.h"
 #include "web/http/session.h"
 
 using namespace tollwick;
@@ -20,7 +22,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!head)
         return 0;
     (void)bodyFramingOf(*head);
-    (void)head->path();
+    (void)readTarget(head->target);
     static const HostPolicy hosts({"school-pc", "school-pc.example.org"});
     const auto host = head->field("Host").value_or("");
     (void)hosts.allows(host);

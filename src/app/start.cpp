@@ -118,6 +118,8 @@ int start(bool isTray, const std::vector<std::string>& args) {
         spdlog::error("{}", e.what());
         return 1;
     }
+    // A vendor service or browser that hangs up mid-answer must not end the bells.
+    ignoreBrokenPipes();
     // Changes not yet written reach the disk when the process is asked to end.
     onTerminationRequest([&system] { system.saveChangedDocuments(); });
     system.startScheduler([&serviceManager] { serviceManager.watchdog(); });

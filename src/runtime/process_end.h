@@ -13,6 +13,11 @@ namespace tollwick {
 // so that none of them receives the signals itself.
 void onTerminationRequest(std::function<void()> beforeExit);
 
+// From now on a write to a connection or pipe whose reader is gone fails with an error instead of
+// ending the process (SIGPIPE is ignored where the platform has it). Children start with the
+// default again.
+void ignoreBrokenPipes() noexcept;
+
 // Runs `body` on a new thread that never receives SIGINT or SIGTERM itself, also when it is made
 // before onTerminationRequest: such a signal delivered to it would end the process unsaved.
 std::thread threadWithoutTerminationSignals(std::function<void()> body);

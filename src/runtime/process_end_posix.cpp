@@ -12,6 +12,10 @@ void killOwnProcess() noexcept {
     ::_exit(137);
 }
 
+void ignoreBrokenPipes() noexcept {
+    std::signal(SIGPIPE, SIG_IGN);
+}
+
 namespace {
 
 sigset_t terminationSignals() {

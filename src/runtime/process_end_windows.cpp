@@ -55,4 +55,7 @@ std::thread threadWithoutTerminationSignals(std::function<void()> body) {
     return std::thread(std::move(body));
 }
 
+// Windows has no SIGPIPE: a write to a closed connection fails with an error anyway.
+void ignoreBrokenPipes() noexcept {}
+
 } // namespace tollwick

@@ -2,28 +2,50 @@
 #include <gtest/gtest.h>
 
 #include "web/http/request_head.h"
+#include "web/http/request_target.h"
 
 using namespace tollwick::web;
 
 namespace {
 
 TEST(RequestHead, FieldsAndPath) {
-    const std::string text = "POST /db/%75pdate%2Fx%u00e9?a=%41 HTTP/1.1\r\nHost:  school-pc:2233 \r\n"
-                             "content-length: 12\r\nX-Empty:\r\n\r\nbody";
+    const std::string text = "POST /db/%75pdate%2Fx%C3%A9?a=%41&b=c+d&&e#top HTTP/1.1\r\nHost:  school-pc:2233 \r\n"
+                             "content-length: 12\r\nX-Empty:\r\nX-Text: caf\xC3\xA9\tau lait\r\n\r\nbody";
     ASSERT_EQ(headLength(text), text.size() - 4);
     const auto head = parseRequestHead(std::string_view(text).substr(0, *headLength(text)));
     ASSERT_TRUE(head);
     EXPECT_EQ(head->method, "POST");
-    EXPECT_EQ(head->target, "/db/%75pdate%2Fx%u00e9?a=%41");
-    EXPECT_EQ(head->path(), "/db/update/x\xC3\xA9");
+    EXPECT_EQ(head->target, "/db/%75pdate%2Fx%C3%A9?a=%41&b=c+d&&e#top");
     EXPECT_EQ(head->field("HOST"), "school-pc:2233");
+    EXPECT_EQ(head->field("x-text"), "caf\xC3\xA9\tau lait");
     EXPECT_EQ(head->field("x-empty"), "");
     EXPECT_FALSE(head->field("Cookie"));
     const BodyFraming framing = bodyFramingOf(*head);
     EXPECT_EQ(framing.kind, BodyFraming::Kind::LENGTH);
     EXPECT_EQ(framing.length, 12u);
     EXPECT_FALSE(headLength("GET / HTTP/1.1\r\nHost: x\r\n"));
-    EXPECT_EQ(decodePath("%zz%4"), "%zz%4") << "what is not a sequence stays as it is";
+}
+
+TEST(RequestTarget, SegmentsAreDecodedEachOnItsOwn) {
+    const RequestTarget target = readTarget("/db/%75pdate%2Fx%C3%A9?a=%41&b=c+d&&e#top");
+    EXPECT_EQ(target.segments, (std::vector<std::string>{"db", "update/x\xC3\xA9"})) << "%2F stays in its segment";
+    EXPECT_EQ(target.path, "/db/update/x\xC3\xA9");
+    EXPECT_EQ(target.args, (Args{{"a", "A"}, {"b", "c d"}, {"e", ""}}));
+    struct Case {
+        const char* target;
+        std::vector<std::string> segments;
+    };
+    const std::vector<Case> cases{
+        {"/", {}},
+        {"/?x=1", {}},
+        {"//", {"", ""}},
+        {"/a/", {"a", ""}},
+        {"/a//b", {"a", "", "b"}},
+        {"/%zz%4", {"%zz%4"}}, // what is not a sequence stays as it is
+        {"/a+b%20c", {"a+b c"}},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(readTarget(c.target).segments, c.segments) << c.target;
 }
 
 TEST(RequestHead, AmbiguousHeadsAreMalformed) {
@@ -36,6 +58,11 @@ TEST(RequestHead, AmbiguousHeadsAreMalformed) {
              "GET /  HTTP/1.1\r\n\r\n",                 // two blanks
              "GET / HTTP/2\r\n\r\n",                    // another version
              "G(T / HTTP/1.1\r\n\r\n",                  // not a token
+             "GET /a\tb HTTP/1.1\r\n\r\n",               // a tab inside the target
+             "GET /a\x7f HTTP/1.1\r\n\r\n",              // DEL inside the target
+             "GET x HTTP/1.1\r\n\r\n",                  // a target that is no path
+             "GET / HTTP/1.1\r\nX: a\x01b\r\n\r\n",     // a control character in a value
+             "GET / HTTP/1.1\r\nX: a\x7f\r\n\r\n",       // DEL in a value
          })
         EXPECT_FALSE(parseRequestHead(text)) << text;
     EXPECT_FALSE(parseRequestHead(std::string("GET /\0 HTTP/1.1\r\n\r\n", 20)));

@@ -4,6 +4,7 @@
 #include "runtime/errors.h"
 #include "storage/crypto.h"
 #include "web/api/routes.h"
+#include "web/http/request_target.h"
 #include "web/http/session.h"
 #include "web/api/web_input.h"
 
@@ -71,28 +72,67 @@ TEST(SessionCookie, FindsItsValueInACookieHeader) {
     EXPECT_EQ(sessionSetCookieHeader("v"), "session=v; Path=/; HttpOnly; SameSite=Strict");
 }
 
-TEST(RoutePatterns, ParametersAreSegmentsAndTheCatchAllTakesTheRest) {
-    const PathMatcher trigger = compilePattern("/api/trigger/<target>/<id>");
-    EXPECT_EQ(trigger.expression, "/api/trigger/([^/]+)/([^/]+)");
-    EXPECT_EQ(trigger.names, (std::vector<std::string>{"target", "id"}));
-    const PathMatcher all = compilePattern("/<path:path>");
-    EXPECT_EQ(all.expression, "/(.+)");
-    EXPECT_EQ(all.names, std::vector<std::string>{"path"});
-    EXPECT_EQ(compilePattern("/db.x").expression, "/db\\.x");
-
-    EXPECT_EQ(allowedMethods("/db"), "GET, HEAD");
-    EXPECT_EQ(allowedMethods("/auth/login"), "GET, HEAD, POST");
-    EXPECT_EQ(allowedMethods("/db/timetables/update/abc"), "GET, HEAD, POST");
-    EXPECT_EQ(allowedMethods("/"), "GET, HEAD");
+// Where a request lands: "<pattern> <params>", or "405 <allowed>".
+std::string landing(std::string_view method, std::string_view target) {
+    const RouteMatch match = findRoute(method, readTarget(target).segments);
+    if (!match.route)
+        return "405 " + match.allowed;
+    std::string out(match.route->pattern.text());
+    for (const auto& [name, value] : match.params)
+        out += " " + name + "=" + value;
+    return out;
 }
 
-TEST(RoutePatterns, TheTableIsCompleteAndTheCatchAllComesLast) {
+TEST(Routes, ParametersAreSegmentsAndTheCatchAllTakesTheRest) {
+    struct Case {
+        const char* method;
+        const char* target;
+        const char* landing;
+    };
+    const std::vector<Case> cases{
+        {"GET", "/", "/"},
+        {"HEAD", "/db", "/db"},
+        {"GET", "/db/", "/<path:path> path=db/"},
+        {"GET", "/api/get/status.js", "/api/get/<target> target=status.js"},
+        {"GET", "/api/get/a%2Fb", "/api/get/<target> target=a/b"},
+        {"GET", "/api/get/", "/<path:path> path=api/get/"},
+        {"GET", "/api/get/status/more", "/<path:path> path=api/get/status/more"},
+        {"GET", "/api/trigger/playSignal/ID_ping?x=1", "/api/trigger/<target>/<id> id=ID_ping target=playSignal"},
+        {"GET", "/api/trigger/toggleAlarm", "/<path:path> path=api/trigger/toggleAlarm"},
+        {"GET", "//", "/<path:path> path=/"},
+        {"GET", "/assets/app.js", "/<path:path> path=assets/app.js"},
+        {"GET", "/auth/login", "/<path:path> path=auth/login"},
+        {"POST", "/auth/login", "/auth/login"},
+        {"POST", "/db/timetables/update/abc", "/db/timetables/update/<id> id=abc"},
+        {"POST", "/db", "405 GET, HEAD"},
+        {"POST", "/", "405 GET, HEAD"},
+        {"PUT", "/db/settings/update", "405 GET, HEAD, POST"},
+        {"OPTIONS", "/db", "405 GET, HEAD"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(landing(c.method, c.target), c.landing) << c.method << " " << c.target;
+}
+
+TEST(Routes, AnyNumberOfSegmentsIsMatchedWithoutRecursion) {
+    std::string deep;
+    for (int i = 0; i < 100000; ++i)
+        deep += "/a";
+    EXPECT_EQ(landing("GET", deep).size(), std::string("/<path:path> path=").size() + deep.size() - 1);
+    EXPECT_EQ(landing("GET", "/" + std::string(1 << 20, 'x')).substr(0, 18), "/<path:path> path=");
+}
+
+TEST(Routes, TheTableIsCompleteAndTheCatchAllComesLast) {
     const auto& table = routingTable();
     ASSERT_EQ(table.size(), 17u);
-    EXPECT_EQ(table.back().pattern, "/<path:path>");
+    EXPECT_EQ(table.back().pattern.text(), "/<path:path>");
     std::size_t guarded = 0;
-    for (const Route& route : table)
+    for (const Route& route : table) {
         guarded += route.login == Login::REQUIRED;
+        // Routes open to everybody take bodies of a few KiB at most.
+        if (route.login == Login::OPEN) {
+            EXPECT_LE(route.body.limit, 64u * 1024) << route.pattern.text();
+        }
+    }
     EXPECT_EQ(guarded, 13u);
 }
 

@@ -26,12 +26,10 @@ bool loginMissing(WebContext& ctx, const Request& request) {
     return !request.session.loggedIn() || !ctx.docs.shadow->isSessionLive(request.session.sessionId());
 }
 
-Handler require_login(Handler handler) {
-    return [handler = std::move(handler)](WebContext& ctx, Request& request) {
-        if (loginMissing(ctx, request))
-            return Response(BadRequest("No auth"));
-        return handler(ctx, request);
-    };
+std::optional<Response> require_login(WebContext& ctx, const Request& request) {
+    if (loginMissing(ctx, request))
+        return BadRequest("No auth");
+    return std::nullopt;
 }
 
 Response endpoint_whoami(WebContext&, Request&) {

@@ -2,6 +2,7 @@
 // The route handlers: plain functions from a request to a response. The routing table
 // (web/routes.cpp) says which path and method reach each, and whether login is required.
 #include <functional>
+#include <optional>
 
 #include "web/api/web_context.h"
 #include "web/http/web_types.h"
@@ -16,9 +17,10 @@ using Handler = std::function<Response(WebContext&, Request&)>;
 // interface's pages to the login page. Takes the document mutex.
 bool loginMissing(WebContext& ctx, const Request& request);
 
-// Wraps `handler` so that, while a password is set, a session that is not logged in gets
-// BadRequest("No auth") and the handler is not called. With no password everything passes.
-Handler require_login(Handler handler);
+// The login guard of the routes that need a login: while a password is set, a request whose session
+// is not logged in gets BadRequest("No auth") and its handler is not called. With no password
+// everything passes (nothing is answered). Takes the document mutex.
+std::optional<Response> require_login(WebContext& ctx, const Request& request);
 
 // The frame: identification, login, logout, password change, the interface's files.
 Response endpoint_whoami(WebContext&, Request&);

@@ -1,12 +1,12 @@
 #pragma once
 // The HTTP application: the routing table, the session-signing key and the server that runs them.
 //
-// A front of our own (web/front_server.h) accepts connections and reads each request's head within
-// the limits it keeps for every client; the HTTP library then parses, routes and answers the
-// request on one of a few worker threads. Before a body is read, each request is checked: the host
-// name it was sent to, whether another site started it, the route's body limit and, for guarded
-// routes with a body, the login. Handlers see the documents one at a time: each reads and changes
-// them only under the document mutex.
+// The front (web/http/front_server.h) reads every request once, within the limits it keeps for every
+// client. As soon as a head is complete, the application checks the host name it was sent to and
+// whether another site started it, finds its route in the routing table and the route's body limit;
+// a worker thread then checks the login (before the body, for routes that read one) and answers.
+// Handlers see the documents one at a time: each reads and changes them only under the document
+// mutex.
 #include <functional>
 #include <memory>
 #include <string>

@@ -1,32 +1,32 @@
 #pragma once
-// The routing table of the HTTP application and the matching of its path patterns.
-#include <regex>
+// The routing table of the HTTP application, and how a request's path finds its route in it.
+#include <cstdint>
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "web/api/handlers.h"
+#include "web/http/path_pattern.h"
 
 namespace tollwick::web {
 
 enum class Method { GET, POST };
 enum class Login { OPEN, REQUIRED };
-// What a route reads of a request body: nothing (bodies are dropped, up to MAX_OTHER_BODY_BYTES),
-// JSON of up to MAX_JSON_BODY_BYTES read before the handler runs, or a multipart form whose file
-// streams to a temporary file as it arrives: an upload (a sound file of up to MAX_UPLOAD_BYTES) or
-// a backup archive (up to MAX_ARCHIVE_BYTES).
-enum class Body { NONE, JSON, UPLOAD, ARCHIVE };
 
-// The largest file part a form of `body` (UPLOAD or ARCHIVE) may carry.
-std::size_t maxFormFileBytes(Body body);
+// What a route reads of a request body, and the most it takes: nothing (a body is read and dropped),
+// JSON read whole before the handler runs, or a multipart form whose file streams to a temporary
+// file as it arrives: an upload (a sound file) or a backup archive.
+struct BodyRule {
+    enum class Kind { NONE, JSON, UPLOAD, ARCHIVE } kind;
+    std::uint64_t limit;
+};
 
 struct Route {
-    // "<name>" is one path segment passed as a parameter; "<path:name>" is the rest of the path,
-    // slashes included.
-    std::string_view pattern;
+    PathPattern pattern;
     Method method;
     Login login;
-    Body body;
+    BodyRule body;
     HandlerFunction handler;
 };
 
@@ -34,24 +34,18 @@ struct Route {
 // the catch-all, which answers every GET that no other route takes.
 const std::vector<Route>& routingTable();
 
-// The regular expression that matches a pattern's paths, one group per parameter, and the
-// parameters' names in order.
-struct PathMatcher {
-    std::string expression;
-    std::vector<std::string> names;
+struct RouteMatch {
+    const Route* route = nullptr;                  // the first route that takes the method on the path
+    std::map<std::string, std::string> params;     // its path parameters
+    std::string allowed;                           // without a route: the methods the path's routes allow
 };
-PathMatcher compilePattern(std::string_view pattern);
 
-// The first route that takes `method` ("HEAD" counts as "GET") on `path`, or nothing.
-const Route* findRoute(std::string_view method, const std::string& path);
+// The route for `method` ("HEAD" counts as "GET") on the path of `segments`. Without one,
+// `allowed` lists the methods of the routes whose pattern fits the path ("GET, HEAD" for GET
+// routes, in table order), empty when none fits.
+RouteMatch findRoute(std::string_view method, const std::vector<std::string>& segments);
 
-// The largest request body `route` accepts (nullptr: no route).
-std::size_t bodyLimit(const Route* route);
-// The largest request body any route accepts.
-std::size_t largestBodyLimit();
-
-// The methods the routes that match `path` allow ("GET, HEAD" for GET routes), in table order;
-// empty when no route matches the path.
-std::string allowedMethods(const std::string& path);
+// The largest file part a form of `kind` (UPLOAD or ARCHIVE) may carry.
+std::uint64_t maxFormFileBytes(BodyRule::Kind kind);
 
 } // namespace tollwick::web

@@ -1,8 +1,9 @@
 #pragma once
 // What each client address holds of the HTTP front: open connections, requests waiting for a
-// worker, and workers busy with its requests. Entries go when they fall to nothing, so the table
-// never holds more addresses than there are open connections.
+// worker, workers busy with its requests, and bytes of bodies held in memory. Entries go when they
+// fall to nothing, so the table never holds more addresses than there are open connections.
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <unordered_map>
 #include <utility>
@@ -15,6 +16,7 @@ public:
         std::size_t connections = 0;
         std::size_t queued = 0;
         std::size_t active = 0;
+        std::uint64_t buffered = 0;
     };
 
     // Not locked by itself; the front guards it.
@@ -25,7 +27,8 @@ public:
     }
     void forgetIfIdle(const std::string& address) {
         const auto it = _byAddress.find(address);
-        if (it != _byAddress.end() && it->second.connections == 0 && it->second.queued == 0 && it->second.active == 0)
+        if (it != _byAddress.end() && it->second.connections == 0 && it->second.queued == 0 &&
+            it->second.active == 0 && it->second.buffered == 0)
             _byAddress.erase(it);
     }
     // The address that holds the most connections, and how many; ("", 0) when there is none.
@@ -36,8 +39,9 @@ public:
                 out = {address, counts.connections};
         return out;
     }
-    std::size_t connections = 0; // in all
-    std::size_t queued = 0;      // in all
+    std::size_t connections = 0;   // in all
+    std::size_t queued = 0;        // in all
+    std::uint64_t buffered = 0;    // in all
 
 private:
     std::unordered_map<std::string, Counts> _byAddress;

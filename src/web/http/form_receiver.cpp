@@ -29,7 +29,7 @@ bool FormReceiver::beginPart(std::string name, std::string filename) {
     return true;
 }
 
-bool FormReceiver::receive(std::string_view bytes) {
+bool FormReceiver::partData(std::string_view bytes) {
     if (!_current)
         return true;
     if (!_currentIsFile) {
@@ -56,6 +56,36 @@ std::vector<UploadedPart> FormReceiver::takeParts() {
         _current->md5 = _md5->hex();
     _current = nullptr;
     return std::move(_parts);
+}
+
+void readForm(BodyReader& body, std::optional<std::string_view> contentType, FormReceiver& form) {
+    const std::optional<std::string> boundary = contentType ? multipartBoundary(*contentType) : std::nullopt;
+    std::optional<MultipartReader> reader;
+    if (boundary)
+        reader.emplace(*boundary, form);
+    std::string piece(64 * 1024, '\0');
+    for (;;) {
+        const long n = body.read(piece.data(), piece.size());
+        if (n < 0)
+            throw HttpError(408, "The upload did not arrive in time");
+        if (n == 0)
+            break;
+        if (!reader)
+            continue;
+        switch (reader->feed(std::string_view(piece.data(), static_cast<std::size_t>(n)))) {
+        case MultipartReader::State::READING:
+        case MultipartReader::State::COMPLETE: // what follows the form is read and dropped
+            break;
+        case MultipartReader::State::STOPPED:
+            if (form.refusal())
+                throw *form.refusal();
+            [[fallthrough]];
+        case MultipartReader::State::MALFORMED:
+            throw HttpError(400, "The upload is not a well-formed multipart form");
+        }
+    }
+    if (reader && reader->state() != MultipartReader::State::COMPLETE)
+        throw HttpError(400, "The upload is not a well-formed multipart form");
 }
 
 } // namespace tollwick::web

@@ -11,17 +11,19 @@
 #include <vector>
 
 #include "storage/crypto.h"
+#include "web/http/multipart.h"
+#include "web/http/request_plan.h"
 #include "web/http/web_types.h"
 
 namespace tollwick::web {
 
-class FormReceiver {
+class FormReceiver : public MultipartReader::Parts {
 public:
     explicit FormReceiver(std::filesystem::path directory, std::uint64_t maxFileBytes = MAX_UPLOAD_BYTES);
 
     // Each answers false when the form must not be read further; refusal() then tells why.
-    bool beginPart(std::string name, std::string filename);
-    bool receive(std::string_view bytes);
+    bool beginPart(std::string name, std::string filename) override;
+    bool partData(std::string_view bytes) override;
 
     // The refusal that stopped the reading, if one did.
     const std::optional<HttpError>& refusal() const noexcept { return _refusal; }
@@ -39,5 +41,10 @@ private:
     std::size_t _fieldBytes = 0;
     std::optional<HttpError> _refusal;
 };
+
+// Reads the whole body of `body` into `form` when `contentType` names a multipart form, and drops
+// it otherwise (the form then has no parts). HttpError when the form is refused, malformed or does
+// not arrive in time.
+void readForm(BodyReader& body, std::optional<std::string_view> contentType, FormReceiver& form);
 
 } // namespace tollwick::web

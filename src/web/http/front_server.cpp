@@ -4,6 +4,7 @@
 
 #include <spdlog/spdlog.h>
 
+#include "web/http/request_target.h"
 #include "web/http/worker_priority.h"
 
 namespace tollwick::web {
@@ -11,35 +12,6 @@ namespace tollwick::web {
 namespace {
 
 using std::chrono::milliseconds;
-
-const char* statusText(int status) {
-    switch (status) {
-    case 400:
-        return "Bad Request";
-    case 403:
-        return "Forbidden";
-    case 408:
-        return "Request Timeout";
-    case 411:
-        return "Length Required";
-    case 413:
-        return "Payload Too Large";
-    case 414:
-        return "URI Too Long";
-    case 421:
-        return "Misdirected Request";
-    case 429:
-        return "Too Many Requests";
-    case 431:
-        return "Request Header Fields Too Large";
-    case 500:
-        return "Internal Server Error";
-    case 503:
-        return "Service Unavailable";
-    default:
-        return "Error";
-    }
-}
 
 std::string sizeText(std::uint64_t bytes) {
     if (bytes % (1024 * 1024) == 0)
@@ -49,16 +21,70 @@ std::string sizeText(std::uint64_t bytes) {
     return std::to_string(bytes) + " bytes";
 }
 
+const std::string BUSY = "The server is busy; try again in a moment";
+
 // Descriptors kept free for everything else the process opens: documents being saved, uploads,
 // player programs, the vendor service.
 constexpr std::size_t RESERVED_DESCRIPTORS = 128;
 
+bool readsBody(const Exchange& exchange) {
+    return exchange.plan.body != BodyUse::DROP && exchange.bodyLength > 0;
+}
+
+bool admissionDue(const Exchange& exchange) {
+    return exchange.plan.admit && readsBody(exchange) && !exchange.admitted;
+}
+
+// A body's deadline: the grace, then the time the bytes so far may take at the least rate.
+SteadyTime bodyDeadline(const Exchange& exchange, std::uint64_t received, const FrontLimits& limits) {
+    return exchange.bodyStart + limits.transferGrace +
+           milliseconds(received * 1000 / std::max<std::uint64_t>(limits.minBytesPerSecond, 1));
+}
+
+// The body of a request as its answer reads it: first what came with the head, then the socket.
+class StreamedBody : public BodyReader {
+public:
+    StreamedBody(Connection& connection, ConnectionIo& io) : _connection(connection), _io(io) {}
+
+    std::uint64_t length() const noexcept override { return _connection.exchange->bodyLength; }
+
+    long read(char* buffer, std::size_t size) override {
+        Exchange& exchange = *_connection.exchange;
+        const std::uint64_t left = exchange.bodyLength - _consumed;
+        if (left == 0 || size == 0)
+            return 0;
+        size = static_cast<std::size_t>(std::min<std::uint64_t>(size, left));
+        if (!_connection.buffer.empty()) {
+            const std::size_t n = std::min(size, _connection.buffer.size());
+            std::copy_n(_connection.buffer.data(), n, buffer);
+            _connection.buffer.erase(0, n);
+            _consumed += n;
+            return static_cast<long>(n);
+        }
+        // The client waits for leave to send; it is given once, just before the body is wanted.
+        if (exchange.expectsContinue && !_connection.continueSent && _consumed == 0) {
+            _connection.continueSent = true;
+            if (!_io.write("HTTP/1.1 100 Continue\r\n\r\n"))
+                return -1;
+        }
+        const long n = _io.read(buffer, size);
+        if (n > 0)
+            _consumed += static_cast<std::uint64_t>(n);
+        return n;
+    }
+
+    bool allRead() const noexcept { return _consumed == _connection.exchange->bodyLength; }
+
+private:
+    Connection& _connection;
+    ConnectionIo& _io;
+    std::uint64_t _consumed = 0;
+};
+
 } // namespace
 
-FrontServer::FrontServer(FrontLimits limits, Planner planner, Exchange exchange,
-                         std::vector<std::pair<std::string, std::string>> answerHeaders)
-    : _limits(limits), _planner(std::move(planner)), _exchange(std::move(exchange)),
-      _answerHeaders(std::move(answerHeaders)) {
+FrontServer::FrontServer(FrontLimits limits, Planner planner, HeaderList answerHeaders)
+    : _limits(limits), _planner(std::move(planner)), _answerHeaders(std::move(answerHeaders)) {
     const std::size_t descriptors = net::openFileLimit();
     _maxConnections =
         std::min(_limits.connections,
@@ -107,15 +133,14 @@ bool FrontServer::serve() {
     for (std::thread& worker : _workers)
         worker.join();
     _workers.clear();
-    for (const ConnectionPtr& connection : _receiving)
-        net::closeSocket(connection->socket);
-    _receiving.clear();
+    for (const auto* connections : {&_receiving, &_returned})
+        for (const ConnectionPtr& connection : *connections)
+            net::closeSocket(connection->socket);
     for (const ConnectionPtr& connection : _queue)
         net::closeSocket(connection->socket);
-    _queue.clear();
-    for (const ConnectionPtr& connection : _returned)
-        net::closeSocket(connection->socket);
+    _receiving.clear();
     _returned.clear();
+    _queue.clear();
     net::closeSocket(_listener);
     _listener = net::NO_SOCKET;
     _running = false;
@@ -148,7 +173,7 @@ void FrontServer::servePass(std::vector<net::PollEntry>& entries) {
         Connection& connection = *_receiving[i];
         if (entries[i + 2].readable)
             onReadable(connection, after);
-        // Also for a client that keeps sending: a trickle never moves a deadline.
+        // Also for a client that keeps sending: a trickle never moves a head's deadline.
         const bool waiting = connection.phase == Connection::Phase::AWAITING_HEAD ||
                              connection.phase == Connection::Phase::AWAITING_BODY ||
                              connection.phase == Connection::Phase::LINGERING;
@@ -187,7 +212,6 @@ void FrontServer::acceptSome(SteadyTime now) {
         connection->socket = accepted.socket;
         connection->peerAddress = std::move(accepted.peerAddress);
         connection->peerPort = accepted.peerPort;
-        net::localAddress(connection->socket, connection->localAddress, connection->localPort);
         connection->deadline = now + _limits.headDeadline;
         connection->headStarted = true; // a new connection's first head is due from its start
         bool full = false;
@@ -211,8 +235,8 @@ void FrontServer::acceptSome(SteadyTime now) {
         }
         if (!admitted) {
             // No lingering here: that would hold the very descriptor the client is refused.
-            const std::string text =
-                answerText(503, "Too many connections; try again in a moment", {{"Retry-After", "1"}});
+            const std::string text = plainAnswerText(503, "Too many connections; try again in a moment",
+                                                     {{"Retry-After", "1"}}, _answerHeaders);
             net::sendSome(connection->socket, text.data(), text.size());
             net::shutdownSending(connection->socket);
             // What already came is read, so that the close does not reset the connection before the
@@ -237,10 +261,12 @@ void FrontServer::makeRoomFor(const std::string& address) {
     }
     if (heaviest.first == address || heaviest.second <= own + 1)
         return;
-    // Its longest-waiting connection that is not being answered: idle, half a head, or lingering.
+    // Its longest-waiting connection that no worker has: idle, half a head, waiting for a body, or
+    // lingering.
     auto victim = _receiving.end();
     for (auto it = _receiving.begin(); it != _receiving.end(); ++it)
-        if ((*it)->peerAddress == heaviest.first && (*it)->phase != Connection::Phase::AWAITING_BODY &&
+        if ((*it)->peerAddress == heaviest.first &&
+            std::find(_toClose.begin(), _toClose.end(), it->get()) == _toClose.end() &&
             (victim == _receiving.end() || (*it)->deadline < (*victim)->deadline))
             victim = it;
     if (victim == _receiving.end())
@@ -255,8 +281,7 @@ void FrontServer::onReadable(Connection& connection, SteadyTime now) {
     if (connection.phase == Connection::Phase::AWAITING_HEAD)
         want = std::min(want, _limits.maxHeadBytes + 1 - std::min(connection.buffer.size(), _limits.maxHeadBytes));
     else if (connection.phase == Connection::Phase::AWAITING_BODY)
-        want =
-            static_cast<std::size_t>(std::min<std::uint64_t>(want, connection.messageEnd - connection.buffer.size()));
+        want = static_cast<std::size_t>(std::min<std::uint64_t>(want, connection.bodyStillToCome()));
     const long n = net::receiveSome(connection.socket, chunk, want);
     if (n == net::WOULD_BLOCK)
         return;
@@ -266,78 +291,149 @@ void FrontServer::onReadable(Connection& connection, SteadyTime now) {
     }
     if (connection.phase == Connection::Phase::LINGERING)
         return; // dropped
+    if (connection.phase == Connection::Phase::AWAITING_BODY) {
+        Exchange& exchange = *connection.exchange;
+        if (exchange.plan.body == BodyUse::DROP)
+            exchange.bodyDropped += static_cast<std::uint64_t>(n);
+        else
+            connection.buffer.append(chunk, static_cast<std::size_t>(n));
+        connection.deadline =
+            bodyDeadline(exchange, exchange.bodyLength - connection.bodyStillToCome(), _limits);
+        proceed(connection, now);
+        return;
+    }
     connection.buffer.append(chunk, static_cast<std::size_t>(n));
     advance(connection, now);
 }
 
 void FrontServer::advance(Connection& connection, SteadyTime now) {
-    if (connection.phase == Connection::Phase::AWAITING_HEAD) {
-        if (connection.buffer.empty())
-            return;
-        if (!connection.headStarted) {
-            connection.headStarted = true;
-            connection.deadline = now + _limits.headDeadline;
-        }
-        const std::optional<std::size_t> length = headLength(connection.buffer);
-        if (!length || *length > _limits.maxHeadBytes) {
-            if (connection.buffer.size() > _limits.maxHeadBytes || (length && *length > _limits.maxHeadBytes))
-                refuse(connection, 431, "The request head is larger than " + sizeText(_limits.maxHeadBytes), now);
-            return;
-        }
-        const std::optional<RequestHead> head =
-            parseRequestHead(std::string_view(connection.buffer).substr(0, *length));
-        if (!head) {
-            refuse(connection, 400, "Malformed request head", now);
-            return;
-        }
-        const BodyFraming framing = bodyFramingOf(*head);
-        switch (framing.kind) {
-        case BodyFraming::Kind::INVALID:
-            refuse(connection, 400, "Invalid Content-Length", now);
-            return;
-        case BodyFraming::Kind::ENCODED:
-            refuse(connection, 411, "Request bodies need a Content-Length; transfer encodings are not accepted", now);
-            return;
-        case BodyFraming::Kind::MISSING:
-            refuse(connection, 411, "Request bodies need a Content-Length", now);
-            return;
-        case BodyFraming::Kind::LENGTH:
-            break;
-        }
-        BodyPlan plan;
-        try {
-            plan = _planner(*head, connection.peerAddress);
-        } catch (const std::exception& e) {
-            spdlog::error("Exception on {} [{}]: {}", head->target, head->method, e.what());
-            refuse(connection, 500, "Internal Server Error", now);
-            return;
-        }
-        if (plan.refusal) {
-            refuse(connection, plan.refusal->status, plan.refusal->reason, now, plan.refusal->headers);
-            return;
-        }
-        if (framing.length > plan.limit) {
-            refuse(connection, 413, "The request body is larger than " + sizeText(plan.limit), now);
-            return;
-        }
-        connection.headEnd = *length;
-        connection.messageEnd = *length + framing.length;
-        connection.streamed = plan.streamed;
-        if (!plan.streamed && connection.buffer.size() < connection.messageEnd) {
-            connection.phase = Connection::Phase::AWAITING_BODY;
-            connection.deadline =
-                now + _limits.headDeadline +
-                milliseconds(framing.length * 1000 / std::max<std::uint64_t>(_limits.minBytesPerSecond, 1));
-            if (head->field("Expect") == "100-continue") {
-                static constexpr std::string_view CONTINUE = "HTTP/1.1 100 Continue\r\n\r\n";
-                net::sendSome(connection.socket, CONTINUE.data(), CONTINUE.size());
-            }
-            return;
-        }
-    }
-    if (connection.phase == Connection::Phase::AWAITING_BODY && connection.buffer.size() < connection.messageEnd)
+    if (connection.phase != Connection::Phase::AWAITING_HEAD || connection.buffer.empty())
         return;
-    enqueue(connection, now);
+    if (!connection.headStarted) {
+        connection.headStarted = true;
+        connection.deadline = now + _limits.headDeadline;
+    }
+    const std::optional<std::size_t> length = headLength(connection.buffer);
+    if (!length || *length > _limits.maxHeadBytes) {
+        if (connection.buffer.size() > _limits.maxHeadBytes || (length && *length > _limits.maxHeadBytes))
+            refuse(connection, 431, "The request head is larger than " + sizeText(_limits.maxHeadBytes), now);
+        return;
+    }
+    std::optional<RequestHead> head = parseRequestHead(std::string_view(connection.buffer).substr(0, *length));
+    if (!head) {
+        refuse(connection, 400, "Malformed request head", now);
+        return;
+    }
+    connection.buffer.erase(0, *length);
+    startExchange(connection, *head, now);
+}
+
+void FrontServer::startExchange(Connection& connection, const RequestHead& head, SteadyTime now) {
+    const BodyFraming framing = bodyFramingOf(head);
+    switch (framing.kind) {
+    case BodyFraming::Kind::INVALID:
+        refuse(connection, 400, "Invalid Content-Length", now);
+        return;
+    case BodyFraming::Kind::ENCODED:
+        refuse(connection, 411, "Request bodies need a Content-Length; transfer encodings are not accepted", now);
+        return;
+    case BodyFraming::Kind::MISSING:
+        refuse(connection, 411, "Request bodies need a Content-Length", now);
+        return;
+    case BodyFraming::Kind::LENGTH:
+        break;
+    }
+    const std::string_view target = head.target;
+    if (target.size() > _limits.maxTargetBytes || target.substr(0, target.find('?')).size() > _limits.maxPathBytes) {
+        refuse(connection, 414, "414 URI Too Long", now);
+        return;
+    }
+    auto exchange = std::make_unique<Exchange>();
+    Request& request = exchange->request;
+    RequestTarget read = readTarget(target);
+    request.method = head.method;
+    request.path = std::move(read.path);
+    request.segments = std::move(read.segments);
+    request.args = std::move(read.args);
+    request.headers = head.fields;
+    request.remoteAddress = connection.peerAddress;
+    exchange->http10 = head.version == "HTTP/1.0";
+    exchange->keepAliveAsked = exchange->http10 ? head.fieldHasToken("Connection", "keep-alive")
+                                                : !head.fieldHasToken("Connection", "close");
+    exchange->expectsContinue = !exchange->http10 && head.field("Expect") &&
+                                equalsIgnoringCase(*head.field("Expect"), "100-continue");
+    exchange->bodyLength = framing.length;
+    try {
+        exchange->plan = _planner(request);
+    } catch (const std::exception& e) {
+        spdlog::error("Exception on {} [{}]: {}", request.path, request.method, e.what());
+        refuse(connection, 500, "Internal Server Error", now);
+        return;
+    }
+    if (exchange->plan.refusal) {
+        const Refusal refusal = std::move(*exchange->plan.refusal);
+        refuse(connection, refusal.status, refusal.reason, now, refusal.headers);
+        return;
+    }
+    if (framing.length > exchange->plan.limit) {
+        refuse(connection, 413, "The request body is larger than " + sizeText(exchange->plan.limit), now);
+        return;
+    }
+    connection.exchange = std::move(exchange);
+    proceed(connection, now);
+}
+
+void FrontServer::proceed(Connection& connection, SteadyTime now) {
+    Exchange& exchange = *connection.exchange;
+    if (exchange.plan.body == BodyUse::DROP) {
+        const std::uint64_t dropped =
+            std::min<std::uint64_t>(connection.buffer.size(), exchange.bodyLength - exchange.bodyDropped);
+        connection.buffer.erase(0, static_cast<std::size_t>(dropped));
+        exchange.bodyDropped += dropped;
+    }
+    const bool bodyHere = exchange.plan.body == BodyUse::STREAM || connection.bodyStillToCome() == 0;
+    if (admissionDue(exchange) || bodyHere) {
+        enqueue(connection, now);
+        return;
+    }
+    if (connection.phase == Connection::Phase::AWAITING_BODY)
+        return;
+    if (exchange.plan.body == BodyUse::BUFFER && !reserveBody(connection, exchange.bodyLength)) {
+        refuse(connection, 503, BUSY, now, {{"Retry-After", "1"}});
+        return;
+    }
+    connection.phase = Connection::Phase::AWAITING_BODY;
+    exchange.bodyStart = now;
+    connection.deadline = bodyDeadline(exchange, exchange.bodyLength - connection.bodyStillToCome(), _limits);
+    const bool nothingYet = connection.buffer.empty() && exchange.bodyDropped == 0;
+    if (exchange.expectsContinue && !connection.continueSent && nothingYet) {
+        static constexpr std::string_view CONTINUE = "HTTP/1.1 100 Continue\r\n\r\n";
+        connection.continueSent = true;
+        net::sendSome(connection.socket, CONTINUE.data(), CONTINUE.size());
+    }
+}
+
+bool FrontServer::reserveBody(Connection& connection, std::uint64_t bytes) {
+    std::scoped_lock lock(_mutex);
+    ClientCounts::Counts& counts = _counts.at(connection.peerAddress);
+    if (_counts.buffered + bytes > _limits.bufferedBodyBytes ||
+        counts.buffered + bytes > _limits.bufferedBodyBytesPerAddress)
+        return false;
+    counts.buffered += bytes;
+    _counts.buffered += bytes;
+    connection.exchange->reserved = bytes;
+    return true;
+}
+
+void FrontServer::endExchange(Connection& connection) {
+    if (!connection.exchange)
+        return;
+    if (const std::uint64_t reserved = connection.exchange->reserved; reserved > 0) {
+        std::scoped_lock lock(_mutex);
+        _counts.at(connection.peerAddress).buffered -= reserved;
+        _counts.buffered -= reserved;
+    }
+    connection.exchange.reset();
 }
 
 void FrontServer::enqueue(Connection& connection, SteadyTime now) {
@@ -352,10 +448,11 @@ void FrontServer::enqueue(Connection& connection, SteadyTime now) {
         }
     }
     if (!room) {
-        refuse(connection, 503, "The server is busy; try again in a moment", now, {{"Retry-After", "1"}});
+        refuse(connection, 503, BUSY, now, {{"Retry-After", "1"}});
         return;
     }
     connection.phase = Connection::Phase::QUEUED;
+    connection.queuedAt = now;
     _toQueue.push_back(&connection);
 }
 
@@ -376,30 +473,16 @@ void FrontServer::onDeadline(Connection& connection, SteadyTime now) {
 }
 
 void FrontServer::refuse(Connection& connection, int status, const std::string& reason, SteadyTime now,
-                         const std::vector<std::pair<std::string, std::string>>& headers) {
-    const std::string text = answerText(status, reason, headers);
+                         const HeaderList& headers) {
+    const std::string text = plainAnswerText(status, reason, headers, _answerHeaders);
     // The answer is small and the connection's send buffer empty: one write takes it whole.
     net::sendSome(connection.socket, text.data(), text.size());
     net::shutdownSending(connection.socket);
+    endExchange(connection);
     connection.phase = Connection::Phase::LINGERING;
     connection.buffer.clear();
     connection.buffer.shrink_to_fit();
     connection.deadline = now + _limits.linger;
-}
-
-std::string FrontServer::answerText(int status, const std::string& reason,
-                                    const std::vector<std::pair<std::string, std::string>>& headers) const {
-    std::string text = "HTTP/1.1 " + std::to_string(status) + " " + statusText(status) + "\r\n";
-    text += "Content-Type: text/plain; charset=utf-8\r\n";
-    text += "Content-Length: " + std::to_string(reason.size()) + "\r\n";
-    text += "Connection: close\r\n";
-    for (const auto& [name, value] : _answerHeaders)
-        text += name + ": " + value + "\r\n";
-    for (const auto& [name, value] : headers)
-        text += name + ": " + value + "\r\n";
-    text += "\r\n";
-    text += reason;
-    return text;
 }
 
 void FrontServer::sweep() {
@@ -431,6 +514,7 @@ void FrontServer::sweep() {
 }
 
 void FrontServer::closeConnection(Connection& connection) {
+    endExchange(connection);
     net::closeSocket(connection.socket);
     connection.socket = net::NO_SOCKET;
     std::scoped_lock lock(_mutex);
@@ -450,10 +534,12 @@ void FrontServer::adoptReturned(SteadyTime now) {
         _receiving.push_back(std::move(connection));
         if (adopted.phase == Connection::Phase::LINGERING) {
             adopted.deadline = now + _limits.linger;
-            continue;
+        } else if (adopted.exchange) {
+            proceed(adopted, now); // admitted: its body comes next
+        } else {
+            adopted.deadline = now + _limits.keepAlive;
+            advance(adopted, now); // the next request may have come with the last one
         }
-        adopted.deadline = now + _limits.keepAlive;
-        advance(adopted, now); // the next request may have come with the last one
     }
     sweep();
 }
@@ -467,13 +553,21 @@ void FrontServer::work() {
             _workAvailable.wait(lock, [&] {
                 if (_workersStopping)
                     return true;
-                const auto eligible = std::find_if(_queue.begin(), _queue.end(), [&](const ConnectionPtr& c) {
-                    return _counts.get(c->peerAddress).active < _limits.workersPerAddress;
-                });
-                if (eligible == _queue.end())
+                // The address with the fewest requests being answered goes first, so that a flood
+                // from a few addresses never keeps the others waiting behind it.
+                auto chosen = _queue.end();
+                std::size_t fewest = _limits.workersPerAddress;
+                for (auto it = _queue.begin(); it != _queue.end(); ++it) {
+                    const std::size_t active = _counts.get((*it)->peerAddress).active;
+                    if (active < fewest) {
+                        fewest = active;
+                        chosen = it;
+                    }
+                }
+                if (chosen == _queue.end())
                     return false;
-                connection = std::move(*eligible);
-                _queue.erase(eligible);
+                connection = std::move(*chosen);
+                _queue.erase(chosen);
                 return true;
             });
             if (!connection)
@@ -484,7 +578,7 @@ void FrontServer::work() {
             ++counts.active;
         }
         const std::string address = connection->peerAddress;
-        answer(std::move(connection));
+        serveOne(std::move(connection));
         {
             std::scoped_lock lock(_mutex);
             --_counts.at(address).active;
@@ -494,27 +588,74 @@ void FrontServer::work() {
     }
 }
 
-void FrontServer::answer(ConnectionPtr connection) {
+void FrontServer::serveOne(ConnectionPtr connection) {
     connection->phase = Connection::Phase::SERVING;
-    ConnectionStream stream(*connection, _limits, _stopWaker.socket());
-    const bool last = connection->requests + 1 >= _limits.keepAliveMaxRequests;
-    bool closed = false;
-    bool keep = false;
-    try {
-        keep = _exchange(stream, last, closed);
-    } catch (const std::exception& e) {
-        spdlog::error("HTTP worker error: {}", e.what());
-    } catch (...) {
-        spdlog::error("HTTP worker error");
-    }
-    ++connection->requests;
-    keep = keep && !closed && !last && !stream.failed() && !_stopping;
+    Exchange& exchange = *connection->exchange;
+    Request& request = exchange.request;
+    ConnectionIo io(*connection, _limits, _stopWaker.socket());
+    const bool headOnly = request.method == "HEAD";
 
-    // Whatever of the body the answer left unread is dropped; when it has not all come yet, the
-    // connection lingers instead, so that the answer reaches the client before the close.
-    const bool bodyAllHere = connection->buffer.size() >= connection->messageEnd;
-    const bool bodyPending = stream.position() < connection->messageEnd && !bodyAllHere;
-    if (bodyPending && !stream.failed()) {
+    auto failed = [&](const std::exception* e) {
+        spdlog::error("Exception on {} [{}]: {}", request.path, request.method, e ? e->what() : "unknown error");
+        return Response(500, PLAIN_TEXT, "Internal Server Error");
+    };
+    if (admissionDue(exchange)) {
+        exchange.admitted = true;
+        std::optional<Response> refused;
+        try {
+            refused = exchange.plan.admit(request);
+        } catch (const std::exception& e) {
+            refused = failed(&e);
+        } catch (...) {
+            refused = failed(nullptr);
+        }
+        if (refused) {
+            const AnswerFrame frame{_answerHeaders, headOnly, false, exchange.http10, std::nullopt};
+            const bool written = writeResponse(io, *refused, frame) && !io.failed();
+            const bool bodyUnread = connection->bodyStillToCome() > 0;
+            afterAnswer(std::move(connection), written, false, bodyUnread);
+            return;
+        }
+        if (exchange.plan.body == BodyUse::BUFFER && connection->bodyStillToCome() > 0) {
+            giveBack(std::move(connection)); // the front reads the body, then a worker answers
+            return;
+        }
+    }
+    if (exchange.plan.body == BodyUse::BUFFER) {
+        const auto length = static_cast<std::size_t>(exchange.bodyLength);
+        request.body = connection->buffer.substr(0, length);
+        connection->buffer.erase(0, length);
+    }
+    StreamedBody streamed(*connection, io);
+    const bool stream = exchange.plan.body == BodyUse::STREAM;
+    Response response;
+    try {
+        response = exchange.plan.answer(request, stream ? &streamed : nullptr);
+    } catch (const std::exception& e) {
+        response = failed(&e);
+    } catch (...) {
+        response = failed(nullptr);
+    }
+    const bool bodyRead = !stream || streamed.allRead();
+    const bool keep = exchange.keepAliveAsked && bodyRead && connection->requests + 1 < _limits.keepAliveMaxRequests &&
+                      !_stopping;
+    const auto range = request.header("Range");
+    const AnswerFrame frame{_answerHeaders, headOnly, keep, exchange.http10,
+                            range ? std::optional<std::string_view>(*range) : std::nullopt};
+    const bool written = writeResponse(io, response, frame) && !io.failed();
+    afterAnswer(std::move(connection), written, keep, !bodyRead);
+}
+
+void FrontServer::afterAnswer(ConnectionPtr connection, bool written, bool keep, bool bodyUnread) {
+    ++connection->requests;
+    endExchange(*connection);
+    if (!written) {
+        closeConnection(*connection);
+        return;
+    }
+    // Whatever of the body the answer left unread is dropped; while it may still be coming, the
+    // connection lingers, so that the answer reaches the client before the close.
+    if (bodyUnread) {
         net::shutdownSending(connection->socket);
         connection->phase = Connection::Phase::LINGERING;
         connection->buffer.clear();
@@ -522,17 +663,12 @@ void FrontServer::answer(ConnectionPtr connection) {
         giveBack(std::move(connection));
         return;
     }
-    if (!keep || bodyPending) {
+    if (!keep) {
         closeConnection(*connection);
         return;
     }
-    connection->buffer.erase(
-        0, static_cast<std::size_t>(std::max<std::uint64_t>(connection->messageEnd, stream.position())));
     connection->phase = Connection::Phase::AWAITING_HEAD;
     connection->headStarted = false;
-    connection->headEnd = 0;
-    connection->messageEnd = 0;
-    connection->streamed = false;
     giveBack(std::move(connection));
 }
 

@@ -1,52 +1,36 @@
 #pragma once
-// The HTTP front: listens, accepts, and reads each request's head (and a small body) without
-// tying up a worker, then hands the complete request to a worker thread, where the HTTP library
-// parses, routes and answers it. It keeps every client within FrontLimits: a whole-request
-// deadline, bounded heads and bodies, a share of the workers and connections per client address,
-// and a bounded queue, answering 408, 411, 413, 431 or 503 beyond them. Its accept loop survives
-// every error.
+// The HTTP front: listens, accepts, reads each request's head and, where the route reads one, a
+// small body, without tying up a worker; asks the application for the request's plan once its
+// head is complete; and hands the request to a worker thread, which admits it (before its body,
+// where the plan says so) and answers it. It keeps every client within FrontLimits: a whole-request
+// deadline, bounded heads and bodies, a share of the workers, connections and buffered bodies per
+// client address, and a bounded queue, answering 408, 411, 413, 414, 431 or 503 beyond them. Its
+// accept loop survives every error and never waits for a lock that a handler holds.
 #include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
-#include <optional>
 #include <string>
 #include <thread>
-#include <utility>
 #include <vector>
 
 #include "web/http/client_counts.h"
 #include "web/http/connection.h"
 #include "web/http/request_head.h"
+#include "web/http/request_plan.h"
+#include "web/http/response_writer.h"
 
 namespace tollwick::web {
 
-// What becomes of a request whose head is complete.
-struct BodyPlan {
-    // A refusal answered at once, without reading the body: status, plain-text reason, headers.
-    struct Refusal {
-        int status = 400;
-        std::string reason;
-        std::vector<std::pair<std::string, std::string>> headers;
-    };
-    std::optional<Refusal> refusal;
-    // The largest body accepted (larger ones get 413 before a byte of them is read).
-    std::uint64_t limit = 0;
-    // Read by the worker as the request is answered rather than before it gets one.
-    bool streamed = false;
-};
-
 class FrontServer {
 public:
-    using Planner = std::function<BodyPlan(const RequestHead& head, const std::string& peerAddress)>;
-    // Reads one request from the stream and writes its answer; false when the connection must close.
-    using Exchange = std::function<bool(httplib::Stream& stream, bool closeConnection, bool& connectionClosed)>;
+    // Called on the accepting thread with the request as its head describes it (no body yet).
+    using Planner = std::function<RequestPlan(Request& request)>;
 
-    // `answerHeaders` go on every answer the front writes itself.
-    FrontServer(FrontLimits limits, Planner planner, Exchange exchange,
-                std::vector<std::pair<std::string, std::string>> answerHeaders);
+    // `answerHeaders` go on every answer, the front's own refusals included.
+    FrontServer(FrontLimits limits, Planner planner, HeaderList answerHeaders);
     ~FrontServer();
     FrontServer(const FrontServer&) = delete;
     FrontServer& operator=(const FrontServer&) = delete;
@@ -68,28 +52,34 @@ private:
     // not `address` and holds more than it), so that no few addresses crowd out everybody else.
     void makeRoomFor(const std::string& address);
     void onReadable(Connection& connection, SteadyTime now);
+    // Reads a complete head, or moves the request on.
     void advance(Connection& connection, SteadyTime now);
+    void startExchange(Connection& connection, const RequestHead& head, SteadyTime now);
+    // Moves a request whose head came on: to a worker, or to waiting for its body.
+    void proceed(Connection& connection, SteadyTime now);
     void onDeadline(Connection& connection, SteadyTime now);
     // Writes a plain-text answer that closes the connection, then lets it linger.
     void refuse(Connection& connection, int status, const std::string& reason, SteadyTime now,
-                const std::vector<std::pair<std::string, std::string>>& headers = {});
+                const HeaderList& headers = {});
     void enqueue(Connection& connection, SteadyTime now);
     void adoptReturned(SteadyTime now);
     // Closes and forgets connections that are done; hands queued ones to the workers.
     void sweep();
 
     void work();
-    void answer(ConnectionPtr connection);
+    void serveOne(ConnectionPtr connection);
+    // After an answer: the connection waits for its next request, lingers (while what is left of a
+    // body unread may still come) or closes.
+    void afterAnswer(ConnectionPtr connection, bool written, bool keep, bool bodyUnread);
     void giveBack(ConnectionPtr connection);
     void closeConnection(Connection& connection);
-
-    std::string answerText(int status, const std::string& reason,
-                           const std::vector<std::pair<std::string, std::string>>& headers) const;
+    // Ends the connection's exchange and gives back the room its body held.
+    void endExchange(Connection& connection);
+    bool reserveBody(Connection& connection, std::uint64_t bytes);
 
     const FrontLimits _limits;
     const Planner _planner;
-    const Exchange _exchange;
-    const std::vector<std::pair<std::string, std::string>> _answerHeaders;
+    const HeaderList _answerHeaders;
     std::size_t _maxConnections;
 
     net::SocketHandle _listener = net::NO_SOCKET;

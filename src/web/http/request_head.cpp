@@ -7,18 +7,27 @@ namespace tollwick::web {
 
 namespace {
 
-bool equalsIgnoringCase(std::string_view a, std::string_view b) noexcept {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return (x >= 'A' && x <= 'Z' ? x + 32 : x) == (y >= 'A' && y <= 'Z' ? y + 32 : y);
-           });
-}
-
 // RFC 9110's token characters: what a method and a field name consist of.
 bool isToken(std::string_view text) noexcept {
     return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) {
         return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
                std::string_view("!#$%&'*+-.^_`|~").find(c) != std::string_view::npos;
     });
+}
+
+bool isControl(char c) noexcept {
+    const auto byte = static_cast<unsigned char>(c);
+    return byte < 0x20 || byte == 0x7f;
+}
+
+// A target in origin form ("/path?query"), without blanks or control characters.
+bool isPathTarget(std::string_view target) noexcept {
+    return target.starts_with('/') && std::none_of(target.begin(), target.end(), isControl);
+}
+
+// A field value may hold blanks and bytes beyond ASCII, but no other control character.
+bool isFieldValue(std::string_view value) noexcept {
+    return std::none_of(value.begin(), value.end(), [](char c) { return c != '\t' && isControl(c); });
 }
 
 std::string_view trimBlanks(std::string_view text) noexcept {
@@ -29,45 +38,13 @@ std::string_view trimBlanks(std::string_view text) noexcept {
     return text;
 }
 
-int hexValue(char c) noexcept {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
-// The value of `digits` hexadecimal digits at `at`, or -1.
-long hexAt(std::string_view text, std::size_t at, std::size_t digits) noexcept {
-    if (at + digits > text.size())
-        return -1;
-    long value = 0;
-    for (std::size_t i = at; i < at + digits; ++i) {
-        const int v = hexValue(text[i]);
-        if (v < 0)
-            return -1;
-        value = value * 16 + v;
-    }
-    return value;
-}
-
-void appendUtf8(std::string& out, long code) {
-    if (code < 0x80) {
-        out += static_cast<char>(code);
-    } else if (code < 0x800) {
-        out += static_cast<char>(0xC0 | (code >> 6));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    } else if (code < 0xD800 || code >= 0xE000) {
-        out += static_cast<char>(0xE0 | (code >> 12));
-        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    }
-    // Surrogates have no UTF-8 form; the library drops them.
-}
-
 } // namespace
+
+bool equalsIgnoringCase(std::string_view a, std::string_view b) noexcept {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return (x >= 'A' && x <= 'Z' ? x + 32 : x) == (y >= 'A' && y <= 'Z' ? y + 32 : y);
+           });
+}
 
 std::optional<std::string_view> RequestHead::field(std::string_view name) const {
     for (const auto& [fieldName, value] : fields)
@@ -76,10 +53,19 @@ std::optional<std::string_view> RequestHead::field(std::string_view name) const 
     return std::nullopt;
 }
 
-std::string RequestHead::path() const {
-    std::string_view raw = target;
-    raw = raw.substr(0, raw.find('#'));
-    return decodePath(raw.substr(0, raw.find('?')));
+bool RequestHead::fieldHasToken(std::string_view name, std::string_view token) const {
+    for (const auto& [fieldName, value] : fields) {
+        if (!equalsIgnoringCase(fieldName, name))
+            continue;
+        std::string_view rest = value;
+        while (!rest.empty()) {
+            const std::size_t comma = rest.find(',');
+            if (equalsIgnoringCase(trimBlanks(rest.substr(0, comma)), token))
+                return true;
+            rest = comma == std::string_view::npos ? std::string_view{} : rest.substr(comma + 1);
+        }
+    }
+    return false;
 }
 
 std::optional<std::size_t> headLength(std::string_view buffer) {
@@ -92,11 +78,10 @@ std::optional<std::size_t> headLength(std::string_view buffer) {
 std::optional<RequestHead> parseRequestHead(std::string_view text) {
     if (!text.ends_with("\r\n\r\n"))
         return std::nullopt;
-    // Every CR starts a CRLF and every LF ends one; no NUL anywhere.
+    // Every CR starts a CRLF and every LF ends one.
     for (std::size_t i = 0; i < text.size(); ++i) {
         const char c = text[i];
-        if (c == '\0' || (c == '\r' && (i + 1 == text.size() || text[i + 1] != '\n')) ||
-            (c == '\n' && (i == 0 || text[i - 1] != '\r')))
+        if ((c == '\r' && (i + 1 == text.size() || text[i + 1] != '\n')) || (c == '\n' && (i == 0 || text[i - 1] != '\r')))
             return std::nullopt;
     }
     text.remove_suffix(2); // the blank line's CRLF; every line now ends with CRLF
@@ -113,7 +98,7 @@ std::optional<RequestHead> parseRequestHead(std::string_view text) {
     head.method = requestLine.substr(0, firstSpace);
     head.target = requestLine.substr(firstSpace + 1, secondSpace - firstSpace - 1);
     head.version = requestLine.substr(secondSpace + 1);
-    if (!isToken(head.method) || head.target.empty() || (head.version != "HTTP/1.1" && head.version != "HTTP/1.0"))
+    if (!isToken(head.method) || !isPathTarget(head.target) || (head.version != "HTTP/1.1" && head.version != "HTTP/1.0"))
         return std::nullopt;
 
     while (at < text.size()) {
@@ -123,7 +108,10 @@ std::optional<RequestHead> parseRequestHead(std::string_view text) {
         const std::size_t colon = line.find(':');
         if (colon == std::string_view::npos || !isToken(line.substr(0, colon)))
             return std::nullopt; // also a folded continuation line, which begins with a blank
-        head.fields.emplace_back(line.substr(0, colon), trimBlanks(line.substr(colon + 1)));
+        const std::string_view value = trimBlanks(line.substr(colon + 1));
+        if (!isFieldValue(value))
+            return std::nullopt;
+        head.fields.emplace_back(line.substr(0, colon), value);
     }
     return head;
 }
@@ -148,33 +136,10 @@ BodyFraming bodyFramingOf(const RequestHead& head) {
         framing.length = length;
         seen = true;
     }
-    // The library reads the body of these methods until the connection ends when no length is given
-    // (DELETE excepted, which it then takes as empty).
+    // Without a length, the body of these methods would last until the connection ends.
     if (!seen && (head.method == "POST" || head.method == "PUT" || head.method == "PATCH" || head.method == "PRI"))
         framing.kind = BodyFraming::Kind::MISSING;
     return framing;
-}
-
-std::string decodePath(std::string_view path) {
-    std::string out;
-    out.reserve(path.size());
-    for (std::size_t i = 0; i < path.size(); ++i) {
-        if (path[i] == '%' && i + 1 < path.size()) {
-            if (path[i + 1] == 'u') {
-                if (const long code = hexAt(path, i + 2, 4); code >= 0) {
-                    appendUtf8(out, code);
-                    i += 5;
-                    continue;
-                }
-            } else if (const long value = hexAt(path, i + 1, 2); value >= 0) {
-                out += static_cast<char>(value);
-                i += 2;
-                continue;
-            }
-        }
-        out += path[i];
-    }
-    return out;
 }
 
 } // namespace tollwick::web

@@ -1,9 +1,10 @@
 #pragma once
 // The head of an HTTP/1.x request (request line and header fields) as the HTTP front reads it off
 // the connection, before any byte of the body: enough to decide where the request ends and whether
-// it may be read at all. Strict where a lenient reading could let two readers disagree on where a
-// request ends: bare CR or LF, NUL bytes, folded lines, spaces before a colon and conflicting
-// lengths make a head malformed.
+// it may be read at all. Strict where a lenient reading could let a request end elsewhere than its
+// sender meant, or carry bytes that no browser sends: bare CR or LF, control characters, folded
+// lines, spaces before a colon, a target that is no path and conflicting lengths make a head
+// malformed.
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -16,15 +17,18 @@ namespace tollwick::web {
 
 struct RequestHead {
     std::string method;
-    std::string target;                                      // as sent: path, "?" and query
+    std::string target;                                      // as sent: "/", path, "?" and query
     std::string version;                                     // "HTTP/1.0" or "HTTP/1.1"
     std::vector<std::pair<std::string, std::string>> fields; // names as sent, values without surrounding blanks
 
     // The value of the first field named `name` (compared without regard to case).
     std::optional<std::string_view> field(std::string_view name) const;
-    // The path of the target, percent-decoded as the HTTP library decodes it for routing.
-    std::string path() const;
+    // Whether the field `name` lists `token` among its comma-separated values, in any case
+    // ("Connection: keep-alive, Upgrade").
+    bool fieldHasToken(std::string_view name, std::string_view token) const;
 };
+
+bool equalsIgnoringCase(std::string_view a, std::string_view b) noexcept;
 
 // The length of the head at the start of `buffer`, its closing blank line included, or nothing when
 // the blank line has not arrived yet.
@@ -45,9 +49,5 @@ struct BodyFraming {
     std::uint64_t length = 0;
 };
 BodyFraming bodyFramingOf(const RequestHead& head);
-
-// Percent-decoding of a path as the HTTP library does it: "%XX" and "%uXXXX" sequences, anything
-// else kept as it is.
-std::string decodePath(std::string_view path);
 
 } // namespace tollwick::web

@@ -1,6 +1,7 @@
 #include "web/http/web_types.h"
 
 #include "model/json_text.h"
+#include "web/http/request_head.h"
 
 namespace tollwick::web {
 
@@ -15,6 +16,13 @@ const UploadedPart* Request::part(std::string_view name) const {
         if (p.name == name)
             return &p;
     return nullptr;
+}
+
+std::optional<std::string_view> Request::header(std::string_view name) const {
+    for (const auto& [fieldName, value] : headers)
+        if (equalsIgnoringCase(fieldName, name))
+            return std::string_view(value);
+    return std::nullopt;
 }
 
 Response json_response(const Json& value) {

@@ -1,6 +1,6 @@
 #pragma once
 // What route handlers see of an HTTP exchange: the request as plain data, the browser's session,
-// and the response forms every handler answers with. The HTTP library itself stays in the frame.
+// and the response forms every handler answers with. Sockets stay in the front.
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
@@ -15,6 +15,7 @@
 
 #include "model/json.h"
 #include "storage/atomic_file.h"
+#include "web/http/request_target.h"
 #include "web/http/session.h"
 
 namespace tollwick::web {
@@ -34,9 +35,6 @@ inline constexpr std::size_t MAX_OTHER_BODY_BYTES = 64 * 1024;
 // The text fields of an upload form, together.
 inline constexpr std::size_t MAX_FORM_FIELD_BYTES = 64 * 1024;
 
-// Query parameters, by name, in the order they came.
-using Args = std::multimap<std::string, std::string>;
-
 // One part of a multipart form: a text field, or the file part "file" (with the browser's file
 // name), whose bytes wait in a temporary file in the user-data directory until the handler moves
 // it into place. A temporary file that is not moved is removed with the request.
@@ -50,19 +48,24 @@ struct UploadedPart {
 };
 
 struct Request {
-    std::string method;
+    std::string method;                            // "HEAD" is answered as "GET", without the body
     std::string path;                              // percent-decoded
+    std::vector<std::string> segments;             // of the path, each percent-decoded
     std::map<std::string, std::string> pathParams; // by the names of the route's pattern
     Args args;
-    std::string_view body; // empty for multipart forms, whose parts are in `parts`
+    std::vector<std::pair<std::string, std::string>> headers; // as sent
+    std::string body; // empty for multipart forms, whose parts are in `parts`
     std::vector<UploadedPart> parts;
     std::string remoteAddress; // the client's address, as the connection shows it
     Session session;           // the browser's session; changes are sent back as a new cookie
+    bool loginChecked = false; // the session was read and, for a route that needs it, the login checked
 
     // The path parameter `name`; empty when the route has none of that name.
     const std::string& param(const std::string& name) const;
     // The first multipart part named `name`.
     const UploadedPart* part(std::string_view name) const;
+    // The first header named `name`, compared without regard to case.
+    std::optional<std::string_view> header(std::string_view name) const;
 };
 
 struct Response {
@@ -94,7 +97,8 @@ Response plain_text(std::string text);
 // Status 302 to `location`.
 Response redirect(std::string location);
 
-// Status 200 with the content of `file`; the frame answers 404 when it cannot be opened.
+// Status 200 with the content of `file`, or the one range of it that the request asks for; the front
+// answers 404 when it cannot be opened.
 Response send_file(std::filesystem::path file, std::string contentType);
 
 // A refusal raised by the helpers that read and check a request; the frame answers it with its
