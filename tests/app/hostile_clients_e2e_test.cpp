@@ -11,8 +11,11 @@
 #include <thread>
 #include <unistd.h>
 
+#include <sys/wait.h>
+
 #include <httplib.h>
 
+#include "support/eventually.h"
 #include "support/server_process.h"
 #include "support/temp_dir.h"
 
@@ -215,6 +218,98 @@ TEST_F(HostileClients, ALargeUploadIsStreamedToDiskNotMemory) {
     std::cout << "server memory: peak " << baseline / 1024 << " MiB before, " << peak / 1024
               << " MiB after an upload of 80 MiB\n";
     EXPECT_LT(peak - baseline, 16 * 1024) << "KiB of peak memory added by the upload";
+}
+
+// A connection from `from` that has sent as much of `text` as the connection takes at once, and
+// then waits; -1 when refused.
+int sendAndHold(int port, const std::string& from, const std::string& text) {
+    const int fd = holdConnection(port, from);
+    if (fd >= 0)
+        ::send(fd, text.data(), text.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+    return fd;
+}
+
+// Whether the server has closed `fd` (reading and dropping what it sends), within `limit`.
+bool closedByServer(int fd, std::chrono::milliseconds limit) {
+    return eventually(
+        [fd] {
+            char buffer[4096];
+            const ssize_t n = ::recv(fd, buffer, sizeof buffer, MSG_DONTWAIT);
+            return n == 0 || (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR);
+        },
+        limit);
+}
+
+TEST_F(HostileClients, StalledBodiesFromManyAddressesNeitherLockOthersOutNorFillMemory) {
+    ASSERT_TRUE(server.waitUntilServing(port)) << server.log();
+    httplib::Client owner("127.0.0.1", port);
+    ASSERT_EQ(owner.Post("/auth/chpasswd", "\"pw\"", "application/json")->status, 200);
+    const long baseline = memoryKiB(server.pid(), "VmHWM");
+
+    // Five addresses, a hundred connections each, more than the server keeps open: logins that
+    // stop one byte short of their body, and changes that announce a megabyte and send most of it.
+    const std::string host = "Host: 127.0.0.1\r\n";
+    const std::string login = "POST /auth/login HTTP/1.1\r\n" + host + "Content-Length: 4096\r\n\r\n" +
+                              std::string(4095, ' ');
+    const std::string change = "POST /db/settings/update HTTP/1.1\r\n" + host +
+                               "Content-Length: 1048576\r\n\r\n" + std::string(1048575, ' ');
+    std::vector<int> flood;
+    for (int a = 1; a <= 5; ++a)
+        for (int i = 0; i < 100; ++i)
+            if (const int fd = sendAndHold(port, "127.0.0." + std::to_string(a + 20), i % 2 ? login : change); fd >= 0)
+                flood.push_back(fd);
+
+    // Another address is answered at once, and its login is read and judged.
+    httplib::Client client("127.0.0.1", port);
+    client.set_read_timeout(2s);
+    const auto start = std::chrono::steady_clock::now();
+    const auto whoami = client.Get("/whoami");
+    const auto wrong = client.Post("/auth/login", R"({"userPassword": "no", "remember": false})", "application/json");
+    const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+    ASSERT_TRUE(whoami && wrong) << "no answer within 2 s";
+    EXPECT_EQ(whoami->body, "Tollwick Player Backend");
+    EXPECT_EQ(wrong->body, "Login failed");
+    const long peak = memoryKiB(server.pid(), "VmHWM");
+    std::cout << flood.size() << " stalled bodies: answered another address in " << took.count()
+              << " ms; server memory peak " << baseline / 1024 << " MiB before, " << peak / 1024 << " MiB after\n";
+    EXPECT_LT(peak - baseline, 32 * 1024) << "KiB of peak memory added by the stalled bodies";
+
+    // A body that stops is given up within seconds, however much of it came.
+    std::size_t closed = 0;
+    for (const int fd : flood)
+        closed += closedByServer(fd, 15s);
+    EXPECT_EQ(closed, flood.size());
+    for (const int fd : flood)
+        ::close(fd);
+}
+
+TEST(HostilePaths, LongPathsAreAnsweredOnASmallStack) {
+    TempDir dir;
+    const int port = freePort();
+    // glibc gives threads the stack limit as their stack; 2 MiB is what they get with `ulimit -s unlimited`.
+    ServerProcess server({"--port", std::to_string(port)},
+                         {"TOLLWICK_DATA_DIR=" + (dir.path() / "data").string(), "TOLLWICK_SERVICE_URL=http://127.0.0.1:9"},
+                         dir.path() / "server.log", false, 2 * MiB);
+    ASSERT_TRUE(server.waitUntilServing(port)) << server.log();
+    std::string segments;
+    for (int i = 0; i < 3000; ++i)
+        segments += "/a";
+    const std::vector<std::pair<std::string, std::string>> cases{
+        {"1,000 characters", "/" + std::string(1000, 'a') + ".js"},
+        {"4,000 characters", "/" + std::string(4000, 'a')},
+        {"8,000 characters", "/" + std::string(8000, 'a')},
+        {"1,000 segments", segments.substr(0, 2000)},
+        {"3,000 segments", segments},
+    };
+    for (const auto& [what, path] : cases) {
+        httplib::Client client("127.0.0.1", port);
+        const auto answer = client.Get(path);
+        ASSERT_TRUE(answer) << what << ": " << server.log();
+        EXPECT_TRUE(answer->status == 200 || answer->status == 404 || answer->status == 414) << what << ": " << answer->status;
+        EXPECT_EQ(::waitpid(server.pid(), nullptr, WNOHANG), 0) << what << ": the server ended";
+    }
+    httplib::Client client("127.0.0.1", port);
+    EXPECT_EQ(client.Get("/whoami")->body, "Tollwick Player Backend");
 }
 
 } // namespace

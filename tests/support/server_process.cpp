@@ -12,6 +12,7 @@
 #include <netinet/in.h>
 #include <sstream>
 #include <sys/prctl.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -72,7 +73,7 @@ long memoryKiB(pid_t pid, const std::string& field) {
 }
 
 ServerProcess::ServerProcess(const std::vector<std::string>& args, const std::vector<std::string>& env,
-                             const std::filesystem::path& logFile, bool honourFileModes)
+                             const std::filesystem::path& logFile, bool honourFileModes, std::size_t stackBytes)
     : _logFile(logFile) {
     std::vector<std::string> environment;
     for (char** e = environ; *e; ++e) {
@@ -99,6 +100,11 @@ ServerProcess::ServerProcess(const std::vector<std::string>& args, const std::ve
             (::prctl(PR_CAPBSET_DROP, CAP_DAC_OVERRIDE, 0, 0, 0) != 0 ||
              ::prctl(PR_CAPBSET_DROP, CAP_DAC_READ_SEARCH, 0, 0, 0) != 0))
             ::_exit(126);
+        if (stackBytes > 0) {
+            const rlimit stack{stackBytes, stackBytes};
+            if (::setrlimit(RLIMIT_STACK, &stack) != 0)
+                ::_exit(126);
+        }
         std::vector<char*> cargs, cenv;
         for (auto& a : argv)
             cargs.push_back(a.data());

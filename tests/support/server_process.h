@@ -20,8 +20,9 @@ public:
     // process's, with `env` entries ("NAME=value") added or replaced.
     // With `honourFileModes` (and this process running as root) the program runs without root's
     // power to read and write past a file's mode bits, so a file can be made unreadable for it.
+    // `stackBytes`, when not 0, limits its stack (and so its threads' default stack) as `ulimit -s` does.
     ServerProcess(const std::vector<std::string>& args, const std::vector<std::string>& env,
-                  const std::filesystem::path& logFile, bool honourFileModes = false);
+                  const std::filesystem::path& logFile, bool honourFileModes = false, std::size_t stackBytes = 0);
     ~ServerProcess();
     ServerProcess(const ServerProcess&) = delete;
     ServerProcess& operator=(const ServerProcess&) = delete;

@@ -2,6 +2,7 @@
 #include <future>
 #include <regex>
 
+#include "support/eventually.h"
 #include "web/http/session.h"
 #include "web_fixture.h"
 
@@ -43,6 +44,12 @@ TEST_F(RequestLimits, BodiesAreRefusedBeforeTheyAreRead) {
          "HTTP/1.1 431 Request Header Fields Too Large"},
         {"a bare line feed", "GET /whoami HTTP/1.1\nHost: 127.0.0.1\r\n\r\n", "HTTP/1.1 400 Bad Request"},
         {"a folded line", "GET /whoami HTTP/1.1\r\nHost: 127.0.0.1\r\n x\r\n\r\n", "HTTP/1.1 400 Bad Request"},
+        {"a control character in a value", "GET /whoami HTTP/1.1\r\nHost: 127.0.0.1\r\nX-A: a\x01z\r\n\r\n",
+         "HTTP/1.1 400 Bad Request"},
+        {"DEL in a value", "GET /whoami HTTP/1.1\r\nHost: 127.0.0.1\r\nX-A: a\x7f\r\n\r\n", "HTTP/1.1 400 Bad Request"},
+        {"a tab in the target", "GET /who\tami HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n", "HTTP/1.1 400 Bad Request"},
+        {"a path longer than any of ours", "GET /" + std::string(2048, 'a') + " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n",
+         "HTTP/1.1 414 URI Too Long"},
     };
     for (const Case& c : cases) {
         const std::string answer = rawExchange(port, c.request);
@@ -129,6 +136,28 @@ TEST_F(RequestLimits, SlowClientsFromOneAddressHoldUpNobodyElse) {
         EXPECT_TRUE(connection->closedByServer(20s));
     trickling = false;
     trickler.join();
+}
+
+TEST_F(RequestLimits, AHeldDocumentLockNeitherStopsAcceptingNorTakesEveryWorker) {
+    const std::string db = "GET /db HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n";
+    std::vector<std::unique_ptr<RawConnection>> waiting;
+    std::unique_lock held(docs.mutex);
+    // A change whose login is checked before its body: that waits for the lock on a worker.
+    waiting.push_back(std::make_unique<RawConnection>(
+        port, "POST /db/settings/update HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Length: 2\r\n\r\n{}", "127.0.0.5"));
+    ASSERT_TRUE(eventually([&] { return app.load().busyWorkers == 1; }));
+    // Two addresses that ask for more than their share: each gets five workers, the rest waits.
+    for (const char* from : {"127.0.0.2", "127.0.0.3"})
+        for (int i = 0; i < 8; ++i)
+            waiting.push_back(std::make_unique<RawConnection>(port, db, from));
+    ASSERT_TRUE(eventually([&] { return app.load().busyWorkers == 11 && app.load().queued == 6; }))
+        << app.load().busyWorkers << " busy, " << app.load().queued << " waiting";
+    RawConnection other(port, "GET /whoami HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n", "127.0.0.4");
+    EXPECT_EQ(bodyOf(other.readAnswer()), "Tollwick Player Backend");
+    held.unlock();
+    EXPECT_EQ(bodyOf(waiting.front()->readAnswer()), "true");
+    for (std::size_t i = 1; i < waiting.size(); ++i)
+        EXPECT_EQ(statusLine(waiting[i]->readAnswer()), "HTTP/1.1 200 OK") << i;
 }
 
 TEST_F(RequestLimits, ASchoolBehindOneAddressIsServedWithoutErrors) {

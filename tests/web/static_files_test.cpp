@@ -91,4 +91,40 @@ TEST_F(StaticFiles, APageBehindTheLoginIsNamedForTheWayBack) {
     EXPECT_FALSE(first.get("/calendar")->has_header("Set-Cookie")) << "a logged-in browser gets the page itself";
 }
 
+TEST_F(StaticFiles, OneRangeIsServedAndManyAreNotMultiplied) {
+    std::string content;
+    for (int i = 0; i < 1000; ++i)
+        content += static_cast<char>('a' + i % 26);
+    std::ofstream(htmlDir() / "assets" / "big.js", std::ios::binary) << content;
+    std::string repeated = "bytes=0-999";
+    for (int i = 0; i < 900; ++i)
+        repeated += ",0-999";
+    struct Case {
+        std::string range;
+        int status;
+        std::string contentRange;
+        std::string body;
+    };
+    const std::vector<Case> cases{
+        {"bytes=0-99", 206, "bytes 0-99/1000", content.substr(0, 100)},
+        {"bytes=990-", 206, "bytes 990-999/1000", content.substr(990)},
+        {"bytes=-5", 206, "bytes 995-999/1000", content.substr(995)},
+        {"bytes=10-5000", 206, "bytes 10-999/1000", content.substr(10)},
+        {"bytes=1000-", 416, "bytes */1000", "Range Not Satisfiable"},
+        {"bytes=-0", 416, "bytes */1000", "Range Not Satisfiable"},
+        {repeated, 200, "", content},
+        {"bytes=0-1,5-9", 200, "", content},
+        {"bytes=5-2", 200, "", content},
+        {"items=0-1", 200, "", content},
+    };
+    httplib::Client client("127.0.0.1", port);
+    for (const Case& c : cases) {
+        const auto answer = client.Get("/assets/big.js", {{"Range", c.range}});
+        ASSERT_TRUE(answer) << c.range.substr(0, 40);
+        EXPECT_EQ(answer->status, c.status) << c.range.substr(0, 40);
+        EXPECT_EQ(answer->get_header_value("Content-Range"), c.contentRange) << c.range.substr(0, 40);
+        EXPECT_EQ(answer->body, c.body) << c.range.substr(0, 40);
+    }
+}
+
 } // namespace

@@ -203,4 +203,8 @@ void HttpApp::stop() {
     _impl->front.stop();
 }
 
+web::FrontLoad HttpApp::load() const {
+    return _impl->front.load();
+}
+
 } // namespace tollwick

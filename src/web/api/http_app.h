@@ -64,6 +64,9 @@ public:
     bool isRunning() const;
     void stop();
 
+    // What the front holds now: connections, waiting requests, busy workers, buffered bodies.
+    web::FrontLoad load() const;
+
 private:
     struct Impl;
     std::unique_ptr<Impl> _impl;

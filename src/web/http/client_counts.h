@@ -39,9 +39,10 @@ public:
                 out = {address, counts.connections};
         return out;
     }
-    std::size_t connections = 0;   // in all
-    std::size_t queued = 0;        // in all
-    std::uint64_t buffered = 0;    // in all
+    std::size_t connections = 0; // in all
+    std::size_t queued = 0;      // in all
+    std::size_t active = 0;      // in all
+    std::uint64_t buffered = 0;  // in all
 
 private:
     std::unordered_map<std::string, Counts> _byAddress;

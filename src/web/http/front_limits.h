@@ -51,4 +51,12 @@ struct FrontLimits {
     std::chrono::milliseconds linger{5'000};
 };
 
+// What the front holds at one moment.
+struct FrontLoad {
+    std::size_t connections = 0;
+    std::size_t queued = 0;      // requests waiting for a worker
+    std::size_t busyWorkers = 0; // workers admitting or answering a request
+    std::uint64_t bufferedBodyBytes = 0;
+};
+
 } // namespace tollwick::web

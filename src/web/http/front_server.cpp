@@ -35,10 +35,13 @@ bool admissionDue(const Exchange& exchange) {
     return exchange.plan.admit && readsBody(exchange) && !exchange.admitted;
 }
 
-// A body's deadline: the grace, then the time the bytes so far may take at the least rate.
-SteadyTime bodyDeadline(const Exchange& exchange, std::uint64_t received, const FrontLimits& limits) {
-    return exchange.bodyStart + limits.transferGrace +
-           milliseconds(received * 1000 / std::max<std::uint64_t>(limits.minBytesPerSecond, 1));
+// When a body read before its answer must have come: whole within the grace and the time it takes
+// at the least rate, and with no pause longer than one wait for the peer, so that a body that stops
+// part-way is given up within seconds, however much of it came.
+SteadyTime bodyDeadline(const Exchange& exchange, SteadyTime lastBytes, const FrontLimits& limits) {
+    const SteadyTime whole = exchange.bodyStart + limits.transferGrace +
+                             milliseconds(exchange.bodyLength * 1000 / std::max<std::uint64_t>(limits.minBytesPerSecond, 1));
+    return std::min(whole, lastBytes + limits.ioWait);
 }
 
 // The body of a request as its answer reads it: first what came with the head, then the socket.
@@ -145,6 +148,11 @@ bool FrontServer::serve() {
     _listener = net::NO_SOCKET;
     _running = false;
     return true;
+}
+
+FrontLoad FrontServer::load() const {
+    std::scoped_lock lock(_mutex);
+    return {_counts.connections, _counts.queued, _counts.active, _counts.buffered};
 }
 
 void FrontServer::servePass(std::vector<net::PollEntry>& entries) {
@@ -297,8 +305,7 @@ void FrontServer::onReadable(Connection& connection, SteadyTime now) {
             exchange.bodyDropped += static_cast<std::uint64_t>(n);
         else
             connection.buffer.append(chunk, static_cast<std::size_t>(n));
-        connection.deadline =
-            bodyDeadline(exchange, exchange.bodyLength - connection.bodyStillToCome(), _limits);
+        connection.deadline = bodyDeadline(exchange, now, _limits);
         proceed(connection, now);
         return;
     }
@@ -404,7 +411,7 @@ void FrontServer::proceed(Connection& connection, SteadyTime now) {
     }
     connection.phase = Connection::Phase::AWAITING_BODY;
     exchange.bodyStart = now;
-    connection.deadline = bodyDeadline(exchange, exchange.bodyLength - connection.bodyStillToCome(), _limits);
+    connection.deadline = bodyDeadline(exchange, now, _limits);
     const bool nothingYet = connection.buffer.empty() && exchange.bodyDropped == 0;
     if (exchange.expectsContinue && !connection.continueSent && nothingYet) {
         static constexpr std::string_view CONTINUE = "HTTP/1.1 100 Continue\r\n\r\n";
@@ -576,12 +583,14 @@ void FrontServer::work() {
             --counts.queued;
             --_counts.queued;
             ++counts.active;
+            ++_counts.active;
         }
         const std::string address = connection->peerAddress;
         serveOne(std::move(connection));
         {
             std::scoped_lock lock(_mutex);
             --_counts.at(address).active;
+            --_counts.active;
             _counts.forgetIfIdle(address);
         }
         _workAvailable.notify_all();

@@ -41,6 +41,7 @@ public:
     bool serve();
     void stop();
     bool isRunning() const noexcept { return _running; }
+    FrontLoad load() const;
 
 private:
     using ConnectionPtr = std::unique_ptr<Connection>;
@@ -96,7 +97,7 @@ private:
     std::vector<Connection*> _toClose;
     std::vector<Connection*> _toQueue;
 
-    std::mutex _mutex; // guards _counts, _queue, _returned and _workersStopping
+    mutable std::mutex _mutex; // guards _counts, _queue, _returned and _workersStopping
     std::condition_variable _workAvailable;
     ClientCounts _counts;
     std::deque<ConnectionPtr> _queue;
