@@ -135,6 +135,8 @@ int start(bool isTray, const std::vector<std::string>& args) {
     system.http().setAllowedHosts(
         web::allowedHostNames(hostNamesOfThisMachine(), options->allowedHosts, fromEnvironment ? fromEnvironment : ""));
     system.http().setStartupWarnings(system.startupWarnings());
+    if (const auto code = system.http().offerSetupCode())
+        spdlog::info("To set the password from another computer, enter the set-up code {} on the welcome page", *code);
     // Ready once bound: connections made from then on wait in the listening socket for the server.
     const bool bound = system.http().bind("0.0.0.0", gPort) != -1;
     if (bound)

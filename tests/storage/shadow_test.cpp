@@ -83,7 +83,7 @@ TEST(Shadow, FileIsPrivateAndRoundTrips) {
     const auto file = dir.path() / "_shadow.json";
     StorageWrapper<Shadow> shadow;
     EXPECT_FALSE(shadow.load(file));
-    EXPECT_EQ(to_json(*shadow), R"({"_salt": null, "_pwd": null, "_sessions": []})");
+    EXPECT_EQ(to_json(*shadow), R"({"_salt": null, "_pwd": null, "_sessions": [], "_sessionTimes": []})");
     shadow.saveAuto();
     shadow->getCurrentSalt();
     shadow->setPassword("pw");
@@ -99,25 +99,56 @@ TEST(Shadow, FileIsPrivateAndRoundTrips) {
 }
 
 TEST(Shadow, SessionsAreKeptAsHashesAndEndForGood) {
+    constexpr std::int64_t T = 1'700'000'000;
     Shadow s;
-    const std::string first = s.startSession();
-    const std::string second = s.startSession();
+    const std::string first = s.startSession(T);
+    const std::string second = s.startSession(T);
     EXPECT_TRUE(std::regex_match(first, std::regex("[0-9a-f]{32}"))) << first;
     EXPECT_NE(first, second);
     EXPECT_EQ(s._sessions, (std::vector<std::string>{getHash(first), getHash(second)})) << "never the ids themselves";
-    EXPECT_TRUE(s.isSessionLive(first));
+    EXPECT_TRUE(s.isSessionLive(first, T));
     s.endSession(first);
-    EXPECT_FALSE(s.isSessionLive(first));
-    const std::string third = s.startSession();
+    EXPECT_FALSE(s.isSessionLive(first, T));
+    const std::string third = s.startSession(T);
     s.endSessionsExcept(third);
-    EXPECT_FALSE(s.isSessionLive(second));
-    EXPECT_TRUE(s.isSessionLive(third));
-    EXPECT_FALSE(s.isSessionLive(""));
+    EXPECT_FALSE(s.isSessionLive(second, T));
+    EXPECT_TRUE(s.isSessionLive(third, T));
+    EXPECT_FALSE(s.isSessionLive("", T));
+    EXPECT_EQ(s._sessionTimes.size(), 1u);
     // The oldest go beyond the bound.
     for (std::size_t i = 0; i < Shadow::MAX_SESSIONS; ++i)
-        s.startSession();
+        s.startSession(T);
     EXPECT_EQ(s._sessions.size(), Shadow::MAX_SESSIONS);
-    EXPECT_FALSE(s.isSessionLive(third));
+    EXPECT_EQ(s._sessionTimes.size(), Shadow::MAX_SESSIONS);
+    EXPECT_FALSE(s.isSessionLive(third, T));
+}
+
+TEST(Shadow, SessionsRunOutWhenIdleOrOldAlsoAcrossARestart) {
+    constexpr std::int64_t T = 1'700'000'000;
+    constexpr std::int64_t HOUR = 3600;
+    Shadow s;
+    const std::string idle = s.startSession(T);
+    const std::string kept = s.startSession(T);
+    EXPECT_TRUE(s.isSessionLive(idle, T + 12 * HOUR - 1));
+    EXPECT_FALSE(s.isSessionLive(idle, T + 12 * HOUR));
+    // Used every eleven hours, a session lives until thirty days after its login.
+    std::int64_t now = T;
+    for (; now + 11 * HOUR < T + Shadow::SESSION_AGE_LIMIT; now += 11 * HOUR) {
+        ASSERT_TRUE(s.isSessionLive(kept, now + 11 * HOUR)) << (now - T) / HOUR;
+        s.useSession(kept, now + 11 * HOUR);
+    }
+    EXPECT_FALSE(s.isSessionLive(kept, T + Shadow::SESSION_AGE_LIMIT));
+    EXPECT_EQ(s._sessions, std::vector<std::string>{getHash(kept)}) << "the idle one was ended along the way";
+
+    // Written and read again, the times hold: a session that ran out stays ended.
+    const Shadow again = from_json<Shadow>(to_json(s));
+    EXPECT_TRUE(again.isSessionLive(kept, now));
+    EXPECT_FALSE(again.isSessionLive(kept, T + Shadow::SESSION_AGE_LIMIT));
+    // A store written before sessions had times: its sessions count from their next use.
+    Shadow old = from_json<Shadow>(R"({"_salt": null, "_pwd": null, "_sessions": [")" + getHash(idle) + R"("]})");
+    EXPECT_TRUE(old.isSessionLive(idle, T));
+    old.useSession(idle, T);
+    EXPECT_FALSE(old.isSessionLive(idle, T + 12 * HOUR));
 }
 
 } // namespace

@@ -1,5 +1,8 @@
 // Logging in and out, password changes, the login guard and the signed session cookie.
+#include <regex>
+
 #include "runtime/paths.h"
+#include "storage/atomic_file.h"
 #include "web/api/login_throttle.h"
 #include "web/http/session.h"
 #include "web_fixture.h"
@@ -265,6 +268,79 @@ TEST(LoginThrottle, AFloodFromManyAddressesStaysBounded) {
     for (int a = 0; a < 10000; ++a)
         throttle.failed("10.1." + std::to_string(a / 256) + "." + std::to_string(a % 256));
     EXPECT_LE(throttle.rememberedAddresses(), 100u);
+}
+
+TEST_F(Login, TheFirstPasswordFromAnotherComputerNeedsTheSetupCode) {
+    const std::optional<std::string> code = app.offerSetupCode();
+    ASSERT_TRUE(code);
+    ASSERT_TRUE(std::regex_match(*code, std::regex("[0-9]{4}-[0-9]{4}"))) << *code;
+    EXPECT_EQ(readWholeFile(dataDir() / "setup-code"), *code + "\n");
+    EXPECT_EQ(std::filesystem::status(dataDir() / "setup-code").permissions() & std::filesystem::perms::all,
+              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+    const std::string wrong = *code == "1111-1111" ? "2222-2222" : "1111-1111";
+    // Sent to the school's address of this PC, as from another computer of the school.
+    auto setFirst = [&](const std::string& from, std::optional<std::string> setupCode) {
+        const std::string body = "\"secret\"";
+        return RawConnection(port,
+                             "POST /auth/chpasswd HTTP/1.1\r\nHost: 192.168.1.20:2233\r\nContent-Length: " +
+                                 std::to_string(body.size()) + "\r\n" +
+                                 (setupCode ? "X-Setup-Code: " + *setupCode + "\r\n" : "") + "Connection: close\r\n\r\n" +
+                                 body,
+                             from)
+            .readAnswer();
+    };
+    EXPECT_EQ(jsonOf(httplib::Client("127.0.0.1", port).Get("/auth/setup", {{"Host", "192.168.1.20:2233"}})),
+              (Json{{"passwordSet", false}, {"setupCodeNeeded", true}}));
+    EXPECT_EQ(jsonOf(browser().get("/auth/setup")), (Json{{"passwordSet", false}, {"setupCodeNeeded", false}}));
+    const std::string refused = setFirst("127.0.0.2", std::nullopt);
+    EXPECT_TRUE(refused.starts_with("HTTP/1.1 403")) << refused;
+    EXPECT_NE(refused.find("set-up code. It is in the log"), std::string::npos) << refused;
+    // Wrong codes count as failed logins: the sixth try waits, even with the right code.
+    for (int i = 0; i < 5; ++i)
+        EXPECT_TRUE(setFirst("127.0.0.3", wrong).starts_with("HTTP/1.1 403")) << i;
+    EXPECT_TRUE(setFirst("127.0.0.3", *code).starts_with("HTTP/1.1 429"));
+    EXPECT_FALSE(docs.shadow->isPasswordSet());
+
+    const std::string accepted = setFirst("127.0.0.2", " " + code->substr(0, 4) + code->substr(5) + " ");
+    EXPECT_TRUE(accepted.starts_with("HTTP/1.1 200")) << accepted;
+    EXPECT_NE(accepted.find("Set-Cookie: session="), std::string::npos);
+    EXPECT_TRUE(docs.shadow->isPasswordSet());
+    EXPECT_FALSE(std::filesystem::exists(dataDir() / "setup-code")) << "the code goes with the first password";
+    EXPECT_FALSE(app.offerSetupCode());
+    EXPECT_EQ(outcome(browser().post("/auth/chpasswd", "\"mine\"")), "400 No auth");
+}
+
+TEST_F(Login, TheFirstPasswordFromThisMachineNeedsNoCode) {
+    ASSERT_TRUE(app.offerSetupCode());
+    httplib::Client client("127.0.0.1", port);
+    const auto set = client.Post("/auth/chpasswd", {{"Host", "localhost:" + std::to_string(port)}}, "\"secret\"",
+                                 "application/json");
+    EXPECT_EQ(outcome(set), "200 ok");
+    EXPECT_TRUE(docs.shadow->isPasswordSet());
+}
+
+TEST_F(Login, SessionsEndWhenIdleFor12HoursAndAfter30Days) {
+    constexpr long HOUR = 3600;
+    constexpr long DAYS_30 = 30 * 24 * HOUR;
+    Browser b = browser();
+    setPassword(b, "pw");
+    time.advance(11 * HOUR);
+    EXPECT_EQ(b.get("/db")->status, 200);
+    time.advance(12 * HOUR);
+    EXPECT_EQ(outcome(b.get("/db")), "400 No auth");
+    EXPECT_EQ(outcome(b.get("/settings")), "302 /login");
+
+    // Used every eleven hours, a session lives until thirty days after its login.
+    EXPECT_EQ(login(b, "pw"), "302 /");
+    long since = 0;
+    for (; since + 11 * HOUR < DAYS_30; since += 11 * HOUR) {
+        time.advance(11 * HOUR);
+        EXPECT_EQ(b.get("/db")->status, 200) << since / HOUR;
+    }
+    time.advance(DAYS_30 - since);
+    EXPECT_EQ(outcome(b.get("/db")), "400 No auth");
+    EXPECT_EQ(login(b, "pw"), "302 /") << "a new login starts a new session";
+    EXPECT_EQ(b.get("/db")->status, 200);
 }
 
 } // namespace

@@ -107,4 +107,27 @@ TEST(CrossSiteRefusal, ComparesHostAndPortAsTheBrowserWroteThem) {
             << c.host << " / " << c.origin;
 }
 
+TEST(LoopbackRequest, NeedsBothALoopbackPeerAndALoopbackHost) {
+    struct Case {
+        const char* peer;
+        std::optional<std::string_view> host;
+        bool local;
+    };
+    const std::vector<Case> cases{
+        {"127.0.0.1", "localhost:2233", true},
+        {"127.0.0.1", "LOCALHOST.", true},
+        {"127.0.0.1", "127.0.0.1:2233", true},
+        {"127.1.2.3", "127.0.0.1", true},
+        {"::1", "[::1]:2233", true},
+        {"127.0.0.1", "192.168.1.20:2233", false}, // a reverse proxy on this PC passes the school's name on
+        {"127.0.0.1", "school-pc:2233", false},
+        {"127.0.0.1", std::nullopt, false},
+        {"192.168.1.7", "localhost:2233", false},
+        {"10.0.0.5", "127.0.0.1", false},
+        {"128.0.0.1", "127.0.0.1", false},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(web::isLoopbackRequest(c.peer, c.host), c.local) << c.peer << " / " << c.host.value_or("(none)");
+}
+
 } // namespace

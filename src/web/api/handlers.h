@@ -22,11 +22,15 @@ bool loginMissing(WebContext& ctx, const Request& request);
 // everything passes (nothing is answered). Takes the document mutex.
 std::optional<Response> require_login(WebContext& ctx, const Request& request);
 
+// The header that carries the set-up code with the first password (see storage/setup_code.h).
+inline constexpr const char* SETUP_CODE_HEADER = "X-Setup-Code";
+
 // The frame: identification, login, logout, password change, the interface's files.
 Response endpoint_whoami(WebContext&, Request&);
 Response auth_login(WebContext&, Request&);
 Response auth_logout(WebContext&, Request&);
 Response auth_chpasswd(WebContext&, Request&);
+Response auth_setup(WebContext&, Request&);
 Response serve_static(WebContext&, Request&);
 
 // The target API: named views of the state and named actions.

@@ -203,6 +203,27 @@ void HttpApp::stop() {
     _impl->front.stop();
 }
 
+std::optional<std::string> HttpApp::offerSetupCode() {
+    WebContext& ctx = _impl->ctx;
+    bool passwordSet = false;
+    {
+        std::scoped_lock lock(ctx.docs.mutex);
+        passwordSet = ctx.docs.shadow->isPasswordSet();
+    }
+    const std::filesystem::path file = getUserFilePath(SETUP_CODE_FILE_NAME);
+    if (passwordSet) {
+        ctx.setupCode.retire(file);
+        return std::nullopt;
+    }
+    const std::string code = ctx.setupCode.renew();
+    try {
+        ctx.setupCode.writeTo(file);
+    } catch (const std::exception& e) {
+        spdlog::warn("The set-up code could not be written to {}: {}", file.string(), e.what());
+    }
+    return code;
+}
+
 web::FrontLoad HttpApp::load() const {
     return _impl->front.load();
 }

@@ -9,6 +9,7 @@
 // mutex.
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -51,6 +52,13 @@ public:
 
     // What start-up warned about, shown by the interface until the next start.
     void setStartupWarnings(std::vector<std::string> warnings);
+
+    // While no password is set: a new set-up code, with which another computer may set the first
+    // password (this machine needs none), written to the file "setup-code" of the user-data
+    // directory, readable by its owner only (a file that cannot be written is logged; the code holds
+    // all the same). Answers the code. Once a password is set, removes a file left behind and
+    // answers nothing.
+    std::optional<std::string> offerSetupCode();
 
     // Serves on host:port until stop() is called; false when the server cannot listen there.
     bool listen(const std::string& host, int port);

@@ -28,6 +28,7 @@ const std::vector<Route>& routingTable() {
         {PathPattern("/auth/login"),                   POST,   OPEN,  SMALL_JSON, auth_login},
         {PathPattern("/auth/logout"),                  GET,    LOGIN, NONE,       auth_logout},
         {PathPattern("/auth/chpasswd"),                POST,   LOGIN, SMALL_JSON, auth_chpasswd},
+        {PathPattern("/auth/setup"),                   GET,    OPEN,  NONE,       auth_setup},
         {PathPattern("/"),                             GET,    OPEN,  NONE,       serve_static},
         {PathPattern("/api/get/<target>"),             GET,    LOGIN, NONE,       get_endpoint},
         {PathPattern("/api/trigger/<target>/<id>"),    GET,    LOGIN, NONE,       trigger_endpoint},

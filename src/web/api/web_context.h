@@ -12,6 +12,7 @@
 #include "scheduling/alarm.h"
 #include "scheduling/clock.h"
 #include "service/api.h"
+#include "storage/setup_code.h"
 #include "storage/store.h"
 #include "web/api/http_app.h"
 #include "web/api/login_throttle.h"
@@ -60,6 +61,8 @@ struct WebContext {
     LoginThrottle loginThrottle;
     // What start-up warned about (a database set aside, for one); set before the server runs.
     std::vector<std::string> startupWarnings;
+    // Lets another computer set the first password; none once a password is set.
+    SetupCode setupCode;
 };
 
 } // namespace tollwick::web

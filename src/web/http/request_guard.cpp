@@ -94,7 +94,21 @@ std::optional<std::pair<std::string, std::string>> originOf(std::string_view url
     return splitAuthority(authority, defaultPort);
 }
 
+// 127.0.0.0/8 and ::1, as a peer address or a Host name ("[::1]").
+bool isLoopbackAddress(std::string_view address) {
+    if (address == "::1" || address == "[::1]")
+        return true;
+    return isIpv4(address) && address.starts_with("127.");
+}
+
 } // namespace
+
+bool isLoopbackRequest(std::string_view peerAddress, std::optional<std::string_view> hostHeader) {
+    if (!isLoopbackAddress(peerAddress) || !hostHeader)
+        return false;
+    const std::string name = hostNameOf(*hostHeader);
+    return name == "localhost" || isLoopbackAddress(name);
+}
 
 std::string hostNameOf(std::string_view hostHeader) {
     const auto split = splitAuthority(trimmed(hostHeader), "80");

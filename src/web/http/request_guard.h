@@ -33,6 +33,11 @@ std::optional<std::string> crossSiteRefusal(std::string_view hostHeader, std::op
                                             std::optional<std::string_view> origin,
                                             std::optional<std::string_view> referer);
 
+// Whether a request comes from this machine itself: its peer is a loopback address and its Host
+// names this machine as "localhost" or a loopback address. Both must hold: a reverse proxy on this
+// machine makes every request's peer a loopback address, but passes on the Host the client sent.
+bool isLoopbackRequest(std::string_view peerAddress, std::optional<std::string_view> hostHeader);
+
 // The names the server answers to besides IP addresses and localhost: this machine's own (short,
 // fully qualified and with ".local"), those given with --allowed-host, and those listed in
 // TOLLWICK_ALLOWED_HOSTS (separated by commas).
