@@ -60,6 +60,9 @@ struct WebContext {
     LoginThrottle loginThrottle;
     // What start-up warned about (a database set aside, for one); set before the server runs.
     std::vector<std::string> startupWarnings;
+    // Held through the commit of a restore: two commits interleaved could each put back what the
+    // other placed.
+    std::mutex restoring{};
 };
 
 } // namespace tollwick::web
