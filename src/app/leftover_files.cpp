@@ -2,7 +2,7 @@
 
 #include <spdlog/spdlog.h>
 
-#include "audio/song_resolution.h"
+#include "model/audio_file_name.h"
 #include "storage/temporary_names.h"
 
 namespace tollwick {

@@ -18,10 +18,6 @@ namespace tollwick {
 
 struct DB;
 
-// Announcements played at once are downloaded into user files named with this prefix, a new UUID
-// and ".mp3", one per announcement, and deleted once played.
-inline constexpr const char* ANNOUNCEMENT_FILE_PREFIX = "announcement-";
-
 // The full path of the song's file: in the asset directory for a built-in signal, in the user-data
 // directory for any other kind.
 std::string getSongAssetPath(const AudioAsset& song);

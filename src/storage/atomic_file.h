@@ -22,6 +22,9 @@ void writeFileAtomically(const std::filesystem::path& path, std::string_view con
 std::filesystem::path writeTemporaryBeside(const std::filesystem::path& path, std::string_view content,
                                            bool privateToUser = false);
 void moveIntoPlace(const std::filesystem::path& temporary, const std::filesystem::path& path);
+// Renames `from` over `path` as moveIntoPlace does, but leaves `from` where it is when that fails:
+// for putting back a file that has no other copy.
+void renameOver(const std::filesystem::path& from, const std::filesystem::path& path);
 
 // Removes the temporary files that writes of `path` left behind when the process died in the middle.
 // Call it only while no write of `path` can be under way (at start-up).

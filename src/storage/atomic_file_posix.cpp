@@ -82,15 +82,21 @@ std::filesystem::path writeTemporaryBeside(const std::filesystem::path& path, st
     return tmpl;
 }
 
-void moveIntoPlace(const std::filesystem::path& temporary, const std::filesystem::path& path) {
-    if (::rename(temporary.c_str(), path.c_str()) != 0) {
-        const int error = errno;
-        ::unlink(temporary.c_str());
-        fail(path, "renaming into place", error);
-    }
+void renameOver(const std::filesystem::path& from, const std::filesystem::path& path) {
+    if (::rename(from.c_str(), path.c_str()) != 0)
+        fail(path, "renaming into place", errno);
     // The rename itself must reach the disk, or a power cut could bring back the old file.
     const std::filesystem::path dir = path.has_parent_path() ? path.parent_path() : std::filesystem::path(".");
     syncDirectory(dir);
+}
+
+void moveIntoPlace(const std::filesystem::path& temporary, const std::filesystem::path& path) {
+    try {
+        renameOver(temporary, path);
+    } catch (...) {
+        ::unlink(temporary.c_str());
+        throw;
+    }
 }
 
 void writeFileAtomically(const std::filesystem::path& path, std::string_view content, bool privateToUser) {

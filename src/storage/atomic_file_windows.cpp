@@ -100,11 +100,17 @@ fs::path writeTemporaryBeside(const fs::path& path, std::string_view content, bo
 }
 
 // WRITE_THROUGH: the call returns only once the new directory entry is on the disk too.
+void renameOver(const fs::path& from, const fs::path& path) {
+    if (!::MoveFileExW(from.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        fail(path, "renaming into place", ::GetLastError());
+}
+
 void moveIntoPlace(const fs::path& temporary, const fs::path& path) {
-    if (!::MoveFileExW(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        const DWORD error = ::GetLastError();
+    try {
+        renameOver(temporary, path);
+    } catch (...) {
         ::DeleteFileW(temporary.c_str());
-        fail(path, "renaming into place", error);
+        throw;
     }
 }
 

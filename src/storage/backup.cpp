@@ -1,11 +1,18 @@
 #include "storage/backup.h"
 
 #include <map>
-#include <set>
+#include <mutex>
+#include <utility>
 
+#include <spdlog/spdlog.h>
+
+#include "model/audio_file_name.h"
 #include "model/json_text.h"
+#include "model/uuid.h"
 #include "runtime/paths.h"
 #include "storage/atomic_file.h"
+#include "storage/store.h"
+#include "storage/temporary_names.h"
 #include "storage/zip_archive.h"
 
 namespace tollwick {
@@ -41,18 +48,45 @@ std::string sizeText(std::uint64_t bytes) {
     return std::to_string(bytes) + " bytes";
 }
 
+// The first song whose file name is not one this system gives a sound file, or null. Such a name
+// may be one of the system's own files (the password store, the documents): it is never put into
+// a backup, written by a restore or served.
+const AudioAsset* songWithForeignFile(const DB& db) {
+    for (const auto& [id, song] : db.songs)
+        if (!isAudioFileName(song.filename))
+            return &song;
+    return nullptr;
+}
+
 // The songs whose files lie in the data directory, by file name.
 std::map<std::string, const AudioAsset*> userFilesOf(const DB& db) {
     std::map<std::string, const AudioAsset*> files;
-    for (const auto& [id, song] : db.songs) {
-        if (song.storageCategory == AudioAssetCategory::BUILT_IN_SIGNAL)
-            continue;
-        if (!isPlainFileName(song.filename))
-            throw InvalidValueError("The song \"" + song.name + "\" names the file \"" + song.filename +
-                                    "\", which is not a file of the data directory");
-        files.emplace(song.filename, &song);
-    }
+    for (const auto& [id, song] : db.songs)
+        if (song.storageCategory != AudioAssetCategory::BUILT_IN_SIGNAL)
+            files.emplace(song.filename, &song);
     return files;
+}
+
+// Keeps the file at `place` under a new temporary name beside it without taking it away: a second
+// hard link where the file system has them, else a copy. Answers that name, or an empty path when
+// there is no file at `place` (nothing, or a directory, over which no file can be renamed).
+fs::path keepAside(const fs::path& place) {
+    std::error_code error;
+    const fs::file_status status = fs::symlink_status(place, error);
+    if (!fs::exists(status) || fs::is_directory(status))
+        return {};
+    for (int attempt = 0; attempt < 8; ++attempt) { // the names are random: a clash is rare
+        const fs::path aside =
+            place.parent_path() / (temporaryPrefixOf(place) + newUuid4().substr(0, TEMPORARY_RANDOM_LENGTH));
+        fs::create_hard_link(place, aside, error);
+        if (error && error != std::errc::file_exists && fs::is_regular_file(status))
+            fs::copy_file(place, aside, error);
+        if (!error)
+            return aside;
+        if (error != std::errc::file_exists)
+            break;
+    }
+    throw Error("Cannot save " + place.string() + ": keeping the file there aside: " + error.message());
 }
 
 // Unpacks with the bounds of a restore: every entry's share of what is left in all.
@@ -138,7 +172,14 @@ Cache decodeCache(const std::string& text) {
 } // namespace
 
 void writeBackup(const fs::path& archive, const DB& db, const Cache& cache, const fs::path& userDataDir) {
+    if (const AudioAsset* song = songWithForeignFile(db))
+        throw InvalidValueError("The song \"" + song->name + "\" names the file \"" + song->filename +
+                                "\", which is not a sound file of Tollwick Player: delete that song, then make the "
+                                "backup");
     const auto files = userFilesOf(db);
+    if (files.size() + 2 > MAX_BACKUP_ENTRIES)
+        throw InvalidValueError("There are more than " + std::to_string(MAX_BACKUP_ENTRIES - 2) +
+                                " sound files, more than a backup holds: delete some, then make the backup");
     ZipWriter zip(archive);
     zip.addText(DB_FILE_NAME, to_json(db));
     zip.addText(CACHE_FILE_NAME, to_json(cache));
@@ -154,25 +195,92 @@ void writeBackup(const fs::path& archive, const DB& db, const Cache& cache, cons
 }
 
 PreparedRestore::~PreparedRestore() {
-    for (const auto& [unpacked, place] : _files) {
+    undoPlacing();
+    for (const File& file : _files) {
         std::error_code ignored;
-        fs::remove(unpacked, ignored);
+        fs::remove(file.unpacked, ignored);
     }
 }
 
 void PreparedRestore::placeAudioFiles() {
-    while (!_files.empty()) {
-        const auto [unpacked, place] = _files.back();
-        _files.pop_back();
-        moveIntoPlace(unpacked, place);
+    try {
+        for (File& file : _files) {
+            file.replaced = keepAside(file.place);
+            moveIntoPlace(file.unpacked, file.place);
+            file.placed = true;
+        }
+    } catch (...) {
+        undoPlacing();
+        throw;
     }
+}
+
+// In reverse order, so that a file placed twice (names that differ in case only, where the file
+// system ignores case) ends as it began.
+void PreparedRestore::undoPlacing() noexcept {
+    for (auto file = _files.rbegin(); file != _files.rend(); ++file) {
+        std::error_code error;
+        try {
+            if (file->placed && !file->replaced.empty())
+                renameOver(file->replaced, file->place);
+            else if (file->placed)
+                fs::remove(file->place, error);
+            else if (!file->replaced.empty())
+                fs::remove(file->replaced, error);
+        } catch (const std::exception& e) {
+            spdlog::error("Could not put back {} after a failed restore; it is kept as {}: {}", file->place.string(),
+                          file->replaced.string(), e.what());
+        }
+        file->placed = false;
+        file->replaced.clear();
+    }
+}
+
+void PreparedRestore::keepPlacedFiles() noexcept {
+    for (File& file : _files) {
+        std::error_code ignored;
+        if (!file.replaced.empty())
+            fs::remove(file.replaced, ignored);
+        file.replaced.clear();
+        file.placed = false;
+    }
+}
+
+void commitRestore(PreparedRestore& restore, Documents& docs, const std::function<bool()>& saveDocumentsNow) {
+    restore.placeAudioFiles();
+    DB oldDb;
+    Cache oldCache;
+    {
+        std::scoped_lock lock(docs.mutex);
+        oldDb = std::exchange(*docs.db, std::move(restore.db));
+        if (restore.hasCache)
+            oldCache = std::exchange(*docs.cache, std::move(restore.cache));
+    }
+    if (saveDocumentsNow()) {
+        restore.keepPlacedFiles();
+        return;
+    }
+    {
+        std::scoped_lock lock(docs.mutex);
+        *docs.db = std::move(oldDb);
+        if (restore.hasCache)
+            *docs.cache = std::move(oldCache);
+    }
+    // A document written before another failed holds the backup's content: the old one goes back.
+    const bool putBack = saveDocumentsNow();
+    restore.undoPlacing();
+    throw Error(putBack ? "the documents could not be written to the disk"
+                        : "the documents could not be written to the disk; the old ones will be written again");
 }
 
 namespace {
 template <typename Archive>
-std::unique_ptr<ZipReader> openArchive(const Archive& archive) {
+std::unique_ptr<ZipReader> openArchive(const Archive& archive, std::size_t maxEntries) {
     try {
-        return std::make_unique<ZipReader>(archive);
+        return std::make_unique<ZipReader>(archive, maxEntries);
+    } catch (const ZipTooManyEntries&) {
+        throw InvalidValueError("This backup holds more than " + std::to_string(maxEntries) +
+                                " files; it was not made by Tollwick Player");
     } catch (const Error& e) {
         throw InvalidValueError(std::string("The file is not a zip archive that can be read: ") + e.what());
     }
@@ -181,12 +289,12 @@ std::unique_ptr<ZipReader> openArchive(const Archive& archive) {
 
 std::unique_ptr<PreparedRestore> prepareRestore(std::string_view archive, const fs::path& userDataDir,
                                                 const RestoreLimits& limits) {
-    return prepareRestore(*openArchive(archive), userDataDir, limits);
+    return prepareRestore(*openArchive(archive, limits.entries), userDataDir, limits);
 }
 
 std::unique_ptr<PreparedRestore> prepareRestoreFromFile(const fs::path& archiveFile, const fs::path& userDataDir,
                                                         const RestoreLimits& limits) {
-    return prepareRestore(*openArchive(archiveFile), userDataDir, limits);
+    return prepareRestore(*openArchive(archiveFile, limits.entries), userDataDir, limits);
 }
 
 std::unique_ptr<PreparedRestore> prepareRestore(ZipReader& reader, const fs::path& userDataDir,
@@ -204,12 +312,15 @@ std::unique_ptr<PreparedRestore> prepareRestore(ZipReader& reader, const fs::pat
         restore->hasCache = true;
     }
 
+    if (const AudioAsset* song = songWithForeignFile(restore->db))
+        throw InvalidValueError("This backup names the file \"" + song->filename + "\" for the sound \"" + song->name +
+                                "\"; it was not made by Tollwick Player");
     const auto files = userFilesOf(restore->db);
     for (const auto& [id, song] : restore->db.songs) {
         if (song.storageCategory != AudioAssetCategory::BUILT_IN_SIGNAL)
             continue;
         std::error_code error;
-        if (!isPlainFileName(song.filename) || !fs::is_regular_file(getAssetPath(song.filename), error))
+        if (!fs::is_regular_file(getAssetPath(song.filename), error))
             throw InvalidValueError("\"" + song.name + "\" is a built-in signal that this program does not have (" +
                                     song.filename + ")");
     }
@@ -219,7 +330,7 @@ std::unique_ptr<PreparedRestore> prepareRestore(ZipReader& reader, const fs::pat
     for (const auto& [filename, song] : files) {
         const fs::path place = userDataDir / filename;
         const std::string content = unpacking.read(entries.at(filename));
-        restore->_files.emplace_back(writeTemporaryBeside(place, content), place);
+        restore->_files.push_back({writeTemporaryBeside(place, content), place, {}, false});
     }
     return restore;
 }

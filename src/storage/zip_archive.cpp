@@ -1,6 +1,11 @@
 #include "storage/zip_archive.h"
 
+#include <algorithm>
+#include <fstream>
+
 #include <zip.h>
+
+#include "storage/zip_end_records.h"
 
 namespace tollwick {
 
@@ -16,15 +21,38 @@ std::string errorText(zip_error_t* error) {
     return zip_error_strerror(error);
 }
 
+void refuseLargeClaims(const ZipClaims& claims, std::size_t maxEntries) {
+    if (claims.entries > maxEntries || claims.directoryBytes / ZipReader::MAX_DIRECTORY_BYTES_PER_ENTRY > maxEntries)
+        throw ZipTooManyEntries("The archive claims more than " + std::to_string(maxEntries) + " entries");
+}
+
 } // namespace
 
-ZipReader::ZipReader(std::string_view bytes) {
+ZipReader::ZipReader(std::string_view bytes, std::size_t maxEntries) {
+    const auto read = [bytes](std::uint64_t offset, std::size_t length) {
+        return std::string(bytes.substr(static_cast<std::size_t>(offset), length));
+    };
+    refuseLargeClaims(claimsOfEndRecords(bytes.size(), read), maxEntries);
     zip_error_t error;
     zip_error_init(&error);
     open(zip_source_buffer_create(bytes.data(), bytes.size(), 0, &error), &error);
 }
 
-ZipReader::ZipReader(const std::filesystem::path& file) {
+ZipReader::ZipReader(const std::filesystem::path& file, std::size_t maxEntries) {
+    std::ifstream in(file, std::ios::binary);
+    std::error_code sizeError;
+    const std::uint64_t size = std::filesystem::file_size(file, sizeError);
+    if (!in || sizeError)
+        throw Error("Cannot read " + utf8(file));
+    const auto read = [&in](std::uint64_t offset, std::size_t length) {
+        std::string bytes(length, '\0');
+        in.clear();
+        in.seekg(static_cast<std::streamoff>(offset));
+        in.read(bytes.data(), static_cast<std::streamsize>(length));
+        bytes.resize(static_cast<std::size_t>(std::max<std::streamsize>(in.gcount(), 0)));
+        return bytes;
+    };
+    refuseLargeClaims(claimsOfEndRecords(size, read), maxEntries);
     zip_error_t error;
     zip_error_init(&error);
     open(zip_source_file_create(utf8(file).c_str(), 0, -1, &error), &error);

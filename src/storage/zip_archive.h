@@ -22,6 +22,13 @@ public:
     using Error::Error;
 };
 
+// An archive whose end records claim more entries than the reader takes, or a central directory
+// larger than that many entries need.
+class ZipTooManyEntries : public Error {
+public:
+    using Error::Error;
+};
+
 class ZipReader {
 public:
     struct Entry {
@@ -29,12 +36,17 @@ public:
         std::uint64_t claimedSize; // what the archive says it unpacks to, which need not be true
     };
 
-    // Opens the archive in `bytes`, which must outlive the reader; an Error when it is not a zip
-    // archive that can be read.
-    explicit ZipReader(std::string_view bytes);
-    explicit ZipReader(const std::string& bytes) : ZipReader(std::string_view(bytes)) {}
-    // Opens the archive file `file`, read as entries are unpacked; an Error as above.
-    explicit ZipReader(const std::filesystem::path& file);
+    // What one entry takes in the central directory at most: 46 bytes, a file name and a few
+    // extra fields (times, sizes for zip64). Names of the files this system keeps are short.
+    static constexpr std::uint64_t MAX_DIRECTORY_BYTES_PER_ENTRY = 1024;
+
+    // Opens the archive in `bytes`, which must outlive the reader. ZipTooManyEntries, before the
+    // zip library reads the central directory, when the archive claims more than `maxEntries`
+    // entries (see storage/zip_end_records.h); an Error when it is not a zip archive that can be read.
+    ZipReader(std::string_view bytes, std::size_t maxEntries);
+    ZipReader(const std::string& bytes, std::size_t maxEntries) : ZipReader(std::string_view(bytes), maxEntries) {}
+    // Opens the archive file `file`, read as entries are unpacked; failures as above.
+    ZipReader(const std::filesystem::path& file, std::size_t maxEntries);
     ~ZipReader();
     ZipReader(const ZipReader&) = delete;
     ZipReader& operator=(const ZipReader&) = delete;

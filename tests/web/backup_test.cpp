@@ -1,6 +1,8 @@
-// Backups over HTTP: a round trip onto a fresh data directory that rings the same bells, and each
-// refusal of a restore, after which not a byte on disk nor anything in memory has changed.
+// Backups over HTTP: a round trip onto a fresh data directory that rings the same bells, each
+// refusal of a restore, and each restore that fails half-way, after which not a byte or mode on
+// disk nor anything in memory has changed.
 #include <cstring>
+#include <fstream>
 #include <map>
 
 #include "scheduling/scheduler.h"
@@ -8,6 +10,7 @@
 #include "storage/backup.h"
 #include "storage/temporary_names.h"
 #include "storage/zip_archive.h"
+#include "support/hand_made_zip.h"
 #include "support/wave_file.h"
 #include "web_fixture.h"
 
@@ -18,8 +21,20 @@ namespace fs = std::filesystem;
 namespace {
 
 using Entries = std::vector<std::pair<std::string, std::string>>;
-using Snapshot = std::map<std::string, std::string>;
+using Snapshot = std::map<std::string, std::pair<std::string, fs::perms>>;
 using Strings = std::vector<std::string>;
+
+// Names of sound files as uploads get them, in the order of their names.
+const std::string FIRST = "0f8fad5b-d9cb-469f-a165-70867728950e.wav";
+const std::string SECOND = "7c9e6679-7425-40de-944b-e07fc1f90ae7.wav";
+
+// A database with one song for each file name.
+std::string songsNaming(const Strings& files) {
+    Json songs = Json::object();
+    for (const std::string& file : files)
+        songs[file] = {{"name", "Gong"}, {"filename", file}};
+    return Json{{"dbVersion", 2}, {"songs", songs}}.dump();
+}
 
 // Makes the entry `name` of a zip archive claim `size` as its unpacked size, in its local header
 // and in the central directory.
@@ -30,12 +45,12 @@ void claimSize(std::string& zip, const std::string& name, std::uint32_t size) {
                 std::memcpy(&zip[at + sizeAt], &size, 4);
 }
 
-// Every file below `dir` with its content.
+// Every file and directory below `dir` with its content (none for a directory) and its mode.
 Snapshot snapshotOf(const fs::path& dir) {
     Snapshot files;
     for (const auto& entry : fs::recursive_directory_iterator(dir))
-        if (entry.is_regular_file())
-            files[fs::relative(entry.path(), dir).string()] = readWholeFile(entry.path()).value();
+        files[fs::relative(entry.path(), dir).string()] = {
+            entry.is_regular_file() ? readWholeFile(entry.path()).value() : "", entry.symlink_status().permissions()};
     return files;
 }
 
@@ -81,6 +96,12 @@ struct Backups : WebTest {
     httplib::Result restore(const std::string& archive) {
         return b.upload({{"file", archive, "backup.zip", "application/zip"}}, "/restore");
     }
+    // The three documents in memory.
+    std::string memory() {
+        const Documents& read = docs;
+        std::scoped_lock lock(docs.mutex);
+        return to_json(*read.db) + to_json(*read.cache) + to_json(*read.shadow);
+    }
 };
 
 TEST_F(Backups, ARoundTripOntoAFreshDataDirectoryRingsTheSameBells) {
@@ -92,7 +113,7 @@ TEST_F(Backups, ARoundTripOntoAFreshDataDirectoryRingsTheSameBells) {
     EXPECT_EQ(backup->get_header_value("Content-Disposition"),
               "attachment; filename=\"tollwick-backup-2024-09-02.zip\"");
     Strings names;
-    const ZipReader archive(backup->body);
+    const ZipReader archive(backup->body, MAX_BACKUP_ENTRIES);
     for (const auto& entry : archive.entries())
         names.push_back(entry.name);
     EXPECT_EQ(names, (Strings{"_db.json", "cache.json", key + ".wav"})) << "never the password store";
@@ -112,6 +133,9 @@ TEST_F(Backups, ARoundTripOntoAFreshDataDirectoryRingsTheSameBells) {
     }
     EXPECT_EQ(outcome(restore(backup->body)), "200 ok");
     EXPECT_EQ(readWholeFile(fresh.path() / (key + ".wav")), readWholeFile(dataDir() / (key + ".wav")));
+    EXPECT_EQ(fs::status(fresh.path() / (key + ".wav")).permissions(),
+              fs::status(dataDir() / (key + ".wav")).permissions())
+        << "a restored file has the mode of an uploaded one";
     EXPECT_FALSE(fs::exists(fresh.path() / "_shadow.json"));
     {
         std::scoped_lock lock(docs.mutex);
@@ -131,13 +155,24 @@ TEST_F(Backups, ARoundTripOntoAFreshDataDirectoryRingsTheSameBells) {
 }
 
 TEST_F(Backups, EachRefusalOfARestoreLeavesDiskAndMemoryAsTheyWere) {
+    setPassword(b, "bell-tower");
     signalOnTheFirstLesson();
+    std::ofstream(dataDir() / "quiet.json") << R"({"periods": []})";
+    fs::create_directories(dataDir() / "playlog");
+    std::ofstream(dataDir() / "playlog" / "2024-09-02.log") << "10:00:00 ping\n";
     ASSERT_TRUE(saveDocumentsNow());
     const std::string good = takeBackup()->body;
-    const std::string gong = R"({"dbVersion": 2, "songs": {"g": {"name": "Gong", "filename": "gong.wav"}}})";
+    const std::string gong = songsNaming({FIRST});
     // An entry that claims 100 bytes and unpacks to more than 100 MiB.
-    std::string lying = zipOf({{"_db.json", gong}, {"gong.wav", std::string((std::size_t{100} << 20) + 1, '\0')}});
-    claimSize(lying, "gong.wav", 100);
+    std::string lying = zipOf({{"_db.json", gong}, {FIRST, std::string((std::size_t{100} << 20) + 1, '\0')}});
+    claimSize(lying, FIRST, 100);
+    const auto naming = [&](const std::string& file) {
+        return zipOf({{"_db.json", songsNaming({file})}, {file, R"({"salt": "", "hash": ""})"}});
+    };
+    const auto foreign = [](const std::string& file) {
+        return "400 This backup names the file \"" + file +
+               "\" for the sound \"Gong\"; it was not made by Tollwick Player";
+    };
     const struct {
         const char* what;
         std::string archive;
@@ -155,42 +190,73 @@ TEST_F(Backups, EachRefusalOfARestoreLeavesDiskAndMemoryAsTheyWere) {
         {"a database of another version", zipOf({{"_db.json", R"({"dbVersion": 3})"}}),
          "400 The database in the archive is of a version this program cannot read"},
         {"a missing audio file", zipOf({{"_db.json", gong}}),
-         "400 The archive lacks the sound file \"gong.wav\" of \"Gong\""},
+         "400 The archive lacks the sound file \"" + FIRST + "\" of \"Gong\""},
         {"a path outside", zipOf({{"_db.json", "{\"dbVersion\": 2}"}, {"../gong.wav", "sound"}}),
          "400 The archive's entry \"../gong.wav\" points outside the data directory"},
-        {"an oversized entry", lying, "400 The archive's entry \"gong.wav\" unpacks to more than 100 MiB"},
+        {"an oversized entry", lying, "400 The archive's entry \"" + FIRST + "\" unpacks to more than 100 MiB"},
         {"an empty file", "", "400 The file is not a zip archive that can be read: Not a zip archive"},
+        {"the password store as a sound", naming("_shadow.json"), foreign("_shadow.json")},
+        {"the quiet periods as a sound", naming("quiet.json"), foreign("quiet.json")},
+        {"the play log's directory as a sound", naming("playlog"), foreign("playlog")},
+        {"a million empty entries", handMadeZip({.entries = 1'000'000, .plainCount = 0xFFFF, .zip64Count = 1'000'000}),
+         "400 This backup holds more than 5000 files; it was not made by Tollwick Player"},
     };
     const Snapshot before = snapshotOf(dataDir());
-    std::string memoryBefore;
-    {
-        std::scoped_lock lock(docs.mutex);
-        memoryBefore = to_json(db());
-    }
+    const std::string memoryBefore = memory();
     for (const auto& c : cases) {
         EXPECT_EQ(outcome(restore(c.archive)), c.answer) << c.what;
         EXPECT_EQ(snapshotOf(dataDir()), before) << c.what;
-        std::scoped_lock lock(docs.mutex);
-        EXPECT_EQ(to_json(db()), memoryBefore) << c.what;
+        EXPECT_EQ(memory(), memoryBefore) << c.what;
     }
     EXPECT_EQ(outcome(b.post("/restore", "")), "400 No file part");
 }
 
+// A restore whose commit fails after it changed something: a sound file that cannot take its
+// place after another took its own, or a document that cannot be written after another was.
+TEST_F(Backups, ARestoreThatFailsHalfWayIsUndoneWhole) {
+    std::ofstream(dataDir() / FIRST) << "an older sound";
+    {
+        std::scoped_lock lock(docs.mutex);
+        docs.db.saveForce();
+    }
+    const std::string archive = zipOf({{"_db.json", songsNaming({FIRST, SECOND})},
+                                       {"cache.json", R"({"calendarVersion": 7})"},
+                                       {FIRST, "1"},
+                                       {SECOND, "2"}});
+    const std::string undone = "500 The backup could not be restored, and everything stays as it was: ";
+    const struct {
+        const char* what;
+        std::string inTheWay;
+        std::string reason;
+    } cases[] = {
+        {"a directory where the second sound goes", SECOND,
+         "Cannot save " + (dataDir() / SECOND).string() + ": renaming into place: Is a directory"},
+        {"a directory where the cache goes", "cache.json", "the documents could not be written to the disk"},
+    };
+    for (const auto& c : cases) {
+        fs::create_directory(dataDir() / c.inTheWay);
+        const Snapshot before = snapshotOf(dataDir());
+        const std::string memoryBefore = memory();
+        EXPECT_EQ(outcome(restore(archive)), undone + c.reason) << c.what;
+        EXPECT_EQ(snapshotOf(dataDir()), before) << c.what;
+        EXPECT_EQ(memory(), memoryBefore) << c.what;
+        fs::remove(dataDir() / c.inTheWay);
+    }
+}
+
 TEST_F(Backups, WhatAnArchiveUnpacksToInAllIsBoundedToo) {
-    const std::string twoSongs = R"({"dbVersion": 2, "songs": {"a": {"name": "A", "filename": "a.wav"},
-                                                              "b": {"name": "B", "filename": "b.wav"}}})";
-    std::string archive =
-        zipOf({{"_db.json", twoSongs}, {"a.wav", std::string(600, 'a')}, {"b.wav", std::string(600, 'b')}});
+    std::string archive = zipOf(
+        {{"_db.json", songsNaming({FIRST, SECOND})}, {FIRST, std::string(600, 'a')}, {SECOND, std::string(600, 'b')}});
     EXPECT_NO_THROW(prepareRestore(archive, scratch.path(), {5000, 4000}));
-    claimSize(archive, "a.wav", 10);
-    claimSize(archive, "b.wav", 10);
+    claimSize(archive, FIRST, 10);
+    claimSize(archive, SECOND, 10);
     try {
         prepareRestore(archive, scratch.path(), {1200, 1000});
         FAIL();
     } catch (const InvalidValueError& e) {
         EXPECT_STREQ(e.what(), "The archive unpacks to more than 1200 bytes");
     }
-    EXPECT_EQ(snapshotOf(scratch.path()).count("a.wav"), 0u) << "nothing unpacked stays behind";
+    EXPECT_EQ(snapshotOf(scratch.path()).count(FIRST), 0u) << "nothing unpacked stays behind";
 }
 
 TEST_F(Backups, ABackupWhoseSoundFileIsGoneIsRefusedByName) {

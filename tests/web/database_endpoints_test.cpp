@@ -209,6 +209,16 @@ TEST_F(DatabaseEndpoints, SongFilesOfAnyKind) {
     EXPECT_EQ(b.get("/get_signal_file/nothing")->status, 404);
     fs::remove(dataDir() / (songId + ".wav"));
     EXPECT_EQ(b.get("/get_signal_file/" + songId)->status, 404);
+
+    // A song that names one of the system's own files never gets it served.
+    setPassword(b, "bell-tower");
+    ASSERT_TRUE(saveDocumentsNow());
+    {
+        std::scoped_lock lock(docs.mutex);
+        db().songs.add(AudioAsset{"Secret", "", "_shadow.json", 1, AudioAssetCategory::USER_SIGNAL}, "secret");
+    }
+    ASSERT_TRUE(fs::is_regular_file(dataDir() / "_shadow.json"));
+    EXPECT_EQ(outcome(b.get("/get_signal_file/secret")), "404 The song secret has no sound file");
 }
 
 TEST_F(DatabaseEndpoints, TimetablesAreListedCreatedAndReplaced) {

@@ -56,9 +56,9 @@ Response get_backup(WebContext& ctx, Request&) {
 }
 
 // A multipart form with the archive as the file part "file", which waits in a temporary file while
-// it is checked. Nothing changes unless everything in
-// it passed: then the audio files are put in place, the documents in memory replaced under the
-// document mutex (the password store stays), and the documents written before the answer.
+// it is checked. A refused archive is answered 400 with the reason and changes nothing. A checked
+// one is committed: its audio files put in place, the documents in memory replaced (the password
+// store stays) and written before the answer; a commit that fails is undone whole and answered 500.
 Response restore_backup(WebContext& ctx, Request& request) {
     const UploadedPart* file = request.part("file");
     if (!file || !file->stored)
@@ -69,20 +69,18 @@ Response restore_backup(WebContext& ctx, Request& request) {
     } catch (const InvalidValueError& e) {
         return BadRequest(e.what());
     }
-    restore->placeAudioFiles();
+    // A timetable chosen for the day the backup was made is not today's choice.
+    restore->db.settings.dailyPreferences.resetOnNewDay(ctx.clock.getClock().yearDay);
     const std::size_t songs = restore->db.songs.size();
     const std::size_t timetables = restore->db.timetables.size();
-    {
-        std::scoped_lock lock(ctx.docs.mutex);
-        DB& db = *ctx.docs.db;
-        db = std::move(restore->db);
-        // A timetable chosen for the day the backup was made is not today's choice.
-        db.settings.dailyPreferences.resetOnNewDay(ctx.clock.getClock().yearDay);
-        if (restore->hasCache)
-            *ctx.docs.cache = std::move(restore->cache);
+    try {
+        std::scoped_lock restoring(ctx.restoring);
+        commitRestore(*restore, ctx.docs, ctx.day.saveDocumentsNow);
+    } catch (const Error& e) {
+        spdlog::error("A restore failed and was undone: {}", e.what());
+        return Response(500, PLAIN_TEXT,
+                        std::string("The backup could not be restored, and everything stays as it was: ") + e.what());
     }
-    if (!ctx.day.saveDocumentsNow())
-        return Response(500, PLAIN_TEXT, "The backup is in use now, but it could not yet be written to the disk");
     spdlog::info("Restored a backup with {} songs and {} timetables", songs, timetables);
     return plain_text("ok");
 }

@@ -9,6 +9,7 @@
 #include "audio/audio_length.h"
 #include "audio/player_sounds.h"
 #include "audio/song_resolution.h"
+#include "model/audio_file_name.h"
 #include "model/uuid.h"
 #include "runtime/paths.h"
 #include "storage/atomic_file.h"

@@ -6,6 +6,7 @@
 
 #include "audio/audio_length.h"
 #include "audio/song_resolution.h"
+#include "model/audio_file_name.h"
 #include "model/uuid.h"
 #include "runtime/paths.h"
 #include "storage/atomic_file.h"
@@ -17,10 +18,6 @@
 namespace tollwick::web {
 
 namespace {
-
-bool isAcceptedFormat(const std::string& extension) {
-    return extension == "wav" || extension == "mp3" || extension == "mp4";
-}
 
 // Built-in signals count too: their content cannot be uploaded again as a user signal.
 // Expects the document mutex held.
@@ -53,7 +50,7 @@ Response upload_file(WebContext& ctx, Request& request) {
     if (file->size > MAX_UPLOAD_BYTES)
         return Response(413, PLAIN_TEXT, "The file is larger than 100 MiB");
     const auto [name, extension] = getFileNameAndExtension(std::string(file->filename));
-    if (!isAcceptedFormat(extension))
+    if (!isUploadExtension(extension))
         return BadRequest("Bad format: " + extension);
     const std::string& md5 = file->md5;
     const std::string programName = textField(request, "programName").value_or("");
@@ -108,15 +105,19 @@ Response upload_file(WebContext& ctx, Request& request) {
 }
 
 // Any song's file, signal or not: built-in signals from the shipped assets, all others from the
-// user-data directory.
+// user-data directory. Only a sound file's name is served: one of the system's own files (the
+// password store above all) never is, whatever a song names.
 Response get_signal_file(WebContext& ctx, Request& request) {
     const std::string& id = request.param("id");
     std::string path;
     {
+        const Documents& docs = ctx.docs;
         std::scoped_lock lock(ctx.docs.mutex);
-        const AudioAsset* song = ctx.docs.db->songs.find(id);
+        const AudioAsset* song = docs.db->songs.find(id);
         if (!song)
             return Response(404, PLAIN_TEXT, "No song with the id " + id);
+        if (!isAudioFileName(song->filename))
+            return Response(404, PLAIN_TEXT, "The song " + id + " has no sound file");
         path = getSongAssetPath(*song);
     }
     std::error_code error;

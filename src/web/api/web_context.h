@@ -63,6 +63,9 @@ struct WebContext {
     std::vector<std::string> startupWarnings;
     // Lets another computer set the first password; none once a password is set.
     SetupCode setupCode;
+    // Held through the commit of a restore: two commits interleaved could each put back what the
+    // other placed.
+    std::mutex restoring{};
 };
 
 } // namespace tollwick::web
