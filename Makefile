@@ -78,7 +78,7 @@ test-sanitizers: deps
 # seed corpora (fuzz/corpus/<name>); what they find new goes to build-fuzz/corpus, a crash to
 # build-fuzz/crash-*.
 FUZZ_SECONDS ?= 12
-FUZZERS = documents request_bodies request_head upload_form time_text
+FUZZERS = documents request_bodies request_head upload_form time_text route_table multipart
 fuzz: deps
 	@mkdir -p build-fuzz
 	@CXX=clang++-14 cmake -S . -B build-fuzz -DTOLLWICK_FUZZ=ON -DTOLLWICK_TESTS=OFF -DTOLLWICK_BENCH=OFF \

@@ -161,7 +161,7 @@ TEST(BrowserInput, Utf8) {
 TEST(BrowserInput, IdsThatBecomeFileNames) {
     for (const char* good : {"a", "A-z_09", "3f2c-11"})
         EXPECT_NO_THROW(requireFileId(good)) << good;
-    for (const char* bad : {"", ".", "..", "a.b", "a/b", "a\\b", "a b", "é", "a\nb"})
+    for (const char* bad : {"", ".", "..", "a.b", "a/b", "a\\b", "a b", "é", "a\nb", "announcement-1", "NUL", "com1"})
         EXPECT_THROW(requireFileId(bad), InvalidValueError) << bad;
 }
 

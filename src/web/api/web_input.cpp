@@ -3,6 +3,7 @@
 #include <charconv>
 #include <limits>
 
+#include "model/audio_file_name.h"
 #include "model/json_text.h"
 #include "runtime/errors.h"
 
@@ -94,8 +95,10 @@ const std::string& requireUtf8(const std::string& text, std::string_view what) {
 }
 
 void requireFileId(std::string_view id) {
-    const bool valid = !id.empty() && id.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"
-                                                           "0123456789-_") == std::string_view::npos;
+    const bool valid = !id.empty() &&
+                       id.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"
+                                            "0123456789-_") == std::string_view::npos &&
+                       isAudioFileName(std::string(id) + ".mp3");
     if (!valid)
         throw InvalidValueError("Invalid id '" + std::string(id) +
                                 "': only letters, digits, \"-\" and \"_\" are allowed");

@@ -31,7 +31,8 @@ bool isValidUtf8(std::string_view text) noexcept;
 const std::string& requireUtf8(const std::string& text, std::string_view what);
 
 // Ids that become file names ("<id>.mp3") consist of letters, digits, "-" and "_" only, so that
-// they can name no other file and no other directory. InvalidValueError otherwise.
+// they can name no other file and no other directory, and make a name this system gives a song's
+// sound (model/audio_file_name.h). InvalidValueError otherwise.
 void requireFileId(std::string_view id);
 
 // The programme that plays the song `songId` at `date` and `time` as the browser wrote them;

@@ -116,24 +116,15 @@ bool FrontServer::serve() {
         return false;
     _running = true;
     for (std::size_t i = 0; i < _limits.workers; ++i)
-        _workers.emplace_back([this] { work(); });
-
-    std::vector<net::PollEntry> entries;
-    while (!_stopping) {
-        // Nothing ends the loop but stop(): a failure is logged and the next pass goes on.
-        try {
-            servePass(entries);
-        } catch (const std::exception& e) {
-            spdlog::error("HTTP front error: {}", e.what());
-        }
-    }
+        _workers.emplace_back(THREAD_STACK_BYTES, [this] { work(); });
+    SizedThread(THREAD_STACK_BYTES, [this] { acceptLoop(); }).join();
 
     {
         std::scoped_lock lock(_mutex);
         _workersStopping = true;
     }
     _workAvailable.notify_all();
-    for (std::thread& worker : _workers)
+    for (SizedThread& worker : _workers)
         worker.join();
     _workers.clear();
     for (const auto* connections : {&_receiving, &_returned})
@@ -148,6 +139,18 @@ bool FrontServer::serve() {
     _listener = net::NO_SOCKET;
     _running = false;
     return true;
+}
+
+void FrontServer::acceptLoop() {
+    std::vector<net::PollEntry> entries;
+    while (!_stopping) {
+        // Nothing ends the loop but stop(): a failure is logged and the next pass goes on.
+        try {
+            servePass(entries);
+        } catch (const std::exception& e) {
+            spdlog::error("HTTP front error: {}", e.what());
+        }
+    }
 }
 
 FrontLoad FrontServer::load() const {

@@ -13,9 +13,9 @@
 #include <memory>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
+#include "runtime/sized_thread.h"
 #include "web/http/client_counts.h"
 #include "web/http/connection.h"
 #include "web/http/request_head.h"
@@ -37,15 +37,19 @@ public:
 
     // Binds host:port (0: a free port) and answers the port, or -1.
     int bind(const std::string& host, int port);
-    // Serves on the calling thread until stop(); false when not bound.
+    // Serves until stop(); false when not bound. The calling thread waits: the front's own threads,
+    // which accept and answer, have stacks of THREAD_STACK_BYTES on every platform.
     bool serve();
     void stop();
     bool isRunning() const noexcept { return _running; }
     FrontLoad load() const;
 
+    static constexpr std::size_t THREAD_STACK_BYTES = 8 * 1024 * 1024;
+
 private:
     using ConnectionPtr = std::unique_ptr<Connection>;
 
+    void acceptLoop();
     // One wait for the sockets and what follows from it.
     void servePass(std::vector<net::PollEntry>& entries);
     void acceptSome(SteadyTime now);
@@ -103,7 +107,7 @@ private:
     std::deque<ConnectionPtr> _queue;
     std::vector<ConnectionPtr> _returned;
     bool _workersStopping = false;
-    std::vector<std::thread> _workers;
+    std::vector<SizedThread> _workers;
 };
 
 } // namespace tollwick::web

@@ -160,7 +160,11 @@ bool MultipartReader::advance() {
                 _state = State::MALFORMED;
             return false;
         }
-        if (end > MAX_PART_HEAD_BYTES || !startPart(std::string_view(_window).substr(0, end)))
+        if (end > MAX_PART_HEAD_BYTES) {
+            _state = State::MALFORMED;
+            return false;
+        }
+        if (!startPart(std::string_view(_window).substr(0, end)))
             return false;
         _window.erase(0, end == 0 ? 2 : end + 4);
         _step = Step::DATA;

@@ -36,7 +36,7 @@ export class ApiError extends Error {
 /** The message shown to the user for a refused request. */
 export function describeFailure(status: number, text: string): string {
   const body = text.trim();
-  if (status === 400 || status === 409) return body || 'The server refused the request';
+  if (status === 400 || status === 403 || status === 409 || status === 429) return body || 'The server refused the request';
   if (status === 0) return 'The server cannot be reached. Is Tollwick Player running?';
   if (status < 0) return body;
   if (status === 413) return body && !/^payload too large$/i.test(body) ? body : 'The file is too large for the server';
@@ -151,9 +151,15 @@ export const api = {
     await send('/auth/logout');
   },
 
-  async changePassword(password: string): Promise<void> {
-    await send('/auth/chpasswd', jsonPost(password));
+  /** `setupCode`: needed only for the first password, set from another computer than the server's. */
+  async changePassword(password: string, setupCode?: string): Promise<void> {
+    const init = jsonPost(password);
+    if (setupCode) init.headers = { ...(init.headers as Record<string, string>), 'X-Setup-Code': setupCode };
+    await send('/auth/chpasswd', init);
   },
+
+  /** Whether a password is set and, while none is, whether this browser needs the set-up code. */
+  setup: () => getJson<{ passwordSet: boolean; setupCodeNeeded: boolean }>('/auth/setup'),
 
   signalFileUrl: (id: string) => `/get_signal_file/${segment(id)}`,
 

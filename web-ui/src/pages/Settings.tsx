@@ -139,20 +139,30 @@ function SoundsCard({ settings, signals, onChanged }: { settings: Settings; sign
 export function PasswordForm({ onDone, submitLabel = 'Set password' }: { onDone?: () => void; submitLabel?: string }) {
   const [password, setPassword] = useState('');
   const [repeat, setRepeat] = useState('');
+  const [code, setCode] = useState('');
   const [errors, setErrors] = useState<Record<string, string>>({});
   const action = useAction();
+  // The first password set from another computer than the server's needs the set-up code.
+  const setup = useLoad(() => api.setup());
+  const codeNeeded = setup.data?.setupCodeNeeded === true;
   const submit = async (e: Event) => {
     e.preventDefault();
     const checked = checkNewPassword(password, repeat);
-    if (!checked.ok) {
-      setErrors(checked.errors);
+    const problems: Record<string, string> = checked.ok ? {} : { ...checked.errors };
+    if (codeNeeded && !code.trim()) problems.code = 'Enter the set-up code';
+    if (!checked.ok || Object.keys(problems).length > 0) {
+      setErrors(problems);
       return;
     }
     setErrors({});
-    const ok = await action.run(() => api.changePassword(checked.value), 'Password saved. This browser stays logged in.');
+    const ok = await action.run(
+      () => api.changePassword(checked.value, codeNeeded ? code.trim() : undefined),
+      'Password saved. This browser stays logged in.',
+    );
     if (ok) {
       setPassword('');
       setRepeat('');
+      setCode('');
       setPasswordSet(true);
       onDone?.();
     }
@@ -165,6 +175,16 @@ export function PasswordForm({ onDone, submitLabel = 'Set password' }: { onDone?
       <Field id="repeat-password" label="The same password again" error={errors.repeat}>
         <input id="repeat-password" type="password" autoComplete="new-password" value={repeat} onInput={(e) => setRepeat(e.currentTarget.value)} {...described('repeat-password', errors.repeat)} />
       </Field>
+      {codeNeeded && (
+        <Field
+          id="setup-code"
+          label="Set-up code"
+          error={errors.code}
+          hint="You are not at the computer that runs Tollwick Player. Its administrator finds the set-up code there: in its log, or in the file setup-code of its data folder."
+        >
+          <input id="setup-code" inputMode="numeric" autoComplete="one-time-code" placeholder="1234-5678" value={code} onInput={(e) => setCode(e.currentTarget.value)} {...described('setup-code', errors.code, true)} />
+        </Field>
+      )}
       <Button type="submit" variant="primary" icon="check" busy={action.busy}>
         {submitLabel}
       </Button>
