@@ -31,8 +31,11 @@ void LoggedPlay::playEnded(PlayEnd how, const std::string& detail) noexcept {
     case PlayEnd::FAILED:
         _entry.outcome = PlayOutcome::FAILED;
         break;
+    case PlayEnd::REFUSED:
+        _entry.outcome = PlayOutcome::SKIPPED;
+        break;
     }
-    _entry.detail = how == PlayEnd::FAILED ? detail : "";
+    _entry.detail = how == PlayEnd::FAILED || how == PlayEnd::REFUSED ? detail : "";
     write();
 }
 

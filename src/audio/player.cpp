@@ -35,7 +35,7 @@ void removeAside(std::vector<std::string> files) {
 
 class Player::Starter {
 public:
-    using Job = std::packaged_task<std::shared_ptr<PlayerThread>()>;
+    using Job = std::packaged_task<Started()>;
 
     // Made with the Player, which start-up makes before it takes over the termination signals.
     Starter() : _thread(threadWithoutTerminationSignals([this] { serve(); })) {}
@@ -51,8 +51,8 @@ public:
     }
 
     // Runs `job` on the starter's thread and answers its result, or throws what it threw.
-    std::shared_ptr<PlayerThread> run(Job job) {
-        std::future<std::shared_ptr<PlayerThread>> result = job.get_future();
+    Started run(Job job) {
+        std::future<Started> result = job.get_future();
         {
             std::scoped_lock lock(_mutex);
             _jobs.push_back(std::move(job));
@@ -97,35 +97,37 @@ Player::~Player() {
 
 std::shared_ptr<PlayerThread> Player::playFiles(std::vector<std::string> paths, double delay, bool infiniteRepeat,
                                                 std::vector<std::string> removeWhenDone,
-                                                std::shared_ptr<PlayObserver> observer) {
-    return startThread(std::move(paths), 1, delay, infiniteRepeat, std::move(removeWhenDone), std::move(observer));
+                                                std::shared_ptr<PlayObserver> observer, PlayPriority priority) {
+    return startThread(std::move(paths), 1, delay, infiniteRepeat, std::move(removeWhenDone), std::move(observer),
+                       priority);
 }
 
 std::shared_ptr<PlayerThread> Player::playFilesRepeated(std::vector<std::string> paths, std::uint64_t rounds,
-                                                        double delay, std::shared_ptr<PlayObserver> observer) {
+                                                        double delay, std::shared_ptr<PlayObserver> observer,
+                                                        PlayPriority priority) {
     if (rounds == 0) {
         paths.clear();
     }
-    return startThread(std::move(paths), rounds, delay, false, {}, std::move(observer));
+    return startThread(std::move(paths), rounds, delay, false, {}, std::move(observer), priority);
 }
 
 std::shared_ptr<PlayerThread> Player::startThread(std::vector<std::string> paths, std::uint64_t rounds, double delay,
                                                   bool infiniteRepeat, std::vector<std::string> removeWhenDone,
-                                                  std::shared_ptr<PlayObserver> observer) {
-    if (inheritedThreadNiceness() > _niceness) {
-        return _starter->run(Starter::Job([&] {
-            return startThreadHere(std::move(paths), rounds, delay, infiniteRepeat, std::move(removeWhenDone),
-                                   std::move(observer));
-        }));
+                                                  std::shared_ptr<PlayObserver> observer, PlayPriority priority) {
+    const auto start = [&] {
+        return startThreadHere(std::move(paths), rounds, delay, infiniteRepeat, std::move(removeWhenDone),
+                               std::move(observer), priority);
+    };
+    Started started = inheritedThreadNiceness() > _niceness ? _starter->run(Starter::Job(start)) : start();
+    if (started.refused) {
+        throw TooManyPlaysError();
     }
-    return startThreadHere(std::move(paths), rounds, delay, infiniteRepeat, std::move(removeWhenDone),
-                           std::move(observer));
+    return std::move(started.thread);
 }
 
-std::shared_ptr<PlayerThread> Player::startThreadHere(std::vector<std::string> paths, std::uint64_t rounds,
-                                                      double delay, bool infiniteRepeat,
-                                                      std::vector<std::string> removeWhenDone,
-                                                      std::shared_ptr<PlayObserver> observer) {
+Player::Started Player::startThreadHere(std::vector<std::string> paths, std::uint64_t rounds, double delay,
+                                        bool infiniteRepeat, std::vector<std::string> removeWhenDone,
+                                        std::shared_ptr<PlayObserver> observer, PlayPriority priority) {
     for (const std::string& path : paths) {
         std::error_code unreadable;
         if (!std::filesystem::exists(path, unreadable)) {
@@ -134,13 +136,19 @@ std::shared_ptr<PlayerThread> Player::startThreadHere(std::vector<std::string> p
             if (observer) {
                 observer->playEnded(PlayEnd::FAILED, "File does not exist: " + path);
             }
-            return nullptr;
+            return {};
         }
     }
     std::shared_ptr<PlayerThread> thread(new PlayerThread(_registry, _clock, std::move(paths), rounds, delay,
                                                           infiniteRepeat, _factory(), _registry->nextSerial(),
                                                           std::move(removeWhenDone), observer));
-    _registry->add(thread);
+    if (!_registry->add(thread, priority, MAX_PLAYS_IN_PROGRESS)) {
+        removeAside(thread->_removeWhenDone);
+        if (observer) {
+            observer->playEnded(PlayEnd::REFUSED, TOO_MANY_PLAYS_REASON);
+        }
+        return {nullptr, true};
+    }
     thread->startFirstFileHere();
     try {
         thread->start();
@@ -152,7 +160,7 @@ std::shared_ptr<PlayerThread> Player::startThreadHere(std::vector<std::string> p
         }
         throw;
     }
-    return thread;
+    return {std::move(thread)};
 }
 
 void Player::stopAll() {
@@ -168,18 +176,18 @@ bool Player::waitUntilAllEnded(std::chrono::steady_clock::duration timeout) cons
 }
 
 std::shared_ptr<PlayerThread> playAudioFile(Player& player, const std::string& path, int count, double delay,
-                                            std::shared_ptr<PlayObserver> observer) {
+                                            std::shared_ptr<PlayObserver> observer, PlayPriority priority) {
     if (count == INFINITE_REPEAT) {
-        return player.playFiles({path}, delay, true, {}, std::move(observer));
+        return player.playFiles({path}, delay, true, {}, std::move(observer), priority);
     }
     return player.playFilesRepeated({path}, count > 0 ? static_cast<std::uint64_t>(count) : 0, delay,
-                                    std::move(observer));
+                                    std::move(observer), priority);
 }
 
 std::shared_ptr<PlayerThread> playAudioQueue(Player& player, std::vector<std::string> paths, double delay,
                                              std::vector<std::string> removeWhenDone,
-                                             std::shared_ptr<PlayObserver> observer) {
-    return player.playFiles(std::move(paths), delay, false, std::move(removeWhenDone), std::move(observer));
+                                             std::shared_ptr<PlayObserver> observer, PlayPriority priority) {
+    return player.playFiles(std::move(paths), delay, false, std::move(removeWhenDone), std::move(observer), priority);
 }
 
 void stopAllPlay(Player& player) {

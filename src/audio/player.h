@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "audio/file_player.h"
+#include "audio/play_bound.h"
 #include "audio/play_observer.h"
 #include "audio/player_thread.h"
 
@@ -47,15 +48,21 @@ public:
     //
     // `observer`, when given, hears when the first file starts and how the request ends; a
     // missing file ends it at once, on the calling thread.
+    //
+    // `priority` says how the request stands against MAX_PLAYS_IN_PROGRESS (see PlayPriority). A
+    // request refused at the bound plays nothing, deletes the files of `removeWhenDone`, ends as
+    // PlayEnd::REFUSED and throws TooManyPlaysError; a play that makes way for it ends as stopped.
     std::shared_ptr<PlayerThread> playFiles(std::vector<std::string> paths, double delay = 0.0,
                                             bool infiniteRepeat = false, std::vector<std::string> removeWhenDone = {},
-                                            std::shared_ptr<PlayObserver> observer = {});
+                                            std::shared_ptr<PlayObserver> observer = {},
+                                            PlayPriority priority = PlayPriority::DUE);
 
     // As playFiles with `paths` repeated `rounds` times, without making that list: a repeat count
     // comes from the user, and a large one must not cost memory. Zero rounds play nothing and
     // check no path.
     std::shared_ptr<PlayerThread> playFilesRepeated(std::vector<std::string> paths, std::uint64_t rounds,
-                                                    double delay = 0.0, std::shared_ptr<PlayObserver> observer = {});
+                                                    double delay = 0.0, std::shared_ptr<PlayObserver> observer = {},
+                                                    PlayPriority priority = PlayPriority::DUE);
 
     // Aborts every registered thread and empties the registry; does not wait for the threads,
     // which fall silent within a tick. isPlaying() is false when this returns (until the next request).
@@ -71,12 +78,20 @@ public:
 private:
     std::shared_ptr<PlayerThread> startThread(std::vector<std::string> paths, std::uint64_t rounds, double delay,
                                               bool infiniteRepeat, std::vector<std::string> removeWhenDone,
-                                              std::shared_ptr<PlayObserver> observer);
+                                              std::shared_ptr<PlayObserver> observer, PlayPriority priority);
+
+    // What startThreadHere made of a request: its thread (nullptr when a file is missing), or a
+    // refusal at the bound. The refusal is thrown by the requesting thread: an exception made on
+    // the starter's thread and caught on another would be shared by the two.
+    struct Started {
+        std::shared_ptr<PlayerThread> thread;
+        bool refused = false;
+    };
 
     // startThread on the calling thread.
-    std::shared_ptr<PlayerThread> startThreadHere(std::vector<std::string> paths, std::uint64_t rounds, double delay,
-                                                  bool infiniteRepeat, std::vector<std::string> removeWhenDone,
-                                                  std::shared_ptr<PlayObserver> observer);
+    Started startThreadHere(std::vector<std::string> paths, std::uint64_t rounds, double delay, bool infiniteRepeat,
+                            std::vector<std::string> removeWhenDone, std::shared_ptr<PlayObserver> observer,
+                            PlayPriority priority);
 
     // A playing thread and its player program take the priority of the thread that starts them. A
     // request worker runs below normal priority, so that requests never keep a bell from the
@@ -93,15 +108,17 @@ private:
 
 // Plays `path` `count` times, pausing `delay` seconds between two plays; INFINITE_REPEAT repeats it
 // until aborted, and a count of 0 or another negative count plays nothing (but still answers a
-// thread, which ends at once). `observer` as for Player::playFiles.
+// thread, which ends at once). `observer` and `priority` as for Player::playFiles.
 std::shared_ptr<PlayerThread> playAudioFile(Player& player, const std::string& path, int count = 1, double delay = 0.0,
-                                            std::shared_ptr<PlayObserver> observer = {});
+                                            std::shared_ptr<PlayObserver> observer = {},
+                                            PlayPriority priority = PlayPriority::DUE);
 
 // Plays `paths` once each, in order, pausing `delay` seconds between two of them; deletes the files
 // of `removeWhenDone` afterwards, as Player::playFiles does.
 std::shared_ptr<PlayerThread> playAudioQueue(Player& player, std::vector<std::string> paths, double delay = 0.0,
                                              std::vector<std::string> removeWhenDone = {},
-                                             std::shared_ptr<PlayObserver> observer = {});
+                                             std::shared_ptr<PlayObserver> observer = {},
+                                             PlayPriority priority = PlayPriority::DUE);
 
 // Stops every request that is playing.
 void stopAllPlay(Player& player);

@@ -6,16 +6,29 @@
 
 namespace tollwick {
 
-void PlayerRegistry::add(std::shared_ptr<PlayerThread> thread) {
+bool PlayerRegistry::add(std::shared_ptr<PlayerThread> thread, PlayPriority priority, std::size_t bound) {
     std::scoped_lock lock(_mutex);
-    _threads.push_back(std::move(thread));
+    if (_threads.size() >= bound) {
+        if (priority == PlayPriority::BY_HAND)
+            return false;
+        // Told to stop under the lock, as stopAll tells them, and no longer counted from then: it
+        // falls silent within a tick.
+        const auto oldest = std::find_if(_threads.begin(), _threads.end(),
+                                         [](const Registered& r) { return r.priority == PlayPriority::BY_HAND; });
+        if (oldest != _threads.end()) {
+            oldest->thread->abortPlay();
+            _threads.erase(oldest);
+        }
+    }
+    _threads.push_back({std::move(thread), priority});
     ++_running;
+    return true;
 }
 
 void PlayerRegistry::_onThreadEnd(const PlayerThread& thread) {
     std::scoped_lock lock(_mutex);
-    const auto found = std::find_if(_threads.begin(), _threads.end(),
-                                    [&](const std::shared_ptr<PlayerThread>& t) { return t.get() == &thread; });
+    const auto found =
+        std::find_if(_threads.begin(), _threads.end(), [&](const Registered& r) { return r.thread.get() == &thread; });
     if (found != _threads.end()) {
         _threads.erase(found);
     }
@@ -32,8 +45,8 @@ void PlayerRegistry::abortAllAndClear() {
     // abortPlay only sets a flag and wakes sleepers, so it is safe under the lock; doing it there
     // means no thread registered meanwhile is dropped from the registry without being told to
     // stop. Threads registered but not yet started are told too: they end as soon as they start.
-    for (const std::shared_ptr<PlayerThread>& thread : _threads) {
-        thread->abortPlay();
+    for (const Registered& registered : _threads) {
+        registered.thread->abortPlay();
     }
     _threads.clear();
 }

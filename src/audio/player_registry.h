@@ -10,6 +10,7 @@
 #include <mutex>
 #include <vector>
 
+#include "audio/play_bound.h"
 #include "runtime/priority_mutex.h"
 
 namespace tollwick {
@@ -18,8 +19,11 @@ class PlayerThread;
 
 class PlayerRegistry {
 public:
-    // Registers a thread that is about to start; it counts as running until threadEnded().
-    void add(std::shared_ptr<PlayerThread> thread);
+    // Registers a thread that is about to start, as one play of `priority`; it counts as running
+    // until threadEnded(). Once `bound` threads are registered a play BY_HAND is refused (false,
+    // nothing registered), and a DUE one aborts and removes the oldest registered play BY_HAND,
+    // if there is one, before it is registered.
+    bool add(std::shared_ptr<PlayerThread> thread, PlayPriority priority, std::size_t bound);
 
     // Removes `thread` from the registry; does nothing when it is not there (stopAll emptied it).
     void _onThreadEnd(const PlayerThread& thread);
@@ -57,7 +61,11 @@ private:
     // A bell's start registers its thread here while requests ask whether anything plays.
     mutable PriorityInheritingMutex _mutex;
     mutable std::condition_variable_any _allEnded;
-    std::vector<std::shared_ptr<PlayerThread>> _threads; // in order of registration
+    struct Registered {
+        std::shared_ptr<PlayerThread> thread;
+        PlayPriority priority;
+    };
+    std::vector<Registered> _threads; // in order of registration
     std::size_t _running = 0;
     std::uint64_t _serial = 0;
 

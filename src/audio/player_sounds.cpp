@@ -20,6 +20,12 @@ std::shared_ptr<PlayHandle> handleOf(std::shared_ptr<PlayerThread> thread) {
     return thread ? std::make_shared<ThreadHandle>(std::move(thread)) : nullptr;
 }
 
+// Plays asked for from the interface give way to the bells and the alarm.
+PlayPriority priorityOf(const PlayOrigin& origin) {
+    return origin.source == PlaySource::MANUAL || origin.source == PlaySource::ANNOUNCEMENT ? PlayPriority::BY_HAND
+                                                                                            : PlayPriority::DUE;
+}
+
 // The song's name, or nothing when the id names no song (the play then fails as such).
 std::string songNameOf(const DB& db, const std::string& id) {
     const AudioAsset* song = db.songs.find(id);
@@ -61,7 +67,8 @@ std::shared_ptr<PlayHandle> PlayerSounds::playSongById(const DB& db, const std::
     const int bounded = static_cast<int>(
         std::clamp<long long>(count, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
     const auto entry = begin(id, songNameOf(db, id), origin);
-    return logged(entry, [&] { return tollwick::playSongById(db, _player, id, bounded, delay, entry); });
+    return logged(entry,
+                  [&] { return tollwick::playSongById(db, _player, id, bounded, delay, entry, priorityOf(origin)); });
 }
 
 std::shared_ptr<PlayHandle> PlayerSounds::playSongByDescriptor(const DB& db, const PlayDesc& desc,
@@ -69,7 +76,7 @@ std::shared_ptr<PlayHandle> PlayerSounds::playSongByDescriptor(const DB& db, con
     if (desc.id == NULL_ID)
         return nullptr;
     const auto entry = begin(desc.id, songNameOf(db, desc.id), origin);
-    return logged(entry, [&] { return tollwick::playSongByDescriptor(db, _player, desc, entry); });
+    return logged(entry, [&] { return tollwick::playSongByDescriptor(db, _player, desc, entry, priorityOf(origin)); });
 }
 
 std::shared_ptr<PlayHandle> PlayerSounds::playSongThenRemoveFile(const DB& db, const std::string& id,
@@ -77,7 +84,7 @@ std::shared_ptr<PlayHandle> PlayerSounds::playSongThenRemoveFile(const DB& db, c
     if (id == NULL_ID)
         return nullptr;
     const auto entry = begin(id, songNameOf(db, id), origin);
-    return logged(entry, [&] { return tollwick::playSongThenRemoveFile(db, _player, id, entry); });
+    return logged(entry, [&] { return tollwick::playSongThenRemoveFile(db, _player, id, entry, priorityOf(origin)); });
 }
 
 void PlayerSounds::recordSkipped(const DB& db, const std::string& id, const PlayOrigin& origin,
@@ -93,8 +100,10 @@ void PlayerSounds::recordSkipped(const DB& db, const std::string& id, const Play
 
 std::shared_ptr<PlayHandle> PlayerSounds::playAnnouncement(const DB& db, const std::string& path,
                                                            const std::string& announcementId) {
-    const auto entry = begin(announcementId, announcementId, PlayOrigin{PlaySource::ANNOUNCEMENT});
-    return logged(entry, [&] { return tollwick::playAnnouncement(db, _player, path, true, entry); });
+    const PlayOrigin origin{PlaySource::ANNOUNCEMENT};
+    const auto entry = begin(announcementId, announcementId, origin);
+    return logged(entry,
+                  [&] { return tollwick::playAnnouncement(db, _player, path, true, entry, priorityOf(origin)); });
 }
 
 void PlayerSounds::recordFailedAnnouncement(const std::string& announcementId, const std::string& detail) {

@@ -27,7 +27,8 @@ public:
                        const std::string& detail) override;
 
     // Plays the announcement `announcementId` of the vendor service, downloaded into `path`, after
-    // the announcement signal, and deletes the file afterwards. Expects the document mutex held.
+    // the announcement signal, and deletes the file afterwards; refused at the player's bound as a
+    // play from the interface is. Expects the document mutex held.
     std::shared_ptr<PlayHandle> playAnnouncement(const DB& db, const std::string& path,
                                                  const std::string& announcementId);
     // Logs an announcement that could not be had at all (its download failed).

@@ -49,14 +49,17 @@ template <class Change>
 void QuietPeriods::change(const ClockReading& now, Change&& change) {
     std::scoped_lock changing(_changeMutex);
     QuietDay before;
-    QuietDay after;
     {
         std::scoped_lock lock(_mutex);
         before = _day;
-        if (_day.date != dateStringOf(now))
-            _day = QuietDay{dateStringOf(now)};
-        change(_day);
-        after = _day;
+    }
+    // Only changes write _day, and they take turns, so the copy stays current meanwhile.
+    QuietDay after = before.date == dateStringOf(now) ? before : QuietDay{dateStringOf(now)};
+    if (!change(after))
+        return;
+    {
+        std::scoped_lock lock(_mutex);
+        _day = after;
     }
     try {
         if (_path.empty())
@@ -74,17 +77,37 @@ void QuietPeriods::mute(const ClockReading& now, const TimeOfDay& from, const Ti
         throw InvalidValueError("The quiet period must end after it begins");
     if (!(to > TimeOfDay::fromTimeStruct(now)))
         throw InvalidValueError("That time is already over today");
-    change(now, [&](QuietDay& day) { day.periods.push_back({from, to}); });
+    change(now, [&](QuietDay& day) {
+        const auto same = [&](const QuietPeriod& p) { return p.from == from && p.to == to; };
+        if (std::any_of(day.periods.begin(), day.periods.end(), same))
+            return false;
+        if (day.periods.size() >= MAX_PERIODS)
+            throw InvalidValueError("Today already has " + std::to_string(MAX_PERIODS) +
+                                    " quiet periods, the most a day can hold. Clear them to set new ones.");
+        day.periods.push_back({from, to});
+        return true;
+    });
 }
 
 void QuietPeriods::skip(const ClockReading& now, const TimeOfDay& bell) {
-    change(now, [&](QuietDay& day) { day.skippedBells.push_back(bell); });
+    change(now, [&](QuietDay& day) {
+        if (std::find(day.skippedBells.begin(), day.skippedBells.end(), bell) != day.skippedBells.end())
+            return false;
+        if (day.skippedBells.size() >= MAX_SKIPPED_BELLS)
+            throw InvalidValueError("Today already has " + std::to_string(MAX_SKIPPED_BELLS) +
+                                    " skipped bells, the most a day can hold. Clear them to skip others.");
+        day.skippedBells.push_back(bell);
+        return true;
+    });
 }
 
 void QuietPeriods::clear(const ClockReading& now) {
     change(now, [](QuietDay& day) {
+        if (day.periods.empty() && day.skippedBells.empty())
+            return false;
         day.periods.clear();
         day.skippedBells.clear();
+        return true;
     });
 }
 

@@ -5,6 +5,7 @@
 //
 // They belong to one day: kept in "quiet.json" in the user-data directory, they survive a restart
 // on the same day and count for nothing on any other.
+#include <cstddef>
 #include <filesystem>
 #include <mutex>
 #include <string>
@@ -46,6 +47,11 @@ struct QuietDay {
 
 class QuietPeriods {
 public:
+    // What one day holds at most: a school day needs a handful of each, and the file is rewritten
+    // whole with every change.
+    static constexpr std::size_t MAX_PERIODS = 16;
+    static constexpr std::size_t MAX_SKIPPED_BELLS = 64;
+
     // Reads the quiet times from `path`, which becomes their file. A missing file means none; one
     // that cannot be read is logged and counts as none.
     void load(const std::filesystem::path& path);
@@ -57,18 +63,21 @@ public:
     QuietDay today(const ClockReading& now) const;
 
     // Each change applies to the day of `now` and is written to the file before it answers; when
-    // the file cannot be written the change is undone and an Error says why.
+    // the file cannot be written the change is undone and an Error says why. A change that
+    // changes nothing (a period or skip already kept) answers at once and leaves the file as it is.
     //
     // Keeps the bells quiet from `from` up to `to`; InvalidValueError when `to` is not after
-    // `from`, or not after now.
+    // `from`, or not after now, or when the day already holds MAX_PERIODS periods.
     void mute(const ClockReading& now, const TimeOfDay& from, const TimeOfDay& to);
-    // Skips the bells due at `bell`.
+    // Skips the bells due at `bell`; InvalidValueError when the day already skips
+    // MAX_SKIPPED_BELLS bells.
     void skip(const ClockReading& now, const TimeOfDay& bell);
     // Ends every quiet period and skip of today.
     void clear(const ClockReading& now);
 
 private:
-    // Applies `change` to today's quiet times and writes them.
+    // Applies `change` to a copy of today's quiet times and, when it answers true (it changed
+    // them), keeps and writes them. A change that throws leaves everything as it was.
     template <class Change>
     void change(const ClockReading& now, Change&& change);
 

@@ -37,7 +37,10 @@ public:
     virtual ~SoundStarter() = default;
     // All three expect the document mutex held, answer the started play or nothing when nothing
     // could be played, and fail when `id` names no song. A play of the id "NULL" plays nothing and
-    // is not logged; every other one is, failures included.
+    // is not logged; every other one is, failures included. A play from the interface (MANUAL)
+    // is refused with TooManyPlaysError, and logged as skipped, while the player has as many
+    // plays in progress as it allows; a bell, a programme or the alarm never is: it makes the
+    // oldest play from the interface stop instead.
     virtual std::shared_ptr<PlayHandle> playSongById(const DB& db, const std::string& id, const PlayOrigin& origin,
                                                      long long count = 1, double delay = 0.0) = 0;
     virtual std::shared_ptr<PlayHandle> playSongByDescriptor(const DB& db, const PlayDesc& desc,

@@ -4,12 +4,14 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <map>
 #include <string>
 #include <vector>
 
 #include "audio/player_sounds.h"
 #include "scheduling/alarm.h"
 #include "scheduling/scheduler.h"
+#include "support/eventually.h"
 #include "support/fake_clock.h"
 #include "support/log_capture.h"
 #include "support/recording_file_player.h"
@@ -59,7 +61,7 @@ struct PlayLogFlowTest : ::testing::Test {
         db.settings.announcementSignalId = NULL_ID;
         db.settings.alarmSignalId = "siren";
         db.settings.alarmDelaySec = 0;
-        for (const char* name : {"bell", "siren", "broken", "gone"}) {
+        for (const char* name : {"bell", "siren", "broken", "gone", "chime"}) {
             db.songs.add(AudioAsset{name, "", std::string(name) + ".wav"}, name);
             if (std::string(name) != "gone")
                 std::ofstream(dir.path() / (std::string(name) + ".wav")) << "sound";
@@ -156,6 +158,68 @@ TEST_F(PlayLogFlowTest, ABellStartedLateSaysByHowMuchAndOneThatFailsToStartHasNo
     EXPECT_EQ(entries[0].songName, "bell");
     EXPECT_EQ(entries[1].started, std::nullopt);
     EXPECT_EQ(entries[1].lateMs, std::nullopt);
+}
+
+struct BoundedPlays : PlayLogFlowTest {
+    BoundedPlays() {
+        recorder->setStartsOnAnyThread(true); // a play's first file sounds before its request returns
+        recorder->setPlayTime(60s);
+        recorder->setPlayTime(path("siren"), 60s);
+    }
+    // Whether the play started; false when it was refused at the bound.
+    bool play(PlaySource source) {
+        std::scoped_lock lock(docs.mutex);
+        try {
+            return sounds.playSongById(*docs.db, "chime", PlayOrigin{source}) != nullptr;
+        } catch (const TooManyPlaysError&) {
+            return false;
+        }
+    }
+};
+
+TEST_F(BoundedPlays, PlaysByHandStopAtTheBoundAndMakeWayForABellAndTheAlarm) {
+    constexpr int MAX = static_cast<int>(MAX_PLAYS_IN_PROGRESS), FLOOD = 200;
+    for (int i = 0; i < FLOOD; ++i) {
+        EXPECT_EQ(play(PlaySource::MANUAL), i < MAX) << i;
+        ASSERT_LE(recorder->sounding(), MAX_PLAYS_IN_PROGRESS) << i;
+    }
+    time.set(2024, 9, 2, 8, 0, 0);
+    {
+        std::scoped_lock lock(docs.mutex);
+        EXPECT_EQ(scheduler.triggerScheduledSounds(clock.updateClock()), 1);
+        EXPECT_EQ(recorder->started().back(), path("bell")) << "started at once";
+        alarm.toggle(*docs.db);
+        EXPECT_EQ(recorder->started().back(), path("siren"));
+    }
+    EXPECT_FALSE(play(PlaySource::MANUAL)) << "the bell and the alarm count too";
+    ASSERT_TRUE(recorder->waitForCloses(2));
+    for (const test::PlayEvent& close : recorder->events(test::PlayEvent::Kind::CLOSE))
+        EXPECT_TRUE(close.wasAborted && close.player < 2) << "the two oldest make way, not player " << close.player;
+
+    const std::string refused = std::string(" skipped: ") + TOO_MANY_PLAYS_REASON;
+    const std::map<std::string, int> expected{
+        {"07:00:00 manual played", MAX - 2},
+        {"07:00:00 manual stopped", 2},
+        {"07:00:00 manual" + refused, FLOOD - MAX},
+        {"08:00:00 lessonStart 1 played", 1},
+        {"08:00:00 alarm played", 1},
+        {"08:00:00 manual" + refused, 1},
+    };
+    std::map<std::string, int> logged;
+    EXPECT_TRUE(test::eventually([&] {
+        logged.clear();
+        for (const std::string& line : summary(playLog.read("2024-09-02")))
+            ++logged[line];
+        return logged == expected;
+    })) << ::testing::PrintToString(logged);
+}
+
+// None of them can make way, so plays that are due start beyond the bound.
+TEST_F(BoundedPlays, PlaysThatAreDueStartBeyondABoundTakenByOthersDue) {
+    for (std::size_t i = 0; i <= MAX_PLAYS_IN_PROGRESS; ++i)
+        ASSERT_TRUE(play(PlaySource::PROGRAMME)) << i;
+    EXPECT_FALSE(play(PlaySource::MANUAL));
+    EXPECT_EQ(recorder->sounding(), MAX_PLAYS_IN_PROGRESS + 1) << "none stopped";
 }
 
 } // namespace

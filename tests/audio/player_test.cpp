@@ -1,6 +1,7 @@
 #include "audio/player.h"
 #include "audio/quick_end_watch.h"
 #include "scheduling/clock.h"
+#include "support/eventually.h"
 #include "support/fake_clock.h"
 #include "support/log_capture.h"
 #include "support/recording_file_player.h"
@@ -243,6 +244,14 @@ TEST_F(PlayerTest, FilesToRemoveGoWhenThePlayHasEndedOrAtOnceWhenNothingPlays) {
     for (int i = 0; i < 500 && std::filesystem::exists(refused); ++i)
         std::this_thread::sleep_for(10ms);
     EXPECT_FALSE(std::filesystem::exists(refused));
+
+    recorder->setPlayTime(10s);
+    for (std::size_t i = 0; i < MAX_PLAYS_IN_PROGRESS; ++i)
+        player.playFiles({file("long.mp3")}, 0.0, false, {}, {}, PlayPriority::BY_HAND);
+    const std::string beyond = file("announcement-3.mp3");
+    EXPECT_THROW(player.playFiles({beyond}, 0.0, false, {beyond}, {}, PlayPriority::BY_HAND), TooManyPlaysError);
+    EXPECT_TRUE(test::eventually([&] { return !std::filesystem::exists(beyond); })) << "refused at the bound";
+    player.stopAll();
 }
 
 TEST_F(PlayerTest, RequestsPlayTogetherAndStopApart) {

@@ -82,6 +82,18 @@ TEST_F(DayBellsTest, AQuietPeriodMustEndAfterItBeginsAndAfterNow) {
     EXPECT_NO_THROW(quiet.mute(now, TimeOfDay(8, 0), TimeOfDay(10, 1)));
 }
 
+// Skips are kept as quiet periods are (day_glance_test): each once, and a bounded number a day.
+TEST_F(DayBellsTest, ASkipIsKeptOnceAndADayHoldsABoundedNumber) {
+    const ClockReading now = readingAt(2024, 9, 2, 7, 0);
+    const auto bell = [](std::size_t k) { return TimeOfDay(8 + static_cast<int>(k) / 60, static_cast<int>(k) % 60); };
+    for (std::size_t k = 0; k < QuietPeriods::MAX_SKIPPED_BELLS; ++k) {
+        quiet.skip(now, bell(k));
+        ASSERT_NO_THROW(quiet.skip(now, bell(k))) << "one already skipped is no new one";
+    }
+    EXPECT_EQ(quiet.today(now).skippedBells.size(), QuietPeriods::MAX_SKIPPED_BELLS);
+    EXPECT_THROW(quiet.skip(now, bell(QuietPeriods::MAX_SKIPPED_BELLS)), InvalidValueError);
+}
+
 TEST_F(DayBellsTest, AChangeThatCannotBeWrittenIsUndone) {
     QuietPeriods unwritable;
     unwritable.load(dir.path() / "missing-directory" / "quiet.json");

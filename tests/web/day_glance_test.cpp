@@ -1,5 +1,6 @@
 // The day at a glance over HTTP: the play log of a day, the next bell, quiet periods and the
 // clock's health.
+#include "storage/atomic_file.h"
 #include "web_fixture.h"
 
 using namespace tollwick;
@@ -54,6 +55,26 @@ TEST_F(DayAtAGlance, MalformedQuietTimesAreRefused) {
     for (const auto& c : cases)
         EXPECT_EQ(outcome(b.get(std::string("/api/trigger/") + c.query)), c.answer) << c.query;
     EXPECT_EQ(jsonOf(b.get("/api/get/quietToday"))["periods"], Json::array());
+}
+
+// A request sent twice (a double click, a retry) keeps one period and leaves the file as it is.
+TEST_F(DayAtAGlance, ARepeatedQuietPeriodIsKeptOnceAndAFullDayRefusesMore) {
+    const std::string muteFrom10 = "/api/trigger/muteBells/today?from=10:20&to=10:40";
+    ASSERT_EQ(outcome(b.get(muteFrom10)), "200 ok");
+    const std::filesystem::path file = dataDir() / "quiet.json";
+    const std::optional<std::string> written = readWholeFile(file);
+    const auto longAgo = std::filesystem::file_time_type::clock::now() - std::chrono::hours(24);
+    std::filesystem::last_write_time(file, longAgo);
+    EXPECT_EQ(outcome(b.get(muteFrom10)), "200 ok");
+    EXPECT_EQ(std::filesystem::last_write_time(file), longAgo) << "not written again";
+    EXPECT_EQ(readWholeFile(file), written);
+
+    for (std::size_t k = 1; k < QuietPeriods::MAX_PERIODS; ++k)
+        ASSERT_EQ(outcome(b.get("/api/trigger/muteBells/today?from=11:" + std::to_string(10 + k) + "&to=11:59")),
+                  "200 ok");
+    EXPECT_EQ(outcome(b.get("/api/trigger/muteBells/today?from=11:00&to=11:59")),
+              "400 Today already has 16 quiet periods, the most a day can hold. Clear them to set new ones.");
+    EXPECT_EQ(jsonOf(b.get("/api/get/quietToday"))["periods"].size(), QuietPeriods::MAX_PERIODS);
 }
 
 TEST_F(DayAtAGlance, ThePlayLogOfADayAndItsRefusalOfWhatIsNoDate) {

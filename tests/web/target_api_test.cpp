@@ -1,5 +1,6 @@
 // The target API: every get target and trigger target through the server.
 #include <fstream>
+#include <map>
 
 #include "audio/audio_length.h"
 #include "runtime/version.h"
@@ -398,6 +399,26 @@ TEST_F(TargetApi, AnAlarmThatEndedByItselfShowsAsOff) {
     EXPECT_EQ(trigger("toggleAlarm/x"), "ok");
     ASSERT_TRUE(player.waitUntilAllEnded(5s));
     EXPECT_FALSE(get("overview")["alarmActive"]);
+}
+
+// At the player's bound a play from the interface is refused with 429 and the reason; the alarm
+// still sounds.
+TEST_F(TargetApi, PlaysFromTheInterfaceBeyondTheBoundAre429AndTheAlarmIsNot) {
+    recorder->setPlayTime(30s);
+    service.offer("a1", "spoken words");
+    std::map<std::string, std::size_t> answers;
+    for (std::size_t i = 0; i < MAX_PLAYS_IN_PROGRESS + 10; ++i)
+        ++answers[trigger("playSignal/ID_ping")];
+    ++answers[trigger("announce/a1")];
+    const std::string refused = std::string("429 ") + TOO_MANY_PLAYS_REASON;
+    EXPECT_EQ(answers, (std::map<std::string, std::size_t>{{"ok", MAX_PLAYS_IN_PROGRESS}, {refused, 11}}));
+    EXPECT_TRUE(fs::is_empty(dataDir())) << "a refused announcement leaves no file";
+
+    EXPECT_EQ(trigger("toggleAlarm/x"), "ok");
+    EXPECT_TRUE(get("overview")["alarmActive"]);
+    EXPECT_TRUE(recorder->waitUntil([alarm = assetFile("ID_alarm")](const std::vector<PlayEvent>& events) {
+        return std::ranges::any_of(events, [&](const PlayEvent& e) { return e.path == alarm; });
+    }));
 }
 
 TEST_F(TargetApi, StopAllEndsEveryPlayAndSwitchesTheAlarmOff) {

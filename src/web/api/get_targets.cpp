@@ -6,6 +6,7 @@
 
 #include <spdlog/spdlog.h>
 
+#include "audio/play_bound.h"
 #include "model/json_text.h"
 #include "runtime/paths.h"
 #include "runtime/version.h"
@@ -247,6 +248,9 @@ Response trigger_endpoint(WebContext& ctx, Request& request) {
     spdlog::debug("TRIGGER '{}' with id {}", target, id);
     try {
         trigger_target(ctx, target, id, request.args);
+    } catch (const TooManyPlaysError& e) {
+        // Not the request's fault: the same request succeeds once some sounds have ended.
+        return Response(429, PLAIN_TEXT, e.what());
     } catch (const std::exception& e) {
         return BadRequest(e.what());
     }
