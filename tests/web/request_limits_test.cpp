@@ -86,6 +86,40 @@ TEST_F(RequestLimits, ARefusedSmallBodyLeavesTheConnectionInStep) {
     EXPECT_EQ(bodyOf(next), "Tollwick Player Backend");
 }
 
+TEST_F(RequestLimits, ALeaveToSendTheBodyIsGivenOnce) {
+    const std::string form = "--b\r\nContent-Disposition: form-data; name=\"other\"\r\n\r\nx\r\n--b--\r\n";
+    struct Case {
+        const char* what;
+        std::string head;
+        std::string body;
+        const char* answer;
+    };
+    const std::vector<Case> cases{
+        {"a change", "POST /db/settings/update HTTP/1.1\r\nContent-Length: 2\r\n", "{}", "true"},
+        {"a login", "POST /auth/login HTTP/1.1\r\nContent-Length: 2\r\n", "{}",
+         "The login needs the password as text in userPassword"},
+        {"an upload",
+         "POST /upload HTTP/1.1\r\nContent-Type: multipart/form-data; boundary=b\r\nContent-Length: " +
+             std::to_string(form.size()) + "\r\n",
+         form, "No file part"},
+    };
+    for (const Case& c : cases) {
+        RawConnection connection(port, c.head + "Host: 127.0.0.1\r\nExpect: 100-continue\r\n\r\n");
+        EXPECT_EQ(connection.readThrough("\r\n\r\n"), "HTTP/1.1 100 Continue\r\n\r\n") << c.what;
+        connection.send(c.body);
+        const std::string answer = connection.readAnswer();
+        EXPECT_EQ(bodyOf(answer), c.answer) << c.what;
+        EXPECT_EQ(answer.find("100 Continue"), std::string::npos) << c.what;
+    }
+    // Refused before its body, a request gets no leave to send it.
+    Browser owner = browser();
+    setPassword(owner, "pw");
+    RawConnection refused(port, "POST /db/settings/update HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Length: 2\r\n"
+                                "Expect: 100-continue\r\n\r\n");
+    const std::string head = refused.readThrough("\r\n\r\n");
+    EXPECT_TRUE(head.starts_with("HTTP/1.1 400 Bad Request\r\n")) << head;
+}
+
 TEST_F(RequestLimits, PipelinedRequestsAreAnsweredInOrder) {
     const std::string whoami = "GET /whoami HTTP/1.1\r\nHost: 127.0.0.1\r\n";
     RawConnection connection(port, whoami +

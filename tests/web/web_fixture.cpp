@@ -156,6 +156,14 @@ std::string RawConnection::readAnswer() {
     return answer;
 }
 
+std::string RawConnection::readThrough(std::string_view marker) {
+    std::string got;
+    char c = 0;
+    while (!got.ends_with(marker) && ::recv(_fd, &c, 1, 0) == 1)
+        got += c;
+    return got;
+}
+
 std::string rawExchange(int port, const std::string& text) {
     return RawConnection(port, text).readAnswer();
 }

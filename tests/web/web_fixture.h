@@ -97,6 +97,8 @@ public:
     // One answer: its head and as much body as its Content-Length announces (or what came until
     // the connection closed, or 5 s passed).
     std::string readAnswer();
+    // What comes up to and including `marker` (less when the connection closed, or 5 s passed).
+    std::string readThrough(std::string_view marker);
     // Whether the server has closed (or shut down its sending side of) the connection, reading and
     // dropping what it sends until then; waits up to `timeout`.
     bool closedByServer(std::chrono::milliseconds timeout);

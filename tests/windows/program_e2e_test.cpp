@@ -157,6 +157,18 @@ TEST_F(InstalledProgram, ServesTakesALoginAndASettingsChangeAndSavesUnderAppData
     EXPECT_EQ(whoami->body, "Tollwick Player Backend");
     EXPECT_NE(program.log().find("Tollwick Player v9.8.7"), std::string::npos) << program.log();
 
+    // Paths of any length and depth are answered on Windows' own thread stacks.
+    std::string segments;
+    for (int i = 0; i < 3000; ++i)
+        segments += "/a";
+    for (const std::string& path : {"/" + std::string(1000, 'a') + ".js", "/" + std::string(4000, 'a'),
+                                    "/" + std::string(8000, 'a'), segments.substr(0, 2000), segments}) {
+        const auto answer = client.Get(path);
+        ASSERT_TRUE(answer) << path.size() << ": " << program.log();
+        EXPECT_LT(answer->status, 500) << path.size();
+    }
+    EXPECT_TRUE(program.running()) << program.log();
+
     Browser first(port);
     EXPECT_EQ(first.post("/auth/chpasswd", "\"secret\""), "200 ok");
     Browser second(port);
