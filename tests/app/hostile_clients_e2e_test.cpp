@@ -249,10 +249,10 @@ TEST_F(HostileClients, StalledBodiesFromManyAddressesNeitherLockOthersOutNorFill
     // Five addresses, a hundred connections each, more than the server keeps open: logins that
     // stop one byte short of their body, and changes that announce a megabyte and send most of it.
     const std::string host = "Host: 127.0.0.1\r\n";
-    const std::string login = "POST /auth/login HTTP/1.1\r\n" + host + "Content-Length: 4096\r\n\r\n" +
-                              std::string(4095, ' ');
-    const std::string change = "POST /db/settings/update HTTP/1.1\r\n" + host +
-                               "Content-Length: 1048576\r\n\r\n" + std::string(1048575, ' ');
+    const std::string login =
+        "POST /auth/login HTTP/1.1\r\n" + host + "Content-Length: 4096\r\n\r\n" + std::string(4095, ' ');
+    const std::string change =
+        "POST /db/settings/update HTTP/1.1\r\n" + host + "Content-Length: 1048576\r\n\r\n" + std::string(1048575, ' ');
     std::vector<int> flood;
     for (int a = 1; a <= 5; ++a)
         for (int i = 0; i < 100; ++i)
@@ -287,9 +287,10 @@ TEST(HostilePaths, LongPathsAreAnsweredOnASmallStack) {
     TempDir dir;
     const int port = freePort();
     // glibc gives threads the stack limit as their stack; 2 MiB is what they get with `ulimit -s unlimited`.
-    ServerProcess server({"--port", std::to_string(port)},
-                         {"TOLLWICK_DATA_DIR=" + (dir.path() / "data").string(), "TOLLWICK_SERVICE_URL=http://127.0.0.1:9"},
-                         dir.path() / "server.log", false, 2 * MiB);
+    ServerProcess server(
+        {"--port", std::to_string(port)},
+        {"TOLLWICK_DATA_DIR=" + (dir.path() / "data").string(), "TOLLWICK_SERVICE_URL=http://127.0.0.1:9"},
+        dir.path() / "server.log", false, 2 * MiB);
     ASSERT_TRUE(server.waitUntilServing(port)) << server.log();
     std::string segments;
     for (int i = 0; i < 3000; ++i)
@@ -305,7 +306,8 @@ TEST(HostilePaths, LongPathsAreAnsweredOnASmallStack) {
         httplib::Client client("127.0.0.1", port);
         const auto answer = client.Get(path);
         ASSERT_TRUE(answer) << what << ": " << server.log();
-        EXPECT_TRUE(answer->status == 200 || answer->status == 404 || answer->status == 414) << what << ": " << answer->status;
+        EXPECT_TRUE(answer->status == 200 || answer->status == 404 || answer->status == 414)
+            << what << ": " << answer->status;
         EXPECT_EQ(::waitpid(server.pid(), nullptr, WNOHANG), 0) << what << ": the server ended";
     }
     httplib::Client client("127.0.0.1", port);

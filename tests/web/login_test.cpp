@@ -284,8 +284,8 @@ TEST_F(Login, TheFirstPasswordFromAnotherComputerNeedsTheSetupCode) {
         return RawConnection(port,
                              "POST /auth/chpasswd HTTP/1.1\r\nHost: 192.168.1.20:2233\r\nContent-Length: " +
                                  std::to_string(body.size()) + "\r\n" +
-                                 (setupCode ? "X-Setup-Code: " + *setupCode + "\r\n" : "") + "Connection: close\r\n\r\n" +
-                                 body,
+                                 (setupCode ? "X-Setup-Code: " + *setupCode + "\r\n" : "") +
+                                 "Connection: close\r\n\r\n" + body,
                              from)
             .readAnswer();
     };

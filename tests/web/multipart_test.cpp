@@ -45,10 +45,12 @@ TEST(Multipart, PartsAreTheSameWhateverThePieces) {
     };
     const std::vector<Case> cases{
         {"a file and a field",
-         "--b\r\n" + FILE_HEAD + "Content-Type: audio/wav\r\n\r\nRIFF --b\r\n-b\r\n--b\r\n"
+         "--b\r\n" + FILE_HEAD +
+             "Content-Type: audio/wav\r\n\r\nRIFF --b\r\n-b\r\n--b\r\n"
              "content-disposition: form-data; name=programName\r\n\r\nAssembly\r\n--b--\r\n",
          {State::COMPLETE, {"file/Gong.WAV=RIFF --b\r\n-b", "programName/=Assembly"}}},
-        {"preamble, padding and epilogue", "ignored\r\n--b  \r\n" + FILE_HEAD + "\r\n\r\n--b--epilogue",
+        {"preamble, padding and epilogue",
+         "ignored\r\n--b  \r\n" + FILE_HEAD + "\r\n\r\n--b--epilogue",
          {State::COMPLETE, {"file/Gong.WAV="}}},
         {"quotes escaped in a name",
          "--b\r\nContent-Disposition: form-data; name=\"a\\\"b\"; filename=\"C:\\dir\\x.wav\"\r\n\r\n1\r\n--b--",
@@ -56,10 +58,12 @@ TEST(Multipart, PartsAreTheSameWhateverThePieces) {
         {"not ended", "--b\r\n" + FILE_HEAD + "\r\nRIFF and more", {State::READING, {"file/Gong.WAV=RIFF and "}}},
         {"no disposition", "--b\r\nContent-Type: text/plain\r\n\r\nx\r\n--b--", {State::MALFORMED, {}}},
         {"no name", "--b\r\nContent-Disposition: form-data; filename=\"x\"\r\n\r\nx\r\n--b--", {State::MALFORMED, {}}},
-        {"another disposition", "--b\r\nContent-Disposition: attachment; name=\"x\"\r\n\r\nx\r\n--b--",
+        {"another disposition",
+         "--b\r\nContent-Disposition: attachment; name=\"x\"\r\n\r\nx\r\n--b--",
          {State::MALFORMED, {}}},
         {"junk after a boundary", "--b junk\r\n" + FILE_HEAD + "\r\nx\r\n--b--", {State::MALFORMED, {}}},
-        {"a head too large", "--b\r\n" + FILE_HEAD + "X: " + std::string(9000, 'a') + "\r\n\r\nx\r\n--b--",
+        {"a head too large",
+         "--b\r\n" + FILE_HEAD + "X: " + std::string(9000, 'a') + "\r\n\r\nx\r\n--b--",
          {State::MALFORMED, {}}},
     };
     for (const Case& c : cases)

@@ -58,11 +58,11 @@ TEST(RequestHead, AmbiguousHeadsAreMalformed) {
              "GET /  HTTP/1.1\r\n\r\n",                 // two blanks
              "GET / HTTP/2\r\n\r\n",                    // another version
              "G(T / HTTP/1.1\r\n\r\n",                  // not a token
-             "GET /a\tb HTTP/1.1\r\n\r\n",               // a tab inside the target
-             "GET /a\x7f HTTP/1.1\r\n\r\n",              // DEL inside the target
+             "GET /a\tb HTTP/1.1\r\n\r\n",              // a tab inside the target
+             "GET /a\x7f HTTP/1.1\r\n\r\n",             // DEL inside the target
              "GET x HTTP/1.1\r\n\r\n",                  // a target that is no path
              "GET / HTTP/1.1\r\nX: a\x01b\r\n\r\n",     // a control character in a value
-             "GET / HTTP/1.1\r\nX: a\x7f\r\n\r\n",       // DEL in a value
+             "GET / HTTP/1.1\r\nX: a\x7f\r\n\r\n",      // DEL in a value
          })
         EXPECT_FALSE(parseRequestHead(text)) << text;
     EXPECT_FALSE(parseRequestHead(std::string("GET /\0 HTTP/1.1\r\n\r\n", 20)));

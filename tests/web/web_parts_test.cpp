@@ -4,9 +4,9 @@
 #include "runtime/errors.h"
 #include "storage/crypto.h"
 #include "web/api/routes.h"
+#include "web/api/web_input.h"
 #include "web/http/request_target.h"
 #include "web/http/session.h"
-#include "web/api/web_input.h"
 
 using namespace tollwick;
 using namespace tollwick::web;

@@ -35,9 +35,9 @@ struct Route {
 const std::vector<Route>& routingTable();
 
 struct RouteMatch {
-    const Route* route = nullptr;                  // the first route that takes the method on the path
-    std::map<std::string, std::string> params;     // its path parameters
-    std::string allowed;                           // without a route: the methods the path's routes allow
+    const Route* route = nullptr;              // the first route that takes the method on the path
+    std::map<std::string, std::string> params; // its path parameters
+    std::string allowed;                       // without a route: the methods the path's routes allow
 };
 
 // The route for `method` ("HEAD" counts as "GET") on the path of `segments`. Without one,

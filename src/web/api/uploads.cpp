@@ -11,9 +11,9 @@
 #include "runtime/paths.h"
 #include "storage/atomic_file.h"
 #include "storage/crypto.h"
-#include "web/http/content_types.h"
 #include "web/api/handlers.h"
 #include "web/api/web_input.h"
+#include "web/http/content_types.h"
 
 namespace tollwick::web {
 

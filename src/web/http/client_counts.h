@@ -27,8 +27,8 @@ public:
     }
     void forgetIfIdle(const std::string& address) {
         const auto it = _byAddress.find(address);
-        if (it != _byAddress.end() && it->second.connections == 0 && it->second.queued == 0 &&
-            it->second.active == 0 && it->second.buffered == 0)
+        if (it != _byAddress.end() && it->second.connections == 0 && it->second.queued == 0 && it->second.active == 0 &&
+            it->second.buffered == 0)
             _byAddress.erase(it);
     }
     // The address that holds the most connections, and how many; ("", 0) when there is none.

@@ -39,8 +39,9 @@ bool admissionDue(const Exchange& exchange) {
 // at the least rate, and with no pause longer than one wait for the peer, so that a body that stops
 // part-way is given up within seconds, however much of it came.
 SteadyTime bodyDeadline(const Exchange& exchange, SteadyTime lastBytes, const FrontLimits& limits) {
-    const SteadyTime whole = exchange.bodyStart + limits.transferGrace +
-                             milliseconds(exchange.bodyLength * 1000 / std::max<std::uint64_t>(limits.minBytesPerSecond, 1));
+    const SteadyTime whole =
+        exchange.bodyStart + limits.transferGrace +
+        milliseconds(exchange.bodyLength * 1000 / std::max<std::uint64_t>(limits.minBytesPerSecond, 1));
     return std::min(whole, lastBytes + limits.ioWait);
 }
 
@@ -278,6 +279,7 @@ void FrontServer::makeRoomFor(const std::string& address) {
     for (auto it = _receiving.begin(); it != _receiving.end(); ++it)
         if ((*it)->peerAddress == heaviest.first &&
             std::find(_toClose.begin(), _toClose.end(), it->get()) == _toClose.end() &&
+            std::find(_toQueue.begin(), _toQueue.end(), it->get()) == _toQueue.end() &&
             (victim == _receiving.end() || (*it)->deadline < (*victim)->deadline))
             victim = it;
     if (victim == _receiving.end())
@@ -368,10 +370,10 @@ void FrontServer::startExchange(Connection& connection, const RequestHead& head,
     request.headers = head.fields;
     request.remoteAddress = connection.peerAddress;
     exchange->http10 = head.version == "HTTP/1.0";
-    exchange->keepAliveAsked = exchange->http10 ? head.fieldHasToken("Connection", "keep-alive")
-                                                : !head.fieldHasToken("Connection", "close");
-    exchange->expectsContinue = !exchange->http10 && head.field("Expect") &&
-                                equalsIgnoringCase(*head.field("Expect"), "100-continue");
+    exchange->keepAliveAsked =
+        exchange->http10 ? head.fieldHasToken("Connection", "keep-alive") : !head.fieldHasToken("Connection", "close");
+    exchange->expectsContinue =
+        !exchange->http10 && head.field("Expect") && equalsIgnoringCase(*head.field("Expect"), "100-continue");
     exchange->bodyLength = framing.length;
     try {
         exchange->plan = _planner(request);
@@ -649,8 +651,8 @@ void FrontServer::serveOne(ConnectionPtr connection) {
         response = failed(nullptr);
     }
     const bool bodyRead = !stream || streamed.allRead();
-    const bool keep = exchange.keepAliveAsked && bodyRead && connection->requests + 1 < _limits.keepAliveMaxRequests &&
-                      !_stopping;
+    const bool keep =
+        exchange.keepAliveAsked && bodyRead && connection->requests + 1 < _limits.keepAliveMaxRequests && !_stopping;
     const auto range = request.header("Range");
     const AnswerFrame frame{_answerHeaders, headOnly, keep, exchange.http10,
                             range ? std::optional<std::string_view>(*range) : std::nullopt};

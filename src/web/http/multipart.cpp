@@ -115,7 +115,7 @@ bool MultipartReader::advance() {
     case Step::DATA: {
         const std::size_t found = _window.find(_delimiter);
         // What cannot be the start of a delimiter is handed on (data) or dropped (preamble).
-        const std::size_t safe = found != std::string::npos ? found
+        const std::size_t safe = found != std::string::npos            ? found
                                  : _window.size() >= _delimiter.size() ? _window.size() - _delimiter.size() + 1
                                                                        : 0;
         if (_step == Step::DATA && safe > 0 && !_parts.partData(std::string_view(_window).substr(0, safe))) {

@@ -81,7 +81,8 @@ std::optional<RequestHead> parseRequestHead(std::string_view text) {
     // Every CR starts a CRLF and every LF ends one.
     for (std::size_t i = 0; i < text.size(); ++i) {
         const char c = text[i];
-        if ((c == '\r' && (i + 1 == text.size() || text[i + 1] != '\n')) || (c == '\n' && (i == 0 || text[i - 1] != '\r')))
+        if ((c == '\r' && (i + 1 == text.size() || text[i + 1] != '\n')) ||
+            (c == '\n' && (i == 0 || text[i - 1] != '\r')))
             return std::nullopt;
     }
     text.remove_suffix(2); // the blank line's CRLF; every line now ends with CRLF
@@ -98,7 +99,8 @@ std::optional<RequestHead> parseRequestHead(std::string_view text) {
     head.method = requestLine.substr(0, firstSpace);
     head.target = requestLine.substr(firstSpace + 1, secondSpace - firstSpace - 1);
     head.version = requestLine.substr(secondSpace + 1);
-    if (!isToken(head.method) || !isPathTarget(head.target) || (head.version != "HTTP/1.1" && head.version != "HTTP/1.0"))
+    if (!isToken(head.method) || !isPathTarget(head.target) ||
+        (head.version != "HTTP/1.1" && head.version != "HTTP/1.0"))
         return std::nullopt;
 
     while (at < text.size()) {

@@ -54,7 +54,7 @@ struct Request {
     std::map<std::string, std::string> pathParams; // by the names of the route's pattern
     Args args;
     std::vector<std::pair<std::string, std::string>> headers; // as sent
-    std::string body; // empty for multipart forms, whose parts are in `parts`
+    std::string body;                                         // empty for multipart forms, whose parts are in `parts`
     std::vector<UploadedPart> parts;
     std::string remoteAddress; // the client's address, as the connection shows it
     Session session;           // the browser's session; changes are sent back as a new cookie
