@@ -53,7 +53,7 @@ RequestTarget readTarget(std::string_view target) {
         readQuery(target.substr(question + 1), out.args);
     if (path.starts_with('/'))
         path.remove_prefix(1);
-    out.path = "/";
+    out.path.push_back('/');
     if (path.empty())
         return out;
     for (;;) {
