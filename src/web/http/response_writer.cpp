@@ -23,11 +23,12 @@ std::string headText(int status, std::string_view contentType, std::uint64_t len
         text += "Connection: close\r\n";
     else if (http10)
         text += "Connection: keep-alive\r\n";
-    for (const auto& [name, value] : headers) {
-        const bool replaced = std::any_of(always.begin(), always.end(),
-                                          [&](const auto& fixed) { return equalsIgnoringCase(fixed.first, name); });
+    for (const auto& header : headers) {
+        const bool replaced = std::any_of(always.begin(), always.end(), [&](const auto& fixed) {
+            return equalsIgnoringCase(fixed.first, header.first);
+        });
         if (!replaced)
-            text += name + ": " + value + "\r\n";
+            text += header.first + ": " + header.second + "\r\n";
     }
     for (const auto& [name, value] : always)
         text += name + ": " + value + "\r\n";
