@@ -138,12 +138,14 @@ bool MultipartReader::advance() {
             _window.clear();
             return false;
         }
+        // The same bound whether the blanks came in one piece or in many.
         const std::size_t end = _window.find_first_not_of(" \t");
-        if (end == std::string::npos || end + 1 >= _window.size()) {
-            if (_window.size() > MAX_PADDING)
-                _state = State::MALFORMED;
+        if (std::min(end, _window.size()) > MAX_PADDING) {
+            _state = State::MALFORMED;
             return false;
         }
+        if (end == std::string::npos || end + 1 >= _window.size())
+            return false;
         if (_window.compare(end, 2, "\r\n") != 0) {
             _state = State::MALFORMED;
             return false;
@@ -156,7 +158,8 @@ bool MultipartReader::advance() {
         // A part without header lines has its blank line at once.
         const std::size_t end = _window.starts_with("\r\n") ? 0 : _window.find("\r\n\r\n");
         if (end == std::string::npos) {
-            if (_window.size() > MAX_PART_HEAD_BYTES)
+            // A blank line not yet found may still begin within the bound, in the last three bytes.
+            if (_window.size() > MAX_PART_HEAD_BYTES + 3)
                 _state = State::MALFORMED;
             return false;
         }
