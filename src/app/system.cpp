@@ -53,10 +53,10 @@ private:
 } // namespace
 
 System::System()
-    : _player(_clock), _sounds(_player, _playLog, _clock), _alarm(_sounds),
-      _scheduler(_docs, _clock, _sounds, _quiet, [this] { phoneHome(_api, _docs, _clock); }),
+    : _paths(Paths::resolve()), _player(_clock), _sounds(_player, _playLog, _clock), _alarm(_sounds),
+      _scheduler(_docs, _clock, _sounds, _quiet, [this] { phoneHome(_api, _docs, _clock); }, _paths),
       _http(_docs, _clock, _player, _alarm, _api,
-            DayServices{_sounds, _playLog, _quiet, [this] { return _writer.saveNow(); }}) {}
+            DayServices{_sounds, _paths, _playLog, _quiet, [this] { return _writer.saveNow(); }}) {}
 
 bool System::loadDocuments() {
     // Before anything is written there: what interrupted work left behind refers to nothing.

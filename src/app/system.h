@@ -8,6 +8,7 @@
 
 #include "audio/player.h"
 #include "audio/player_sounds.h"
+#include "runtime/paths.h"
 #include "scheduling/alarm.h"
 #include "scheduling/clock.h"
 #include "scheduling/quiet_periods.h"
@@ -56,6 +57,8 @@ public:
     HttpApp& http() noexcept { return _http; }
 
 private:
+    // Resolved once, before anything names a file by them.
+    Paths _paths;
     Clock _clock;
     Documents _docs;
     // Saves every changed document on a thread of its own, started with the scheduler; at the

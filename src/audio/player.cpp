@@ -18,7 +18,8 @@ namespace tollwick {
 
 namespace {
 
-// Deletes files that were to go after a play that never started, without making the caller wait.
+// Deletes files that were to go after a play that was refused, without making the caller (the
+// scheduler, perhaps) touch a disk.
 void removeAside(std::vector<std::string> files) {
     if (files.empty()) {
         return;
@@ -95,29 +96,9 @@ Player::~Player() {
     _registry->waitUntilAllEnded();
 }
 
-std::shared_ptr<PlayerThread> Player::playFiles(std::vector<std::string> paths, double delay, bool infiniteRepeat,
-                                                std::vector<std::string> removeWhenDone,
-                                                std::shared_ptr<PlayObserver> observer, PlayPriority priority) {
-    return startThread(std::move(paths), 1, delay, infiniteRepeat, std::move(removeWhenDone), std::move(observer),
-                       priority);
-}
-
-std::shared_ptr<PlayerThread> Player::playFilesRepeated(std::vector<std::string> paths, std::uint64_t rounds,
-                                                        double delay, std::shared_ptr<PlayObserver> observer,
-                                                        PlayPriority priority) {
-    if (rounds == 0) {
-        paths.clear();
-    }
-    return startThread(std::move(paths), rounds, delay, false, {}, std::move(observer), priority);
-}
-
-std::shared_ptr<PlayerThread> Player::startThread(std::vector<std::string> paths, std::uint64_t rounds, double delay,
-                                                  bool infiniteRepeat, std::vector<std::string> removeWhenDone,
-                                                  std::shared_ptr<PlayObserver> observer, PlayPriority priority) {
-    const auto start = [&] {
-        return startThreadHere(std::move(paths), rounds, delay, infiniteRepeat, std::move(removeWhenDone),
-                               std::move(observer), priority);
-    };
+std::shared_ptr<PlayerThread> Player::play(PlayRequest request, std::shared_ptr<PlayObserver> observer,
+                                           PlayPriority priority) {
+    const auto start = [&] { return startThreadHere(std::move(request), std::move(observer), priority); };
     Started started = inheritedThreadNiceness() > _niceness ? _starter->run(Starter::Job(start)) : start();
     if (started.refused) {
         throw TooManyPlaysError();
@@ -125,23 +106,10 @@ std::shared_ptr<PlayerThread> Player::startThread(std::vector<std::string> paths
     return std::move(started.thread);
 }
 
-Player::Started Player::startThreadHere(std::vector<std::string> paths, std::uint64_t rounds, double delay,
-                                        bool infiniteRepeat, std::vector<std::string> removeWhenDone,
-                                        std::shared_ptr<PlayObserver> observer, PlayPriority priority) {
-    for (const std::string& path : paths) {
-        std::error_code unreadable;
-        if (!std::filesystem::exists(path, unreadable)) {
-            spdlog::error("ERROR: File does not exist: {}", path);
-            removeAside(std::move(removeWhenDone));
-            if (observer) {
-                observer->playEnded(PlayEnd::FAILED, "File does not exist: " + path);
-            }
-            return {};
-        }
-    }
-    std::shared_ptr<PlayerThread> thread(new PlayerThread(_registry, _clock, std::move(paths), rounds, delay,
-                                                          infiniteRepeat, _factory(), _registry->nextSerial(),
-                                                          std::move(removeWhenDone), observer));
+Player::Started Player::startThreadHere(PlayRequest request, std::shared_ptr<PlayObserver> observer,
+                                        PlayPriority priority) {
+    std::shared_ptr<PlayerThread> thread(
+        new PlayerThread(_registry, _clock, std::move(request), _factory(), _registry->nextSerial(), observer));
     if (!_registry->add(thread, priority, MAX_PLAYS_IN_PROGRESS)) {
         removeAside(thread->_removeWhenDone);
         if (observer) {
@@ -173,25 +141,6 @@ bool Player::isPlaying() const {
 
 bool Player::waitUntilAllEnded(std::chrono::steady_clock::duration timeout) const {
     return _registry->waitUntilAllEnded(timeout);
-}
-
-std::shared_ptr<PlayerThread> playAudioFile(Player& player, const std::string& path, int count, double delay,
-                                            std::shared_ptr<PlayObserver> observer, PlayPriority priority) {
-    if (count == INFINITE_REPEAT) {
-        return player.playFiles({path}, delay, true, {}, std::move(observer), priority);
-    }
-    return player.playFilesRepeated({path}, count > 0 ? static_cast<std::uint64_t>(count) : 0, delay,
-                                    std::move(observer), priority);
-}
-
-std::shared_ptr<PlayerThread> playAudioQueue(Player& player, std::vector<std::string> paths, double delay,
-                                             std::vector<std::string> removeWhenDone,
-                                             std::shared_ptr<PlayObserver> observer, PlayPriority priority) {
-    return player.playFiles(std::move(paths), delay, false, std::move(removeWhenDone), std::move(observer), priority);
-}
-
-void stopAllPlay(Player& player) {
-    player.stopAll();
 }
 
 } // namespace tollwick

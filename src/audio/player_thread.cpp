@@ -13,13 +13,14 @@
 
 namespace tollwick {
 
-PlayerThread::PlayerThread(std::shared_ptr<PlayerRegistry> registry, const Clock& clock, std::vector<std::string> paths,
-                           std::uint64_t rounds, double delay, bool infiniteRepeat, std::unique_ptr<FilePlayer> player,
-                           std::uint64_t serial, std::vector<std::string> removeWhenDone,
+PlayerThread::PlayerThread(std::shared_ptr<PlayerRegistry> registry, const Clock& clock, PlayRequest request,
+                           std::unique_ptr<FilePlayer> player, std::uint64_t serial,
                            std::shared_ptr<PlayObserver> observer)
     : DaemonThread("PlayerThread-" + std::to_string(serial)), _registry(std::move(registry)), _clock(clock),
-      _paths(std::move(paths)), _rounds(rounds), _delay(delay), _infiniteRepeat(infiniteRepeat),
-      _player(std::move(player)), _removeWhenDone(std::move(removeWhenDone)), _observer(std::move(observer)) {}
+      // Zero rounds play nothing, and have no file to look for.
+      _paths(request.rounds == 0 ? std::vector<std::string>{} : std::move(request.paths)), _rounds(request.rounds),
+      _delay(request.delay), _player(std::move(player)), _removeWhenDone(std::move(request.removeWhenDone)),
+      _observer(std::move(observer)) {}
 
 void PlayerThread::abortPlay() noexcept {
     _doAbort = true;
@@ -27,11 +28,8 @@ void PlayerThread::abortPlay() noexcept {
 }
 
 bool PlayerThread::morePlaysDue(std::uint64_t started) const noexcept {
-    // An endless repeat of an empty queue would have nothing to play; it ends like an empty queue.
-    if (_infiniteRepeat) {
-        return !_paths.empty();
-    }
-    // Compared round by round, so that no product of the two can overflow.
+    // Compared round by round, so that no product of the two can overflow; an endless repeat of an
+    // empty queue ends like an empty queue.
     return _paths.empty() ? false : started / _paths.size() < _rounds;
 }
 
@@ -66,14 +64,48 @@ void PlayerThread::startFirstFileHere() noexcept {
         return;
     try {
         _firstStartedAt = QuickEndWatch::Clock::now();
-        _firstStart = startOne(_paths.front(), false, _firstFailure) ? FirstStart::STARTED : FirstStart::FAILED;
+        _player->startPlay(_paths.front());
+        _firstStartedMoment = _clock.preciseNow();
+        _firstStart = FirstStart::STARTED;
+    } catch (const std::exception& e) {
+        _firstStart = FirstStart::FAILED;
+        _firstFailure = "Failed to play the file: " + _paths.front() + " - " + e.what();
     } catch (...) {
-        // Nothing was started (the log line failed before it); the thread starts the file itself.
-        _firstStart = FirstStart::NOT_MADE;
+        _firstStart = FirstStart::FAILED;
+        _firstFailure = "Failed to play the file: " + _paths.front();
     }
 }
 
+bool PlayerThread::filesExist(std::string& failure) const {
+    for (const std::string& path : _paths) {
+        std::error_code unreadable;
+        if (!std::filesystem::exists(path, unreadable)) {
+            spdlog::error("ERROR: File does not exist: {}", path);
+            failure = "File does not exist: " + path;
+            return false;
+        }
+    }
+    return true;
+}
+
 PlayEnd PlayerThread::playQueue(std::string& failure) {
+    if (!filesExist(failure)) {
+        // A first file started already is closed before a sound of it can be heard.
+        if (_firstStart == FirstStart::STARTED) {
+            try {
+                _player->closeFile(true);
+            } catch (const std::exception& e) {
+                spdlog::error("Failed to close file: {} - {}", _paths.front(), e.what());
+            }
+        }
+        return PlayEnd::FAILED;
+    }
+    if (_firstStart == FirstStart::STARTED) {
+        logPlaying(_paths.front());
+        reportStart(_firstStartedMoment);
+    } else if (_firstStart == FirstStart::FAILED) {
+        spdlog::error("{}", _firstFailure);
+    }
     QuickEndWatch quickEnds;
     // Counts files started; 64 bits, since an endless repeat never stops counting.
     std::uint64_t i = 0;
@@ -96,7 +128,7 @@ PlayEnd PlayerThread::playQueue(std::string& failure) {
         finishOne(path);
         ++i;
         double pause = _delay;
-        if (_infiniteRepeat && !_doAbort) {
+        if (_rounds == ENDLESS && !_doAbort) {
             const auto now = QuickEndWatch::Clock::now();
             if (quickEnds.ended(path, now - startedAt, now)) {
                 pause = std::max(std::chrono::duration<double>(QuickEndWatch::RETRY_PAUSE).count(), pause);
@@ -117,7 +149,7 @@ void PlayerThread::onFinished() noexcept {
 
 bool PlayerThread::startOne(const std::string& path, bool quiet, std::string& failure) {
     if (!quiet) {
-        spdlog::info("Playing: {} at {} {}", path, _clock.getDateString(), _clock.getTimeString());
+        logPlaying(path);
     }
     try {
         _player->startPlay(path);
@@ -126,11 +158,19 @@ bool PlayerThread::startOne(const std::string& path, bool quiet, std::string& fa
         spdlog::error("{}", failure);
         return false;
     }
+    reportStart(_clock.preciseNow());
+    return true;
+}
+
+void PlayerThread::logPlaying(const std::string& path) const {
+    spdlog::info("Playing: {} at {} {}", path, _clock.getDateString(), _clock.getTimeString());
+}
+
+void PlayerThread::reportStart(const LocalMoment& at) {
     if (!_startReported && _observer) {
         _startReported = true;
-        _observer->playStarted(_clock.preciseNow());
+        _observer->playStarted(at);
     }
-    return true;
 }
 
 void PlayerThread::finishOne(const std::string& path) {

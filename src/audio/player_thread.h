@@ -1,7 +1,7 @@
 #pragma once
 // PlayerThread: the playing thread of one play request. It plays its files one after another
 // through its own file player, pausing between two of them, possibly round and round, until the
-// queue is done or it is aborted. Made and started only by Player::playFiles.
+// queue is done or it is aborted. Made and started only by Player::play.
 #include <atomic>
 #include <chrono>
 #include <cstdint>
@@ -11,6 +11,7 @@
 
 #include "audio/file_player.h"
 #include "audio/play_observer.h"
+#include "model/play_request.h"
 #include "runtime/daemon_thread.h"
 
 namespace tollwick {
@@ -30,11 +31,10 @@ public:
     void abortPlay() noexcept;
     bool isAborted() const noexcept { return _doAbort.load(); }
 
-    // The queue as requested, played `rounds()` times over (without end when infiniteRepeat()).
+    // The queue as requested, played `rounds()` times over (ENDLESS: until aborted).
     const std::vector<std::string>& paths() const noexcept { return _paths; }
-    std::uint64_t rounds() const noexcept { return _rounds; }
+    Rounds rounds() const noexcept { return _rounds; }
     double delay() const noexcept { return _delay; }
-    bool infiniteRepeat() const noexcept { return _infiniteRepeat; }
 
 protected:
     void run() override;
@@ -42,13 +42,17 @@ protected:
 
 private:
     friend class Player;
-    PlayerThread(std::shared_ptr<PlayerRegistry> registry, const Clock& clock, std::vector<std::string> paths,
-                 std::uint64_t rounds, double delay, bool infiniteRepeat, std::unique_ptr<FilePlayer> player,
-                 std::uint64_t serial, std::vector<std::string> removeWhenDone, std::shared_ptr<PlayObserver> observer);
+    PlayerThread(std::shared_ptr<PlayerRegistry> registry, const Clock& clock, PlayRequest request,
+                 std::unique_ptr<FilePlayer> player, std::uint64_t serial, std::shared_ptr<PlayObserver> observer);
 
     // Called by Player before the thread starts: starts the first file on the calling thread when
-    // the file player allows it (FilePlayer::startsOnAnyThread); the thread then only watches it.
+    // the file player allows it (FilePlayer::startsOnAnyThread), without a word logged and without
+    // touching a file; the thread then only watches it. Whether the files are there is the
+    // thread's to learn: a play with a missing file has its first file closed before it is heard.
     void startFirstFileHere() noexcept;
+
+    // False, with the reason logged and in `failure`, when a file of the queue is not there.
+    bool filesExist(std::string& failure) const;
 
     bool morePlaysDue(std::uint64_t started) const noexcept;
     // Plays the queue; answers how it ended and, for a failure, why.
@@ -56,6 +60,8 @@ private:
     // Starts the file at `path`; false when it could not be started, with the reason in `failure`.
     // The "Playing:" line is left out when `quiet`.
     bool startOne(const std::string& path, bool quiet, std::string& failure);
+    void logPlaying(const std::string& path) const;
+    void reportStart(const LocalMoment& at);
     // Lets the file started last sound to its end or to an abort, then closes it.
     void finishOne(const std::string& path);
     void removeFilesWhenDone() noexcept;
@@ -63,9 +69,8 @@ private:
     std::shared_ptr<PlayerRegistry> _registry;
     const Clock& _clock;
     const std::vector<std::string> _paths;
-    const std::uint64_t _rounds;
+    const Rounds _rounds;
     const double _delay;
-    const bool _infiniteRepeat;
     std::unique_ptr<FilePlayer> _player;            // used by this thread only; released when it ends
     const std::vector<std::string> _removeWhenDone; // files deleted once the thread has ended its play
     const std::shared_ptr<PlayObserver> _observer;  // told when the first file starts and when the play ends
@@ -75,6 +80,7 @@ private:
     enum class FirstStart { NOT_MADE, STARTED, FAILED } _firstStart = FirstStart::NOT_MADE;
     std::string _firstFailure;
     std::chrono::steady_clock::time_point _firstStartedAt;
+    LocalMoment _firstStartedMoment;
     std::atomic<bool> _doAbort{false};
 };
 

@@ -74,6 +74,18 @@ std::string getUserFilePath(const std::string& filename) {
     return (directory / filename).string();
 }
 
+Paths Paths::resolve() {
+    return {getAssetPath(""), getUserFilePath()};
+}
+
+std::string Paths::asset(const std::string& filename) const {
+    return (fs::path(assets) / filename).string();
+}
+
+std::string Paths::userFile(const std::string& filename) const {
+    return userData + filename;
+}
+
 void removeUserFile(const std::string& filename) {
     const fs::path file = getUserFilePath(filename);
     std::error_code error;

@@ -32,6 +32,21 @@ std::string getUserDataPath();
 // parents. With no name the answer is the directory followed by one separator.
 std::string getUserFilePath(const std::string& filename = "");
 
+// The two directories resolved once, for whoever must name files without touching a disk (the
+// scheduler): joining a name onto them reads nothing and makes nothing.
+struct Paths {
+    std::string assets;   // the asset directory, as getAssetPath("") answers it
+    std::string userData; // the user-data directory, as getUserFilePath() answers it
+
+    // Resolves both now, making the user-data directory when it is missing.
+    static Paths resolve();
+
+    // The file `filename` in the asset directory.
+    std::string asset(const std::string& filename) const;
+    // The file `filename` in the user-data directory.
+    std::string userFile(const std::string& filename) const;
+};
+
 // Deletes the file `filename` in the user-data directory. Throws std::filesystem::filesystem_error,
 // naming the file, when it does not exist, is a directory, or cannot be removed.
 void removeUserFile(const std::string& filename);

@@ -1,7 +1,5 @@
 #include "scheduling/alarm.h"
 
-#include <algorithm>
-
 namespace tollwick {
 
 namespace {
@@ -18,15 +16,20 @@ bool abortIfSounding(std::shared_ptr<PlayHandle>& thread) {
 
 } // namespace
 
-void Alarm::toggle(const DB& db) {
+void Alarm::toggle(const Resolve& resolve) {
+    {
+        std::scoped_lock lock(_mutex);
+        // An alarm that ended by itself shows as off, so this toggle switches it on again.
+        if (abortIfSounding(_thread))
+            return;
+    }
+    // Resolved without the alarm's mutex: whoever reads isActive() with the document mutex held
+    // must never wait for a toggle that waits for the document mutex.
+    std::optional<PlayRequest> request = resolve();
     std::scoped_lock lock(_mutex);
-    // An alarm that ended by itself shows as off, so this toggle switches it on again.
-    if (abortIfSounding(_thread))
-        return;
-    // A pause outside the range the interface accepts may come from a database older than that check.
-    const double delay = std::clamp(db.settings.alarmDelaySec, 0.0, PlayDesc::MAX_DELAY_SEC);
-    _thread = _sounds.playSongById(db, db.settings.alarmSignalId, PlayOrigin{PlaySource::ALARM},
-                                   SoundStarter::INFINITE_REPEAT, delay);
+    if (!request || (_thread && !_thread->hasEnded()))
+        return; // nothing to play, or another toggle switched it on meanwhile
+    _thread = _sounds.play(std::move(*request), PlayOrigin{PlaySource::ALARM});
 }
 
 void Alarm::switchOff() {

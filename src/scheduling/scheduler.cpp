@@ -8,6 +8,7 @@
 
 #include "scheduling/day_bells.h"
 #include "scheduling/day_resolution.h"
+#include "scheduling/play_resolution.h"
 
 namespace tollwick {
 
@@ -19,8 +20,9 @@ void logSchedulerError(const std::exception& error) noexcept {
 }
 
 Scheduler::Scheduler(Documents& docs, Clock& clock, SoundStarter& sounds, const QuietPeriods& quiet,
-                     std::function<void()> phoneHome)
-    : _docs(docs), _clock(clock), _sounds(sounds), _quiet(quiet), _phoneHome(std::move(phoneHome)) {}
+                     std::function<void()> phoneHome, Paths paths)
+    : _docs(docs), _clock(clock), _sounds(sounds), _quiet(quiet), _phoneHome(std::move(phoneHome)),
+      _paths(std::move(paths)) {}
 
 void Scheduler::run() {
     for (;;) {
@@ -51,9 +53,13 @@ void Scheduler::pass() {
         if (_secCounter % SEC_30_HOURS == 5)
             startPhoneHome();
         const std::vector<long long> due = secondsDue(second);
-        std::scoped_lock lock(_docs.mutex);
-        for (const long long s : due)
-            handleSecond(s, now);
+        std::vector<PlannedPlay> plays;
+        {
+            std::scoped_lock lock(_docs.mutex);
+            for (const long long s : due)
+                handleSecond(s, now, plays);
+        }
+        startAll(plays, second);
     } catch (const std::exception& e) {
         logSchedulerError(e);
     }
@@ -77,7 +83,7 @@ std::vector<long long> Scheduler::secondsDue(long long second) const {
     return {second};
 }
 
-void Scheduler::handleSecond(long long second, const ClockReading& now) {
+void Scheduler::handleSecond(long long second, const ClockReading& now, std::vector<PlannedPlay>& plays) {
     const long long nowSecond = wallSecondsOf(now);
     const ClockReading reading = second == nowSecond ? now : readingAtWallSeconds(second, now.isDst);
     try {
@@ -86,11 +92,8 @@ void Scheduler::handleSecond(long long second, const ClockReading& now) {
             // touch, and a touched document is looked over by the writer thread.
             if (std::as_const(_docs).db->settings.dailyPreferences.isNewDay(reading.yearDay))
                 _docs.db->settings.dailyPreferences.resetOnNewDay(reading.yearDay);
-            const int started = triggerScheduledSounds(reading);
+            planSecond(reading, plays);
             _handled.add(second);
-            if (started > 0 && second < nowSecond)
-                spdlog::warn("The bells due at {} started {} s late", formatClockReading(reading, "%H:%M:%S"),
-                             nowSecond - second);
         }
         _nowPrev = reading;
     } catch (...) {
@@ -113,24 +116,63 @@ void Scheduler::startPhoneHome() {
     }).detach();
 }
 
-bool Scheduler::guarded(const std::function<std::shared_ptr<PlayHandle>()>& play) noexcept {
+template <class Resolve>
+void Scheduler::plan(const DB& db, const std::string& songId, const PlayOrigin& origin,
+                     std::vector<PlannedPlay>& plays, Resolve&& resolve) noexcept {
     try {
-        return play() != nullptr;
+        if (std::optional<PlayRequest> request = resolve())
+            plays.push_back({std::move(*request), origin});
     } catch (const std::exception& e) {
         logSchedulerError(e);
-        return false;
+        try {
+            _sounds.record(songId, songNameOf(db, songId), origin, PlayOutcome::FAILED, e.what());
+        } catch (const std::exception& unrecorded) {
+            logSchedulerError(unrecorded);
+        }
     }
 }
 
+int Scheduler::startAll(std::vector<PlannedPlay>& plays, long long nowSecond) noexcept {
+    int started = 0;
+    std::optional<long long> lateWarned; // the plays come in the order of their seconds
+    for (PlannedPlay& play : plays) {
+        try {
+            if (!_sounds.play(std::move(play.request), play.origin))
+                continue;
+            ++started;
+            const long long second = wallSecondsOf(*play.origin.due);
+            if (second < nowSecond && lateWarned != second) {
+                lateWarned = second;
+                spdlog::warn("The bells due at {} started {} s late",
+                             formatClockReading(*play.origin.due, "%H:%M:%S"), nowSecond - second);
+            }
+        } catch (const std::exception& e) {
+            logSchedulerError(e);
+        }
+    }
+    return started;
+}
+
 void Scheduler::skipQuietly(const DB& db, const PlayDesc& desc, const PlayOrigin& origin) noexcept {
+    if (desc.id == NULL_ID)
+        return;
     try {
-        _sounds.recordSkipped(db, desc.id, origin, "quiet period");
+        _sounds.record(desc.id, songNameOf(db, desc.id), origin, PlayOutcome::SKIPPED, "quiet period");
     } catch (const std::exception& e) {
         logSchedulerError(e);
     }
 }
 
 int Scheduler::triggerScheduledSounds(const ClockReading& now) {
+    std::vector<PlannedPlay> plays;
+    {
+        std::scoped_lock lock(_docs.mutex);
+        planSecond(now, plays);
+    }
+    return startAll(plays, wallSecondsOf(now));
+}
+
+void Scheduler::planSecond(const ClockReading& now, std::vector<PlannedPlay>& plays) {
     // Read through const: a second that rings without changing anything leaves the documents
     // untouched, so the writer thread does not look them over (and hold the mutex) every second.
     const Documents& docs = _docs;
@@ -138,31 +180,33 @@ int Scheduler::triggerScheduledSounds(const ClockReading& now) {
     const TimetableInfo info = getActiveTimetableInfo(db, *docs.cache, now);
     const TimeTable* timetable = db.timetables.find(info.id);
     if (!db.settings.schedulerEnable)
-        return 0;
+        return;
 
-    int started = 0;
     std::vector<std::string> keysToRemove;
     const PlayOrigin programme{PlaySource::PROGRAMME, std::nullopt, now};
     for (const auto& [key, p] : db.programmes) {
         if (p.date == now && p.time == now) {
             // A programme that deletes itself takes its song's file along once it has played.
-            started += guarded([&, &songId = p.songId, deleteAfterPlay = p.deleteAfterPlay] {
-                return deleteAfterPlay ? _sounds.playSongThenRemoveFile(db, songId, programme)
-                                       : _sounds.playSongById(db, songId, programme);
+            const std::string& songId = p.songId;
+            const bool deleteAfterPlay = p.deleteAfterPlay;
+            plan(db, songId, programme, plays, [&] {
+                return deleteAfterPlay ? resolveSongThenRemoveFile(db, _paths, songId)
+                                       : resolveSong(db, _paths, songId);
             });
             if (p.deleteAfterPlay)
                 keysToRemove.push_back(key);
         }
     }
     for (const std::string& key : keysToRemove) {
-        guarded([&] {
+        try {
             const Programme p = _docs.db->programmes.remove(key);
             _docs.db->songs.remove(p.songId);
-            return nullptr;
-        });
+        } catch (const std::exception& e) {
+            logSchedulerError(e);
+        }
     }
     if (!timetable)
-        return started;
+        return;
 
     // Only the first channel rings; the second stays in the data for the user to edit.
     const bool quiet = _quiet.isQuiet(now);
@@ -174,9 +218,8 @@ int Scheduler::triggerScheduledSounds(const ClockReading& now) {
                       if (quiet)
                           skipQuietly(db, desc, origin);
                       else
-                          started += guarded([&] { return _sounds.playSongByDescriptor(db, desc, origin); });
+                          plan(db, desc.id, origin, plays, [&] { return resolveDescriptor(db, _paths, desc); });
                   });
-    return started;
 }
 
 } // namespace tollwick

@@ -2,7 +2,9 @@
 // The scheduler: reads the clock at least ten times a second and, in every new second, rings what
 // is due in exactly that second (one-off programmes, the lesson bells of the timetable in force and
 // the extra plays), clears yesterday's daily timetable choice and calls phone-home now and then.
-// It never waits for a disk: the documents are written by the writer thread (DocumentWriter).
+// It never touches a disk: the documents are written by the writer thread (DocumentWriter), the
+// play log by a thread of its own, and what a second rings is resolved from the database into
+// plain play requests under the document mutex, then started without it.
 //
 // Seconds it did not see in time (the process was stalled or starved) still ring, late, when the
 // gap is short; a longer jump of the clock rings nothing for the seconds it skipped, and a second
@@ -17,6 +19,8 @@
 #include <vector>
 
 #include "model/clock_reading.h"
+#include "model/play_desc.h"
+#include "runtime/paths.h"
 #include "scheduling/clock.h"
 #include "scheduling/handled_seconds.h"
 #include "scheduling/quiet_periods.h"
@@ -34,8 +38,9 @@ public:
 
     // `phoneHome` runs on a thread of its own, at most one at a time, so that a slow vendor service
     // never delays a bell. It takes the document mutex itself when it needs the documents.
+    // `paths` are the directories resolved at start-up, which the bells' file names are joined onto.
     Scheduler(Documents& docs, Clock& clock, SoundStarter& sounds, const QuietPeriods& quiet,
-              std::function<void()> phoneHome);
+              std::function<void()> phoneHome, Paths paths);
 
     // The loop; never returns. Run it on a daemon thread.
     [[noreturn]] void run();
@@ -49,8 +54,8 @@ public:
     // whose duties failed is tried again by the next pass.
     void pass();
 
-    // Starts everything due in the second `now` and answers how many plays started. Expects the
-    // document mutex held.
+    // Starts everything due in the second `now` and answers how many plays started. Takes the
+    // document mutex itself, to resolve what is due, and starts the plays without it.
     int triggerScheduledSounds(const ClockReading& now);
     // The same for the current clock reading.
     int triggerScheduledSounds() { return triggerScheduledSounds(_clock.getClock()); }
@@ -63,16 +68,30 @@ public:
     static std::chrono::microseconds sleepAfterPass(std::chrono::system_clock::time_point now);
 
 private:
+    // A play resolved under the document mutex, started once it is released.
+    struct PlannedPlay {
+        PlayRequest request;
+        PlayOrigin origin;
+    };
+
     // The wall-clock seconds to handle now that the clock shows `second`, in order; logs a jump
     // or a step back of the clock.
     std::vector<long long> secondsDue(long long second) const;
-    // The day reset and the bells of one second. Expects the document mutex held.
-    void handleSecond(long long second, const ClockReading& now);
+    // The day reset of one second, and its bells added to `plays`. Expects the document mutex held.
+    void handleSecond(long long second, const ClockReading& now, std::vector<PlannedPlay>& plays);
+    // What rings in the second `now`, added to `plays`; programmes that delete themselves are
+    // removed. Expects the document mutex held.
+    void planSecond(const ClockReading& now, std::vector<PlannedPlay>& plays);
+    // Adds what `resolve` answers to `plays`. A failure is kept to itself: it is logged, and in
+    // the play log as a failed play of `songId`, and the other plays go on.
+    template <class Resolve>
+    void plan(const DB& db, const std::string& songId, const PlayOrigin& origin, std::vector<PlannedPlay>& plays,
+              Resolve&& resolve) noexcept;
+    // Starts the plays, each failure kept to itself as plan does, and warns of the seconds that
+    // rang later than `nowSecond`; answers how many started.
+    int startAll(std::vector<PlannedPlay>& plays, long long nowSecond) noexcept;
     void startPhoneHome();
-    // Starts one play, keeping its failure to itself: the error is logged and the others go on.
-    // Answers whether something started.
-    bool guarded(const std::function<std::shared_ptr<PlayHandle>()>& play) noexcept;
-    // Logs a quiet bell as skipped, keeping a failure to itself as guarded does.
+    // Logs a quiet bell as skipped, keeping a failure to itself as plan does.
     void skipQuietly(const DB& db, const PlayDesc& desc, const PlayOrigin& origin) noexcept;
 
     Documents& _docs;
@@ -80,6 +99,7 @@ private:
     SoundStarter& _sounds;
     const QuietPeriods& _quiet;
     std::function<void()> _phoneHome;
+    const Paths _paths;
     std::function<void()> _afterPass;
     std::optional<ClockReading> _nowPrev; // the reading whose duties were last done
     long long _secCounter = 0;            // passes that saw a new reading; never reset

@@ -104,21 +104,12 @@ TEST_F(ServiceManagerTest, KeepAlivesComeFromTheSchedulerLoopAndStopWhileItIsHel
         Clock clock;
         Documents docs;
         struct : SoundStarter {
-            std::shared_ptr<PlayHandle> playSongById(const DB&, const std::string&, const PlayOrigin&, long long,
-                                                     double) override {
-                return nullptr;
-            }
-            std::shared_ptr<PlayHandle> playSongByDescriptor(const DB&, const PlayDesc&, const PlayOrigin&) override {
-                return nullptr;
-            }
-            std::shared_ptr<PlayHandle> playSongThenRemoveFile(const DB&, const std::string&,
-                                                               const PlayOrigin&) override {
-                return nullptr;
-            }
-            void recordSkipped(const DB&, const std::string&, const PlayOrigin&, const std::string&) override {}
+            std::shared_ptr<PlayHandle> play(PlayRequest, const PlayOrigin&) override { return nullptr; }
+            void record(const std::string&, const std::string&, const PlayOrigin&, PlayOutcome,
+                        const std::string&) override {}
         } silent;
         QuietPeriods quiet;
-        Scheduler scheduler{docs, clock, silent, quiet, {}};
+        Scheduler scheduler{docs, clock, silent, quiet, {}, Paths{}};
         ServiceNotifier notifier;
         std::atomic<bool> feeding{true};
         Running(const std::string& socket, std::chrono::microseconds interval) : notifier(socket, interval) {}

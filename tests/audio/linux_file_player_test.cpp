@@ -327,7 +327,7 @@ protected:
 
 TEST_F(PlayerWithFakePrograms, AnUnsupportedFileEndsItsThreadAfterTheErrorLine) {
     const std::string path = file("quick", "x.ogg");
-    ASSERT_NE(playAudioFile(player, path, 3), nullptr);
+    ASSERT_NE(player.play({.paths = {path}, .rounds = 3}), nullptr);
     ASSERT_TRUE(player.waitUntilAllEnded(5s));
     EXPECT_FALSE(player.isPlaying());
     EXPECT_EQ(log.textsAt(spdlog::level::err),
@@ -335,12 +335,12 @@ TEST_F(PlayerWithFakePrograms, AnUnsupportedFileEndsItsThreadAfterTheErrorLine) 
 }
 
 TEST_F(PlayerWithFakePrograms, StopAllTerminatesTheProgramsOfEveryRequest) {
-    ASSERT_NE(playAudioFile(player, file("forever", "alarm.mp3"), INFINITE_REPEAT), nullptr);
-    ASSERT_NE(playAudioFile(player, file("forever", "bell.wav")), nullptr);
+    ASSERT_NE(player.play({.paths = {file("forever", "alarm.mp3")}, .rounds = ENDLESS}), nullptr);
+    ASSERT_NE(player.play({.paths = {file("forever", "bell.wav")}}), nullptr);
     ASSERT_TRUE(waitForCall("mpg123 ready"));
     ASSERT_TRUE(waitForCall("aplay ready"));
 
-    stopAllPlay(player);
+    player.stopAll();
     EXPECT_FALSE(player.isPlaying());
     EXPECT_TRUE(waitForCall("mpg123 got TERM", 1s));
     EXPECT_TRUE(waitForCall("aplay got TERM", 1s));

@@ -10,6 +10,7 @@
 
 #include "audio/player_sounds.h"
 #include "scheduling/alarm.h"
+#include "scheduling/play_resolution.h"
 #include "scheduling/scheduler.h"
 #include "support/eventually.h"
 #include "support/fake_clock.h"
@@ -50,8 +51,22 @@ struct PlayLogFlowTest : ::testing::Test {
     std::shared_ptr<test::PlayRecorder> recorder = test::PlayRecorder::create();
     Player player{clock, recorder->factory()};
     PlayerSounds sounds{player, playLog, clock};
-    Scheduler scheduler{docs, clock, sounds, quiet, {}};
+    Paths paths = Paths::resolve();
+    Scheduler scheduler{docs, clock, sounds, quiet, {}, paths};
     Alarm alarm{sounds};
+
+    void toggleAlarm() {
+        alarm.toggle([this] {
+            std::scoped_lock lock(docs.mutex);
+            return resolveAlarm(*docs.db, paths);
+        });
+    }
+    // What `resolve` answers from the database, resolved under the document mutex.
+    template <class Resolve>
+    PlayRequest resolved(Resolve&& resolve) {
+        std::scoped_lock lock(docs.mutex);
+        return resolve(static_cast<const DB&>(*docs.db));
+    }
 
     PlayLogFlowTest() {
         playLog.open(dir.path() / "playlog");
@@ -88,10 +103,7 @@ struct PlayLogFlowTest : ::testing::Test {
     // thread reads is still that second.
     void passAt(int h, int m, int s = 0) {
         time.set(2024, 9, 2, h, m, s);
-        {
-            std::scoped_lock lock(docs.mutex);
-            scheduler.triggerScheduledSounds(clock.updateClock());
-        }
+        scheduler.triggerScheduledSounds(clock.updateClock());
         ASSERT_TRUE(player.waitUntilAllEnded(10s));
     }
 };
@@ -107,22 +119,20 @@ TEST_F(PlayLogFlowTest, EveryPlayOfEverySourceIsLoggedWithItsOutcome) {
 
     // Plays due in the same second are listed in the order their sound began: one after the other.
     time.set(2024, 9, 2, 12, 0, 0);
-    const auto locked = [&](const auto& act) {
-        {
-            std::scoped_lock lock(docs.mutex);
-            act(*docs.db);
-        }
-        ASSERT_TRUE(player.waitUntilAllEnded(10s));
-    };
-    locked([&](const DB& db) {
-        alarm.toggle(db);
-        // A generous limit: under a thread sanitizer on a busy machine a thread's start can lag.
-        ASSERT_TRUE(recorder->waitForStarts(recorder->started().size() + 1, 30s));
-        alarm.toggle(db);
-    });
-    locked([&](const DB& db) { sounds.playSongById(db, "bell", PlayOrigin{PlaySource::MANUAL}); });
+    toggleAlarm();
+    // A generous limit: under a thread sanitizer on a busy machine a thread's start can lag.
+    ASSERT_TRUE(recorder->waitForStarts(recorder->started().size() + 1, 30s));
+    toggleAlarm();
+    ASSERT_TRUE(player.waitUntilAllEnded(10s));
+    sounds.play(resolved([&](const DB& db) { return *resolveSong(db, paths, "bell"); }),
+                PlayOrigin{PlaySource::MANUAL});
+    ASSERT_TRUE(player.waitUntilAllEnded(10s));
     std::ofstream(dir.path() / "spoken.mp3") << "words";
-    locked([&](const DB& db) { sounds.playAnnouncement(db, (dir.path() / "spoken.mp3").string(), "fire-drill"); });
+    sounds.play(resolved([&](const DB& db) {
+                    return resolveAnnouncement(db, paths, (dir.path() / "spoken.mp3").string(), "fire-drill", true);
+                }),
+                PlayOrigin{PlaySource::ANNOUNCEMENT});
+    ASSERT_TRUE(player.waitUntilAllEnded(10s));
 
     EXPECT_EQ(summary(playLog.read("2024-09-02")),
               (std::vector<std::string>{
@@ -168,9 +178,9 @@ struct BoundedPlays : PlayLogFlowTest {
     }
     // Whether the play started; false when it was refused at the bound.
     bool play(PlaySource source) {
-        std::scoped_lock lock(docs.mutex);
         try {
-            return sounds.playSongById(*docs.db, "chime", PlayOrigin{source}) != nullptr;
+            return sounds.play(resolved([&](const DB& db) { return *resolveSong(db, paths, "chime"); }),
+                               PlayOrigin{source}) != nullptr;
         } catch (const TooManyPlaysError&) {
             return false;
         }
@@ -184,13 +194,10 @@ TEST_F(BoundedPlays, PlaysByHandStopAtTheBoundAndMakeWayForABellAndTheAlarm) {
         ASSERT_LE(recorder->sounding(), MAX_PLAYS_IN_PROGRESS) << i;
     }
     time.set(2024, 9, 2, 8, 0, 0);
-    {
-        std::scoped_lock lock(docs.mutex);
-        EXPECT_EQ(scheduler.triggerScheduledSounds(clock.updateClock()), 1);
-        EXPECT_EQ(recorder->started().back(), path("bell")) << "started at once";
-        alarm.toggle(*docs.db);
-        EXPECT_EQ(recorder->started().back(), path("siren"));
-    }
+    EXPECT_EQ(scheduler.triggerScheduledSounds(clock.updateClock()), 1);
+    EXPECT_EQ(recorder->started().back(), path("bell")) << "started at once";
+    toggleAlarm();
+    EXPECT_EQ(recorder->started().back(), path("siren"));
     EXPECT_FALSE(play(PlaySource::MANUAL)) << "the bell and the alarm count too";
     ASSERT_TRUE(recorder->waitForCloses(2));
     for (const test::PlayEvent& close : recorder->events(test::PlayEvent::Kind::CLOSE))

@@ -67,7 +67,7 @@ TEST(PlayerPriority, APlayAskedForByALoweredThreadRunsAtThePlayersPriority) {
         std::thread worker([&] {
             ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), 10);
             ASSERT_EQ(ownNiceness(), 10);
-            EXPECT_NE(playAudioFile(player, bell, 2), nullptr);
+            EXPECT_NE(player.play({.paths = {bell}, .rounds = 2}), nullptr);
         });
         worker.join();
         ASSERT_TRUE(player.waitUntilAllEnded(10s));

@@ -54,7 +54,7 @@ protected:
 TEST_F(PlayerTest, PlaysAFileCountTimesPausingAfterAllButTheLast) {
     recorder->setPlayTime(100ms);
     const std::string bell = file("bell.mp3");
-    ASSERT_NE(playAudioFile(player, bell, 3, 0.6), nullptr);
+    ASSERT_NE(player.play({.paths = {bell}, .rounds = 3, .delay = 0.6}), nullptr);
     EXPECT_TRUE(player.isPlaying());
     const auto ended = allEnded();
 
@@ -77,7 +77,7 @@ TEST_F(PlayerTest, PlaysAFileCountTimesPausingAfterAllButTheLast) {
 
 TEST_F(PlayerTest, InfiniteRepeatPlaysUntilAborted) {
     recorder->setPlayTime(QuickEndWatch::QUICK_END + 50ms);
-    const auto thread = playAudioFile(player, file("alarm.mp3"), INFINITE_REPEAT, 0.02);
+    const auto thread = player.play({.paths = {file("alarm.mp3")}, .rounds = ENDLESS, .delay = 0.02});
     ASSERT_NE(thread, nullptr);
     ASSERT_TRUE(recorder->waitForStarts(3)) << "the repeat stopped by itself";
     EXPECT_TRUE(player.isPlaying());
@@ -94,7 +94,7 @@ TEST_F(PlayerTest, InfiniteRepeatPlaysUntilAborted) {
 // A repeat count comes from the user; it must not become a list of that many paths.
 TEST_F(PlayerTest, AHugeRepeatCountCostsNothing) {
     recorder->setPlayTime(5ms);
-    const auto thread = playAudioFile(player, file("bell.mp3"), std::numeric_limits<int>::max());
+    const auto thread = player.play({.paths = {file("bell.mp3")}, .rounds = std::numeric_limits<int>::max()});
     ASSERT_NE(thread, nullptr);
     EXPECT_EQ(thread->paths().size(), 1u);
     EXPECT_EQ(thread->rounds(), std::uint64_t{std::numeric_limits<int>::max()});
@@ -105,12 +105,12 @@ TEST_F(PlayerTest, AHugeRepeatCountCostsNothing) {
 TEST_F(PlayerTest, StopAllSilencesWithinATickAndEmptiesTheRegistryAtOnce) {
     recorder->setPlayTime(10s);
     const std::vector<std::string> queue{file("a.mp3"), file("b.mp3"), file("c.mp3")};
-    const auto thread = playAudioQueue(player, queue, 0.5);
+    const auto thread = player.play({.paths = queue, .delay = 0.5});
     ASSERT_NE(thread, nullptr);
     ASSERT_TRUE(recorder->waitForStarts(1));
 
     const auto stopped = std::chrono::steady_clock::now();
-    stopAllPlay(player);
+    player.stopAll();
     EXPECT_FALSE(player.isPlaying()) << "stopAll must empty the registry before it returns";
     EXPECT_TRUE(thread->isAborted());
     ASSERT_TRUE(recorder->waitForCloses(1));
@@ -124,7 +124,7 @@ TEST_F(PlayerTest, StopAllSilencesWithinATickAndEmptiesTheRegistryAtOnce) {
 
 TEST_F(PlayerTest, AnAbortCutsALongPauseShort) {
     recorder->setPlayTime(10ms);
-    const auto thread = playAudioFile(player, file("bell.mp3"), 3, 600.0);
+    const auto thread = player.play({.paths = {file("bell.mp3")}, .rounds = 3, .delay = 600.0});
     ASSERT_NE(thread, nullptr);
     ASSERT_TRUE(recorder->waitForCloses(1));
     const auto aborted = std::chrono::steady_clock::now();
@@ -166,7 +166,7 @@ TEST_F(PlayerTest, TheFirstFileStartsOnTheAskingThreadWhenThePlayerAllows) {
         if (c.then == Then::FAIL_START)
             recorder->fail(Op::START, first, "no sound device");
         const auto ends = std::make_shared<Ends>();
-        const auto thread = playAudioQueue(player, {first, second}, 0.0, {}, ends);
+        const auto thread = player.play({.paths = {first, second}}, ends);
         ASSERT_NE(thread, nullptr);
         if (c.then != Then::FAIL_START) {
             const auto starts = recorder->events(Kind::START);
@@ -201,7 +201,7 @@ TEST_F(PlayerTest, StopAllReachesPlaysThatAreJustStarting) {
     std::vector<std::shared_ptr<PlayerThread>> threads;
     std::thread starter([&] {
         for (int i = 0; i < 300; ++i)
-            threads.push_back(playAudioFile(player, bell));
+            threads.push_back(player.play({.paths = {bell}}));
         starting = false;
     });
     while (starting)
@@ -216,7 +216,7 @@ TEST_F(PlayerTest, StopAllReachesPlaysThatAreJustStarting) {
 TEST_F(PlayerTest, AnEndlessRepeatThatEndsAtOnceStartsAgainOnceASecondAndSaysSoOnce) {
     const std::string alarm = file("alarm.mp3");
     recorder->setPlayTime(0ms); // as a player program that exits at once
-    ASSERT_NE(playAudioFile(player, alarm, INFINITE_REPEAT, 0.0), nullptr);
+    ASSERT_NE(player.play({.paths = {alarm}, .rounds = ENDLESS}), nullptr);
     ASSERT_TRUE(recorder->waitForStarts(3));
     player.stopAll();
     allEnded();
@@ -232,14 +232,14 @@ TEST_F(PlayerTest, AnEndlessRepeatThatEndsAtOnceStartsAgainOnceASecondAndSaysSoO
 TEST_F(PlayerTest, FilesToRemoveGoWhenThePlayHasEndedOrAtOnceWhenNothingPlays) {
     recorder->setPlayTime(100ms);
     const std::string played = file("announcement-1.mp3");
-    ASSERT_NE(player.playFiles({played}, 0.0, false, {played}), nullptr);
+    ASSERT_NE(player.play({.paths = {played}, .removeWhenDone = {played}}), nullptr);
     ASSERT_TRUE(recorder->waitForStarts(1));
     EXPECT_TRUE(std::filesystem::exists(played)) << "not while it plays";
     allEnded();
     EXPECT_FALSE(std::filesystem::exists(played));
 
     const std::string refused = file("announcement-2.mp3");
-    EXPECT_EQ(player.playFiles({(dir.path() / "missing-signal.mp3").string(), refused}, 0.0, false, {refused}),
+    EXPECT_NE(player.play({.paths = {(dir.path() / "missing-signal.mp3").string(), refused}, .removeWhenDone = {refused}}),
               nullptr);
     for (int i = 0; i < 500 && std::filesystem::exists(refused); ++i)
         std::this_thread::sleep_for(10ms);
@@ -247,17 +247,17 @@ TEST_F(PlayerTest, FilesToRemoveGoWhenThePlayHasEndedOrAtOnceWhenNothingPlays) {
 
     recorder->setPlayTime(10s);
     for (std::size_t i = 0; i < MAX_PLAYS_IN_PROGRESS; ++i)
-        player.playFiles({file("long.mp3")}, 0.0, false, {}, {}, PlayPriority::BY_HAND);
+        player.play({.paths = {file("long.mp3")}}, {}, PlayPriority::BY_HAND);
     const std::string beyond = file("announcement-3.mp3");
-    EXPECT_THROW(player.playFiles({beyond}, 0.0, false, {beyond}, {}, PlayPriority::BY_HAND), TooManyPlaysError);
+    EXPECT_THROW(player.play({.paths = {beyond}, .removeWhenDone = {beyond}}, {}, PlayPriority::BY_HAND), TooManyPlaysError);
     EXPECT_TRUE(test::eventually([&] { return !std::filesystem::exists(beyond); })) << "refused at the bound";
     player.stopAll();
 }
 
 TEST_F(PlayerTest, RequestsPlayTogetherAndStopApart) {
     recorder->setPlayTime(10s);
-    const auto first = playAudioFile(player, file("first.mp3"));
-    const auto second = playAudioFile(player, file("second.mp3"), INFINITE_REPEAT, 1.0);
+    const auto first = player.play({.paths = {file("first.mp3")}});
+    const auto second = player.play({.paths = {file("second.mp3")}, .rounds = ENDLESS, .delay = 1.0});
     ASSERT_TRUE(first && second);
     ASSERT_TRUE(recorder->waitForStarts(2));
     EXPECT_EQ(recorder->sounding(), 2u);
@@ -276,23 +276,22 @@ TEST_F(PlayerTest, RequestsPlayTogetherAndStopApart) {
 }
 
 TEST_F(PlayerTest, CountZeroGivesAThreadThatPlaysNothingWhateverThePath) {
-    for (int count : {0, -2}) {
-        const auto thread = playAudioFile(player, (dir.path() / "not-there.mp3").string(), count);
-        ASSERT_NE(thread, nullptr) << count;
-        EXPECT_TRUE(thread->paths().empty());
-        allEnded();
-        EXPECT_FALSE(player.isPlaying());
-        EXPECT_FALSE(thread->isAlive());
-    }
+    const auto thread = player.play({.paths = {(dir.path() / "not-there.mp3").string()}, .rounds = 0});
+    ASSERT_NE(thread, nullptr);
+    EXPECT_TRUE(thread->paths().empty());
+    allEnded();
+    EXPECT_FALSE(player.isPlaying());
+    EXPECT_FALSE(thread->isAlive());
     EXPECT_TRUE(recorder->events().empty());
     EXPECT_TRUE(log.lines().empty());
 }
 
 TEST_F(PlayerTest, AMissingFileRefusesTheWholeQueue) {
     const std::string missing = (dir.path() / "missing.mp3").string();
-    EXPECT_EQ(playAudioQueue(player, {file("present.mp3"), missing}), nullptr);
+    EXPECT_NE(player.play({.paths = {file("present.mp3"), missing}}), nullptr);
+    allEnded();
     EXPECT_FALSE(player.isPlaying());
-    EXPECT_EQ(recorder->playersMade(), 0u);
+    EXPECT_TRUE(recorder->events().empty()) << "nothing is heard";
     EXPECT_EQ(log.lines(), (std::vector<test::LogLine>{{err, "ERROR: File does not exist: " + missing}}));
 }
 
@@ -300,8 +299,8 @@ TEST_F(PlayerTest, AFileThatCannotBeStartedEndsTheRequestEvenAnEndlessOne) {
     recorder->setPlayTime(20ms);
     const std::vector<std::string> queue{file("a.mp3"), file("b.ogg"), file("c.mp3")};
     recorder->fail(Op::START, queue[1], "Unsupported file format: .ogg");
-    ASSERT_NE(playAudioQueue(player, queue), nullptr);
-    ASSERT_NE(playAudioFile(player, queue[1], INFINITE_REPEAT), nullptr);
+    ASSERT_NE(player.play({.paths = queue}), nullptr);
+    ASSERT_NE(player.play({.paths = {queue[1]}, .rounds = ENDLESS}), nullptr);
     allEnded();
 
     EXPECT_EQ(recorder->started(), std::vector<std::string>{queue[0]});
@@ -314,7 +313,7 @@ TEST_F(PlayerTest, AFileThatCannotBeStartedEndsTheRequestEvenAnEndlessOne) {
 TEST_F(PlayerTest, AFileThatCannotBeClosedIsReportedAndTheQueueGoesOn) {
     const std::vector<std::string> queue{file("a.mp3"), file("b.mp3")};
     recorder->fail(Op::CLOSE, queue[0], "still busy");
-    ASSERT_NE(playAudioQueue(player, queue), nullptr);
+    ASSERT_NE(player.play({.paths = queue}), nullptr);
     allEnded();
     EXPECT_EQ(recorder->started(), queue);
     EXPECT_EQ(log.textsAt(err), std::vector<std::string>{"Failed to close file: " + queue[0] + " - still busy"});
@@ -324,7 +323,7 @@ TEST_F(PlayerTest, AFailureWhilePollingEndsTheThreadAndDeregistersIt) {
     const std::string path = file("a.mp3");
     recorder->setPlayTime(10s);
     recorder->fail(Op::POLL, path, "status query failed");
-    const auto thread = playAudioFile(player, path, 2);
+    const auto thread = player.play({.paths = {path}, .rounds = 2});
     ASSERT_NE(thread, nullptr);
     allEnded();
     EXPECT_FALSE(player.isPlaying());
@@ -340,7 +339,7 @@ TEST_F(PlayerTest, RequestsFromManyThreadsAtOnceAllPlayAndAllLeaveTheRegistry) {
     for (int c = 0; c < 6; ++c) {
         callers.emplace_back([&] {
             for (int r = 0; r < 8; ++r) {
-                EXPECT_NE(playAudioFile(player, bell, 2), nullptr);
+                EXPECT_NE(player.play({.paths = {bell}, .rounds = 2}), nullptr);
                 player.isPlaying();
             }
         });
@@ -369,7 +368,7 @@ TEST(PlayerLifetime, DestroyingThePlayerEndsItsThreadsPromptly) {
         test::FakeTime time{2024, 1, 8};
         Clock clock{time.source()};
         Player player{clock, recorder->factory()};
-        thread = playAudioFile(player, path, INFINITE_REPEAT, 60.0);
+        thread = player.play({.paths = {path}, .rounds = ENDLESS, .delay = 60.0});
         ASSERT_TRUE(recorder->waitForCloses(1));
     }
     EXPECT_LT(secondsBetween(begin, std::chrono::steady_clock::now()), 5.0);

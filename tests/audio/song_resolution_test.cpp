@@ -1,4 +1,5 @@
-#include "audio/song_resolution.h"
+#include "audio/player.h"
+#include "scheduling/play_resolution.h"
 #include "runtime/errors.h"
 #include "scheduling/clock.h"
 #include "storage/documents.h"
@@ -43,10 +44,12 @@ protected:
     std::shared_ptr<PlayRecorder> recorder = PlayRecorder::create();
     Player player{clock, recorder->factory()};
     DB db;
+    Paths paths;
 
     SongResolution() {
         fs::create_directories(assets);
         fs::create_directories(userData);
+        paths = Paths::resolve();
         recorder->setPlayTime(20ms);
         db.songs.add(song("chime.mp3", AudioAssetCategory::BUILT_IN_SIGNAL), "ID_chime");
         db.songs.add(song("bell.mp3", AudioAssetCategory::BUILT_IN_SIGNAL), "ID_bell");
@@ -65,18 +68,24 @@ protected:
         return recorder->started();
     }
 
+    // Plays what was resolved; nothing for nothing.
+    std::shared_ptr<PlayerThread> play(std::optional<PlayRequest> request) {
+        return request ? player.play(std::move(*request)) : nullptr;
+    }
+    std::string pathOf(const std::string& id) const { return songPath(paths, db.songs.get(id)); }
+
     void TearDown() override { EXPECT_TRUE(player.waitUntilAllEnded(10s)); }
 };
 
 TEST_F(SongResolution, BuiltInSignalsLieInTheAssetsAndEveryOtherSongInTheUserData) {
-    EXPECT_EQ(getSongAssetPath(db.songs.get("ID_bell")), (assets / "bell.mp3").string());
-    EXPECT_EQ(getSongAssetPath(db.songs.get("ID_my_bell")), (userData / "bell.mp3").string());
-    EXPECT_EQ(getSongAssetPathById(db, "ID_speech"), (userData / "speech.mp3").string());
-    EXPECT_EQ(getSongAssetPathById(db, "ID_news"), (userData / "news.mp3").string());
+    EXPECT_EQ(pathOf("ID_bell"), (assets / "bell.mp3").string());
+    EXPECT_EQ(pathOf("ID_my_bell"), (userData / "bell.mp3").string());
+    EXPECT_EQ(pathOf("ID_speech"), (userData / "speech.mp3").string());
+    EXPECT_EQ(pathOf("ID_news"), (userData / "news.mp3").string());
 
-    ASSERT_NE(playSongById(db, player, "ID_bell"), nullptr);
+    ASSERT_NE(play(resolveSong(db, paths, "ID_bell")), nullptr);
     ASSERT_TRUE(player.waitUntilAllEnded(5s));
-    ASSERT_NE(playSongById(db, player, "ID_my_bell"), nullptr);
+    ASSERT_NE(play(resolveSong(db, paths, "ID_my_bell")), nullptr);
     EXPECT_EQ(playedAfterAllEnded(),
               (std::vector<std::string>{(assets / "bell.mp3").string(), (userData / "bell.mp3").string()}));
     EXPECT_EQ(log.textsAt(spdlog::level::info).at(0),
@@ -85,21 +94,22 @@ TEST_F(SongResolution, BuiltInSignalsLieInTheAssetsAndEveryOtherSongInTheUserDat
 
 TEST_F(SongResolution, TheNullIdPlaysNothingAndAnUnknownIdFails) {
     DB empty;
-    EXPECT_EQ(playSongById(empty, player, "NULL"), nullptr);
-    EXPECT_EQ(playSongById(empty, player, "NULL", INFINITE_REPEAT, 1.0), nullptr);
-    EXPECT_EQ(playSongByDescriptor(empty, player, PlayDesc{}), nullptr);
-    EXPECT_EQ(playSongByDescriptor(empty, player, PlayDesc{"NULL", true, 3, 0.5}), nullptr);
+    EXPECT_EQ(resolveSong(empty, paths, "NULL"), std::nullopt);
+    EXPECT_EQ(resolveSong(empty, paths, "NULL", ENDLESS, 1.0), std::nullopt);
+    EXPECT_EQ(resolveDescriptor(empty, paths, PlayDesc{}), std::nullopt);
+    EXPECT_EQ(resolveDescriptor(empty, paths, PlayDesc{"NULL", true, 3, 0.5}), std::nullopt);
+    EXPECT_EQ(resolveSongThenRemoveFile(empty, paths, "NULL"), std::nullopt);
     EXPECT_TRUE(log.lines().empty());
 
-    EXPECT_THROW(getSongAssetPathById(db, "ID_gone"), KeyError);
-    EXPECT_THROW(playSongById(db, player, "ID_gone"), KeyError);
-    EXPECT_THROW(playSongByDescriptor(db, player, PlayDesc{"ID_gone"}), KeyError);
+    EXPECT_THROW(pathOf("ID_gone"), KeyError);
+    EXPECT_THROW(resolveSong(db, paths, "ID_gone"), KeyError);
+    EXPECT_THROW(resolveDescriptor(db, paths, PlayDesc{"ID_gone"}), KeyError);
     EXPECT_FALSE(player.isPlaying());
     EXPECT_EQ(recorder->playersMade(), 0u);
 }
 
 TEST_F(SongResolution, ADescriptorWithoutRepeatPlaysOnceWhateverItsIterations) {
-    const auto thread = playSongByDescriptor(db, player, PlayDesc{"ID_bell", false, 5, 3.0});
+    const auto thread = play(resolveDescriptor(db, paths, PlayDesc{"ID_bell", false, 5, 3.0}));
     ASSERT_NE(thread, nullptr);
     EXPECT_EQ(thread->paths().size(), 1u);
     EXPECT_EQ(thread->delay(), 0.0);
@@ -107,7 +117,7 @@ TEST_F(SongResolution, ADescriptorWithoutRepeatPlaysOnceWhateverItsIterations) {
 }
 
 TEST_F(SongResolution, ADescriptorWithRepeatPlaysItsIterationsWithItsPauses) {
-    const auto thread = playSongByDescriptor(db, player, PlayDesc{"ID_my_bell", true, 3, 0.4});
+    const auto thread = play(resolveDescriptor(db, paths, PlayDesc{"ID_my_bell", true, 3, 0.4}));
     ASSERT_NE(thread, nullptr);
     EXPECT_EQ(playedAfterAllEnded(), std::vector<std::string>(3, (userData / "bell.mp3").string()));
 
@@ -128,12 +138,11 @@ TEST_F(SongResolution, ADescriptorOutsideTheLimitsPlaysWithinThem) {
         double delay;
     };
     for (const Case& c : {Case{1000, 5000.0, 100, 600.0}, Case{-1, -3.0, 1, 0.0}, Case{0, 0.5, 1, 0.5}}) {
-        const auto thread = playSongByDescriptor(db, player, PlayDesc{"ID_bell", true, c.iterations, c.delaySec});
-        ASSERT_NE(thread, nullptr);
-        EXPECT_FALSE(thread->infiniteRepeat()) << c.iterations;
-        EXPECT_EQ(thread->rounds(), c.rounds) << c.iterations;
-        EXPECT_EQ(thread->delay(), c.delay) << c.delaySec;
-        player.stopAll();
+        const auto request = resolveDescriptor(db, paths, PlayDesc{"ID_bell", true, c.iterations, c.delaySec});
+        ASSERT_NE(request, std::nullopt);
+        EXPECT_NE(request->rounds, ENDLESS) << c.iterations;
+        EXPECT_EQ(request->rounds, c.rounds) << c.iterations;
+        EXPECT_EQ(request->delay, c.delay) << c.delaySec;
     }
 }
 
@@ -142,17 +151,16 @@ TEST_F(SongResolution, ADescriptorOutsideTheLimitsPlaysWithinThem) {
 TEST_F(SongResolution, APlayThatRemovesItsSongsFileAfterwards) {
     db.songs.add(song("news.mp3", AudioAssetCategory::PROGRAMME), "ID_news_again");
     for (const char* id : {"ID_speech", "ID_news", "ID_bell", "ID_news_again"})
-        ASSERT_NE(playSongThenRemoveFile(db, player, id), nullptr) << id;
+        ASSERT_NE(play(resolveSongThenRemoveFile(db, paths, id)), nullptr) << id;
     playedAfterAllEnded();
     EXPECT_FALSE(fs::exists(userData / "speech.mp3"));
     EXPECT_TRUE(fs::exists(userData / "news.mp3")) << "another song uses it";
     EXPECT_TRUE(fs::exists(assets / "bell.mp3"));
     EXPECT_TRUE(fs::exists(assets / "chime.mp3"));
-    EXPECT_EQ(playSongThenRemoveFile(db, player, "NULL"), nullptr);
 }
 
 TEST_F(SongResolution, AProgrammedAnnouncementPlaysAfterTheSignalOnceEachWhateverTheCount) {
-    const auto thread = playSongById(db, player, "ID_news", 4, 2.0);
+    const auto thread = play(resolveSong(db, paths, "ID_news", 4, 2.0));
     ASSERT_NE(thread, nullptr);
     EXPECT_EQ(thread->delay(), 0.0);
     EXPECT_EQ(playedAfterAllEnded(),
@@ -162,11 +170,11 @@ TEST_F(SongResolution, AProgrammedAnnouncementPlaysAfterTheSignalOnceEachWhateve
 
 TEST_F(SongResolution, WithoutAnAnnouncementSignalOnlyTheAnnouncementPlays) {
     db.settings.announcementSignalId = "NULL";
-    ASSERT_NE(playSongById(db, player, "ID_news"), nullptr);
+    ASSERT_NE(play(resolveSong(db, paths, "ID_news")), nullptr);
     EXPECT_EQ(playedAfterAllEnded(), std::vector<std::string>{(userData / "news.mp3").string()});
 
     db.settings.announcementSignalId = "ID_no_such_song";
-    ASSERT_NE(playAnnouncement(db, player, (userData / "speech.mp3").string()), nullptr);
+    ASSERT_NE(play(resolveAnnouncement(db, paths, (userData / "speech.mp3").string(), "an", false)), nullptr);
     EXPECT_EQ(playedAfterAllEnded(),
               (std::vector<std::string>{(userData / "news.mp3").string(), (userData / "speech.mp3").string()}));
 }
@@ -174,17 +182,19 @@ TEST_F(SongResolution, WithoutAnAnnouncementSignalOnlyTheAnnouncementPlays) {
 TEST_F(SongResolution, MissingFilesAreReportedByThePlayerAndRefuseTheWholeAnnouncement) {
     fs::remove(userData / "speech.mp3");
     fs::remove(assets / "chime.mp3");
-    EXPECT_EQ(playSongById(db, player, "ID_speech"), nullptr);
-    EXPECT_EQ(playAnnouncement(db, player, (userData / "news.mp3").string()), nullptr);
+    ASSERT_NE(play(resolveSong(db, paths, "ID_speech")), nullptr);
+    ASSERT_TRUE(player.waitUntilAllEnded(10s));
+    ASSERT_NE(play(resolveAnnouncement(db, paths, (userData / "news.mp3").string(), "an", false)), nullptr);
+    ASSERT_TRUE(player.waitUntilAllEnded(10s));
     EXPECT_EQ(log.textsAt(spdlog::level::err),
               (std::vector<std::string>{"ERROR: File does not exist: " + (userData / "speech.mp3").string(),
                                         "ERROR: File does not exist: " + (assets / "chime.mp3").string()}));
-    EXPECT_EQ(recorder->playersMade(), 0u);
+    EXPECT_TRUE(recorder->started().empty()) << "nothing is heard";
 }
 
 TEST_F(SongResolution, TheAlarmRepeatsItsSignalUntilAborted) {
     recorder->setPlayTime(10ms);
-    const auto alarm = playSongById(db, player, "ID_bell", INFINITE_REPEAT, 0.01);
+    const auto alarm = play(resolveSong(db, paths, "ID_bell", ENDLESS, 0.01));
     ASSERT_NE(alarm, nullptr);
     ASSERT_TRUE(recorder->waitForStarts(2));
     EXPECT_TRUE(player.isPlaying());

@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "scheduling/alarm.h"
+#include "scheduling/play_resolution.h"
 #include "scheduling/scheduler.h"
 #include "support/eventually.h"
 #include "support/fake_clock.h"
@@ -35,32 +36,25 @@ public:
     // file goes afterwards, "<id> skipped: <why>" for one not played
     std::vector<std::string> plays;
 
-    std::shared_ptr<PlayHandle> playSongById(const DB& db, const std::string& id, const PlayOrigin&, long long count,
-                                             double delay) override {
-        if (id == "NULL")
-            return nullptr;
-        if (!db.songs.contains(id))
-            throw KeyError("Key not found: " + id);
-        if (missingFiles.contains(id))
-            return nullptr;
-        plays.push_back(count == 1 ? id : id + " x" + std::to_string(count) + " " + std::to_string(delay) + "s");
+    std::shared_ptr<PlayHandle> play(PlayRequest request, const PlayOrigin&) override {
+        const std::string& id = request.songId;
+        if (missingFiles.contains(id)) {
+            // The player finds the file missing and ends the play at once.
+            auto failed = std::make_shared<Handle>();
+            failed->ended = true;
+            return failed;
+        }
+        const long long count = request.rounds == ENDLESS ? -1 : static_cast<long long>(request.rounds);
+        plays.push_back(count == 1 ? id : id + " x" + std::to_string(count) + " " + std::to_string(request.delay) + "s");
+        if (!request.removeWhenDone.empty())
+            plays.back() += " then removed";
         last = std::make_shared<Handle>();
         return last;
     }
-    std::shared_ptr<PlayHandle> playSongByDescriptor(const DB& db, const PlayDesc& desc,
-                                                     const PlayOrigin& origin) override {
-        return playSongById(db, desc.id, origin, desc.doRepeat ? desc.iterations : 1,
-                            desc.doRepeat ? desc.delaySec : 0.0);
-    }
-    std::shared_ptr<PlayHandle> playSongThenRemoveFile(const DB& db, const std::string& id,
-                                                       const PlayOrigin& origin) override {
-        auto handle = playSongById(db, id, origin, 1, 0.0);
-        if (handle)
-            plays.back() += " then removed";
-        return handle;
-    }
-    void recordSkipped(const DB&, const std::string& id, const PlayOrigin&, const std::string& detail) override {
-        plays.push_back(id + " skipped: " + detail);
+    void record(const std::string& id, const std::string&, const PlayOrigin&, PlayOutcome outcome,
+                const std::string& detail) override {
+        if (outcome == PlayOutcome::SKIPPED)
+            plays.push_back(id + " skipped: " + detail);
     }
 
     std::set<std::string> missingFiles;
@@ -76,13 +70,14 @@ struct SchedulerTest : ::testing::Test {
     RecordingSounds sounds;
     QuietPeriods quiet;
     std::atomic<int> phoneHomes{0}; // counted on the phone-home thread
-    Scheduler scheduler{docs, clock, sounds, quiet, [this] { ++phoneHomes; }};
+    Paths paths{dir.path().string(), dir.path().string() + "/"};
+    Scheduler scheduler{docs, clock, sounds, quiet, [this] { ++phoneHomes; }, paths};
 
     SchedulerTest() {
         docs.db.load(dir.path() / "_db.json");
         docs.db->loadFactoryDefault();
         for (const char* id : {"start", "end", "pre-start", "pre-end", "extra", "song-a", "song-b"})
-            docs.db->songs.add(AudioAsset{id}, id);
+            docs.db->songs.add(AudioAsset{id, "", std::string(id) + ".mp3"}, id);
         TimeTable& tt = docs.db->timetables.get(FACTORY_DEFAULT_TIMETABLE_ID);
         for (SignalTable* ch : {&tt.chA, &tt.chB}) {
             ch->lessons = {Lesson::decode("08:00 - 08:45"), Lesson::decode("08:45 - 09:30")};
@@ -241,7 +236,7 @@ TEST_F(SchedulerTest, SecondsTheLoopDidNotSeeRingLateWithinFiveSeconds) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        Scheduler fresh(docs, clock, sounds, quiet, {});
+        Scheduler fresh(docs, clock, sounds, quiet, {}, paths);
         time.set(2026, 12, 8, c.from[0], c.from[1], c.from[2]);
         fresh.pass();
         sounds.plays.clear();
@@ -334,7 +329,7 @@ TEST_F(SchedulerTest, PhoneHomeRunsOnItsOwnThreadOneAtATime) {
             cv.wait(lock, [&] { return release; });
         }
         ++finished; // the last touch of this test's locals
-    });
+    }, paths);
     for (int i = 0; i < 5; ++i) {
         time.advance(1);
         slow.pass();
@@ -366,26 +361,29 @@ TEST(SchedulerTiming, WakesJustAfterEachSecondBoundaryAndAtLeastTenTimesASecond)
 
 struct AlarmTest : SchedulerTest {
     Alarm alarm{sounds};
+    void toggle() {
+        alarm.toggle([this] { return resolveAlarm(*docs.db, paths); });
+    }
 };
 
 TEST_F(AlarmTest, TogglesAnEndlessRepetitionOfTheAlarmSignal) {
     docs.db->songs.add(AudioAsset{"alarm"}, "ID_alarm");
     docs.db->settings.alarmDelaySec = 1.5;
-    alarm.toggle(*docs.db);
+    toggle();
     EXPECT_TRUE(alarm.isActive());
     EXPECT_EQ(sounds.plays, Plays{"ID_alarm x-1 1.500000s"});
     const auto handle = sounds.last;
-    alarm.toggle(*docs.db);
+    toggle();
     EXPECT_FALSE(alarm.isActive());
     EXPECT_TRUE(handle->aborted);
 }
 
 TEST_F(AlarmTest, AnAlarmWhosePlayEndedShowsAsOffAndTheNextToggleStartsIt) {
     docs.db->songs.add(AudioAsset{"alarm"}, "ID_alarm");
-    alarm.toggle(*docs.db);
+    toggle();
     sounds.last->ended = true; // its signal could not be started again
     EXPECT_FALSE(alarm.isActive());
-    alarm.toggle(*docs.db);
+    toggle();
     EXPECT_TRUE(alarm.isActive());
     EXPECT_EQ(sounds.plays.size(), 2u);
 }
@@ -393,21 +391,21 @@ TEST_F(AlarmTest, AnAlarmWhosePlayEndedShowsAsOffAndTheNextToggleStartsIt) {
 TEST_F(AlarmTest, ADelayOutsideTheLimitsFromAnOlderDatabaseIsBounded) {
     docs.db->songs.add(AudioAsset{"alarm"}, "ID_alarm");
     docs.db->settings.alarmDelaySec = 86400;
-    alarm.toggle(*docs.db);
+    toggle();
     EXPECT_EQ(sounds.plays, Plays{"ID_alarm x-1 600.000000s"});
 }
 
 TEST_F(AlarmTest, StaysOffWhenNothingCanBePlayed) {
     docs.db->settings.alarmSignalId = "NULL";
-    alarm.toggle(*docs.db);
+    toggle();
     EXPECT_FALSE(alarm.isActive());
     docs.db->songs.add(AudioAsset{"alarm"}, "ID_alarm");
     sounds.missingFiles.insert("ID_alarm");
     docs.db->settings.alarmSignalId = "ID_alarm";
-    alarm.toggle(*docs.db);
+    toggle();
     EXPECT_FALSE(alarm.isActive()) << "its file is missing";
     docs.db->settings.alarmSignalId = "no-such-song";
-    EXPECT_THROW(alarm.toggle(*docs.db), KeyError);
+    EXPECT_THROW(toggle(), KeyError);
     EXPECT_FALSE(alarm.isActive());
 }
 

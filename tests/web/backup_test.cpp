@@ -147,7 +147,7 @@ TEST_F(Backups, ARoundTripOntoAFreshDataDirectoryRingsTheSameBells) {
     Documents restarted;
     ASSERT_TRUE(restarted.db.load(fresh.path() / "_db.json"));
     QuietPeriods noQuiet;
-    Scheduler scheduler(restarted, clock, sounds, noQuiet, {});
+    Scheduler scheduler(restarted, clock, sounds, noQuiet, {}, Paths::resolve());
     time.set(2024, 9, 2, 10, 1, 0);
     scheduler.pass();
     ASSERT_TRUE(recorder->waitForStarts(1));

@@ -153,7 +153,7 @@ TEST_F(Login, TheSessionIsACookieSignedWithTheInstallationsSalt) {
     EXPECT_EQ(withCookie("garbage"), "400");
 
     // Another server with the same salt (the next start of the process) accepts the session.
-    HttpApp restarted(docs, clock, player, alarm, api, DayServices{sounds, playLog, quiet, {}});
+    HttpApp restarted(docs, clock, player, alarm, api, DayServices{sounds, paths, playLog, quiet, {}});
     restarted.setSessionKey(salt());
     const int otherPort = restarted.bind("127.0.0.1", 0);
     std::thread serving([&] { restarted.serve(); });
@@ -193,7 +193,7 @@ TEST_F(Login, ACookieReplayedAfterLogoutOrAPasswordChangeIsRefusedAlsoAfterARest
     next.shadow.load(getUserFilePath("_shadow.json"));
     if (!next.db.load(getUserFilePath("_db.json")))
         next.db->loadFactoryDefault();
-    HttpApp restarted(next, clock, player, alarm, api, DayServices{sounds, playLog, quiet, [] { return true; }});
+    HttpApp restarted(next, clock, player, alarm, api, DayServices{sounds, paths, playLog, quiet, [] { return true; }});
     restarted.setSessionKey(next.shadow->getCurrentSalt());
     const int otherPort = restarted.bind("127.0.0.1", 0);
     std::thread serving([&] { restarted.serve(); });

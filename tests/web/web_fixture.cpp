@@ -172,7 +172,7 @@ WebTest::WebTest()
     : _dataEnv("TOLLWICK_DATA_DIR", _data.path().string()),
       _layout(RunLayout{false, _root.path(), _root.path() / "src"}),
       api(service.baseUrl(), ServiceTimeouts{std::chrono::milliseconds(2000), std::chrono::milliseconds(5000)}),
-      app(docs, clock, player, alarm, api, DayServices{sounds, playLog, quiet, [this] { return saveDocumentsNow(); }}) {
+      app(docs, clock, player, alarm, api, DayServices{sounds, paths, playLog, quiet, [this] { return saveDocumentsNow(); }}) {
     fs::create_directories(htmlDir() / "assets");
     std::ofstream(htmlDir() / "index.html") << "<html>start page</html>";
     std::ofstream(htmlDir() / "favicon.ico", std::ios::binary) << std::string("\0\0\1\0icon", 8);
@@ -207,10 +207,7 @@ WebTest::WebTest()
 WebTest::~WebTest() {
     app.stop();
     _serving.join();
-    if (alarm.isActive()) {
-        std::scoped_lock lock(docs.mutex);
-        alarm.toggle(*docs.db);
-    }
+    alarm.switchOff();
     player.stopAll();
     player.waitUntilAllEnded(std::chrono::seconds(5));
 }

@@ -19,6 +19,7 @@
 
 #include "audio/player.h"
 #include "audio/player_sounds.h"
+#include "runtime/paths.h"
 #include "scheduling/alarm.h"
 #include "scheduling/clock.h"
 #include "scheduling/quiet_periods.h"
@@ -134,6 +135,7 @@ protected:
     TempDir _data;
     ScopedEnv _dataEnv;
     ScopedRunLayout _layout;
+    Paths paths = Paths::resolve(); // after the two above, which it is resolved from
     FakeTime time{2024, 9, 2, 10, 0, 0}; // a Monday
     Clock clock{time.source()};
     Documents docs;

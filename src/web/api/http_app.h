@@ -25,10 +25,12 @@ class Api;
 class PlayerSounds;
 class PlayLog;
 class QuietPeriods;
+struct Paths;
 
 // What the interface reads and keeps of the school's day beside the documents.
 struct DayServices {
     PlayerSounds& sounds; // the plays the interface starts, each logged
+    const Paths& paths;   // the directories resolved at start-up
     PlayLog& playLog;
     QuietPeriods& quiet;
     // Writes the changed documents now; false when one of them could not be written.

@@ -8,10 +8,10 @@
 
 #include "audio/audio_length.h"
 #include "audio/player_sounds.h"
-#include "audio/song_resolution.h"
 #include "model/audio_file_name.h"
 #include "model/uuid.h"
 #include "runtime/paths.h"
+#include "scheduling/play_resolution.h"
 #include "storage/atomic_file.h"
 #include "storage/crypto.h"
 #include "web/api/day_targets.h"
@@ -67,9 +67,20 @@ void deleteReoccurringEvent(WebContext& ctx, const std::string& id, const Args&)
 }
 
 void playSignal(WebContext& ctx, const std::string& id, const Args&) {
-    const Documents& docs = ctx.docs;
-    std::scoped_lock lock(ctx.docs.mutex);
-    ctx.day.sounds.playSongById(*docs.db, id, PlayOrigin{PlaySource::MANUAL});
+    const PlayOrigin origin{PlaySource::MANUAL};
+    std::optional<PlayRequest> request;
+    {
+        const Documents& docs = ctx.docs;
+        std::scoped_lock lock(ctx.docs.mutex);
+        try {
+            request = resolveSong(*docs.db, ctx.day.paths, id);
+        } catch (const std::exception& e) {
+            ctx.day.sounds.record(id, songNameOf(*docs.db, id), origin, PlayOutcome::FAILED, e.what());
+            throw;
+        }
+    }
+    if (request)
+        ctx.day.sounds.play(std::move(*request), origin);
 }
 
 void deleteTimetable(WebContext& ctx, const std::string& id, const Args&) {
@@ -88,17 +99,22 @@ void downloadAnnouncement(WebContext& ctx, const std::string& id, const std::str
 // cannot replace the file under a first that is still playing. The download runs without the
 // document mutex; only the play takes it.
 void announce(WebContext& ctx, const std::string& id, const Args&) {
-    const std::string path = getUserFilePath(ANNOUNCEMENT_FILE_PREFIX + newUuid4() + ".mp3");
+    const PlayOrigin origin{PlaySource::ANNOUNCEMENT};
+    const std::string path = ctx.day.paths.userFile(ANNOUNCEMENT_FILE_PREFIX + newUuid4() + ".mp3");
     try {
         downloadAnnouncement(ctx, id, path);
     } catch (const std::exception& e) {
-        ctx.day.sounds.recordFailedAnnouncement(id, e.what());
+        ctx.day.sounds.record(id, id, origin, PlayOutcome::FAILED, e.what());
         throw;
     }
     try {
-        const Documents& docs = ctx.docs;
-        std::scoped_lock lock(ctx.docs.mutex);
-        ctx.day.sounds.playAnnouncement(*docs.db, path, id);
+        PlayRequest request;
+        {
+            const Documents& docs = ctx.docs;
+            std::scoped_lock lock(ctx.docs.mutex);
+            request = resolveAnnouncement(*docs.db, ctx.day.paths, path, id, true);
+        }
+        ctx.day.sounds.play(std::move(request), origin);
     } catch (...) {
         std::error_code ignored;
         std::filesystem::remove(path, ignored);
@@ -109,7 +125,7 @@ void announce(WebContext& ctx, const std::string& id, const Args&) {
 // Downloads the announcement into "<id>.mp3" for scheduleProgrammedAnnouncement; nothing plays.
 void announceProgrammed(WebContext& ctx, const std::string& id, const Args&) {
     requireFileId(id);
-    downloadAnnouncement(ctx, id, getUserFilePath(id + ".mp3"));
+    downloadAnnouncement(ctx, id, ctx.day.paths.userFile(id + ".mp3"));
 }
 
 // The newest event goes to the front: calendar resolution takes the first event that covers a
@@ -140,7 +156,7 @@ void scheduleProgrammedAnnouncement(WebContext& ctx, const std::string& id, cons
     const std::string name = requireUtf8(requireArg(args, "programName"), "programName");
     Programme programme = programmeFromInput(id, optionalArg(args, "date"), optionalArg(args, "time"));
     const std::string fileName = id + ".mp3";
-    const std::string filePath = getUserFilePath(fileName);
+    const std::string filePath = ctx.day.paths.userFile(fileName);
     const std::optional<std::string> content = readWholeFile(filePath);
     if (!content)
         throw Error("No such file: " + filePath);
@@ -155,15 +171,17 @@ void scheduleProgrammedAnnouncement(WebContext& ctx, const std::string& id, cons
 }
 
 void toggleAlarm(WebContext& ctx, const std::string&, const Args&) {
-    const Documents& docs = ctx.docs;
-    std::scoped_lock lock(ctx.docs.mutex);
-    ctx.alarm.toggle(*docs.db);
+    ctx.alarm.toggle([&ctx] {
+        const Documents& docs = ctx.docs;
+        std::scoped_lock lock(ctx.docs.mutex);
+        return resolveAlarm(*docs.db, ctx.day.paths);
+    });
 }
 
 // Ends whatever is playing: signals, announcements, programmes and the alarm, which is then off.
 void stopAll(WebContext& ctx, const std::string&, const Args&) {
     ctx.alarm.switchOff();
-    stopAllPlay(ctx.player);
+    ctx.player.stopAll();
 }
 
 using TriggerTarget = void (*)(WebContext&, const std::string&, const Args&);

@@ -5,10 +5,10 @@
 #include <optional>
 
 #include "audio/audio_length.h"
-#include "audio/song_resolution.h"
 #include "model/audio_file_name.h"
 #include "model/uuid.h"
 #include "runtime/paths.h"
+#include "scheduling/play_resolution.h"
 #include "storage/atomic_file.h"
 #include "storage/crypto.h"
 #include "web/api/handlers.h"
@@ -118,7 +118,7 @@ Response get_signal_file(WebContext& ctx, Request& request) {
             return Response(404, PLAIN_TEXT, "No song with the id " + id);
         if (!isAudioFileName(song->filename))
             return Response(404, PLAIN_TEXT, "The song " + id + " has no sound file");
-        path = getSongAssetPath(*song);
+        path = songPath(ctx.day.paths, *song);
     }
     std::error_code error;
     if (!std::filesystem::is_regular_file(path, error))
