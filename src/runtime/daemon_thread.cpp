@@ -1,6 +1,7 @@
 #include "runtime/daemon_thread.h"
 
 #include "runtime/errors.h"
+#include "runtime/thread_name.h"
 
 #include <spdlog/spdlog.h>
 
@@ -26,6 +27,7 @@ void DaemonThread::start() {
 }
 
 void DaemonThread::runAndReport() noexcept {
+    nameThisThread(_name);
     try {
         run();
     } catch (const std::exception& e) {
