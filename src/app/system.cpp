@@ -47,7 +47,7 @@ private:
             spdlog::info("The scheduler runs at normal priority: this system grants the player no real-time priority");
         _scheduler.run();
     }
-    Scheduler& _scheduler; // lives as long as the process: the System is never destroyed while serving
+    Scheduler& _scheduler; // outlives the thread: System::stop waits for its end
 };
 
 } // namespace
@@ -103,8 +103,34 @@ bool System::loadDocuments() {
 void System::startScheduler(std::function<void()> afterEachPass) {
     _scheduler.setAfterPass(std::move(afterEachPass));
     _playLog.start();
-    std::make_shared<SchedulerThread>(_scheduler)->start();
+    _schedulerThread = std::make_shared<SchedulerThread>(_scheduler);
+    _schedulerThread->start();
     _writer.start();
+}
+
+System::~System() {
+    stop();
+}
+
+void System::stop() {
+    if (_stopped)
+        return;
+    _stopped = true;
+    // Generous limits: each part ends within a tenth of a second unless the machine is stalled.
+    constexpr auto LIMIT = std::chrono::seconds(30);
+    _http.stop();
+    if (!_http.waitUntilStopped(LIMIT))
+        spdlog::warn("The web server did not stop within {} s", LIMIT.count());
+    _scheduler.stop();
+    if (_schedulerThread && !_schedulerThread->waitUntilEnded(LIMIT))
+        spdlog::warn("The scheduler did not stop within {} s", LIMIT.count());
+    _writer.stop();
+    _playLog.stop();
+    _alarm.switchOff();
+    _player.stopAll();
+    if (!_player.waitUntilAllEnded(LIMIT))
+        spdlog::warn("Plays did not end within {} s", LIMIT.count());
+    _playLog.flush(); // how the stopped plays ended
 }
 
 void System::saveChangedDocuments() noexcept {

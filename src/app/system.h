@@ -8,6 +8,7 @@
 
 #include "audio/player.h"
 #include "audio/player_sounds.h"
+#include "runtime/daemon_thread.h"
 #include "runtime/paths.h"
 #include "scheduling/alarm.h"
 #include "scheduling/clock.h"
@@ -26,6 +27,8 @@ public:
     System();
     System(const System&) = delete;
     System& operator=(const System&) = delete;
+    // Stops the system first (stop()).
+    ~System();
 
     // Loads the database (or the factory configuration), the password store and the cache from the
     // user-data directory, and today's quiet periods. Answers whether this is a first start (no
@@ -45,6 +48,13 @@ public:
     // Writes every document whose content changed since it was last written, and the play log's
     // entries not yet written.
     void saveChangedDocuments() noexcept;
+
+    // Ends the system's work in order and waits for each part: the front (it must be serving on
+    // another thread, or not at all) with its connections and workers, the scheduler's loop, the
+    // document writer after its last save, the play log after its last line, and every play.
+    // Does nothing the second time. The process itself never needs it: it ends at once, killed,
+    // whatever its threads are doing; this is for a system that a test makes and destroys.
+    void stop();
 
     // The installation's salt, made on first use: it signs the session cookies.
     std::string sessionKey();
@@ -74,6 +84,8 @@ private:
     Scheduler _scheduler;
     HttpApp _http;
     std::vector<std::string> _warnings;
+    std::shared_ptr<DaemonThread> _schedulerThread; // once started
+    bool _stopped = false;
 };
 
 } // namespace tollwick

@@ -22,6 +22,10 @@ void DaemonThread::start() {
         std::thread([self = std::move(self)] { self->runAndReport(); }).detach();
     } catch (...) {
         _alive = false;
+        {
+            std::scoped_lock lock(_endMutex);
+            _ended = true; // it never ran, so there is nothing to wait for
+        }
         throw;
     }
 }
@@ -37,6 +41,16 @@ void DaemonThread::runAndReport() noexcept {
     }
     _alive = false;
     onFinished();
+    {
+        std::scoped_lock lock(_endMutex);
+        _ended = true;
+    }
+    _endedCv.notify_all();
+}
+
+bool DaemonThread::waitUntilEnded(std::chrono::steady_clock::duration timeout) const {
+    std::unique_lock lock(_endMutex);
+    return _endedCv.wait_for(lock, timeout, [this] { return _ended || !_started.load(); });
 }
 
 } // namespace tollwick

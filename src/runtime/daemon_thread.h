@@ -1,14 +1,17 @@
 #pragma once
 // DaemonThread: the base of every thread the system starts. A daemon thread never keeps the
-// process alive and is never joined: the process ends (it is killed) whatever its daemon threads
-// are doing.
+// process alive: the process ends (it is killed) whatever its daemon threads are doing. The system
+// can still wait for the threads it asked to end (waitUntilEnded), when it is stopped in a test.
 //
 // Because nothing joins it, a daemon thread must own what it uses. The object is held by
 // std::shared_ptr, and the running thread keeps its own reference until run() returns, so callers
 // may drop theirs at any time. Whatever run() reaches beyond the object itself must be shared with
 // it the same way, or outlive it by construction.
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
 #include <string>
 
 namespace tollwick {
@@ -26,6 +29,10 @@ public:
 
     // True from start() until run() has returned or failed.
     bool isAlive() const noexcept { return _alive.load(); }
+
+    // Waits until run() has returned (or the thread never started); false when `timeout` passed
+    // first. The thread touches nothing but its own object afterwards.
+    bool waitUntilEnded(std::chrono::steady_clock::duration timeout) const;
 
     // The name this thread goes by in the log.
     const std::string& name() const noexcept { return _name; }
@@ -48,6 +55,9 @@ private:
     std::string _name;
     std::atomic<bool> _started{false};
     std::atomic<bool> _alive{false};
+    mutable std::mutex _endMutex; // guards _ended
+    mutable std::condition_variable _endedCv;
+    bool _ended = false;
 };
 
 } // namespace tollwick

@@ -25,7 +25,7 @@ Scheduler::Scheduler(Documents& docs, Clock& clock, SoundStarter& sounds, const 
       _paths(std::move(paths)) {}
 
 void Scheduler::run() {
-    for (;;) {
+    while (!_stopping) {
         pass();
         if (_afterPass)
             _afterPass();
@@ -103,17 +103,40 @@ void Scheduler::handleSecond(long long second, const ClockReading& now, std::vec
     }
 }
 
+void Scheduler::stop() {
+    _stopping = true;
+    std::unique_lock lock(_phoneHomeState->mutex);
+    _phoneHomeState->ended.wait(lock, [this] { return !_phoneHomeState->running; });
+}
+
 void Scheduler::startPhoneHome() {
-    if (!_phoneHome || _phoneHomeRunning->exchange(true))
-        return; // the previous one is still waiting for the service
-    std::thread([running = _phoneHomeRunning, phoneHome = _phoneHome] {
+    if (!_phoneHome)
+        return;
+    {
+        std::scoped_lock lock(_phoneHomeState->mutex);
+        if (_phoneHomeState->running || _stopping)
+            return; // the previous one is still waiting for the service
+        _phoneHomeState->running = true;
+    }
+    const auto run = [state = _phoneHomeState, phoneHome = _phoneHome] {
         try {
             phoneHome();
         } catch (const std::exception& e) {
             logSchedulerError(e);
         }
-        *running = false;
-    }).detach();
+        {
+            std::scoped_lock lock(state->mutex);
+            state->running = false;
+        }
+        state->ended.notify_all();
+    };
+    try {
+        std::thread(run).detach();
+    } catch (...) {
+        std::scoped_lock lock(_phoneHomeState->mutex);
+        _phoneHomeState->running = false;
+        throw;
+    }
 }
 
 template <class Resolve>

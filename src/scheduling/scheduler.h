@@ -14,7 +14,10 @@
 // programmes still play.
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <functional>
+#include <memory>
+#include <mutex>
 #include <optional>
 #include <vector>
 
@@ -42,8 +45,12 @@ public:
     Scheduler(Documents& docs, Clock& clock, SoundStarter& sounds, const QuietPeriods& quiet,
               std::function<void()> phoneHome, Paths paths);
 
-    // The loop; never returns. Run it on a daemon thread.
-    [[noreturn]] void run();
+    // The loop, until stop(). Run it on a daemon thread.
+    void run();
+
+    // Makes run() return after its current pass (within a tenth of a second), and waits until a
+    // phone-home under way has ended: it uses what the scheduler was given.
+    void stop();
 
     // Runs on the loop's thread after each of its passes, failed duties included: the loop's
     // heartbeat, for a watchdog that restarts the process when the loop stops. Set before run().
@@ -104,7 +111,14 @@ private:
     std::optional<ClockReading> _nowPrev; // the reading whose duties were last done
     long long _secCounter = 0;            // passes that saw a new reading; never reset
     HandledSeconds _handled;
-    std::shared_ptr<std::atomic<bool>> _phoneHomeRunning = std::make_shared<std::atomic<bool>>(false);
+    std::atomic<bool> _stopping{false};
+    // Whether a phone-home runs; shared with its thread, which may outlive a scheduler that is not stopped.
+    struct PhoneHomeState {
+        std::mutex mutex;
+        std::condition_variable ended;
+        bool running = false;
+    };
+    std::shared_ptr<PhoneHomeState> _phoneHomeState = std::make_shared<PhoneHomeState>();
 };
 
 // Logs a failure of a scheduler duty as the system does everywhere: "Scheduler thread error: <text>".

@@ -13,6 +13,10 @@ std::array<std::uint64_t, 3> touchesOf(const Documents& docs) {
 } // namespace
 
 DocumentWriter::~DocumentWriter() {
+    stopThread();
+}
+
+void DocumentWriter::stopThread() noexcept {
     {
         std::scoped_lock lock(_stopMutex);
         _stopping = true;
@@ -20,6 +24,11 @@ DocumentWriter::~DocumentWriter() {
     _stop.notify_all();
     if (_thread.joinable())
         _thread.join();
+}
+
+void DocumentWriter::stop() noexcept {
+    stopThread();
+    flush();
 }
 
 void DocumentWriter::start() {

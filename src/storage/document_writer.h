@@ -28,6 +28,10 @@ public:
     // Stops the thread and waits for it; what changed since its last look stays unwritten.
     ~DocumentWriter();
 
+    // Stops the thread, waits for it and then writes what changed since its last look, as flush
+    // does. For a system that is stopped rather than killed.
+    void stop() noexcept;
+
     // Starts the writer thread. Call once, after the documents are loaded and their content
     // recorded as written (StorageWrapper::rememberContent).
     void start();
@@ -45,6 +49,7 @@ public:
 
 private:
     void run() noexcept;
+    void stopThread() noexcept;
     // Expects _writeMutex held.
     bool dueForLook() const;
     void writeChanges(std::string_view failureSuffix);

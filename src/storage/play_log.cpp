@@ -43,6 +43,10 @@ bool endsMidLine(const std::filesystem::path& path) {
 } // namespace
 
 PlayLog::~PlayLog() {
+    stop();
+}
+
+void PlayLog::stop() noexcept {
     {
         std::scoped_lock lock(_queueMutex);
         _stopping = true;

@@ -34,6 +34,8 @@ public:
     PlayLog& operator=(const PlayLog&) = delete;
     // Stops the thread after it has written what is queued.
     ~PlayLog();
+    // The same, before the log goes: entries recorded afterwards stay queued until flush.
+    void stop() noexcept;
 
     // Sets the directory of the day files; it is made when the first entry is written. Call before
     // start and before anything is read.

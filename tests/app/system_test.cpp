@@ -1,9 +1,14 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <mutex>
+#include <thread>
+
+#include <httplib.h>
 
 #include "app/system.h"
 #include "storage/atomic_file.h"
+#include "support/eventually.h"
 #include "support/scoped_state.h"
 #include "support/temp_dir.h"
 
@@ -83,6 +88,39 @@ TEST(System, StartUpClearsAwayLeftoversOfInterruptedWork) {
         EXPECT_FALSE(std::filesystem::exists(dir.path() / name)) << name;
     for (const std::string& name : kept)
         EXPECT_TRUE(std::filesystem::exists(dir.path() / name)) << name;
+}
+
+// A serving system stops in order and leaves everything for the next one made from the same files:
+// each round sees the change the one before made just before it stopped, and nothing answers on
+// the port of a stopped one.
+TEST(System, StopsInOrderAndTheNextSystemFindsEveryChange) {
+    TempDir dir;
+    ScopedEnv data("TOLLWICK_DATA_DIR", dir.path().string());
+    ScopedEnv service("TOLLWICK_SERVICE_URL", "http://127.0.0.1:9");
+    for (int round = 0; round < 3; ++round) {
+        System system;
+        EXPECT_EQ(system.loadDocuments(), round == 0);
+        system.startScheduler();
+        const int port = system.http().bind("127.0.0.1", 0);
+        ASSERT_GT(port, 0);
+        std::thread serving([&] { system.http().serve(); });
+        httplib::Client client("127.0.0.1", port);
+        EXPECT_TRUE(eventually([&] { return client.Get("/whoami") != nullptr; }));
+        {
+            std::scoped_lock lock(system.documents().mutex);
+            if (round > 0) {
+                EXPECT_EQ(system.documents().db->settings.alarmDelaySec, round);
+            }
+            system.documents().db->settings.alarmDelaySec = round + 1;
+        }
+        system.stop();
+        serving.join();
+        EXPECT_FALSE(system.http().isRunning());
+        httplib::Client stopped("127.0.0.1", port);
+        stopped.set_connection_timeout(1, 0);
+        EXPECT_EQ(stopped.Get("/whoami"), nullptr) << "round " << round;
+        system.stop(); // a second stop does nothing
+    }
 }
 
 } // namespace

@@ -60,5 +60,20 @@ TEST(DaemonThread, KeepsItselfAliveWhileRunningAndLogsAnEscapingError) {
     EXPECT_TRUE(watch.expired());
 }
 
+// The system waits for the threads it stopped: not before run() has returned, and not at all for
+// one that never started.
+TEST(DaemonThread, CanBeWaitedForUntilItsRunHasReturned) {
+    test::LogCapture log;
+    auto probe = std::make_shared<Probe>();
+    auto gate = std::make_shared<Gate>(probe);
+    EXPECT_TRUE(gate->waitUntilEnded(0s)) << "never started";
+    gate->start();
+    ASSERT_TRUE(eventually([&] { return probe->entered.load(); }));
+    EXPECT_FALSE(gate->waitUntilEnded(20ms));
+    probe->release = true;
+    EXPECT_TRUE(gate->waitUntilEnded(10s));
+    EXPECT_FALSE(gate->isAlive());
+}
+
 } // namespace
 } // namespace tollwick

@@ -203,6 +203,10 @@ void HttpApp::stop() {
     _impl->front.stop();
 }
 
+bool HttpApp::waitUntilStopped(std::chrono::steady_clock::duration timeout) const {
+    return _impl->front.waitUntilStopped(timeout);
+}
+
 std::optional<std::string> HttpApp::offerSetupCode() {
     WebContext& ctx = _impl->ctx;
     bool passwordSet = false;

@@ -7,6 +7,7 @@
 // a worker thread then checks the login (before the body, for routes that read one) and answers.
 // Handlers see the documents one at a time: each reads and changes them only under the document
 // mutex.
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -73,6 +74,9 @@ public:
 
     bool isRunning() const;
     void stop();
+    // Waits until the server stopped by stop() has ended every connection and thread; false when
+    // `timeout` passed first.
+    bool waitUntilStopped(std::chrono::steady_clock::duration timeout) const;
 
     // What the front holds now: connections, waiting requests, busy workers, buffered bodies.
     web::FrontLoad load() const;

@@ -138,8 +138,17 @@ bool FrontServer::serve() {
     _queue.clear();
     net::closeSocket(_listener);
     _listener = net::NO_SOCKET;
-    _running = false;
+    {
+        std::scoped_lock lock(_servedMutex);
+        _running = false;
+    }
+    _served.notify_all();
     return true;
+}
+
+bool FrontServer::waitUntilStopped(std::chrono::steady_clock::duration timeout) const {
+    std::unique_lock lock(_servedMutex);
+    return _served.wait_for(lock, timeout, [this] { return !_running; });
 }
 
 void FrontServer::acceptLoop() {

@@ -7,6 +7,7 @@
 // client address, and a bounded queue, answering 408, 411, 413, 414, 431 or 503 beyond them. Its
 // accept loop survives every error and never waits for a lock that a handler holds.
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <functional>
@@ -42,6 +43,9 @@ public:
     bool serve();
     void stop();
     bool isRunning() const noexcept { return _running; }
+    // Waits until serve() has closed every connection and its threads have ended (at once when it
+    // is not serving); false when `timeout` passed first.
+    bool waitUntilStopped(std::chrono::steady_clock::duration timeout) const;
     FrontLoad load() const;
 
     static constexpr std::size_t THREAD_STACK_BYTES = 8 * 1024 * 1024;
@@ -92,6 +96,8 @@ private:
     net::Waker _stopWaker; // once woken, stays readable: every wait of a worker ends
     std::atomic<bool> _stopping{false};
     std::atomic<bool> _running{false};
+    mutable std::mutex _servedMutex; // with _served, tells the end of serve()
+    mutable std::condition_variable _served;
     SteadyTime _acceptPausedUntil;
     SteadyTime _lastAcceptError;
 
