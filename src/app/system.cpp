@@ -52,11 +52,14 @@ private:
 
 } // namespace
 
-System::System()
-    : _paths(Paths::resolve()), _player(_clock), _sounds(_player, _playLog, _clock), _alarm(_sounds),
+System::System(SystemSeams seams)
+    : _paths(Paths::resolve()), _clock(seams.clock ? Clock(std::move(seams.clock)) : Clock()),
+      _player(_clock, seams.players ? std::move(seams.players) : defaultFilePlayerFactory()),
+      _sounds(_player, _playLog, _clock), _alarm(_sounds),
+      _api(seams.serviceUrl.value_or(defaultServiceBaseUrl()), seams.serviceTimeouts),
       _scheduler(_docs, _clock, _sounds, _quiet, [this] { phoneHome(_api, _docs, _clock); }, _paths),
       _http(_docs, _clock, _player, _alarm, _api,
-            DayServices{_sounds, _paths, _playLog, _quiet, [this] { return _writer.saveNow(); }}) {}
+            DayServices{_sounds, _paths, _playLog, _quiet, [this] { return _writer.saveNow(); }}, seams.limits) {}
 
 bool System::loadDocuments() {
     // Before anything is written there: what interrupted work left behind refers to nothing.

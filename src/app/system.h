@@ -3,6 +3,7 @@
 // the units that need them.
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,9 +23,19 @@
 
 namespace tollwick {
 
+// What a test puts in the place of the machine's own: the clock, the player programs, the vendor
+// service and the front's limits. Left empty, each is the real one.
+struct SystemSeams {
+    Clock::Source clock;
+    FilePlayerFactory players;
+    std::optional<std::string> serviceUrl;
+    ServiceTimeouts serviceTimeouts;
+    web::FrontLimits limits;
+};
+
 class System {
 public:
-    System();
+    explicit System(SystemSeams seams = {});
     System(const System&) = delete;
     System& operator=(const System&) = delete;
     // Stops the system first (stop()).
@@ -65,6 +76,10 @@ public:
     Alarm& alarm() noexcept { return _alarm; }
     Api& api() noexcept { return _api; }
     HttpApp& http() noexcept { return _http; }
+    PlayerSounds& sounds() noexcept { return _sounds; }
+    PlayLog& playLog() noexcept { return _playLog; }
+    QuietPeriods& quiet() noexcept { return _quiet; }
+    const Paths& paths() const noexcept { return _paths; }
 
 private:
     // Resolved once, before anything names a file by them.

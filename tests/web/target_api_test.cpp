@@ -169,7 +169,8 @@ TEST_F(TargetApi, SettingsInTheirAttributeForm) {
     const Json settings = get("settings");
     EXPECT_EQ(keysOf(settings), (Strings{"defaultTimetableId", "schedulerEnable", "dailyPreferences", "alarmSignalId",
                                          "alarmDelaySec", "announcementSignalId", "calendar"}));
-    EXPECT_EQ(settings["dailyPreferences"].dump(), R"({"selectedTimetableId":null,"_lastDay":-1})");
+    // The day of the fake date (2024-09-02), whose reset start-up takes.
+    EXPECT_EQ(settings["dailyPreferences"].dump(), R"({"selectedTimetableId":null,"_lastDay":246})");
     EXPECT_EQ(settings["calendar"]["workdayMode"], 15);
     EXPECT_EQ(settings["calendar"]["singleEvents"].dump(),
               R"([{"timeTableId":"NULL","start":{"y":2024,"m":12,"d":23},"end":{"y":2025,"m":1,"d":3}}])");

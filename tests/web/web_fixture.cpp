@@ -171,8 +171,8 @@ std::string rawExchange(int port, const std::string& text) {
 WebTest::WebTest()
     : _dataEnv("TOLLWICK_DATA_DIR", _data.path().string()),
       _layout(RunLayout{false, _root.path(), _root.path() / "src"}),
-      api(service.baseUrl(), ServiceTimeouts{std::chrono::milliseconds(2000), std::chrono::milliseconds(5000)}),
-      app(docs, clock, player, alarm, api, DayServices{sounds, paths, playLog, quiet, [this] { return saveDocumentsNow(); }}) {
+      system(SystemSeams{time.source(), recorder->factory(), service.baseUrl(),
+                         ServiceTimeouts{std::chrono::milliseconds(2000), std::chrono::milliseconds(5000)}, {}}) {
     fs::create_directories(htmlDir() / "assets");
     std::ofstream(htmlDir() / "index.html") << "<html>start page</html>";
     std::ofstream(htmlDir() / "favicon.ico", std::ios::binary) << std::string("\0\0\1\0icon", 8);
@@ -181,20 +181,12 @@ WebTest::WebTest()
     fs::create_symlink(secretFile(), htmlDir() / "leak.txt");
     fs::copy(fs::path(TOLLWICK_SOURCE_DIR) / "assets", assetDir(), fs::copy_options::recursive);
 
-    playLog.open(dataDir() / "playlog");
-    quiet.load(dataDir() / "quiet.json");
+    system.loadDocuments();
+    app.setSessionKey(system.sessionKey());
     {
+        // The salt the key is made of counts as written: the tests start with no files but their own.
         std::scoped_lock lock(docs.mutex);
-        if (!docs.db.load(getUserFilePath("_db.json")))
-            docs.db->loadFactoryDefault();
-        docs.db->ensureFactorySongsAvailable();
-        docs.shadow.load(getUserFilePath("_shadow.json"));
-        docs.cache.load(getUserFilePath("cache.json"));
-        app.setSessionKey(docs.shadow->getCurrentSalt());
-        // As at start-up: what was loaded counts as written, so the next save writes any change.
-        docs.db.rememberContent();
         docs.shadow.rememberContent();
-        docs.cache.rememberContent();
     }
     port = app.bind("127.0.0.1", 0);
     if (port <= 0)
@@ -205,11 +197,8 @@ WebTest::WebTest()
 }
 
 WebTest::~WebTest() {
-    app.stop();
+    system.stop();
     _serving.join();
-    alarm.switchOff();
-    player.stopAll();
-    player.waitUntilAllEnded(std::chrono::seconds(5));
 }
 
 bool WebTest::saveDocumentsNow() {

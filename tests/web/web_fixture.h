@@ -17,6 +17,7 @@
 
 #include <httplib.h>
 
+#include "app/system.h"
 #include "audio/player.h"
 #include "audio/player_sounds.h"
 #include "runtime/paths.h"
@@ -127,7 +128,7 @@ protected:
 
     // Sets a password as the first browser of the installation does; that browser is then logged in.
     void setPassword(Browser& b, const std::string& password);
-    // What a restore calls to write the documents; the tests run no writer thread.
+    // Writes the changed documents now, as the writer thread would; the tests start no writer thread.
     bool saveDocumentsNow();
 
     LogCapture log; // first: it must outlive every thread that logs
@@ -135,19 +136,22 @@ protected:
     TempDir _data;
     ScopedEnv _dataEnv;
     ScopedRunLayout _layout;
-    Paths paths = Paths::resolve(); // after the two above, which it is resolved from
     FakeTime time{2024, 9, 2, 10, 0, 0}; // a Monday
-    Clock clock{time.source()};
-    Documents docs;
-    PlayLog playLog;
-    QuietPeriods quiet;
     std::shared_ptr<PlayRecorder> recorder = PlayRecorder::create();
-    Player player{clock, recorder->factory()};
-    PlayerSounds sounds{player, playLog, clock};
-    Alarm alarm{sounds};
     AnnouncementService service;
-    Api api;
-    HttpApp app;
+    // The real system over the directories above, with the fake time, recording players and the
+    // stand-in service; its scheduler and writer threads are not started.
+    System system;
+    const Paths& paths = system.paths();
+    Clock& clock = system.clock();
+    Documents& docs = system.documents();
+    PlayLog& playLog = system.playLog();
+    QuietPeriods& quiet = system.quiet();
+    Player& player = system.player();
+    PlayerSounds& sounds = system.sounds();
+    Alarm& alarm = system.alarm();
+    Api& api = system.api();
+    HttpApp& app = system.http();
     int port = -1;
 
 private:
