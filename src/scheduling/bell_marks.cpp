@@ -41,11 +41,6 @@ MarkedBell fromEntry(PlayLogEntry entry, std::optional<NamedBell> planned) {
 
 } // namespace
 
-bool isTimetableSource(PlaySource source) noexcept {
-    return source == PlaySource::LESSON_START || source == PlaySource::LESSON_END || source == PlaySource::PRE_START ||
-           source == PlaySource::PRE_END || source == PlaySource::EXTRA_PLAY;
-}
-
 std::vector<MarkedBell> markTodaysBells(std::vector<NamedBell> bells, std::vector<PlayLogEntry> log,
                                         const QuietDay& quiet, const TimeOfDay& now) {
     std::erase_if(log, [](const PlayLogEntry& e) { return !isTimetableSource(e.source); });

@@ -46,10 +46,6 @@ struct MarkedBell {
     std::optional<NamedBell> planned;
 };
 
-// Whether the play log's entries of `source` are bells of a timetable: lesson signals and extra
-// plays.
-bool isTimetableSource(PlaySource source) noexcept;
-
 // Today's bells (bellsOfDay, in its order) with what became of each, by the second they are due.
 // A bell matches the latest entry of `log` due in its second with its source and lesson that an
 // earlier bell did not take; one without an entry is COMING from the second `now` on (QUIET
