@@ -9,6 +9,7 @@
 #include "runtime/errors.h"
 #include "runtime/paths.h"
 #include "runtime/thread_priority.h"
+#include "scheduling/logged_seconds.h"
 #include "service/region_sync.h"
 
 namespace tollwick {
@@ -105,6 +106,8 @@ bool System::loadDocuments() {
 
 void System::startScheduler(std::function<void()> afterEachPass) {
     _scheduler.setAfterPass(std::move(afterEachPass));
+    // Read here rather than by the loop, which never waits for a file.
+    _scheduler.markHandled(loggedScheduledSeconds(_playLog, _clock.updateClock()));
     _playLog.start();
     _schedulerThread = std::make_shared<SchedulerThread>(_scheduler);
     _schedulerThread->start();

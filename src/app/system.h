@@ -54,6 +54,8 @@ public:
 
     // Starts the scheduler on a daemon thread of its own, and the threads that write the documents
     // and the play log; `afterEachPass` runs on the scheduler's thread after every pass of its loop.
+    // The seconds of today from now on in which the play log holds a scheduled play count as
+    // handled: a restart within a bell's second does not ring it again.
     void startScheduler(std::function<void()> afterEachPass = {});
 
     // Writes every document whose content changed since it was last written, and the play log's

@@ -15,6 +15,15 @@ long long wallSeconds(const ClockReading& r) noexcept {
 
 } // namespace
 
+bool isTimetableSource(PlaySource source) noexcept {
+    return source == PlaySource::LESSON_START || source == PlaySource::LESSON_END || source == PlaySource::PRE_START ||
+           source == PlaySource::PRE_END || source == PlaySource::EXTRA_PLAY;
+}
+
+bool isScheduledSource(PlaySource source) noexcept {
+    return isTimetableSource(source) || source == PlaySource::PROGRAMME;
+}
+
 Json PlayLogEntry::toAnswer() const {
     Json out = to_dict(*this);
     out.erase("id");

@@ -41,6 +41,12 @@ struct EnumTexts<PlaySource> {
     };
 };
 
+// Whether plays of `source` are bells of a timetable: lesson signals and extra plays.
+bool isTimetableSource(PlaySource source) noexcept;
+// Whether the scheduler starts plays of `source`: the timetable's bells and the programmes. Plays
+// by hand, announcements and the alarm are not its.
+bool isScheduledSource(PlaySource source) noexcept;
+
 // How a play ended. A play that is still sounding counts as played.
 enum class PlayOutcome { PLAYED, STOPPED, FAILED, SKIPPED };
 

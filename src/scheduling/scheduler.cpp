@@ -43,6 +43,11 @@ std::chrono::microseconds Scheduler::sleepAfterPass(std::chrono::system_clock::t
     return std::min<microseconds>(untilBoundary, milliseconds(100));
 }
 
+void Scheduler::markHandled(const std::vector<long long>& seconds) {
+    for (const long long second : seconds)
+        _handled.add(second);
+}
+
 void Scheduler::pass() {
     try {
         const ClockReading now = _clock.updateClock();

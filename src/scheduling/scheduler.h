@@ -8,7 +8,8 @@
 //
 // Seconds it did not see in time (the process was stalled or starved) still ring, late, when the
 // gap is short; a longer jump of the clock rings nothing for the seconds it skipped, and a second
-// the clock shows again after a step back rings nothing twice.
+// the clock shows again after a step back rings nothing twice, nor does one that the process
+// before a restart handled (markHandled).
 //
 // In a quiet period the lesson signals and extra plays are not started but logged as skipped;
 // programmes still play.
@@ -55,6 +56,11 @@ public:
     // Runs on the loop's thread after each of its passes, failed duties included: the loop's
     // heartbeat, for a watchdog that restarts the process when the loop stops. Set before run().
     void setAfterPass(std::function<void()> afterPass) { _afterPass = std::move(afterPass); }
+
+    // Counts these wall-clock seconds (wallSecondsOf) as handled: their duties are not done when the
+    // clock shows them. For the seconds the process before this one handled (loggedScheduledSeconds).
+    // Call before run().
+    void markHandled(const std::vector<long long>& seconds);
 
     // One pass of the loop without its sleep: the per-second duties when the clock shows a new
     // second, for every second due since the last pass. Errors are logged, never raised; a second

@@ -47,7 +47,7 @@ void DB::ensureFactorySongsAvailable() {
     }
 }
 
-void Cache::loadCalendarEntires(const Json& data, long long version, std::string now) {
+void Cache::loadCalendarEntries(const Json& data, long long version, std::string now) {
     if (!data.is_object())
         throw TypeError("fromDict: the argument 'data' must be a JSON object");
     replaceCalendarRegions(MapDb<CalendarRegion>::decode(data), version, std::move(now));

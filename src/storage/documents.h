@@ -49,7 +49,7 @@ struct Cache {
     // Replaces all regions by those of `data` (region id to region, kept in its order) and records
     // the registry's version and the date of the update. Fails, changing nothing, when a region
     // cannot be decoded.
-    void loadCalendarEntires(const Json& data, long long version, std::string now);
+    void loadCalendarEntries(const Json& data, long long version, std::string now);
     // The same with the regions already decoded.
     void replaceCalendarRegions(MapDb<CalendarRegion> regions, long long version, std::string now) noexcept;
 

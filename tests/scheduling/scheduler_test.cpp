@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "scheduling/alarm.h"
+#include "scheduling/logged_seconds.h"
 #include "scheduling/play_resolution.h"
 #include "scheduling/scheduler.h"
 #include "support/eventually.h"
@@ -261,6 +262,95 @@ TEST_F(SchedulerTest, AStepBackRingsNothingTwice) {
     // Seconds the clock had jumped over were never rung; they ring when the clock shows them.
     at(8, 45, 0);
     EXPECT_EQ(at(8, 40, 0), Plays({"pre-end", "pre-start"}));
+}
+
+// A restart: the seconds from start-up on in which today's play log holds a scheduled play were
+// handled by the process before, whatever became of the play.
+TEST_F(SchedulerTest, ARestartRingsNothingThePlayLogShowsAsAlreadyHandled) {
+    struct Logged {
+        const char* due;
+        PlaySource source;
+        PlayOutcome outcome = PlayOutcome::PLAYED;
+    };
+    const struct {
+        const char* what;
+        std::vector<Logged> log;
+        Plays atStart; // the first pass, at 08:00:00
+        Plays later;   // the pass at 08:40:00
+    } cases[] = {
+        {"the bell of the start-up second",
+         {{"2026-12-08T08:00:00", PlaySource::LESSON_START}},
+         {},
+         {"pre-end", "pre-start"}},
+        {"that bell skipped in a quiet period",
+         {{"2026-12-08T08:00:00", PlaySource::LESSON_START, PlayOutcome::SKIPPED}},
+         {},
+         {"pre-end", "pre-start"}},
+        {"a programme of that second", {{"2026-12-08T08:00:00", PlaySource::PROGRAMME}}, {}, {"pre-end", "pre-start"}},
+        {"an earlier second's bell",
+         {{"2026-12-08T07:55:00", PlaySource::PRE_START}},
+         {"start"},
+         {"pre-end", "pre-start"}},
+        {"yesterday's bell of that second",
+         {{"2026-12-07T08:00:00", PlaySource::LESSON_START}},
+         {"start"},
+         {"pre-end", "pre-start"}},
+        {"plays by hand, announcements and the alarm in that second",
+         {{"2026-12-08T08:00:00", PlaySource::MANUAL},
+          {"2026-12-08T08:00:00", PlaySource::ANNOUNCEMENT},
+          {"2026-12-08T08:00:00", PlaySource::ALARM}},
+         {"start"},
+         {"pre-end", "pre-start"}},
+        {"a later second, rung while the clock was ahead",
+         {{"2026-12-08T08:40:00", PlaySource::PRE_END}},
+         {"start"},
+         {}},
+    };
+    int number = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        PlayLog playLog;
+        playLog.open(dir.path() / ("playlog-" + std::to_string(++number)));
+        for (const Logged& l : c.log) {
+            PlayLogEntry entry;
+            entry.id = PlayLog::newEntryId();
+            entry.due = l.due;
+            entry.source = l.source;
+            entry.outcome = l.outcome;
+            playLog.record(entry);
+        }
+        time.set(2026, 12, 8, 8, 0, 0);
+        Scheduler restarted(docs, clock, sounds, quiet, {}, paths);
+        restarted.markHandled(loggedScheduledSeconds(playLog, clock.updateClock()));
+        sounds.plays.clear();
+        restarted.pass();
+        EXPECT_EQ(sounds.plays, c.atStart);
+        time.set(2026, 12, 8, 8, 40, 0);
+        sounds.plays.clear();
+        restarted.pass();
+        EXPECT_EQ(sounds.plays, c.later);
+    }
+}
+
+// A restart after many plays at seconds still to come (the clock went back) keeps the seconds it
+// meets first.
+TEST(LoggedScheduledSeconds, AreTheEarliestFromStartUpOn) {
+    TempDir dir;
+    PlayLog playLog;
+    playLog.open(dir.path());
+    const ClockReading start = tollwick::test::readingAt(2026, 12, 8, 8, 0, 0);
+    const long long first = wallSecondsOf(start);
+    for (long long s = first - 2; s < first + 40; s += 2) {
+        PlayLogEntry entry;
+        entry.id = PlayLog::newEntryId();
+        entry.due = isoSecondText(readingAtWallSeconds(s, 0));
+        entry.source = PlaySource::EXTRA_PLAY;
+        playLog.record(entry);
+    }
+    const std::vector<long long> seconds = loggedScheduledSeconds(playLog, start);
+    ASSERT_EQ(seconds.size(), HandledSeconds::MAX_SPANS);
+    EXPECT_EQ(seconds.front(), first);
+    EXPECT_EQ(seconds.back(), first + 2 * (HandledSeconds::MAX_SPANS - 1));
 }
 
 TEST_F(SchedulerTest, OneFailingPlayNeitherSilencesNorRepeatsTheOthers) {

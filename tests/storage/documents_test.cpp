@@ -241,7 +241,7 @@ TEST(Database, FailedSaveKeepsTheOldFileAndRetriesOnTheNextPass) {
 TEST(Cache, LoadCalendarEntriesReplacesTheRegions) {
     StorageWrapper<Cache> cache;
     cache->calendarRegions.add(CalendarRegion{"Old"}, "old");
-    cache->loadCalendarEntires(Json::parse(R"({"hu": {"name": "Hungary", "holidays": ["2026-12-25"]}, "at": {}})"),
+    cache->loadCalendarEntries(Json::parse(R"({"hu": {"name": "Hungary", "holidays": ["2026-12-25"]}, "at": {}})"),
                                7, "2026-12-08");
     EXPECT_EQ(cache->calendarVersion, 7);
     EXPECT_EQ(cache->calendarLastUpdated, "2026-12-08");
@@ -249,12 +249,12 @@ TEST(Cache, LoadCalendarEntriesReplacesTheRegions) {
     EXPECT_EQ(cache->calendarRegions.at(0).holidays, std::vector<std::string>{"2026-12-25"});
     EXPECT_FALSE(cache->calendarRegions.contains("old"));
 
-    cache->loadCalendarEntires(Json::object(), 8, "2026-12-09");
+    cache->loadCalendarEntries(Json::object(), 8, "2026-12-09");
     EXPECT_EQ(cache->calendarRegions.size(), 0u);
     EXPECT_EQ(cache->calendarVersion, 8);
     EXPECT_EQ(cache->calendarLastUpdated, "2026-12-09");
 
-    EXPECT_THROW(cache->loadCalendarEntires(Json::parse(R"({"x": {"holidays": "2026-12-25"}})"), 9, "2026-12-10"),
+    EXPECT_THROW(cache->loadCalendarEntries(Json::parse(R"({"x": {"holidays": "2026-12-25"}})"), 9, "2026-12-10"),
                  InvalidValueError);
     EXPECT_EQ(cache->calendarVersion, 8) << "a failed update changes nothing";
 }

@@ -125,6 +125,49 @@ TEST_F(DayAtAGlance, TodaysBellsCarryWhatBecameOfEach) {
                               "10:25:00 coming", "10:30:00 quiet", "11:10:00 coming", "11:15:00 coming"}));
 }
 
+// The answer's text, row by row: a logged bell as its entry has it, any other as the timetable does,
+// and a logged bell of a timetable no longer in force in its place among them.
+TEST_F(DayAtAGlance, TodaysBellsAnswerWithEveryFieldOfEachRow) {
+    PlayLogEntry rang;
+    rang.id = "r";
+    rang.due = "2024-09-02T10:25:00";
+    rang.started = "2024-09-02T10:25:00.004";
+    rang.lateMs = 4;
+    rang.source = PlaySource::PRE_START;
+    rang.lesson = 1;
+    rang.songName = "ping";
+    playLog.record(rang);
+    PlayLogEntry earlier = rang;
+    earlier.id = "e";
+    earlier.due = "2024-09-02T09:00:00";
+    earlier.started.reset();
+    earlier.lateMs.reset();
+    earlier.source = PlaySource::EXTRA_PLAY;
+    earlier.lesson.reset();
+    earlier.outcome = PlayOutcome::FAILED;
+    earlier.detail = "File not found";
+    playLog.record(earlier);
+    time.set(2024, 9, 2, 10, 26, 0);
+    clock.updateClock();
+    ASSERT_EQ(outcome(b.get("/api/trigger/muteBells/today?from=11:00&to=11:12")), "200 ok");
+
+    const std::string answer = b.get("/api/get/todayBells")->body;
+    const std::string rows[] = {
+        R"({"at": "09:00:00", "source": "extraPlay", "lesson": null, "songName": "ping", "mark": "failed", )"
+        R"("started": null, "lateMs": null, "detail": "File not found"})",
+        R"({"at": "10:25:00", "source": "preStart", "lesson": 1, "songName": "ping", "mark": "played", )"
+        R"("started": "2024-09-02T10:25:00.004", "lateMs": 4, "detail": ""})",
+        R"({"at": "10:30:00", "source": "lessonStart", "lesson": 1, "songName": "melody", "mark": "coming", )"
+        R"("started": null, "lateMs": null, "detail": ""})",
+        R"({"at": "11:10:00", "source": "preEnd", "lesson": 1, "songName": "ping", "mark": "quiet", )"
+        R"("started": null, "lateMs": null, "detail": ""})",
+    };
+    std::string expected = "[";
+    for (const std::string& row : rows)
+        expected += row + ", ";
+    EXPECT_EQ(answer.substr(0, expected.size()), expected);
+}
+
 TEST_F(DayAtAGlance, TheClockHealthSaysWhatThePlatformKnows) {
     const Json health = jsonOf(b.get("/api/get/clockHealth"));
     EXPECT_EQ(keysOf(health), (Strings{"synchronised", "maxErrorMs", "timezone", "utcOffsetMin"}));

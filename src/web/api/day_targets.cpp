@@ -1,6 +1,5 @@
 #include "web/api/day_targets.h"
 
-#include <algorithm>
 #include <cstdio>
 #include <mutex>
 #include <regex>
@@ -8,6 +7,7 @@
 
 #include "audio/player_sounds.h"
 #include "model/date.h"
+#include "scheduling/bell_marks.h"
 #include "scheduling/clock_health.h"
 #include "scheduling/day_bells.h"
 #include "storage/play_log.h"
@@ -58,16 +58,6 @@ void requireToday(const std::string& id) {
         throw InvalidValueError("Only today's bells can be kept quiet: use the id \"today\"");
 }
 
-bool isTimetableSource(PlaySource source) {
-    return source == PlaySource::LESSON_START || source == PlaySource::LESSON_END || source == PlaySource::PRE_START ||
-           source == PlaySource::PRE_END || source == PlaySource::EXTRA_PLAY;
-}
-
-struct NamedBell {
-    DayBell bell;
-    std::string songName;
-};
-
 // Today's bells with their songs' names, read under the document mutex.
 std::vector<NamedBell> namedBellsOfDay(WebContext& ctx, const ClockReading& now) {
     const Documents& docs = ctx.docs;
@@ -77,6 +67,22 @@ std::vector<NamedBell> namedBellsOfDay(WebContext& ctx, const ClockReading& now)
         std::string name = songNameOf(*docs.db, bell.desc.id);
         out.push_back({std::move(bell), std::move(name)});
     }
+    return out;
+}
+
+// A row of todayBells: a logged bell as its entry has it, any other as the timetable does.
+Json answerOf(const MarkedBell& marked) {
+    const PlayLogEntry* e = marked.logged ? &*marked.logged : nullptr;
+    const DayBell* bell = marked.planned ? &marked.planned->bell : nullptr;
+    Json out = Json::object();
+    out["at"] = marked.at;
+    out["source"] = std::string(enumText(e ? e->source : bell->source));
+    out["lesson"] = orNull(e ? e->lesson : bell->lesson);
+    out["songName"] = e ? e->songName : marked.planned->songName;
+    out["mark"] = std::string(enumText(marked.mark));
+    out["started"] = e && e->started ? Json(*e->started) : Json(nullptr);
+    out["lateMs"] = e && e->lateMs ? Json(*e->lateMs) : Json(nullptr);
+    out["detail"] = e ? e->detail : "";
     return out;
 }
 
@@ -109,63 +115,13 @@ Json nextBell(WebContext& ctx, const Args&) {
 
 Json todayBells(WebContext& ctx, const Args&) {
     const ClockReading now = ctx.clock.getClock();
-    const TimeOfDay nowTime = TimeOfDay::fromTimeStruct(now);
-    const std::vector<NamedBell> bells = namedBellsOfDay(ctx, now);
+    std::vector<NamedBell> bells = namedBellsOfDay(ctx, now);
     const QuietDay quiet = ctx.day.quiet.today(now);
     std::vector<PlayLogEntry> logged = ctx.day.playLog.read(dateStringOf(now));
-    std::erase_if(logged, [](const PlayLogEntry& e) { return !isTimetableSource(e.source); });
-
-    struct Row {
-        std::string at;
-        Json value;
-    };
-    std::vector<Row> rows;
-    std::vector<bool> used(logged.size(), false);
-    const auto row = [](const std::string& at, PlaySource source, const std::optional<int>& lesson,
-                        const std::string& songName, const std::string& mark) {
-        Json out = Json::object();
-        out["at"] = at;
-        out["source"] = std::string(enumText(source));
-        out["lesson"] = orNull(lesson);
-        out["songName"] = songName;
-        out["mark"] = mark;
-        out["started"] = nullptr;
-        out["lateMs"] = nullptr;
-        out["detail"] = "";
-        return out;
-    };
-    const auto fromEntry = [&](const PlayLogEntry& e) {
-        Json out = row(e.due.substr(11), e.source, e.lesson, e.songName, std::string(enumText(e.outcome)));
-        out["started"] = e.started ? Json(*e.started) : Json(nullptr);
-        out["lateMs"] = e.lateMs ? Json(*e.lateMs) : Json(nullptr);
-        out["detail"] = e.detail;
-        return out;
-    };
-    for (const NamedBell& named : bells) {
-        const std::string at = secondText(named.bell.at);
-        // The log's last word on this bell today, if it has one.
-        std::optional<std::size_t> found;
-        for (std::size_t i = 0; i < logged.size(); ++i)
-            if (!used[i] && logged[i].due.substr(11) == at && logged[i].source == named.bell.source &&
-                logged[i].lesson == named.bell.lesson)
-                found = i;
-        if (found) {
-            used[*found] = true;
-            rows.push_back({at, fromEntry(logged[*found])});
-            continue;
-        }
-        const bool coming = !(nowTime > named.bell.at);
-        const std::string mark = !coming ? "missed" : quiet.isQuiet(named.bell.at) ? "quiet" : "coming";
-        rows.push_back({at, row(at, named.bell.source, named.bell.lesson, named.songName, mark)});
-    }
-    // Bells of a timetable that was in force earlier today.
-    for (std::size_t i = 0; i < logged.size(); ++i)
-        if (!used[i])
-            rows.push_back({logged[i].due.substr(11), fromEntry(logged[i])});
-    std::stable_sort(rows.begin(), rows.end(), [](const Row& a, const Row& b) { return a.at < b.at; });
     Json out = Json::array();
-    for (Row& r : rows)
-        out.push_back(std::move(r.value));
+    for (const MarkedBell& marked :
+         markTodaysBells(std::move(bells), std::move(logged), quiet, TimeOfDay::fromTimeStruct(now)))
+        out.push_back(answerOf(marked));
     return out;
 }
 
