@@ -17,6 +17,7 @@ import { LogPage } from './pages/Log';
 import { LoginPage } from './pages/Login';
 import { WelcomePage } from './pages/Welcome';
 import { NotFound } from './pages/NotFound';
+import './App.css';
 
 const NAV: { href: string; label: string; icon: IconName }[] = [
   { href: '/', label: 'Dashboard', icon: 'home' },

@@ -9,6 +9,7 @@ import { useAction } from '../lib/hooks';
 import { Icon } from './Icon';
 import { TimeInput } from './TimeInput';
 import { Button, ButtonLink, Card, Field, LoadError, Loading, Outcome } from './ui';
+import './DayAtAGlance.css';
 
 /** "10:25" for "10:25:00", the full text when the seconds count. */
 export const shortTime = (at: string): string => (at.endsWith(':00') ? at.slice(0, 5) : at);

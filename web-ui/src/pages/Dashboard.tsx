@@ -15,6 +15,7 @@ import { useDashboard } from '../lib/useDashboard';
 import { describeDate, formatDuration } from '../lib/time';
 import { Link } from '../router';
 import { versionText } from '../lib/version';
+import './Dashboard.css';
 
 const FOLLOW_CALENDAR = '';
 

@@ -7,6 +7,7 @@ import { Link, navigate, useLocation } from '../router';
 import { markWelcomeDone, setPasswordSet } from '../session';
 import { CalendarSettingsForm } from './Calendar';
 import { PasswordForm } from './Settings';
+import './Welcome.css';
 
 type WelcomeState = { kind: 'locked' } | { kind: 'open'; passwordMissing: boolean };
 
