@@ -17,6 +17,7 @@ import { LogPage } from './pages/Log';
 import { LoginPage } from './pages/Login';
 import { WelcomePage } from './pages/Welcome';
 import { NotFound } from './pages/NotFound';
+import './App.css';
 
 const NAV: { href: string; label: string; icon: IconName }[] = [
   { href: '/', label: 'Dashboard', icon: 'home' },
@@ -30,6 +31,12 @@ const NAV: { href: string; label: string; icon: IconName }[] = [
 
 /** Pages shown without the menu: they are for a browser that is not logged in or not set up. */
 const isBare = (path: string): boolean => path === '/login' || path === '/welcome';
+
+/**
+ * The dashboard's own poll keeps the login state and the bells switch up to date; asking here too
+ * would ask the server twice.
+ */
+const watchesItself = (path: string): boolean => path === '/';
 
 function isActive(href: string, path: string): boolean {
   return href === '/' ? path === '/' : path === href || path.startsWith(`${href}/`);
@@ -73,14 +80,17 @@ export function App() {
   }, [path]);
 
   useEffect(() => {
-    if (!bare) void refreshSession();
+    if (!bare && !watchesItself(path)) void refreshSession();
   }, [bare]);
 
   // Another browser may switch the bells off or on: every page keeps up with it.
   useEffect(() => {
-    if (!bare) void refreshBells();
+    if (!bare && !watchesItself(path)) void refreshBells();
   }, [path]);
-  usePolling(() => (isBare(window.location.pathname) ? undefined : refreshBells()), 10000);
+  usePolling(() => {
+    const here = window.location.pathname;
+    return isBare(here) || watchesItself(here) ? undefined : refreshBells();
+  }, 10000);
 
   const logout = async () => {
     if (!(await mayLeave())) return;

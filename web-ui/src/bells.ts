@@ -1,16 +1,13 @@
 // Whether the bells ring by the timetables (the scheduler's switch), as every page must know: while
 // they are off, every page says so and no calendar shows a ringing day.
-import { useEffect, useState } from 'preact/hooks';
 import { api } from './api/client';
+import { createStore, useStore } from './lib/store';
 
-type Listener = (bellsOn: boolean | null) => void;
-let bellsOn: boolean | null = null;
-const listeners = new Set<Listener>();
+/** The switch as last heard from the server or set here. */
+const bellsOn = createStore<boolean | null>(null);
 
 export function setBellsOn(value: boolean): void {
-  if (value === bellsOn) return;
-  bellsOn = value;
-  for (const l of listeners) l(value);
+  bellsOn.set(value);
 }
 
 /** Asks the server again; a refusal leaves what was known (the page shows its own errors). */
@@ -30,11 +27,5 @@ export async function switchBells(on: boolean): Promise<void> {
 
 /** True or false once known, null before the first answer. */
 export function useBellsOn(): boolean | null {
-  const [value, setValue] = useState(bellsOn);
-  useEffect(() => {
-    listeners.add(setValue);
-    setValue(bellsOn);
-    return () => void listeners.delete(setValue);
-  }, []);
-  return value;
+  return useStore(bellsOn);
 }

@@ -1,5 +1,8 @@
 import { render } from 'preact';
+// The base first, then every component's own styles (imported by each), then what narrow screens
+// change of the shared controls.
+import './global.css';
 import { App } from './App';
-import './styles.css';
+import './narrow.css';
 
 render(<App />, document.getElementById('app')!);

@@ -1,15 +1,12 @@
 // What the interface knows about the login state: whether a password protects the server.
-import { useEffect, useState } from 'preact/hooks';
 import { api } from './api/client';
+import { createStore, useStore } from './lib/store';
 
-type Listener = (passwordSet: boolean | null) => void;
-let passwordSet: boolean | null = null;
-const listeners = new Set<Listener>();
+/** Null until the server has said. */
+const passwordSet = createStore<boolean | null>(null);
 
 export function setPasswordSet(value: boolean): void {
-  if (value === passwordSet) return;
-  passwordSet = value;
-  for (const l of listeners) l(value);
+  passwordSet.set(value);
 }
 
 /** Asks the server again; a refusal leaves what was known. */
@@ -23,13 +20,7 @@ export async function refreshSession(): Promise<void> {
 }
 
 export function usePasswordSet(): boolean | null {
-  const [value, setValue] = useState(passwordSet);
-  useEffect(() => {
-    listeners.add(setValue);
-    setValue(passwordSet);
-    return () => void listeners.delete(setValue);
-  }, []);
-  return value;
+  return useStore(passwordSet);
 }
 
 const WELCOME_KEY = 'tollwick.welcomeDone';

@@ -27,10 +27,14 @@ export class ApiError extends Error {
     super(describeFailure(status, text));
     this.name = 'ApiError';
   }
+}
 
-  get isAuthMissing(): boolean {
-    return this.status === 400 && this.text === 'No auth';
-  }
+/**
+ * Whether a failure is the server's refusal for want of a login (the session expired, or the
+ * password was set from another browser). The one place that knows how the server says so.
+ */
+export function isLoginLost(error: unknown): boolean {
+  return error instanceof ApiError && error.status === 400 && error.text === 'No auth';
 }
 
 /** The message shown to the user for a refused request. */
@@ -69,7 +73,7 @@ const segment = (id: string): string => encodeURIComponent(id);
 /** The error for a refused request; a refusal for want of a login is also reported as such. */
 function refusal(status: number, text: string): ApiError {
   const error = new ApiError(status, text);
-  if (error.isAuthMissing) authLost();
+  if (isLoginLost(error)) authLost();
   return error;
 }
 

@@ -3,6 +3,7 @@ import { switchBells, useBellsOn } from '../bells';
 import { useAction } from '../lib/hooks';
 import { Icon } from './Icon';
 import { Button, Outcome } from './ui';
+import './BellsOffBanner.css';
 
 export function BellsOffBanner() {
   const bellsOn = useBellsOn();

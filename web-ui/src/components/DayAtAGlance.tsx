@@ -1,22 +1,18 @@
 // The dashboard's view of the school's day: the next bell with a live countdown, today's bells
 // with what became of each, the quiet periods of today, and the clock warning.
-import { useEffect, useState } from 'preact/hooks';
+import { useState } from 'preact/hooks';
 import { api } from '../api/client';
 import type { ClockHealth, NextBell, QuietToday, TodayBell } from '../api/types';
 import { checkQuietPeriod, clockWarning, countdown, describeQuiet, markText, sourceLabel } from '../lib/playLog';
+import { secondsUntil } from '../lib/dashboardPoll';
 import { useAction } from '../lib/hooks';
 import { Icon } from './Icon';
 import { TimeInput } from './TimeInput';
 import { Button, ButtonLink, Card, Field, LoadError, Loading, Outcome } from './ui';
+import './DayAtAGlance.css';
 
 /** "10:25" for "10:25:00", the full text when the seconds count. */
 export const shortTime = (at: string): string => (at.endsWith(':00') ? at.slice(0, 5) : at);
-
-/** A value with the moment it arrived, for counting down from it. */
-export interface Fetched<T> {
-  value: T;
-  at: number;
-}
 
 export function ClockWarning({ health }: { health: ClockHealth | undefined }) {
   const warning = clockWarning(health);
@@ -29,33 +25,21 @@ export function ClockWarning({ health }: { health: ClockHealth | undefined }) {
   );
 }
 
-/** The next bell and the seconds until it, counted down live; `onDue` asks again once it rang. */
-export function NextBellLine({ next, onDue }: { next: Fetched<NextBell | null> | undefined; onDue: () => void }) {
-  const [now, setNow] = useState(Date.now());
-  useEffect(() => {
-    const timer = window.setInterval(() => setNow(Date.now()), 1000);
-    return () => window.clearInterval(timer);
-  }, []);
-  const bell = next?.value ?? null;
-  const left = bell && next ? bell.inSec - Math.floor((now - next.at) / 1000) : null;
-  const due = left !== null && left <= 0;
-  useEffect(() => {
-    if (!due) return;
-    onDue();
-    // Once more a moment later, when the bell that just rang is in the log.
-    const again = window.setTimeout(onDue, 2500);
-    return () => window.clearTimeout(again);
-  }, [due]);
+/**
+ * The next bell and the seconds until it by the clock shown beside it: both come from the
+ * server's clock, so the countdown goes on with the clock, second by second.
+ */
+export function NextBellLine({ next, time }: { next: NextBell | null | undefined; time: string }) {
   if (next === undefined) return <p class="next-bell muted">Looking for the next bell…</p>;
-  if (!bell) return <p class="next-bell muted" data-testid="next-bell">No more bells ring today.</p>;
+  if (!next) return <p class="next-bell muted" data-testid="next-bell">No more bells ring today.</p>;
   return (
     <p class="next-bell" data-testid="next-bell">
       <Icon name="bell" size={18} />
       <span>
-        Next bell <strong>{shortTime(bell.at)}</strong>: {sourceLabel(bell.source, bell.lesson)}, {bell.songName}
+        Next bell <strong>{shortTime(next.at)}</strong>: {sourceLabel(next.source, next.lesson)}, {next.songName}
       </span>
       <span class="countdown" aria-live="off" data-testid="countdown">
-        in {countdown(left ?? bell.inSec)}
+        in {countdown(secondsUntil(next.at, time))}
       </span>
     </p>
   );

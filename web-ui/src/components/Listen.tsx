@@ -3,6 +3,7 @@
 import { useEffect, useState } from 'preact/hooks';
 import { api } from '../api/client';
 import { Icon } from './Icon';
+import './Listen.css';
 
 type Listener = (playingId: string | null) => void;
 const listeners = new Set<Listener>();

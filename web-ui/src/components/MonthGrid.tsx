@@ -6,6 +6,7 @@ import { DAY_KINDS, dayBells, describeDayBells, monthGrid } from '../lib/calenda
 import { errorText } from '../lib/hooks';
 import { describeDate, monthName, WEEKDAY_LONG, WEEKDAY_SHORT } from '../lib/time';
 import { Icon } from './Icon';
+import './MonthGrid.css';
 
 interface Props {
   month: Month;

@@ -4,6 +4,7 @@ import { NULL_ID, type SignalRow } from '../api/types';
 import type { FieldErrors, PlayDraft } from '../lib/timetableForm';
 import { ListenButton } from './Listen';
 import { described, SignalSelect } from './ui';
+import './PlayEditor.css';
 
 interface Props {
   idBase: string;

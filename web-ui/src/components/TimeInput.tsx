@@ -1,6 +1,7 @@
 // A time of day typed as text on the 24-hour clock, seconds optional. It shows what was typed
 // and tidies it to the stored form ("8.5" → "08:05") when the field is left.
 import { normaliseTime } from '../lib/time';
+import './TimeInput.css';
 
 interface Props {
   id: string;

@@ -4,6 +4,7 @@ import { ApiError, uploadFile, type UploadFields } from '../api/client';
 import { checkUploadFile, explainUploadRefusal, formatBytes } from '../lib/forms';
 import { errorText } from '../lib/hooks';
 import { Button, described, Outcome, ProgressBar } from './ui';
+import './UploadBox.css';
 
 export interface UploadState {
   file: File | null;

@@ -5,6 +5,7 @@ import { NULL_ID, type NamedId, type SignalRow } from '../api/types';
 import type { Action } from '../lib/hooks';
 import { Link } from '../router';
 import { Icon, type IconName } from './Icon';
+import './ui.css';
 
 /** The outcome of an action, shown right where it was taken. */
 export function Outcome({ action, error, done }: { action?: Action; error?: string | null; done?: string | null }) {

@@ -13,6 +13,7 @@ import { calendarRules, type CalendarRules, describeOverrides, newYearNote, recu
 import { describeDate, monthName, shortDate, WEEKDAY_LONG, WEEKDAY_SHORT } from '../lib/time';
 import { describeMask, maskHasDay, RECURRENCE_MODES, recurrenceLabel, toggleDay, WORKDAY_MODES, workdayModeLabel } from '../lib/weekdays';
 import { navigate, useLocation } from '../router';
+import './Calendar.css';
 
 function readOffset(query: URLSearchParams): number {
   const n = Number(query.get('offset') ?? '0');

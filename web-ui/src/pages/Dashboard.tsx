@@ -1,83 +1,51 @@
 // The day at a glance: clock, what plays, whether bells ring today and why, the alarm, the signals.
 import { useEffect, useRef, useState } from 'preact/hooks';
-import { api, ApiError } from '../api/client';
+import { api } from '../api/client';
 import { NULL_ID, type NextBell, type Overview, type SignalRow, type Status } from '../api/types';
-import { setBellsOn, useBellsOn } from '../bells';
-import { ClockWarning, type Fetched, NextBellLine, TodayBellsCard } from '../components/DayAtAGlance';
+import { useBellsOn } from '../bells';
+import { ClockWarning, NextBellLine, TodayBellsCard } from '../components/DayAtAGlance';
 import { DayLegend, MonthGrid } from '../components/MonthGrid';
 import { Icon } from '../components/Icon';
 import { ListenButton } from '../components/Listen';
 import { Button, ButtonLink, Card, LoadError, Loading, Outcome, useConfirm } from '../components/ui';
 import { dayBells, explainToday } from '../lib/calendar';
 import { timetableLabel } from '../lib/forms';
-import { soundNoteMs, useAction, useLoad, usePolling, useTitle } from '../lib/hooks';
+import { soundNoteMs, useAction, useTitle } from '../lib/hooks';
+import { useDashboard } from '../lib/useDashboard';
 import { describeDate, formatDuration } from '../lib/time';
-import { Link, navigate } from '../router';
-import { setPasswordSet, welcomeDone } from '../session';
+import { Link } from '../router';
 import { versionText } from '../lib/version';
+import './Dashboard.css';
 
 const FOLLOW_CALENDAR = '';
 
 export function Dashboard() {
   useTitle('Dashboard');
-  // The status is asked every second: when it cannot be had at all, the server cannot be reached.
-  const [unreachable, setUnreachable] = useState(false);
-  const status = useLoad(async () => {
-    try {
-      const value = await api.status();
-      setUnreachable(false);
-      return value;
-    } catch (e) {
-      setUnreachable(e instanceof ApiError && e.status === 0);
-      throw e;
-    }
-  });
-  const overview = useLoad(async () => {
-    const value = await api.overview();
-    setPasswordSet(!value.passwordMissing);
-    setBellsOn(value.activeTimetableInfo.source !== 'DISABLED');
-    if (value.passwordMissing && !welcomeDone()) navigate('/welcome', { replace: true });
-    return value;
-  });
-  const settings = useLoad(() => api.settings());
-  const signals = useLoad(() => api.signals());
-  const warnings = useLoad(() => api.startupWarnings());
-  const next = useLoad(async (): Promise<Fetched<NextBell | null>> => ({ value: await api.nextBell(), at: Date.now() }));
-  const bells = useLoad(() => api.todayBells());
-  const quiet = useLoad(() => api.quietToday());
-  const clockHealth = useLoad(() => api.clockHealth());
-  // What rings next, what rang and what is kept quiet change together.
-  const reloadDay = async () => {
-    await Promise.all([next.reload(), bells.reload(), quiet.reload()]);
-  };
+  const { data, refresh } = useDashboard();
+  const { overview, status, day, errors } = data;
 
   const bellsOn = useBellsOn();
   // Switched on or off elsewhere (the banner, another browser): today's answer follows at once.
   useEffect(() => {
-    const shownOff = overview.data?.activeTimetableInfo.source === 'DISABLED';
-    if (bellsOn !== null && overview.data && shownOff === bellsOn) void overview.reload();
+    const shownOff = overview?.activeTimetableInfo.source === 'DISABLED';
+    if (bellsOn !== null && overview && shownOff === bellsOn) void refresh('overview');
   }, [bellsOn]);
 
-  usePolling(status.reload, 1000);
-  usePolling(overview.reload, 10000);
-  usePolling(reloadDay, 15000);
-  usePolling(clockHealth.reload, 60000);
-
-  if (overview.error && !overview.data) return <LoadError error={overview.error} retry={overview.reload} />;
-  if (!overview.data) return <Loading />;
-  const data = overview.data;
-  const bellsSwitchedOn = bellsOn ?? data.activeTimetableInfo.source !== 'DISABLED';
+  if (errors.overview && !overview) return <LoadError error={errors.overview} retry={() => refresh('overview')} />;
+  if (!overview) return <Loading />;
+  const bellsSwitchedOn = bellsOn ?? overview.activeTimetableInfo.source !== 'DISABLED';
+  const refreshDay = () => refresh('day');
 
   return (
     <div class="dashboard">
       <h1 class="visually-hidden">Dashboard</h1>
-      {warnings.data?.map((warning) => (
+      {data.warnings?.map((warning) => (
         <p class="notice notice-error" key={warning}>
           <Icon name="alarm" size={18} />
           <span>{warning}</span>
         </p>
       ))}
-      {data.passwordMissing && (
+      {overview.passwordMissing && (
         <p class="notice notice-warn">
           <Icon name="alarm" size={18} />
           <span>
@@ -86,17 +54,26 @@ export function Dashboard() {
           </span>
         </p>
       )}
-      <ClockWarning health={clockHealth.data} />
+      <ClockWarning health={data.clockHealth} />
       <div class="dash-top">
-        <ClockCard status={status.data} statusError={status.error} overview={data} next={next.data} onBellDue={reloadDay} />
-        <AlarmCard active={data.alarmActive} unreachable={unreachable} onChanged={overview.reload} />
+        <ClockCard status={status} statusError={errors.status ?? null} overview={overview} next={day?.next} onPlayerChanged={() => refresh('status')} />
+        <AlarmCard active={overview.alarmActive} unreachable={data.unreachable} onChanged={() => refresh('overview')} />
       </div>
       <div class="dash-grid">
-        <TodayCard overview={data} bellsOn={bellsSwitchedOn} selected={settings.data?.dailyPreferences.selectedTimetableId ?? null} onChanged={async () => {
-          await Promise.all([overview.reload(), settings.reload()]);
-        }} />
-        <SignalsCard signals={signals.data} error={signals.error} retry={signals.reload} isPlaying={status.data?.isPlaying} />
-        <TodayBellsCard bells={bells.data} error={bells.error} quiet={quiet.data} nextBell={next.data?.value} onChanged={reloadDay} />
+        <TodayCard
+          overview={overview}
+          bellsOn={bellsSwitchedOn}
+          selected={data.settings?.dailyPreferences.selectedTimetableId ?? null}
+          onChanged={() => refresh('overview', 'settings')}
+        />
+        <SignalsCard
+          signals={data.signals}
+          error={errors.signals ?? null}
+          retry={() => void refresh('signals')}
+          isPlaying={status?.isPlaying}
+          onPlayed={() => refresh('status')}
+        />
+        <TodayBellsCard bells={day?.bells} error={errors.day ?? null} quiet={day?.quiet} nextBell={day?.next} onChanged={refreshDay} />
         <Card
           title="This month"
           class="dash-calendar"
@@ -107,7 +84,7 @@ export function Dashboard() {
             </ButtonLink>
           }
         >
-          <MonthGrid month={data.calendar} timetables={data.timetables} bellsOn={bellsSwitchedOn} compact />
+          <MonthGrid month={overview.calendar} timetables={overview.timetables} bellsOn={bellsSwitchedOn} compact />
           <DayLegend />
         </Card>
       </div>
@@ -120,13 +97,13 @@ function ClockCard({
   statusError,
   overview,
   next,
-  onBellDue,
+  onPlayerChanged,
 }: {
   status: Status | undefined;
   statusError: string | null;
   overview: Overview;
-  next: Fetched<NextBell | null> | undefined;
-  onBellDue: () => void;
+  next: NextBell | null | undefined;
+  onPlayerChanged: () => Promise<void>;
 }) {
   const stop = useAction();
   const time = status?.time ?? overview.time;
@@ -136,7 +113,7 @@ function ClockCard({
         <time>{time}</time>
       </p>
       <p class="clock-date">{describeDate(overview.activeTimetableInfo.date)}</p>
-      <NextBellLine next={next} onDue={onBellDue} />
+      <NextBellLine next={next} time={time} />
       <div class="playing-row">
         <span class={`playing-state ${status?.isPlaying ? 'is-playing' : ''}`} role="status">
           <span class="dot" aria-hidden="true" />
@@ -147,7 +124,16 @@ function ClockCard({
           small
           busy={stop.busy}
           disabled={!status?.isPlaying}
-          onClick={() => stop.run(() => api.trigger('stopAll'), 'Stopped', 4000)}
+          onClick={() =>
+            stop.run(
+              async () => {
+                await api.trigger('stopAll');
+                await onPlayerChanged();
+              },
+              'Stopped',
+              4000,
+            )
+          }
         >
           Stop
         </Button>
@@ -290,7 +276,19 @@ function TodayCard({ overview, bellsOn, selected, onChanged }: { overview: Overv
   );
 }
 
-function SignalsCard({ signals, error, retry, isPlaying }: { signals: SignalRow[] | undefined; error: string | null; retry: () => void; isPlaying: boolean | undefined }) {
+function SignalsCard({
+  signals,
+  error,
+  retry,
+  isPlaying,
+  onPlayed,
+}: {
+  signals: SignalRow[] | undefined;
+  error: string | null;
+  retry: () => void;
+  isPlaying: boolean | undefined;
+  onPlayed: () => Promise<void>;
+}) {
   const play = useAction();
   const [last, setLast] = useState<string | null>(null);
   const startedAt = useRef(0);
@@ -324,7 +322,14 @@ function SignalsCard({ signals, error, retry, isPlaying }: { signals: SignalRow[
                 onClick={() => {
                   setLast(s.id);
                   startedAt.current = Date.now();
-                  void play.run(() => api.trigger('playSignal', s.id), `Playing “${s.name}” on the loudspeakers`, soundNoteMs(s.lengthSec));
+                  void play.run(
+                    async () => {
+                      await api.trigger('playSignal', s.id);
+                      await onPlayed();
+                    },
+                    `Playing “${s.name}” on the loudspeakers`,
+                    soundNoteMs(s.lengthSec),
+                  );
                 }}
               >
                 <Icon name="speaker" size={16} />

@@ -5,6 +5,7 @@ import { useLoad, usePolling, useTitle } from '../lib/hooks';
 import { markText, sourceLabel, timeOfIso } from '../lib/playLog';
 import { addDays, describeDate, formatDate, parseDate } from '../lib/time';
 import { navigate, useLocation } from '../router';
+import './Log.css';
 
 /** Today as the browser's calendar has it, until the server has said which day it is. */
 function browserToday(): string {

@@ -5,6 +5,7 @@ import { Button, described, Field, Outcome } from '../components/ui';
 import { useAction, useTitle } from '../lib/hooks';
 import { navigate } from '../router';
 import { setPasswordSet, takeReturnPath } from '../session';
+import './Login.css';
 
 /** The server's refusal of a password, in the words a user expects. */
 async function logIn(password: string): Promise<void> {

@@ -8,6 +8,7 @@ import { checkAnnouncementCode, checkSchedule, type ScheduleInput } from '../lib
 import { useAction, useLoad, useTitle } from '../lib/hooks';
 import { compareTimes, describeDate, formatDuration } from '../lib/time';
 import { TimeInput } from '../components/TimeInput';
+import './Programmes.css';
 
 const emptySchedule = (): ScheduleInput => ({ name: '', date: '', time: '' });
 

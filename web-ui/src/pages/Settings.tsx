@@ -10,6 +10,7 @@ import { readDecimal } from '../lib/timetableForm';
 import { knownVersion } from '../lib/version';
 import { navigate } from '../router';
 import { setPasswordSet, usePasswordSet } from '../session';
+import './Settings.css';
 
 export function SettingsPage() {
   useTitle('Settings');

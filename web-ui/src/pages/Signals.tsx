@@ -10,6 +10,7 @@ import { extensionOf } from '../lib/forms';
 import { soundNoteMs, useAction, useLoad, useTitle } from '../lib/hooks';
 import { formatDuration } from '../lib/time';
 import { signalUsers, usedBySentence } from '../lib/usage';
+import './Signals.css';
 
 export function SignalsPage() {
   useTitle('Signals');

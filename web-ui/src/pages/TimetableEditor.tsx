@@ -31,6 +31,7 @@ import {
 import { missingSignalRoles } from '../lib/usage';
 import { TimeInput } from '../components/TimeInput';
 import { Link, setLeaveGuard } from '../router';
+import './TimetableEditor.css';
 
 export function TimetableEditor({ id }: { id: string }) {
   const loaded = useLoad(async () => {

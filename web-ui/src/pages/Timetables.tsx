@@ -9,6 +9,7 @@ import { useAction, useLoad, useTitle } from '../lib/hooks';
 import { checkTimetableName, emptyDraft, fromDraft } from '../lib/timetableForm';
 import { missingSignalRoles, timetableUsers, usedBySentence } from '../lib/usage';
 import { Link, navigate } from '../router';
+import './Timetables.css';
 
 function withoutId({ id: _id, ...timetable }: TimeTableRow) {
   return timetable;

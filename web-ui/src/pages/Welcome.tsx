@@ -1,5 +1,5 @@
 // First start: what this system is, a password, the region and the working week.
-import { api, ApiError } from '../api/client';
+import { api, isLoginLost } from '../api/client';
 import { Icon } from '../components/Icon';
 import { Button, Card, LoadError, Loading, Outcome } from '../components/ui';
 import { useAction, useLoad, useTitle } from '../lib/hooks';
@@ -7,6 +7,7 @@ import { Link, navigate, useLocation } from '../router';
 import { markWelcomeDone, setPasswordSet } from '../session';
 import { CalendarSettingsForm } from './Calendar';
 import { PasswordForm } from './Settings';
+import './Welcome.css';
 
 type WelcomeState = { kind: 'locked' } | { kind: 'open'; passwordMissing: boolean };
 
@@ -20,7 +21,7 @@ export function WelcomePage() {
       setPasswordSet(!overview.passwordMissing);
       return { kind: 'open', passwordMissing: overview.passwordMissing };
     } catch (e) {
-      if (e instanceof ApiError && e.isAuthMissing) return { kind: 'locked' };
+      if (isLoginLost(e)) return { kind: 'locked' };
       throw e;
     }
   });
