@@ -56,11 +56,11 @@ System::System()
     : _paths(Paths::resolve()), _player(_clock), _sounds(_player, _playLog, _clock), _alarm(_sounds),
       _scheduler(_docs, _clock, _sounds, _quiet, [this] { phoneHome(_api, _docs, _clock); }, _paths),
       _http(_docs, _clock, _player, _alarm, _api,
-            DayServices{_sounds, _paths, _playLog, _quiet, [this] { return _writer.saveNow(); }}) {}
+            DayServices{_sounds, _paths, _playLog, _quiet, [this] { return _writer.saveNow(); }, systemFiles()}) {}
 
 bool System::loadDocuments() {
     // Before anything is written there: what interrupted work left behind refers to nothing.
-    removeLeftoverUserFiles(getUserDataPath());
+    removeLeftoverUserFiles(getUserDataPath(), systemFiles());
     std::scoped_lock lock(_docs.mutex);
     const std::string dbPath = getUserFilePath("_db.json");
     const DocumentLoad db = _docs.db.loadFile(dbPath);
