@@ -15,16 +15,12 @@ bool isLeftover(const std::string& name) {
 
 } // namespace
 
-void removeLeftoverUserFiles(const std::filesystem::path& userDataDir) noexcept {
+void removeLeftoverUserFiles(const std::filesystem::path& userDataDir, Files& files) noexcept {
     try {
         int removed = 0;
-        std::error_code error;
-        for (const auto& entry : std::filesystem::directory_iterator(userDataDir, error)) {
-            std::error_code ignored;
-            if (entry.is_regular_file(ignored) && isLeftover(entry.path().filename().string()) &&
-                std::filesystem::remove(entry.path(), ignored))
+        for (const DirectoryEntry& entry : files.list(userDataDir))
+            if (entry.isRegularFile && isLeftover(entry.path.filename().string()) && files.removeIfPossible(entry.path))
                 ++removed;
-        }
         if (removed > 0)
             spdlog::info("Removed {} files left behind by interrupted work in {}", removed, userDataDir.string());
     } catch (const std::exception& e) {

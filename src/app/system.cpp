@@ -60,11 +60,12 @@ System::System(SystemSeams seams)
       _api(seams.serviceUrl.value_or(defaultServiceBaseUrl()), seams.serviceTimeouts),
       _scheduler(_docs, _clock, _sounds, _quiet, [this] { phoneHome(_api, _docs, _clock); }, _paths),
       _http(_docs, _clock, _player, _alarm, _api,
-            DayServices{_sounds, _paths, _playLog, _quiet, [this] { return _writer.saveNow(); }}, seams.limits) {}
+            DayServices{_sounds, _paths, _playLog, _quiet, [this] { return _writer.saveNow(); }, systemFiles()},
+            seams.limits) {}
 
 bool System::loadDocuments() {
     // Before anything is written there: what interrupted work left behind refers to nothing.
-    removeLeftoverUserFiles(getUserDataPath());
+    removeLeftoverUserFiles(getUserDataPath(), systemFiles());
     std::scoped_lock lock(_docs.mutex);
     const std::string dbPath = getUserFilePath("_db.json");
     const DocumentLoad db = _docs.db.loadFile(dbPath);

@@ -90,9 +90,9 @@ private:
     Documents _docs;
     // Saves every changed document on a thread of its own, started with the scheduler; at the
     // process end saveChangedDocuments writes what it has not written yet.
-    DocumentWriter _writer{_docs};
+    DocumentWriter _writer{_docs, systemFiles()};
     // Before the player: every play may write to it until the player's threads are gone.
-    PlayLog _playLog;
+    PlayLog _playLog{systemFiles()};
     QuietPeriods _quiet;
     Player _player;
     PlayerSounds _sounds;

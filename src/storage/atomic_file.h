@@ -1,10 +1,13 @@
 #pragma once
-// Whole-file reads and crash-safe whole-file writes.
+// Whole-file reads and crash-safe whole-file writes on the disk itself, one implementation per
+// platform; systemFiles() (storage/files.h) is built on them.
 #include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
+
+#include "storage/files.h"
 
 namespace tollwick {
 
@@ -33,31 +36,26 @@ void removeStaleTemporaryFiles(const std::filesystem::path& path) noexcept;
 // The whole content of a file, or nothing when it cannot be opened or read.
 std::optional<std::string> readWholeFile(const std::filesystem::path& path);
 
-// A file read that tells a file that is not there from one that is there but cannot be read.
-struct FileRead {
-    enum class Outcome { READ, MISSING, UNREADABLE };
-    Outcome outcome = Outcome::MISSING;
-    std::string content; // when READ
-    std::string reason;  // when UNREADABLE: the system's text for the failure
-};
 FileRead readFileIfPresent(const std::filesystem::path& path);
 
-// A file being written bit by bit in a directory under a unique hidden name, which takes its final
-// name only when it is complete (commitAs); until then, and when it never is, it is removed when
-// the object goes. Failures are Errors that name the file and the reason.
-class TemporaryFile {
+// Adds `bytes` at the end of the file at `path`, which is made when it is not there. On failure an
+// Error names the file and the reason; part of the bytes may have been written.
+void appendToFile(const std::filesystem::path& path, std::string_view bytes);
+
+// A PendingFile on the disk, in a directory under a unique hidden name. Failures are Errors that
+// name the file and the reason.
+class TemporaryFile : public PendingFile {
 public:
     // Creates the file in `directory`, its name beginning with "." and `prefix`.
     TemporaryFile(const std::filesystem::path& directory, std::string_view prefix);
-    ~TemporaryFile();
+    ~TemporaryFile() override;
     TemporaryFile(const TemporaryFile&) = delete;
     TemporaryFile& operator=(const TemporaryFile&) = delete;
 
-    void append(std::string_view bytes);
-    // Flushes the content to the disk and renames the file to `path` (in the same directory).
-    void commitAs(const std::filesystem::path& path);
+    void append(std::string_view bytes) override;
+    void commitAs(const std::filesystem::path& path) override;
 
-    const std::filesystem::path& path() const noexcept { return _path; }
+    const std::filesystem::path& path() const noexcept override { return _path; }
 
 private:
     std::filesystem::path _path;

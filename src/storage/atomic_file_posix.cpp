@@ -90,19 +90,6 @@ void renameOver(const std::filesystem::path& from, const std::filesystem::path& 
     syncDirectory(dir);
 }
 
-void moveIntoPlace(const std::filesystem::path& temporary, const std::filesystem::path& path) {
-    try {
-        renameOver(temporary, path);
-    } catch (...) {
-        ::unlink(temporary.c_str());
-        throw;
-    }
-}
-
-void writeFileAtomically(const std::filesystem::path& path, std::string_view content, bool privateToUser) {
-    moveIntoPlace(writeTemporaryBeside(path, content, privateToUser), path);
-}
-
 void removeStaleTemporaryFiles(const std::filesystem::path& path) noexcept {
     const std::filesystem::path dir = path.has_parent_path() ? path.parent_path() : std::filesystem::path(".");
     const std::string prefix = temporaryPrefixOf(path);
@@ -130,6 +117,19 @@ FileRead readFileIfPresent(const std::filesystem::path& path) {
     }
     out.outcome = FileRead::Outcome::READ;
     return out;
+}
+
+// The mode of a new file as std::ofstream gives it: what the umask leaves of 0666.
+void appendToFile(const std::filesystem::path& path, std::string_view bytes) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+    if (fd < 0)
+        fail(path, "opening", errno);
+    int error = writeAll(fd, bytes);
+    const char* step = error != 0 ? "appending" : nullptr;
+    if (::close(fd) != 0 && !step)
+        error = errno, step = "closing";
+    if (step)
+        fail(path, step, error);
 }
 
 TemporaryFile::TemporaryFile(const std::filesystem::path& directory, std::string_view prefix) {

@@ -105,19 +105,6 @@ void renameOver(const fs::path& from, const fs::path& path) {
         fail(path, "renaming into place", ::GetLastError());
 }
 
-void moveIntoPlace(const fs::path& temporary, const fs::path& path) {
-    try {
-        renameOver(temporary, path);
-    } catch (...) {
-        ::DeleteFileW(temporary.c_str());
-        throw;
-    }
-}
-
-void writeFileAtomically(const fs::path& path, std::string_view content, bool privateToUser) {
-    moveIntoPlace(writeTemporaryBeside(path, content, privateToUser), path);
-}
-
 void removeStaleTemporaryFiles(const fs::path& path) noexcept {
     removeNamed(directoryOf(path), temporaryPrefix(path));
 }
@@ -150,6 +137,21 @@ FileRead readFileIfPresent(const fs::path& path) {
     }
     out.outcome = FileRead::Outcome::READ;
     return out;
+}
+
+// FILE_APPEND_DATA without FILE_WRITE_DATA: every write goes to the end of the file.
+void appendToFile(const fs::path& path, std::string_view bytes) {
+    const HANDLE file =
+        ::CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                      OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        fail(path, "opening", ::GetLastError());
+    DWORD error = writeAll(file, bytes);
+    const char* step = error != 0 ? "appending" : nullptr;
+    if (!::CloseHandle(file) && step == nullptr)
+        error = ::GetLastError(), step = "closing";
+    if (step != nullptr)
+        fail(path, step, error);
 }
 
 TemporaryFile::TemporaryFile(const fs::path& directory, std::string_view prefix) {

@@ -10,7 +10,6 @@
 #include "model/json_text.h"
 #include "model/uuid.h"
 #include "runtime/paths.h"
-#include "storage/atomic_file.h"
 #include "storage/store.h"
 #include "storage/temporary_names.h"
 #include "storage/zip_archive.h"
@@ -196,17 +195,15 @@ void writeBackup(const fs::path& archive, const DB& db, const Cache& cache, cons
 
 PreparedRestore::~PreparedRestore() {
     undoPlacing();
-    for (const File& file : _files) {
-        std::error_code ignored;
-        fs::remove(file.unpacked, ignored);
-    }
+    for (const File& file : _files)
+        _disk->removeIfPossible(file.unpacked);
 }
 
 void PreparedRestore::placeAudioFiles() {
     try {
         for (File& file : _files) {
             file.replaced = keepAside(file.place);
-            moveIntoPlace(file.unpacked, file.place);
+            _disk->moveIntoPlace(file.unpacked, file.place);
             file.placed = true;
         }
     } catch (...) {
@@ -219,14 +216,13 @@ void PreparedRestore::placeAudioFiles() {
 // system ignores case) ends as it began.
 void PreparedRestore::undoPlacing() noexcept {
     for (auto file = _files.rbegin(); file != _files.rend(); ++file) {
-        std::error_code error;
         try {
             if (file->placed && !file->replaced.empty())
-                renameOver(file->replaced, file->place);
+                _disk->renameOver(file->replaced, file->place);
             else if (file->placed)
-                fs::remove(file->place, error);
+                _disk->removeIfPossible(file->place);
             else if (!file->replaced.empty())
-                fs::remove(file->replaced, error);
+                _disk->removeIfPossible(file->replaced);
         } catch (const std::exception& e) {
             spdlog::error("Could not put back {} after a failed restore; it is kept as {}: {}", file->place.string(),
                           file->replaced.string(), e.what());
@@ -238,9 +234,8 @@ void PreparedRestore::undoPlacing() noexcept {
 
 void PreparedRestore::keepPlacedFiles() noexcept {
     for (File& file : _files) {
-        std::error_code ignored;
         if (!file.replaced.empty())
-            fs::remove(file.replaced, ignored);
+            _disk->removeIfPossible(file.replaced);
         file.replaced.clear();
         file.placed = false;
     }
@@ -288,21 +283,22 @@ std::unique_ptr<ZipReader> openArchive(const Archive& archive, std::size_t maxEn
 } // namespace
 
 std::unique_ptr<PreparedRestore> prepareRestore(std::string_view archive, const fs::path& userDataDir,
-                                                const RestoreLimits& limits) {
-    return prepareRestore(*openArchive(archive, limits.entries), userDataDir, limits);
+                                                const RestoreLimits& limits, Files& disk) {
+    return prepareRestore(*openArchive(archive, limits.entries), userDataDir, limits, disk);
 }
 
 std::unique_ptr<PreparedRestore> prepareRestoreFromFile(const fs::path& archiveFile, const fs::path& userDataDir,
-                                                        const RestoreLimits& limits) {
-    return prepareRestore(*openArchive(archiveFile, limits.entries), userDataDir, limits);
+                                                        const RestoreLimits& limits, Files& disk) {
+    return prepareRestore(*openArchive(archiveFile, limits.entries), userDataDir, limits, disk);
 }
 
 std::unique_ptr<PreparedRestore> prepareRestore(ZipReader& reader, const fs::path& userDataDir,
-                                                const RestoreLimits& limits) {
+                                                const RestoreLimits& limits, Files& disk) {
     const std::map<std::string, std::size_t> entries = checkedEntries(reader, limits);
     BoundedUnpacking unpacking(reader, limits);
 
     auto restore = std::make_unique<PreparedRestore>();
+    restore->_disk = &disk;
     const auto db = entries.find(DB_FILE_NAME);
     if (db == entries.end())
         throw InvalidValueError(std::string("The archive holds no database (") + DB_FILE_NAME + ")");
@@ -330,7 +326,7 @@ std::unique_ptr<PreparedRestore> prepareRestore(ZipReader& reader, const fs::pat
     for (const auto& [filename, song] : files) {
         const fs::path place = userDataDir / filename;
         const std::string content = unpacking.read(entries.at(filename));
-        restore->_files.push_back({writeTemporaryBeside(place, content), place, {}, false});
+        restore->_files.push_back({disk.writeBeside(place, content, false), place, {}, false});
     }
     return restore;
 }

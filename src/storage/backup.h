@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "storage/documents.h"
+#include "storage/files.h"
 
 namespace tollwick {
 
@@ -69,7 +70,7 @@ public:
 
 private:
     friend std::unique_ptr<PreparedRestore> prepareRestore(ZipReader&, const std::filesystem::path&,
-                                                           const RestoreLimits&);
+                                                           const RestoreLimits&, Files&);
     struct File {
         std::filesystem::path unpacked;
         std::filesystem::path place;
@@ -77,20 +78,22 @@ private:
         bool placed = false;
     };
     std::vector<File> _files;
+    Files* _disk = &systemFiles(); // where the files are
 };
 
 // Reads and checks the backup archive `archive` for the data directory `userDataDir`, and unpacks
-// its audio files into temporary files there. A refusal is an InvalidValueError with the reason
-// as the interface shows it, and leaves nothing behind; an Error means the disk refused.
+// its audio files into temporary files there, on `disk`, which the restore's later steps use too.
+// A refusal is an InvalidValueError with the reason as the interface shows it, and leaves nothing
+// behind; an Error means the disk refused.
 std::unique_ptr<PreparedRestore> prepareRestore(std::string_view archive, const std::filesystem::path& userDataDir,
-                                                const RestoreLimits& limits = {});
+                                                const RestoreLimits& limits = {}, Files& disk = systemFiles());
 // The same for the archive file `archiveFile`, which is read as its entries are unpacked.
 std::unique_ptr<PreparedRestore> prepareRestoreFromFile(const std::filesystem::path& archiveFile,
                                                         const std::filesystem::path& userDataDir,
-                                                        const RestoreLimits& limits = {});
+                                                        const RestoreLimits& limits = {}, Files& disk = systemFiles());
 // The same for an archive already opened.
 std::unique_ptr<PreparedRestore> prepareRestore(ZipReader& reader, const std::filesystem::path& userDataDir,
-                                                const RestoreLimits& limits = {});
+                                                const RestoreLimits& limits = {}, Files& disk = systemFiles());
 
 // Makes the prepared restore the system's state: puts its audio files in place, replaces db and
 // cache in memory under the document mutex (the password store stays), and writes the documents

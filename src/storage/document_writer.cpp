@@ -84,10 +84,13 @@ void DocumentWriter::writeChanges(std::string_view failureSuffix) {
     // Taken before the look, so that a change made during it is looked at again next time.
     _seenTouches = touchesOf(_docs);
     _failed = false;
-    saveChangedDocuments(_docs, [&](std::string_view what, const std::exception& e) {
-        _failed = true;
-        spdlog::error("Could not save {}{}: {}", what, failureSuffix, e.what());
-    });
+    saveChangedDocuments(
+        _docs,
+        [&](std::string_view what, const std::exception& e) {
+            _failed = true;
+            spdlog::error("Could not save {}{}: {}", what, failureSuffix, e.what());
+        },
+        _files);
     if (_failed)
         _retryAt = std::chrono::steady_clock::now() + RETRY_PERIOD;
 }

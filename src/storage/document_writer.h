@@ -22,7 +22,8 @@ public:
     // How long after a failed write the writer tries again.
     static constexpr std::chrono::seconds RETRY_PERIOD{1};
 
-    explicit DocumentWriter(Documents& docs) : _docs(docs) {}
+    // Writes `docs` to `files`.
+    explicit DocumentWriter(Documents& docs, Files& files = systemFiles()) : _docs(docs), _files(files) {}
     DocumentWriter(const DocumentWriter&) = delete;
     DocumentWriter& operator=(const DocumentWriter&) = delete;
     // Stops the thread and waits for it; what changed since its last look stays unwritten.
@@ -55,6 +56,7 @@ private:
     void writeChanges(std::string_view failureSuffix);
 
     Documents& _docs;
+    Files& _files;
 
     // One save at a time, so that an older copy of a document never lands after a newer one.
     // Also guards _seenTouches, _failed and _retryAt.

@@ -1,9 +1,9 @@
 #include "storage/play_log.h"
 
 #include <algorithm>
-#include <fstream>
 #include <map>
 #include <optional>
+#include <string_view>
 
 #include <spdlog/spdlog.h>
 
@@ -29,15 +29,11 @@ std::optional<date::sys_days> dayOfFileName(const std::string& name) {
     }
 }
 
-// Whether the file ends in the middle of a line: a write cut short by the end of the process.
-bool endsMidLine(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary | std::ios::ate);
-    if (!in || in.tellg() <= 0)
-        return false;
-    in.seekg(-1, std::ios::end);
-    char last = '\n';
-    in.get(last);
-    return last != '\n';
+// Whether the file ends in the middle of a line: a write cut short by the end of the process or by
+// the disk.
+bool endsMidLine(Files& files, const std::filesystem::path& path) {
+    const FileRead read = files.read(path);
+    return read.outcome == FileRead::Outcome::READ && !read.content.empty() && read.content.back() != '\n';
 }
 
 } // namespace
@@ -140,9 +136,15 @@ bool PlayLog::writePending() {
         }
     }
     if (!failure.empty()) {
-        spdlog::error("Could not write the play log: {}", failure);
+        // Once for the whole time the disk refuses, not at every try.
+        if (!_failing)
+            spdlog::error("Could not write the play log: {}", failure);
+        _failing = true;
         return false;
     }
+    if (_failing)
+        spdlog::info("The play log is written again");
+    _failing = false;
     const std::string newest = lines.rbegin()->first;
     if (newest > _prunedFor) {
         pruneBefore(newest);
@@ -154,30 +156,29 @@ bool PlayLog::writePending() {
 void PlayLog::appendLines(const std::string& date, const std::string& lines) {
     if (_directory.empty())
         throw Error("the play log has no directory");
-    std::filesystem::create_directories(_directory);
+    _files.createDirectories(_directory);
     const std::filesystem::path path = _directory / (date + EXTENSION);
     std::string text = lines;
     // A line cut short by the end of an earlier process is closed, so that it damages itself only.
-    if (!_endsChecked.contains(date) && endsMidLine(path))
+    if (!_endsChecked.contains(date) && endsMidLine(_files, path))
         text.insert(text.begin(), '\n');
-    std::ofstream out(path, std::ios::binary | std::ios::app);
-    out.write(text.data(), static_cast<std::streamsize>(text.size()));
-    out.flush();
-    if (!out)
-        throw Error("cannot append to " + path.string());
+    try {
+        _files.append(path, text);
+    } catch (...) {
+        // A disk that filled up may have taken part of a line: the next write closes it first.
+        _endsChecked.erase(date);
+        throw;
+    }
     _endsChecked.insert(date);
 }
 
 void PlayLog::pruneBefore(const std::string& newestDate) noexcept {
     try {
         const date::sys_days newest{Date::decode(newestDate).toCivil()};
-        std::error_code error;
-        for (const auto& file : std::filesystem::directory_iterator(_directory, error)) {
-            const auto day = dayOfFileName(file.path().filename().string());
-            if (day && *day < newest - date::days{KEEP_DAYS}) {
-                std::error_code ignored;
-                std::filesystem::remove(file.path(), ignored);
-            }
+        for (const DirectoryEntry& file : _files.list(_directory)) {
+            const auto day = dayOfFileName(file.path.filename().string());
+            if (day && *day < newest - date::days{KEEP_DAYS})
+                _files.removeIfPossible(file.path);
         }
     } catch (const std::exception& e) {
         spdlog::warn("Could not delete old play log files: {}", e.what());
@@ -194,11 +195,14 @@ bool PlayLog::alreadyWarned(const std::string& where) {
 std::vector<PlayLogEntry> PlayLog::read(const std::string& date) {
     flush();
     const std::filesystem::path path = _directory / (date + EXTENSION);
-    std::ifstream in(path, std::ios::binary);
+    const FileRead file = _files.read(path); // a day not written, or not readable, has no entries
     std::vector<PlayLogEntry> entries;
     std::map<std::string, std::size_t> indexOf; // entry id to its place in `entries`
-    std::string line;
-    for (std::size_t number = 1; std::getline(in, line); ++number) {
+    std::string_view rest = file.content;
+    for (std::size_t number = 1; !rest.empty(); ++number) {
+        const std::size_t end = rest.find('\n');
+        const std::string line(rest.substr(0, end));
+        rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 1);
         if (line.empty())
             continue;
         try {

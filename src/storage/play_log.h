@@ -5,8 +5,10 @@
 // Files of days more than KEEP_DAYS back are deleted.
 //
 // Recording never touches a disk: entries are queued and a thread of the log's own appends them,
-// so the scheduler never waits for a file. A damaged line (a write cut short) is skipped with a
-// warning when the day is read.
+// so the scheduler never waits for a file. While the disk refuses them they stay queued (at most
+// MAX_PENDING) and are tried again every second; the failure is logged when it begins and when it
+// ends, not at every try. A damaged line (a write cut short) is skipped with a warning when the day
+// is read.
 #include <condition_variable>
 #include <cstddef>
 #include <deque>
@@ -19,6 +21,7 @@
 
 #include "model/play_log_entry.h"
 #include "runtime/priority_mutex.h"
+#include "storage/files.h"
 
 namespace tollwick {
 
@@ -29,7 +32,8 @@ public:
     // States queued while the disk refuses them, at most; beyond, the oldest are dropped.
     static constexpr std::size_t MAX_PENDING = 10000;
 
-    PlayLog() = default;
+    // Writes its day files to `files`.
+    explicit PlayLog(Files& files = systemFiles()) : _files(files) {}
     PlayLog(const PlayLog&) = delete;
     PlayLog& operator=(const PlayLog&) = delete;
     // Stops the thread after it has written what is queued.
@@ -66,6 +70,7 @@ private:
     // Whether a damaged line was already reported; remembers it.
     bool alreadyWarned(const std::string& where);
 
+    Files& _files;
     std::filesystem::path _directory;
 
     PriorityInheritingMutex _queueMutex; // guards _queue, _stopping; a bell's start queues its entry
@@ -74,10 +79,11 @@ private:
     bool _stopping = false;
 
     // One writer at a time, so that the lines of one entry land in the order they were recorded.
-    // Also guards _prunedFor and _endsChecked.
+    // Also guards _prunedFor, _endsChecked and _failing.
     std::mutex _writeMutex;
     std::string _prunedFor;             // the newest day whose old files were deleted
     std::set<std::string> _endsChecked; // day files whose last line this process has made whole
+    bool _failing = false;              // whether the last write failed (and was logged)
 
     std::mutex _warnMutex; // guards _warned
     std::set<std::string> _warned;

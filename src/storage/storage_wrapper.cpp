@@ -4,8 +4,8 @@
 
 namespace tollwick {
 
-std::optional<Json> readDocumentFile(const std::filesystem::path& path, DocumentLoad& load) {
-    const FileRead read = readFileIfPresent(path);
+std::optional<Json> readDocumentFile(const std::filesystem::path& path, DocumentLoad& load, Files& files) {
+    const FileRead read = files.read(path);
     if (read.outcome != FileRead::Outcome::READ) {
         load.outcome = read.outcome == FileRead::Outcome::MISSING ? DocumentLoad::Outcome::MISSING
                                                                   : DocumentLoad::Outcome::UNREADABLE;

@@ -13,6 +13,7 @@
 #include "model/record.h"
 #include "runtime/errors.h"
 #include "storage/atomic_file.h"
+#include "storage/files.h"
 
 namespace tollwick {
 
@@ -36,7 +37,8 @@ struct DocumentLoad {
 
 // The parsed content of a document file, or nothing with `load` telling why (MISSING or UNREADABLE).
 // Text that is not JSON fails with an Error that names the file and what is wrong.
-std::optional<Json> readDocumentFile(const std::filesystem::path& path, DocumentLoad& load);
+std::optional<Json> readDocumentFile(const std::filesystem::path& path, DocumentLoad& load,
+                                     Files& files = systemFiles());
 
 // Rethrows a decoding failure of a document file as one line naming the file.
 [[noreturn]] void throwUndecodableDocument(const std::filesystem::path& path, const std::exception& error);
@@ -66,14 +68,16 @@ public:
     // away what interrupted writes of it left behind. Answers
     // false, leaving the document as it was, when the file cannot be read or the document refuses
     // its content; fails with an Error naming the file when it is not JSON or cannot be decoded.
-    bool load(const std::filesystem::path& path) { return loadFile(path).outcome == DocumentLoad::Outcome::LOADED; }
+    bool load(const std::filesystem::path& path, Files& files = systemFiles()) {
+        return loadFile(path, files).outcome == DocumentLoad::Outcome::LOADED;
+    }
 
     // load, telling a missing file from one that cannot be read or is refused.
-    DocumentLoad loadFile(const std::filesystem::path& path) {
+    DocumentLoad loadFile(const std::filesystem::path& path, Files& files = systemFiles()) {
         _path = path;
         removeStaleTemporaryFiles(path);
         DocumentLoad result;
-        std::optional<Json> loaded = readDocumentFile(path, result);
+        std::optional<Json> loaded = readDocumentFile(path, result, files);
         if (!loaded)
             return result;
         if (!T::checkAfterLoad(*loaded)) {
@@ -92,17 +96,17 @@ public:
 
     // Writes the document to its file now. On failure the old file stays intact and the recorded
     // fingerprint is unchanged, so the next saveAuto tries again.
-    void saveForce() {
+    void saveForce(Files& files = systemFiles()) {
         if (!_path)
             throw Error("Cannot save a document that was never loaded: it has no file");
         const Fingerprint current = fingerprintOf(_wrapped);
-        writeFileAtomically(*_path, to_json(_wrapped), isPrivate());
+        files.writeAtomically(*_path, to_json(_wrapped), isPrivate());
         _hash = current;
     }
 
     // Writes the document when its content changed since the last write; the first call only
     // records the content. Answers whether it wrote.
-    bool saveAuto() {
+    bool saveAuto(Files& files = systemFiles()) {
         const Fingerprint current = fingerprintOf(_wrapped);
         if (!_hash) {
             _hash = current;
@@ -110,7 +114,7 @@ public:
         }
         if (*_hash == current)
             return false;
-        saveForce();
+        saveForce(files);
         return true;
     }
 
@@ -142,7 +146,9 @@ public:
     }
 
     // Writes a change taken by takeChange; needs no mutex. Fails as saveForce does.
-    static void write(const Change& change) { writeFileAtomically(change.path, to_json(change.content), isPrivate()); }
+    static void write(const Change& change, Files& files = systemFiles()) {
+        files.writeAtomically(change.path, to_json(change.content), isPrivate());
+    }
 
     // Records that the content with `fingerprint` is in the file now.
     void markWritten(Fingerprint fingerprint) noexcept { _hash = fingerprint; }

@@ -28,11 +28,11 @@ struct Save {
         }
     }
 
-    void write(const FailureHandler& onFailure) {
+    void write(const FailureHandler& onFailure, Files& files) {
         if (!change)
             return;
         try {
-            StorageWrapper<T>::write(*change);
+            StorageWrapper<T>::write(*change, files);
             written = true;
             spdlog::debug("{}", savedMessage);
         } catch (const std::exception& e) {
@@ -49,7 +49,7 @@ struct Save {
 
 } // namespace
 
-void saveChangedDocuments(Documents& docs, const FailureHandler& onFailure) {
+void saveChangedDocuments(Documents& docs, const FailureHandler& onFailure, Files& files) {
     Save<DB> db{docs.db, "the database", "DB saved to disk"};
     Save<Shadow> shadow{docs.shadow, "the password store", "Shadow updated"};
     Save<Cache> cache{docs.cache, "the cache", "Cache saved"};
@@ -59,9 +59,9 @@ void saveChangedDocuments(Documents& docs, const FailureHandler& onFailure) {
         shadow.take(onFailure);
         cache.take(onFailure);
     }
-    db.write(onFailure);
-    shadow.write(onFailure);
-    cache.write(onFailure);
+    db.write(onFailure, files);
+    shadow.write(onFailure, files);
+    cache.write(onFailure, files);
     std::scoped_lock lock(docs.mutex);
     db.record();
     shadow.record();

@@ -24,12 +24,13 @@ struct Documents {
 };
 
 // Writes every document whose content changed since it was last written, in the order db, shadow,
-// cache. Takes the mutex itself, only to copy the changed documents and later to record them as
-// written; encoding and writing happen outside it, so nobody waits for the disk. A document that
-// cannot be written is handed to `onFailure` (with "the database", "the password store" or "the
-// cache") and stays changed, so the next call tries again; it does not keep the others from being
-// written. Calls must not overlap: one may finish after a later one and leave older content.
+// cache, to `files`. Takes the mutex itself, only to copy the changed documents and later to record
+// them as written; encoding and writing happen outside it, so nobody waits for the disk. A document
+// that cannot be written is handed to `onFailure` (with "the database", "the password store" or
+// "the cache") and stays changed, so the next call tries again; it does not keep the others from
+// being written. Calls must not overlap: one may finish after a later one and leave older content.
 void saveChangedDocuments(Documents& docs,
-                          const std::function<void(std::string_view what, const std::exception&)>& onFailure);
+                          const std::function<void(std::string_view what, const std::exception&)>& onFailure,
+                          Files& files = systemFiles());
 
 } // namespace tollwick

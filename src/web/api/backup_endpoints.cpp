@@ -40,12 +40,10 @@ Response get_backup(WebContext& ctx, Request&) {
     try {
         writeBackup(archive, db, cache, dir);
     } catch (const InvalidValueError& e) {
-        std::error_code ignored;
-        fs::remove(archive, ignored);
+        ctx.day.files.removeIfPossible(archive);
         return Response(409, PLAIN_TEXT, e.what());
     } catch (...) {
-        std::error_code ignored;
-        fs::remove(archive, ignored);
+        ctx.day.files.removeIfPossible(archive);
         throw;
     }
     Response response = send_file(archive, "application/zip");
@@ -65,7 +63,7 @@ Response restore_backup(WebContext& ctx, Request& request) {
         return BadRequest("No file part");
     std::unique_ptr<PreparedRestore> restore;
     try {
-        restore = prepareRestoreFromFile(file->stored->path(), getUserFilePath());
+        restore = prepareRestoreFromFile(file->stored->path(), getUserFilePath(), {}, ctx.day.files);
     } catch (const InvalidValueError& e) {
         return BadRequest(e.what());
     }

@@ -155,7 +155,7 @@ struct HttpApp::Impl {
     // handler gets the parts.
     Response handle(const Route& route, Request& request, BodyReader* body) {
         if (body) {
-            FormReceiver form(getUserFilePath(), maxFormFileBytes(route.body.kind));
+            FormReceiver form(getUserFilePath(), maxFormFileBytes(route.body.kind), ctx.day.files);
             readForm(*body, request.header("Content-Type"), form);
             request.parts = form.takeParts();
         }

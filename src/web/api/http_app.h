@@ -26,9 +26,13 @@ class Api;
 class PlayerSounds;
 class PlayLog;
 class QuietPeriods;
+class Files;
 struct Paths;
 
-// What the interface reads and keeps of the school's day beside the documents.
+Files& systemFiles() noexcept;
+
+// What the interface reads and keeps of the school's day beside the documents, and the disk
+// where uploads and restores go.
 struct DayServices {
     PlayerSounds& sounds; // the plays the interface starts, each logged
     const Paths& paths;   // the directories resolved at start-up
@@ -36,6 +40,7 @@ struct DayServices {
     QuietPeriods& quiet;
     // Writes the changed documents now; false when one of them could not be written.
     std::function<bool()> saveDocumentsNow;
+    Files& files = systemFiles();
 };
 
 class HttpApp {

@@ -9,8 +9,8 @@
 #include "model/uuid.h"
 #include "runtime/paths.h"
 #include "scheduling/play_resolution.h"
-#include "storage/atomic_file.h"
 #include "storage/crypto.h"
+#include "storage/files.h"
 #include "web/api/handlers.h"
 #include "web/api/web_input.h"
 #include "web/http/content_types.h"
@@ -82,10 +82,7 @@ Response upload_file(WebContext& ctx, Request& request) {
     asset.md5 = md5;
     asset.filename = saveName;
     asset.lengthSec = getAudioLength(path);
-    const auto discard = [&path] {
-        std::error_code ignored;
-        std::filesystem::remove(path, ignored);
-    };
+    const auto discard = [&ctx, &path] { ctx.day.files.removeIfPossible(path); };
     // A file whose playing time cannot be measured holds no sound the players can play: stored,
     // it would be offered as a bell that never sounds.
     if (asset.lengthSec < 0) {

@@ -7,8 +7,8 @@ namespace {
 constexpr std::string_view UPLOAD_PREFIX = "upload-";
 } // namespace
 
-FormReceiver::FormReceiver(std::filesystem::path directory, std::uint64_t maxFileBytes)
-    : _directory(std::move(directory)), _maxFileBytes(maxFileBytes) {}
+FormReceiver::FormReceiver(std::filesystem::path directory, std::uint64_t maxFileBytes, Files& files)
+    : _directory(std::move(directory)), _maxFileBytes(maxFileBytes), _files(files) {}
 
 bool FormReceiver::beginPart(std::string name, std::string filename) {
     if (_current && _currentIsFile)
@@ -23,7 +23,7 @@ bool FormReceiver::beginPart(std::string name, std::string filename) {
     _current = &_parts.back();
     if (_currentIsFile) {
         _fileTaken = true;
-        _current->stored = std::make_shared<TemporaryFile>(_directory, UPLOAD_PREFIX);
+        _current->stored = _files.createTemporary(_directory, UPLOAD_PREFIX);
         _md5.emplace();
     }
     return true;

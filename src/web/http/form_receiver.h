@@ -1,6 +1,6 @@
 #pragma once
 // Takes in the parts of an upload form as they arrive: the first part named "file" goes to a
-// temporary file in `directory` (its MD5 and size counted on the way, refused beyond
+// temporary file of `files` in `directory` (its MD5 and size counted on the way, refused beyond
 // `maxFileBytes`), other parts are kept as text up to MAX_FORM_FIELD_BYTES in all. Nothing else of
 // the body is held in memory.
 #include <cstdint>
@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "storage/crypto.h"
+#include "storage/files.h"
 #include "web/http/multipart.h"
 #include "web/http/request_plan.h"
 #include "web/http/web_types.h"
@@ -19,7 +20,8 @@ namespace tollwick::web {
 
 class FormReceiver : public MultipartReader::Parts {
 public:
-    explicit FormReceiver(std::filesystem::path directory, std::uint64_t maxFileBytes = MAX_UPLOAD_BYTES);
+    explicit FormReceiver(std::filesystem::path directory, std::uint64_t maxFileBytes = MAX_UPLOAD_BYTES,
+                          Files& files = systemFiles());
 
     // Each answers false when the form must not be read further; refusal() then tells why.
     bool beginPart(std::string name, std::string filename) override;
@@ -33,6 +35,7 @@ public:
 private:
     std::filesystem::path _directory;
     std::uint64_t _maxFileBytes;
+    Files& _files;
     std::vector<UploadedPart> _parts;
     UploadedPart* _current = nullptr;
     bool _fileTaken = false;

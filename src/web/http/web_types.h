@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "model/json.h"
-#include "storage/atomic_file.h"
+#include "storage/files.h"
 #include "web/http/request_target.h"
 #include "web/http/session.h"
 
@@ -41,8 +41,8 @@ inline constexpr std::size_t MAX_FORM_FIELD_BYTES = 64 * 1024;
 struct UploadedPart {
     std::string name;
     std::string filename;
-    std::string content;                   // a text field's value
-    std::shared_ptr<TemporaryFile> stored; // the file part's bytes
+    std::string content;                 // a text field's value
+    std::shared_ptr<PendingFile> stored; // the file part's bytes
     std::uint64_t size = 0;
     std::string md5; // of the file part's bytes
 };
