@@ -17,7 +17,7 @@ namespace tollwick::test {
 
 class FakePauses : public PauseClock {
 public:
-    // Starts at Time{}, so that secondsAt of a time is the fake time passed until it.
+    // Starts at Time{}.
     Time now() const override;
     void wake() noexcept override;
 
@@ -52,10 +52,5 @@ private:
     std::uint64_t _pauses = 0;
     std::vector<Duration> _asked;
 };
-
-// The seconds of fake time from the start of a FakePauses to `time`.
-inline double secondsAt(PauseClock::Time time) {
-    return std::chrono::duration<double>(time.time_since_epoch()).count();
-}
 
 } // namespace tollwick::test
