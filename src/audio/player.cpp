@@ -85,8 +85,8 @@ private:
     std::thread _thread; // last: it runs serve() as soon as it exists
 };
 
-Player::Player(const Clock& clock, FilePlayerFactory factory)
-    : _registry(std::make_shared<PlayerRegistry>()), _clock(clock), _factory(std::move(factory)),
+Player::Player(const Clock& clock, FilePlayerFactory factory, std::shared_ptr<PauseClock> pauses)
+    : _registry(std::make_shared<PlayerRegistry>(std::move(pauses))), _clock(clock), _factory(std::move(factory)),
       _niceness(inheritedThreadNiceness()), _starter(std::make_unique<Starter>()) {}
 
 Player::~Player() {

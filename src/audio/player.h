@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "audio/file_player.h"
+#include "audio/pause_clock.h"
 #include "audio/play_bound.h"
 #include "audio/play_observer.h"
 #include "audio/player_thread.h"
@@ -22,8 +23,10 @@ class PlayerRegistry;
 class Player {
 public:
     // `clock` dates the "Playing:" log lines and must outlive the Player; `factory` makes the file
-    // player of each playing thread.
-    explicit Player(const Clock& clock, FilePlayerFactory factory = defaultFilePlayerFactory());
+    // player of each playing thread; the playing threads pause by `pauses` (see PauseClock) and
+    // time their plays by it.
+    explicit Player(const Clock& clock, FilePlayerFactory factory = defaultFilePlayerFactory(),
+                    std::shared_ptr<PauseClock> pauses = std::make_shared<SteadyPauseClock>());
     Player(const Player&) = delete;
     Player& operator=(const Player&) = delete;
     // Aborts every playing thread, cuts their pauses short and waits until all have ended, so that

@@ -67,30 +67,16 @@ void PlayerRegistry::waitUntilAllEnded() const {
 }
 
 void PlayerRegistry::sleepFor(std::chrono::duration<double> duration, const std::atomic<bool>& aborted) {
-    // Bounded so that an absurd pause cannot overflow the clock arithmetic; ten years is for ever here.
-    constexpr std::chrono::duration<double> LONGEST = std::chrono::hours(24 * 3653);
-    if (!(duration.count() > 0)) {
-        return; // no pause, also for a NaN
-    }
-    const auto bounded = std::chrono::duration_cast<std::chrono::steady_clock::duration>(std::min(duration, LONGEST));
-    std::unique_lock lock(_wakeMutex);
-    _wake.wait_for(lock, bounded, [&] { return _closing || aborted.load(); });
+    _pauses->pause(duration, [&] { return _closing.load() || aborted.load(); });
 }
 
 void PlayerRegistry::wakeSleepers() noexcept {
-    {
-        // Taken so that a sleeper between its test of the flag and its wait cannot miss the wake.
-        std::scoped_lock lock(_wakeMutex);
-    }
-    _wake.notify_all();
+    _pauses->wake();
 }
 
 void PlayerRegistry::close() {
-    {
-        std::scoped_lock lock(_wakeMutex);
-        _closing = true;
-    }
-    _wake.notify_all();
+    _closing = true;
+    _pauses->wake();
 }
 
 std::uint64_t PlayerRegistry::nextSerial() {

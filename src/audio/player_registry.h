@@ -10,6 +10,7 @@
 #include <mutex>
 #include <vector>
 
+#include "audio/pause_clock.h"
 #include "audio/play_bound.h"
 #include "runtime/priority_mutex.h"
 
@@ -19,6 +20,9 @@ class PlayerThread;
 
 class PlayerRegistry {
 public:
+    // The threads pause by `pauses`.
+    explicit PlayerRegistry(std::shared_ptr<PauseClock> pauses) : _pauses(std::move(pauses)) {}
+
     // Registers a thread that is about to start, as one play of `priority`; it counts as running
     // until threadEnded(). Once `bound` threads are registered a play BY_HAND is refused (false,
     // nothing registered), and a DUE one aborts and removes the oldest registered play BY_HAND,
@@ -42,10 +46,13 @@ public:
     // The same without a time limit.
     void waitUntilAllEnded() const;
 
-    // Sleeps for `duration`, or less once `aborted` is set (and wakeSleepers called) or close() is
-    // called. Takes no lock that any other operation here needs, so registering and stopping never
-    // wait for a sleeping thread.
+    // Sleeps for `duration` of the pause clock, or less once `aborted` is set (and wakeSleepers
+    // called) or close() is called. Takes no lock that any other operation here needs, so
+    // registering and stopping never wait for a sleeping thread.
     void sleepFor(std::chrono::duration<double> duration, const std::atomic<bool>& aborted);
+
+    // The pause clock's time now: what the threads time their plays by.
+    PauseClock::Time now() const { return _pauses->now(); }
 
     // Wakes every sleeper to look at its abort flag again; call after setting one.
     void wakeSleepers() noexcept;
@@ -69,10 +76,9 @@ private:
     std::size_t _running = 0;
     std::uint64_t _serial = 0;
 
-    // Guards _closing and wakes sleepers; separate so that sleeping holds no registry lock.
-    std::mutex _wakeMutex;
-    std::condition_variable _wake;
-    bool _closing = false;
+    // Sleepers wait on the pause clock's own lock, so that sleeping holds no registry lock.
+    const std::shared_ptr<PauseClock> _pauses;
+    std::atomic<bool> _closing{false};
 };
 
 } // namespace tollwick

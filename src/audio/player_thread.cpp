@@ -63,7 +63,7 @@ void PlayerThread::startFirstFileHere() noexcept {
     if (_paths.empty() || _doAbort || !morePlaysDue(0) || !_player->startsOnAnyThread())
         return;
     try {
-        _firstStartedAt = QuickEndWatch::Clock::now();
+        _firstStartedAt = _registry->now();
         _player->startPlay(_paths.front());
         _firstStartedMoment = _clock.preciseNow();
         _firstStart = FirstStart::STARTED;
@@ -113,7 +113,7 @@ PlayEnd PlayerThread::playQueue(std::string& failure) {
     // it is closed as aborted, or its failed start is reported as such.
     while (morePlaysDue(i) && (!_doAbort || (i == 0 && _firstStart != FirstStart::NOT_MADE))) {
         const std::string& path = _paths[i % _paths.size()];
-        auto startedAt = QuickEndWatch::Clock::now();
+        auto startedAt = _registry->now();
         bool started = false;
         if (i == 0 && _firstStart != FirstStart::NOT_MADE) {
             started = _firstStart == FirstStart::STARTED;
@@ -129,7 +129,7 @@ PlayEnd PlayerThread::playQueue(std::string& failure) {
         ++i;
         double pause = _delay;
         if (_rounds == ENDLESS && !_doAbort) {
-            const auto now = QuickEndWatch::Clock::now();
+            const auto now = _registry->now();
             if (quickEnds.ended(path, now - startedAt, now)) {
                 pause = std::max(std::chrono::duration<double>(QuickEndWatch::RETRY_PAUSE).count(), pause);
             }

@@ -3,6 +3,7 @@
 #include "scheduling/clock.h"
 #include "support/eventually.h"
 #include "support/fake_clock.h"
+#include "support/fake_pauses.h"
 #include "support/log_capture.h"
 #include "support/recording_file_player.h"
 #include "support/temp_dir.h"
@@ -25,6 +26,9 @@ using test::PlayRecorder;
 using Kind = test::PlayEvent::Kind;
 using Op = PlayRecorder::Operation;
 
+// The poll of a sounding file.
+constexpr auto TICK = std::chrono::milliseconds(1000 / PlayerThread::TICKS_PER_SECOND);
+
 double secondsBetween(test::SteadyTime from, test::SteadyTime to) {
     return std::chrono::duration<double>(to - from).count();
 }
@@ -36,17 +40,22 @@ protected:
     test::TempDir dir;
     test::FakeTime time{2024, 9, 2, 7, 55, 0};
     Clock clock{time.source()};
-    std::shared_ptr<PlayRecorder> recorder = PlayRecorder::create();
-    Player player{clock, recorder->factory()};
+    // Pauses and plays take no real time: time moves when the test runs the threads on.
+    std::shared_ptr<test::FakePauses> pauses = std::make_shared<test::FakePauses>();
+    std::shared_ptr<PlayRecorder> recorder = PlayRecorder::create(pauses);
+    Player player{clock, recorder->factory(), pauses};
 
     std::string file(const std::string& name) {
         std::ofstream(dir.path() / name) << "sound";
         return (dir.path() / name).string();
     }
-    // Waits for every thread and answers when the last one had ended.
+    // Runs the threads on until every one has ended; answers when the last one ended.
     test::SteadyTime allEnded() {
-        EXPECT_TRUE(player.waitUntilAllEnded(10s));
-        return std::chrono::steady_clock::now();
+        EXPECT_TRUE(pauses->runUntil([&] { return player.waitUntilAllEnded(0s); }));
+        return pauses->now();
+    }
+    bool runUntilStarts(std::size_t count) {
+        return pauses->runUntil([&] { return recorder->started().size() >= count; });
     }
     void TearDown() override { EXPECT_TRUE(player.waitUntilAllEnded(10s)) << "a playing thread did not end"; }
 };
@@ -66,10 +75,13 @@ TEST_F(PlayerTest, PlaysAFileCountTimesPausingAfterAllButTheLast) {
         EXPECT_FALSE(events[k].wasAborted);
         EXPECT_EQ(events[k].player, 0u) << "one file player serves the whole request";
     }
-    EXPECT_GE(secondsBetween(events[0].at, events[1].at), 0.09) << "closed before the file ended";
-    EXPECT_GE(secondsBetween(events[1].at, events[2].at), 0.55);
-    EXPECT_GE(secondsBetween(events[3].at, events[4].at), 0.55);
-    EXPECT_LT(secondsBetween(events[5].at, ended), 0.45) << "paused after the last play";
+    for (std::size_t k = 0; k < 6; k += 2) {
+        const auto played = events[k + 1].at - events[k].at;
+        EXPECT_TRUE(played >= 100ms && played <= 100ms + TICK) << "not closed as the file ended, play " << k / 2;
+    }
+    EXPECT_NEAR(secondsBetween(events[1].at, events[2].at), 0.6, 1e-6);
+    EXPECT_NEAR(secondsBetween(events[3].at, events[4].at), 0.6, 1e-6);
+    EXPECT_EQ(ended, events[5].at) << "paused after the last play";
     EXPECT_FALSE(player.isPlaying());
     EXPECT_EQ(log.textsAt(spdlog::level::info),
               std::vector<std::string>(3, "Playing: " + bell + " at 2024-09-02 07:55:00"));
@@ -79,14 +91,13 @@ TEST_F(PlayerTest, InfiniteRepeatPlaysUntilAborted) {
     recorder->setPlayTime(QuickEndWatch::QUICK_END + 50ms);
     const auto thread = player.play({.paths = {file("alarm.mp3")}, .rounds = ENDLESS, .delay = 0.02});
     ASSERT_NE(thread, nullptr);
-    ASSERT_TRUE(recorder->waitForStarts(3)) << "the repeat stopped by itself";
+    ASSERT_TRUE(runUntilStarts(3)) << "the repeat stopped by itself";
     EXPECT_TRUE(player.isPlaying());
 
     thread->abortPlay();
     allEnded();
-    const std::size_t played = recorder->started().size();
-    std::this_thread::sleep_for(150ms);
-    EXPECT_EQ(recorder->started().size(), played);
+    EXPECT_EQ(recorder->started().size(), 3u) << "started again after the abort";
+    EXPECT_TRUE(recorder->events(Kind::CLOSE).at(2).wasAborted);
     EXPECT_FALSE(player.isPlaying());
     EXPECT_FALSE(thread->isAlive());
 }
@@ -98,7 +109,7 @@ TEST_F(PlayerTest, AHugeRepeatCountCostsNothing) {
     ASSERT_NE(thread, nullptr);
     EXPECT_EQ(thread->paths().size(), 1u);
     EXPECT_EQ(thread->rounds(), std::uint64_t{std::numeric_limits<int>::max()});
-    ASSERT_TRUE(recorder->waitForStarts(3));
+    ASSERT_TRUE(runUntilStarts(3));
     player.stopAll();
 }
 
@@ -109,16 +120,16 @@ TEST_F(PlayerTest, StopAllSilencesWithinATickAndEmptiesTheRegistryAtOnce) {
     ASSERT_NE(thread, nullptr);
     ASSERT_TRUE(recorder->waitForStarts(1));
 
-    const auto stopped = std::chrono::steady_clock::now();
+    const auto stopped = pauses->now();
     player.stopAll();
     EXPECT_FALSE(player.isPlaying()) << "stopAll must empty the registry before it returns";
     EXPECT_TRUE(thread->isAborted());
     ASSERT_TRUE(recorder->waitForCloses(1));
     const auto close = recorder->events(Kind::CLOSE).at(0);
     EXPECT_TRUE(close.wasAborted);
-    EXPECT_LT(secondsBetween(stopped, close.at), 0.5) << "an abort silences within a tick (50 ms)";
+    EXPECT_EQ(close.at, stopped) << "an abort silences at once, cutting its tick short";
     // The pause that would have come before b is cut short too.
-    EXPECT_LT(secondsBetween(close.at, allEnded()), 0.3);
+    EXPECT_EQ(allEnded(), stopped);
     EXPECT_EQ(recorder->started(), std::vector<std::string>{queue[0]});
 }
 
@@ -126,10 +137,10 @@ TEST_F(PlayerTest, AnAbortCutsALongPauseShort) {
     recorder->setPlayTime(10ms);
     const auto thread = player.play({.paths = {file("bell.mp3")}, .rounds = 3, .delay = 600.0});
     ASSERT_NE(thread, nullptr);
-    ASSERT_TRUE(recorder->waitForCloses(1));
-    const auto aborted = std::chrono::steady_clock::now();
+    ASSERT_TRUE(pauses->runUntil([&] { return !pauses->asked().empty() && pauses->asked().back() == 600s; }));
+    const auto aborted = pauses->now();
     thread->abortPlay();
-    EXPECT_LT(secondsBetween(aborted, allEnded()), 0.5);
+    EXPECT_EQ(allEnded(), aborted);
     EXPECT_EQ(recorder->started().size(), 1u);
 }
 
@@ -217,12 +228,13 @@ TEST_F(PlayerTest, AnEndlessRepeatThatEndsAtOnceStartsAgainOnceASecondAndSaysSoO
     const std::string alarm = file("alarm.mp3");
     recorder->setPlayTime(0ms); // as a player program that exits at once
     ASSERT_NE(player.play({.paths = {alarm}, .rounds = ENDLESS}), nullptr);
-    ASSERT_TRUE(recorder->waitForStarts(3));
+    ASSERT_TRUE(runUntilStarts(3));
     player.stopAll();
     allEnded();
     const auto starts = recorder->events(Kind::START);
+    ASSERT_EQ(starts.size(), 3u);
     for (std::size_t k = 1; k < starts.size(); ++k)
-        EXPECT_GE(secondsBetween(starts[k - 1].at, starts[k].at), 0.95) << k;
+        EXPECT_EQ(starts[k].at - starts[k - 1].at, QuickEndWatch::RETRY_PAUSE) << k;
     EXPECT_EQ(log.textsAt(spdlog::level::info).size(), 1u) << "only the first start is logged";
     const auto warnings = log.textsAt(spdlog::level::warn);
     ASSERT_EQ(warnings.size(), 1u);

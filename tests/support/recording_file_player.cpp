@@ -15,17 +15,17 @@ public:
     void startPlay(const std::string& path) override {
         _recorder->throwIfFailing(PlayRecorder::Operation::START, path);
         _path = path;
-        _startedAt = std::chrono::steady_clock::now();
+        _startedAt = _recorder->now();
         _recorder->record({PlayEvent::Kind::START, path, _id, false, _startedAt});
     }
 
     bool isPlaying() override {
         _recorder->throwIfFailing(PlayRecorder::Operation::POLL, _path);
-        return std::chrono::steady_clock::now() < _startedAt + _recorder->playTimeOf(_path);
+        return _recorder->now() < _startedAt + _recorder->playTimeOf(_path);
     }
 
     void closeFile(bool wasAborted) override {
-        _recorder->record({PlayEvent::Kind::CLOSE, _path, _id, wasAborted, std::chrono::steady_clock::now()});
+        _recorder->record({PlayEvent::Kind::CLOSE, _path, _id, wasAborted, _recorder->now()});
         _recorder->throwIfFailing(PlayRecorder::Operation::CLOSE, _path);
     }
 

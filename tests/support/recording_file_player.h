@@ -1,8 +1,8 @@
 #pragma once
 // A file player that plays nothing and records what the playing threads ask of it: which files
 // were started and closed, when, by which player, and whether the close was an abort. A file
-// "sounds" for a set time after its start. Tests can make a start, a status query or a close of a
-// given path fail.
+// "sounds" for a set time after its start, on the steady clock or on a pause clock given. Tests can make a start, a
+// status query or a close of a given path fail.
 //
 // The recorder is shared by the test and every player it made, so a player that outlives the test
 // body still records into live memory.
@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "audio/file_player.h"
+#include "audio/pause_clock.h"
 
 namespace tollwick::test {
 
@@ -36,7 +37,11 @@ struct PlayEvent {
 
 class PlayRecorder : public std::enable_shared_from_this<PlayRecorder> {
 public:
-    static std::shared_ptr<PlayRecorder> create() { return std::shared_ptr<PlayRecorder>(new PlayRecorder); }
+    static std::shared_ptr<PlayRecorder> create() { return std::shared_ptr<PlayRecorder>(new PlayRecorder({})); }
+    // Files sound by the time of `clock`, and events are dated by it.
+    static std::shared_ptr<PlayRecorder> create(std::shared_ptr<const PauseClock> clock) {
+        return std::shared_ptr<PlayRecorder>(new PlayRecorder(std::move(clock)));
+    }
 
     // Makes recording players; they keep this recorder alive.
     FilePlayerFactory factory();
@@ -72,9 +77,12 @@ public:
     std::chrono::milliseconds playTimeOf(const std::string& path) const;
     bool startsOnAnyThread() const;
     void throwIfFailing(Operation operation, const std::string& path) const;
+    SteadyTime now() const { return _clock ? _clock->now() : std::chrono::steady_clock::now(); }
 
 private:
-    PlayRecorder() = default;
+    explicit PlayRecorder(std::shared_ptr<const PauseClock> clock) : _clock(std::move(clock)) {}
+
+    const std::shared_ptr<const PauseClock> _clock; // none: the steady clock
 
     mutable std::mutex _mutex; // guards everything here
     mutable std::condition_variable _changed;
