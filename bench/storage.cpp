@@ -15,14 +15,14 @@ int main() {
     std::filesystem::create_directories(dir);
     StorageWrapper<DB> db;
     db.load(dir / "_db.json");
-    *db = databaseShapedDocument();
+    db.edit() = databaseShapedDocument();
     db.saveAuto(); // the baseline
     std::printf("document: 500 songs, 200 timetables x 2 channels x 12 lessons, 1000 programmes\n");
 
     report("saveAuto, nothing changed", 200, [&] { db.saveAuto(); });
     int n = 0;
     report("saveAuto, one setting changed", 30, [&] {
-        db->settings.alarmDelaySec = ++n;
+        db.edit().settings.alarmDelaySec = ++n;
         db.saveAuto();
     });
     std::printf("file size: %ju bytes\n", static_cast<std::uintmax_t>(std::filesystem::file_size(dir / "_db.json")));

@@ -87,16 +87,16 @@ bool System::loadDocuments() {
             spdlog::warn("{}", _warnings.back());
         }
         spdlog::info("Falling back to factory default config");
-        _docs.db->loadFactoryDefault();
+        _docs.db.edit().loadFactoryDefault();
         firstStart = true;
     }
-    _docs.db->ensureFactorySongsAvailable();
+    _docs.db.edit().ensureFactorySongsAvailable();
     _docs.cache.load(getUserFilePath("cache.json"));
     removeTemporaryFiles(getUserFilePath(), "upload-");
     // Today's day reset happens here rather than in the scheduler's first pass, so that what was
     // loaded (or the factory configuration) counts as written before any request can change it:
     // a change in the first moments is then saved like any other, also on SIGTERM.
-    _docs.db->settings.dailyPreferences.resetOnNewDay(_clock.updateClock().yearDay);
+    _docs.db.edit().settings.dailyPreferences.resetOnNewDay(_clock.updateClock().yearDay);
     _docs.db.rememberContent();
     _docs.shadow.rememberContent();
     _docs.cache.rememberContent();
@@ -147,7 +147,7 @@ void System::saveChangedDocuments() noexcept {
 
 std::string System::sessionKey() {
     std::scoped_lock lock(_docs.mutex);
-    return _docs.shadow->getCurrentSalt();
+    return _docs.shadow.edit().getCurrentSalt();
 }
 
 } // namespace tollwick

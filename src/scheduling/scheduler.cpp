@@ -95,8 +95,8 @@ void Scheduler::handleSecond(long long second, const ClockReading& now, std::vec
         if (!_handled.contains(second)) {
             // Changed only when there is a change to make: each hand-out for change counts as a
             // touch, and a touched document is looked over by the writer thread.
-            if (std::as_const(_docs).db->settings.dailyPreferences.isNewDay(reading.yearDay))
-                _docs.db->settings.dailyPreferences.resetOnNewDay(reading.yearDay);
+            if (_docs.db->settings.dailyPreferences.isNewDay(reading.yearDay))
+                _docs.db.edit().settings.dailyPreferences.resetOnNewDay(reading.yearDay);
             planSecond(reading, plays);
             _handled.add(second);
         }
@@ -227,8 +227,8 @@ void Scheduler::planSecond(const ClockReading& now, std::vector<PlannedPlay>& pl
     }
     for (const std::string& key : keysToRemove) {
         try {
-            const Programme p = _docs.db->programmes.remove(key);
-            _docs.db->songs.remove(p.songId);
+            const Programme p = _docs.db.edit().programmes.remove(key);
+            _docs.db.edit().songs.remove(p.songId);
         } catch (const std::exception& e) {
             logSchedulerError(e);
         }

@@ -46,7 +46,7 @@ void phoneHome(Api& api, Documents& docs, const Clock& clock) {
     {
         std::scoped_lock lock(docs.mutex);
         if (!(docs.cache->calendarVersion < newestVersion)) {
-            docs.cache->calendarLastUpdated = clock.getDateString();
+            docs.cache.edit().calendarLastUpdated = clock.getDateString();
             return;
         }
     }
@@ -69,7 +69,7 @@ void updateCalendarRegions(Api& api, Documents& docs, const Clock& clock) {
     MapDb<CalendarRegion> regions = MapDb<CalendarRegion>::decode(entries);
     {
         std::scoped_lock lock(docs.mutex);
-        docs.cache->replaceCalendarRegions(std::move(regions), version, clock.getDateString());
+        docs.cache.edit().replaceCalendarRegions(std::move(regions), version, clock.getDateString());
     }
     spdlog::info("Calendar has been synchronized");
 }

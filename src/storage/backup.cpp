@@ -247,9 +247,9 @@ void commitRestore(PreparedRestore& restore, Documents& docs, const std::functio
     Cache oldCache;
     {
         std::scoped_lock lock(docs.mutex);
-        oldDb = std::exchange(*docs.db, std::move(restore.db));
+        oldDb = std::exchange(docs.db.edit(), std::move(restore.db));
         if (restore.hasCache)
-            oldCache = std::exchange(*docs.cache, std::move(restore.cache));
+            oldCache = std::exchange(docs.cache.edit(), std::move(restore.cache));
     }
     if (saveDocumentsNow()) {
         restore.keepPlacedFiles();
@@ -257,9 +257,9 @@ void commitRestore(PreparedRestore& restore, Documents& docs, const std::functio
     }
     {
         std::scoped_lock lock(docs.mutex);
-        *docs.db = std::move(oldDb);
+        docs.db.edit() = std::move(oldDb);
         if (restore.hasCache)
-            *docs.cache = std::move(oldCache);
+            docs.cache.edit() = std::move(oldCache);
     }
     // A document written before another failed holds the backup's content: the old one goes back.
     const bool putBack = saveDocumentsNow();

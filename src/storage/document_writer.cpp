@@ -17,11 +17,8 @@ DocumentWriter::~DocumentWriter() {
 }
 
 void DocumentWriter::stopThread() noexcept {
-    {
-        std::scoped_lock lock(_stopMutex);
-        _stopping = true;
-    }
-    _stop.notify_all();
+    _stopping = true;
+    _docs.changes.ring();
     if (_thread.joinable())
         _thread.join();
 }
@@ -61,11 +58,17 @@ bool DocumentWriter::saveNow() noexcept {
 
 void DocumentWriter::run() noexcept {
     for (;;) {
+        std::array<std::uint64_t, 3> seen;
+        std::optional<std::chrono::steady_clock::time_point> retryAt;
         {
-            std::unique_lock lock(_stopMutex);
-            if (_stop.wait_for(lock, LOOK_PERIOD, [this] { return _stopping; }))
-                return;
+            std::scoped_lock writing(_writeMutex);
+            seen = _seenTouches;
+            if (_failed)
+                retryAt = _retryAt;
         }
+        waitForWork(seen, retryAt);
+        if (_stopping)
+            return;
         try {
             std::scoped_lock writing(_writeMutex);
             if (dueForLook())
@@ -74,6 +77,11 @@ void DocumentWriter::run() noexcept {
             spdlog::error("Document writer error: {}", e.what());
         }
     }
+}
+
+void DocumentWriter::waitForWork(const std::array<std::uint64_t, 3>& seen,
+                                 std::optional<std::chrono::steady_clock::time_point> retryAt) {
+    _docs.changes.waitUntil([&] { return _stopping || touchesOf(_docs) != seen; }, retryAt);
 }
 
 bool DocumentWriter::dueForLook() const {

@@ -1,13 +1,14 @@
 #pragma once
 // The writer thread: brings every changed document to its file soon after the change, so that no
-// other thread, the scheduler least of all, ever waits for a disk. It looks at the documents many
-// times a second, but walks one only when it was handed out for change since the last look
-// (StorageWrapper::touches), and holds the document mutex only to copy what changed.
+// other thread, the scheduler least of all, ever waits for a disk. It sleeps until a document is
+// handed out for change (the documents' change signal), or until a failed write is due to be tried
+// again, and holds the document mutex only to copy what changed.
 #include <array>
 #include <chrono>
-#include <condition_variable>
+#include <atomic>
 #include <cstdint>
 #include <mutex>
+#include <optional>
 #include <string_view>
 #include <thread>
 
@@ -17,8 +18,6 @@ namespace tollwick {
 
 class DocumentWriter {
 public:
-    // How often the writer looks for changes: an edit is on disk within this and the write's time.
-    static constexpr std::chrono::milliseconds LOOK_PERIOD{10};
     // How long after a failed write the writer tries again.
     static constexpr std::chrono::seconds RETRY_PERIOD{1};
 
@@ -51,6 +50,10 @@ public:
 private:
     void run() noexcept;
     void stopThread() noexcept;
+    // Sleeps until a document changed since the look that saw `seen`, a failed write is due to be
+    // tried again, or the writer stops.
+    void waitForWork(const std::array<std::uint64_t, 3>& seen,
+                     std::optional<std::chrono::steady_clock::time_point> retryAt);
     // Expects _writeMutex held.
     bool dueForLook() const;
     void writeChanges(std::string_view failureSuffix);
@@ -65,9 +68,7 @@ private:
     bool _failed = false;
     std::chrono::steady_clock::time_point _retryAt;
 
-    std::mutex _stopMutex; // guards _stopping
-    std::condition_variable _stop;
-    bool _stopping = false;
+    std::atomic<bool> _stopping{false};
     std::thread _thread;
 };
 

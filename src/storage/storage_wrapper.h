@@ -13,6 +13,7 @@
 #include "model/record.h"
 #include "runtime/errors.h"
 #include "storage/atomic_file.h"
+#include "storage/change_signal.h"
 #include "storage/files.h"
 
 namespace tollwick {
@@ -46,19 +47,23 @@ std::optional<Json> readDocumentFile(const std::filesystem::path& path, Document
 template <Document T>
 class StorageWrapper {
 public:
-    // The document itself; later loads replace its content in place, so references stay valid.
-    // Handing it out for change counts as a touch (touches()); read through a const wrapper to
-    // leave no trace.
-    T& operator*() noexcept {
+    // A document that tells `changes` of each change; without one, nobody is told.
+    explicit StorageWrapper(ChangeSignal* changes = nullptr) noexcept : _changes(changes) {}
+    StorageWrapper(const StorageWrapper&) = delete;
+    StorageWrapper& operator=(const StorageWrapper&) = delete;
+
+    // The document for reading, which never counts as a change. Later loads replace its content in
+    // place, so references stay valid.
+    const T& operator*() const noexcept { return _wrapped; }
+    const T* operator->() const noexcept { return &_wrapped; }
+
+    // The document for changing: counts as a touch (touches()) and rings the change signal, so the
+    // writer comes to look. Make the whole change with the document mutex held: the writer copies
+    // under it, so it sees the change only once it is complete.
+    T& edit() noexcept {
         touch();
         return _wrapped;
     }
-    const T& operator*() const noexcept { return _wrapped; }
-    T* operator->() noexcept {
-        touch();
-        return &_wrapped;
-    }
-    const T* operator->() const noexcept { return &_wrapped; }
 
     // How often the document was handed out for change. While it stays the same the content is
     // unchanged, so watchers can skip a walk over the whole document; safe to read without the mutex.
@@ -163,9 +168,14 @@ private:
             return false;
     }
 
-    void touch() noexcept { _touches.fetch_add(1); }
+    void touch() noexcept {
+        _touches.fetch_add(1);
+        if (_changes)
+            _changes->ring();
+    }
 
     T _wrapped{};
+    ChangeSignal* _changes;
     std::atomic<std::uint64_t> _touches{0};
     std::optional<std::filesystem::path> _path;
     std::optional<Fingerprint> _hash;

@@ -18,9 +18,12 @@ struct Documents {
     // takes it every second, so a request worker that holds it is lifted to the scheduler's priority.
     PriorityInheritingMutex mutex;
 
-    StorageWrapper<DB> db;
-    StorageWrapper<Cache> cache;
-    StorageWrapper<Shadow> shadow;
+    // Rung on every change of a document (StorageWrapper::edit); the writer waits for it.
+    ChangeSignal changes;
+
+    StorageWrapper<DB> db{&changes};
+    StorageWrapper<Cache> cache{&changes};
+    StorageWrapper<Shadow> shadow{&changes};
 };
 
 // Writes every document whose content changed since it was last written, in the order db, shadow,

@@ -90,10 +90,10 @@ TEST(SchedulerThread, RingsBellsWithoutASystemCallOnAFile) {
     {
         Documents docs;
         docs.db.load(data / "_db.json");
-        docs.db->loadFactoryDefault();
-        docs.db->songs.add(AudioAsset{"Mine", "", "mine.mp3"}, "ID_mine");
-        docs.db->programmes.add(Programme{FACTORY_DEFAULT_SIGNAL_ID_PING, day, time, false}, "ping");
-        docs.db->programmes.add(Programme{"ID_mine", day, time, true}, "mine");
+        docs.db.edit().loadFactoryDefault();
+        docs.db.edit().songs.add(AudioAsset{"Mine", "", "mine.mp3"}, "ID_mine");
+        docs.db.edit().programmes.add(Programme{FACTORY_DEFAULT_SIGNAL_ID_PING, day, time, false}, "ping");
+        docs.db.edit().programmes.add(Programme{"ID_mine", day, time, true}, "mine");
         docs.db.saveForce();
     }
 

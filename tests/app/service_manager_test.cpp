@@ -115,7 +115,7 @@ TEST_F(ServiceManagerTest, KeepAlivesComeFromTheSchedulerLoopAndStopWhileItIsHel
         Running(const std::string& socket, std::chrono::microseconds interval) : notifier(socket, interval) {}
     };
     auto& running = *new Running(manager.address(), interval);
-    running.docs.db->loadFactoryDefault();
+    running.docs.db.edit().loadFactoryDefault();
     running.scheduler.setAfterPass([&running] {
         if (running.feeding)
             running.notifier.watchdog();

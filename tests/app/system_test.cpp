@@ -25,7 +25,7 @@ TEST(System, LoadsTheFactoryDatabaseOnAFirstStartAndNotAfter) {
         EXPECT_TRUE(first.loadDocuments());
         EXPECT_EQ(first.documents().db->songs.size(), 12u);
         EXPECT_EQ(first.sessionKey().size(), 64u);
-        first.documents().db->settings.alarmDelaySec = 4;
+        first.documents().db.edit().settings.alarmDelaySec = 4;
         first.saveChangedDocuments();
     }
     System second;
@@ -42,8 +42,8 @@ TEST(System, SavesChangedDocumentsWhenAskedToEnd) {
     system.saveChangedDocuments();
     EXPECT_FALSE(std::filesystem::exists(dir.path() / "_db.json")) << "nothing changed yet";
     EXPECT_FALSE(std::filesystem::exists(dir.path() / "_shadow.json"));
-    system.documents().shadow->setPassword("pw");
-    system.documents().cache->calendarVersion = 9;
+    system.documents().shadow.edit().setPassword("pw");
+    system.documents().cache.edit().calendarVersion = 9;
     system.saveChangedDocuments();
     EXPECT_FALSE(std::filesystem::exists(dir.path() / "_db.json"));
     EXPECT_TRUE(std::filesystem::exists(dir.path() / "_shadow.json"));
@@ -56,7 +56,7 @@ TEST(System, LoadingTakesTodaysDayResetSoItIsNotTakenForAChange) {
     {
         System first;
         first.loadDocuments();
-        first.documents().db->settings.dailyPreferences.selectedTimetableId = "ID_factory_default_timetable";
+        first.documents().db.edit().settings.dailyPreferences.selectedTimetableId = "ID_factory_default_timetable";
         first.saveChangedDocuments();
     }
     // The stored choice was made today, so it holds after a restart, and nothing needs writing.
@@ -64,7 +64,7 @@ TEST(System, LoadingTakesTodaysDayResetSoItIsNotTakenForAChange) {
     System second;
     second.loadDocuments();
     // What the scheduler's passes do every second.
-    second.documents().db->settings.dailyPreferences.resetOnNewDay(second.clock().updateClock().yearDay);
+    second.documents().db.edit().settings.dailyPreferences.resetOnNewDay(second.clock().updateClock().yearDay);
     EXPECT_EQ(second.documents().db->settings.dailyPreferences.selectedTimetableId, "ID_factory_default_timetable");
     second.saveChangedDocuments();
     EXPECT_EQ(std::filesystem::last_write_time(dir.path() / "_db.json"), written);
@@ -111,7 +111,7 @@ TEST(System, StopsInOrderAndTheNextSystemFindsEveryChange) {
             if (round > 0) {
                 EXPECT_EQ(system.documents().db->settings.alarmDelaySec, round);
             }
-            system.documents().db->settings.alarmDelaySec = round + 1;
+            system.documents().db.edit().settings.alarmDelaySec = round + 1;
         }
         system.stop();
         serving.join();

@@ -71,7 +71,7 @@ struct PlayLogFlowTest : ::testing::Test {
     PlayLogFlowTest() {
         playLog.open(dir.path() / "playlog");
         quiet.load(dir.path() / "quiet.json");
-        DB& db = *docs.db;
+        DB& db = docs.db.edit();
         db.loadFactoryDefault();
         db.settings.announcementSignalId = NULL_ID;
         db.settings.alarmSignalId = "siren";

@@ -76,10 +76,10 @@ struct SchedulerTest : ::testing::Test {
 
     SchedulerTest() {
         docs.db.load(dir.path() / "_db.json");
-        docs.db->loadFactoryDefault();
+        docs.db.edit().loadFactoryDefault();
         for (const char* id : {"start", "end", "pre-start", "pre-end", "extra", "song-a", "song-b"})
-            docs.db->songs.add(AudioAsset{id, "", std::string(id) + ".mp3"}, id);
-        TimeTable& tt = docs.db->timetables.get(FACTORY_DEFAULT_TIMETABLE_ID);
+            docs.db.edit().songs.add(AudioAsset{id, "", std::string(id) + ".mp3"}, id);
+        TimeTable& tt = docs.db.edit().timetables.get(FACTORY_DEFAULT_TIMETABLE_ID);
         for (SignalTable* ch : {&tt.chA, &tt.chB}) {
             ch->lessons = {Lesson::decode("08:00 - 08:45"), Lesson::decode("08:45 - 09:30")};
             ch->startOfClass.id = "start";
@@ -90,7 +90,7 @@ struct SchedulerTest : ::testing::Test {
         tt.chB.lessons = {Lesson::decode("07:30 - 07:31")};
     }
 
-    TimeTable& timetable() { return docs.db->timetables.get(FACTORY_DEFAULT_TIMETABLE_ID); }
+    TimeTable& timetable() { return docs.db.edit().timetables.get(FACTORY_DEFAULT_TIMETABLE_ID); }
 
     // What rang in the second h:m:s of the fake day.
     std::vector<std::string> at(int h, int m, int s = 0) {
@@ -146,7 +146,7 @@ TEST_F(SchedulerTest, ExtraPlaysRingPerSlotEvenTwice) {
 TEST_F(SchedulerTest, QuietBellsAreSkippedAndProgrammesStillPlay) {
     quiet.load(dir.path() / "quiet.json");
     timetable().customPlays = {UserPlay{PlayDesc{"extra"}, {TimeOfDay(8, 20)}}};
-    docs.db->programmes.add(Programme{"song-a", Date(2026, 12, 8), TimeOfDay(8, 10), false});
+    docs.db.edit().programmes.add(Programme{"song-a", Date(2026, 12, 8), TimeOfDay(8, 10), false});
     quiet.mute(time.reading(), TimeOfDay(8, 0), TimeOfDay(8, 45));
     quiet.skip(time.reading(), TimeOfDay(9, 30));
     const struct {
@@ -166,7 +166,7 @@ TEST_F(SchedulerTest, QuietBellsAreSkippedAndProgrammesStillPlay) {
 }
 
 TEST_F(SchedulerTest, ProgrammesRingOnTheirDateAndDeleteThemselvesWithTheirSong) {
-    auto& programmes = docs.db->programmes;
+    auto& programmes = docs.db.edit().programmes;
     programmes.add(Programme{"song-a", Date(2026, 12, 8), TimeOfDay(10, 30), true}, "a");
     programmes.add(Programme{"song-b", Date(2026, 12, 8), TimeOfDay(10, 30), false}, "b");
     programmes.add(Programme{"song-b", Date(2026, 12, 9), TimeOfDay(10, 30), true}, "tomorrow");
@@ -180,9 +180,9 @@ TEST_F(SchedulerTest, ProgrammesRingOnTheirDateAndDeleteThemselvesWithTheirSong)
 }
 
 TEST_F(SchedulerTest, SwitchedOffRingsNothingButKeepsItsOtherDuties) {
-    docs.db->settings.schedulerEnable = false;
-    docs.db->programmes.add(Programme{"song-a", Date(2026, 12, 8), TimeOfDay(8, 0)});
-    docs.db->settings.dailyPreferences = {"chosen", 1};
+    docs.db.edit().settings.schedulerEnable = false;
+    docs.db.edit().programmes.add(Programme{"song-a", Date(2026, 12, 8), TimeOfDay(8, 0)});
+    docs.db.edit().settings.dailyPreferences = {"chosen", 1};
     for (int s = 0; s < 6; ++s)
         EXPECT_EQ(at(8, 0, s), Plays{});
     EXPECT_EQ(docs.db->programmes.size(), 1u);
@@ -355,8 +355,8 @@ TEST(LoggedScheduledSeconds, AreTheEarliestFromStartUpOn) {
 
 TEST_F(SchedulerTest, OneFailingPlayNeitherSilencesNorRepeatsTheOthers) {
     timetable().chA.endOfClass.id = "deleted-song";
-    docs.db->programmes.add(Programme{"gone", Date(2026, 12, 8), TimeOfDay(8, 45), true}, "p1");
-    docs.db->programmes.add(Programme{"song-a", Date(2026, 12, 8), TimeOfDay(8, 45), false}, "p2");
+    docs.db.edit().programmes.add(Programme{"gone", Date(2026, 12, 8), TimeOfDay(8, 45), true}, "p1");
+    docs.db.edit().programmes.add(Programme{"song-a", Date(2026, 12, 8), TimeOfDay(8, 45), false}, "p2");
     EXPECT_EQ(at(8, 45), Plays({"song-a", "start"}));
     EXPECT_FALSE(docs.db->programmes.contains("p1")) << "a programme whose song is gone is still removed";
     sounds.plays.clear();
@@ -366,12 +366,12 @@ TEST_F(SchedulerTest, OneFailingPlayNeitherSilencesNorRepeatsTheOthers) {
 }
 
 TEST_F(SchedulerTest, ProgrammeWithADeletedSongDoesNotStopTheBells) {
-    docs.db->programmes.add(Programme{"gone", Date(2026, 12, 8), TimeOfDay(12, 0), false});
+    docs.db.edit().programmes.add(Programme{"gone", Date(2026, 12, 8), TimeOfDay(12, 0), false});
     EXPECT_EQ(at(8, 0), Plays{"start"});
 }
 
 TEST_F(SchedulerTest, DailyChoiceLapsesAtANewDay) {
-    docs.db->settings.dailyPreferences = {"chosen", 342};
+    docs.db.edit().settings.dailyPreferences = {"chosen", 342};
     at(23, 59, 59);
     EXPECT_EQ(docs.db->settings.dailyPreferences.selectedTimetableId, "chosen");
     time.advance(1);
@@ -383,7 +383,7 @@ TEST_F(SchedulerTest, DailyChoiceLapsesAtANewDay) {
 // The writer thread looks a document over (under the mutex) whenever it was handed out for change;
 // a bell that changes nothing must not bring that on every second.
 TEST_F(SchedulerTest, OnlyASecondThatChangesSomethingTouchesTheDocuments) {
-    docs.db->programmes.add(Programme{"song-a", Date(2026, 12, 8), TimeOfDay(10, 30), true}, "once");
+    docs.db.edit().programmes.add(Programme{"song-a", Date(2026, 12, 8), TimeOfDay(10, 30), true}, "once");
     at(7, 59, 59); // the day reset of the first pass
     struct Case {
         int h, m, s;
@@ -457,8 +457,8 @@ struct AlarmTest : SchedulerTest {
 };
 
 TEST_F(AlarmTest, TogglesAnEndlessRepetitionOfTheAlarmSignal) {
-    docs.db->songs.add(AudioAsset{"alarm"}, "ID_alarm");
-    docs.db->settings.alarmDelaySec = 1.5;
+    docs.db.edit().songs.add(AudioAsset{"alarm"}, "ID_alarm");
+    docs.db.edit().settings.alarmDelaySec = 1.5;
     toggle();
     EXPECT_TRUE(alarm.isActive());
     EXPECT_EQ(sounds.plays, Plays{"ID_alarm x-1 1.500000s"});
@@ -469,7 +469,7 @@ TEST_F(AlarmTest, TogglesAnEndlessRepetitionOfTheAlarmSignal) {
 }
 
 TEST_F(AlarmTest, AnAlarmWhosePlayEndedShowsAsOffAndTheNextToggleStartsIt) {
-    docs.db->songs.add(AudioAsset{"alarm"}, "ID_alarm");
+    docs.db.edit().songs.add(AudioAsset{"alarm"}, "ID_alarm");
     toggle();
     sounds.last->ended = true; // its signal could not be started again
     EXPECT_FALSE(alarm.isActive());
@@ -479,22 +479,22 @@ TEST_F(AlarmTest, AnAlarmWhosePlayEndedShowsAsOffAndTheNextToggleStartsIt) {
 }
 
 TEST_F(AlarmTest, ADelayOutsideTheLimitsFromAnOlderDatabaseIsBounded) {
-    docs.db->songs.add(AudioAsset{"alarm"}, "ID_alarm");
-    docs.db->settings.alarmDelaySec = 86400;
+    docs.db.edit().songs.add(AudioAsset{"alarm"}, "ID_alarm");
+    docs.db.edit().settings.alarmDelaySec = 86400;
     toggle();
     EXPECT_EQ(sounds.plays, Plays{"ID_alarm x-1 600.000000s"});
 }
 
 TEST_F(AlarmTest, StaysOffWhenNothingCanBePlayed) {
-    docs.db->settings.alarmSignalId = "NULL";
+    docs.db.edit().settings.alarmSignalId = "NULL";
     toggle();
     EXPECT_FALSE(alarm.isActive());
-    docs.db->songs.add(AudioAsset{"alarm"}, "ID_alarm");
+    docs.db.edit().songs.add(AudioAsset{"alarm"}, "ID_alarm");
     sounds.missingFiles.insert("ID_alarm");
-    docs.db->settings.alarmSignalId = "ID_alarm";
+    docs.db.edit().settings.alarmSignalId = "ID_alarm";
     toggle();
     EXPECT_FALSE(alarm.isActive()) << "its file is missing";
-    docs.db->settings.alarmSignalId = "no-such-song";
+    docs.db.edit().settings.alarmSignalId = "no-such-song";
     EXPECT_THROW(toggle(), KeyError);
     EXPECT_FALSE(alarm.isActive());
 }

@@ -53,7 +53,7 @@ protected:
         });
         // The cache as an earlier sync left it: version 3 with one region that the registry no
         // longer has.
-        docs.cache->loadCalendarEntries(Json{{"old", {{"name", "Old region"}}}}, 3, "2026-01-05");
+        docs.cache.edit().loadCalendarEntries(Json{{"old", {{"name", "Old region"}}}}, 3, "2026-01-05");
         before = to_json(*docs.cache);
     }
 

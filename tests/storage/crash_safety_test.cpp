@@ -31,7 +31,7 @@ DB databaseVersion(long n) {
     StorageWrapper<DB> db;
     db.load(file);
     for (long n = first;; ++n) {
-        *db = databaseVersion(n);
+        db.edit() = databaseVersion(n);
         try {
             db.saveForce();
         } catch (...) {

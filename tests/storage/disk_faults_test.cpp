@@ -8,7 +8,6 @@
 #include <future>
 #include <string>
 #include <system_error>
-#include <utility>
 #include <vector>
 
 #include "audio/player_sounds.h"
@@ -78,13 +77,13 @@ struct DocumentsOnAFaultyDisk : ::testing::Test {
         docs.db.load(dbFile());
         docs.shadow.load(dir.path() / "_shadow.json");
         docs.cache.load(dir.path() / "cache.json");
-        docs.db->loadFactoryDefault();
-        docs.db->songs.add(AudioAsset{"bell", "", "bell.mp3"}, "bell");
-        SignalTable& channel = docs.db->timetables.get(FACTORY_DEFAULT_TIMETABLE_ID).chA;
+        docs.db.edit().loadFactoryDefault();
+        docs.db.edit().songs.add(AudioAsset{"bell", "", "bell.mp3"}, "bell");
+        SignalTable& channel = docs.db.edit().timetables.get(FACTORY_DEFAULT_TIMETABLE_ID).chA;
         channel.lessons = {Lesson::decode("08:00 - 08:45")};
         channel.startOfClass.id = channel.endOfClass.id = "bell";
         channel.preStart.id = channel.preEnd.id = NULL_ID;
-        docs.db->settings.dailyPreferences.resetOnNewDay(clock.updateClock().yearDay);
+        docs.db.edit().settings.dailyPreferences.resetOnNewDay(clock.updateClock().yearDay);
         docs.db.saveForce();
         docs.db.rememberContent();
         docs.shadow.rememberContent();
@@ -98,7 +97,7 @@ struct DocumentsOnAFaultyDisk : ::testing::Test {
 
     void setAlarmDelay(double seconds) {
         std::scoped_lock lock(docs.mutex);
-        docs.db->settings.alarmDelaySec = seconds;
+        docs.db.edit().settings.alarmDelaySec = seconds;
     }
     bool savedAlarmDelay(const std::string& seconds) const {
         return fileText(dbFile()).find("\"alarmDelaySec\": " + seconds) != std::string::npos;
@@ -146,7 +145,7 @@ TEST_F(DocumentsOnAFaultyDisk, ASaveThatHangsHoldsUpNeitherTheDocumentsNorTheBel
     ASSERT_TRUE(disk.waitForStalls(1));
     auto reader = std::async(std::launch::async, [&] {
         std::scoped_lock lock(docs.mutex);
-        return std::as_const(docs.db)->settings.alarmDelaySec;
+        return docs.db->settings.alarmDelaySec;
     });
     auto bells = std::async(std::launch::async, [&] { return ringAt(8, 0); });
     const bool free =
@@ -196,10 +195,10 @@ TEST_F(PlayLogOnAFaultyDisk, PlaysStartAndTheirEntriesAreWrittenOnceTheDiskWorks
     Player player{clock, recorder->factory()};
     PlayerSounds sounds{player, playLog, clock};
     Scheduler scheduler{docs, clock, sounds, quiet, {}, Paths{dir.path().string(), dir.path().string() + "/"}};
-    docs.db->loadFactoryDefault();
-    docs.db->songs.add(AudioAsset{"bell", "", "bell.wav"}, "bell");
+    docs.db.edit().loadFactoryDefault();
+    docs.db.edit().songs.add(AudioAsset{"bell", "", "bell.wav"}, "bell");
     std::ofstream(dir.path() / "bell.wav") << "sound";
-    SignalTable& channel = docs.db->timetables.get(FACTORY_DEFAULT_TIMETABLE_ID).chA;
+    SignalTable& channel = docs.db.edit().timetables.get(FACTORY_DEFAULT_TIMETABLE_ID).chA;
     channel.lessons = {Lesson::decode("08:00 - 08:45")};
     for (PlayDesc* desc : {&channel.startOfClass, &channel.endOfClass, &channel.preStart, &channel.preEnd})
         desc->id = "bell";

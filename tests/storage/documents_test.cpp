@@ -21,8 +21,8 @@ std::string readText(const std::filesystem::path& path) { return readWholeFile(p
 // What start-up does with the database.
 void startUp(StorageWrapper<DB>& db, const std::filesystem::path& file) {
     if (!db.load(file))
-        db->loadFactoryDefault();
-    db->ensureFactorySongsAvailable();
+        db.edit().loadFactoryDefault();
+    db.edit().ensureFactorySongsAvailable();
 }
 
 TEST(Database, FreshInstallationGetsTheFactoryDatabaseAndWritesNothing) {
@@ -58,7 +58,7 @@ TEST(Database, FreshInstallationGetsTheFactoryDatabaseAndWritesNothing) {
     EXPECT_FALSE(db.saveAuto());
     EXPECT_FALSE(std::filesystem::exists(file));
 
-    db->settings.schedulerEnable = false;
+    db.edit().settings.schedulerEnable = false;
     EXPECT_TRUE(db.saveAuto());
     EXPECT_FALSE(db.saveAuto());
     const std::string text = readText(file);
@@ -74,8 +74,8 @@ TEST(Database, ReloadsWhatItWrote) {
     const auto file = dir.path() / "_db.json";
     StorageWrapper<DB> db;
     startUp(db, file);
-    db->timetables.get(FACTORY_DEFAULT_TIMETABLE_ID).name = "\xC3\x81ltal\xC3\xA1nos"; // non-ASCII name
-    db->programmes.add(Programme{"ID_ring", Date(2026, 12, 8), TimeOfDay(9, 0, 30)}, "p1");
+    db.edit().timetables.get(FACTORY_DEFAULT_TIMETABLE_ID).name = "\xC3\x81ltal\xC3\xA1nos"; // non-ASCII name
+    db.edit().programmes.add(Programme{"ID_ring", Date(2026, 12, 8), TimeOfDay(9, 0, 30)}, "p1");
     db.saveForce();
 
     StorageWrapper<DB> again;
@@ -89,11 +89,11 @@ TEST(Database, SaveAutoWritesOnceForSeveralChangesAndAgainAfterTheNext) {
     StorageWrapper<DB> db;
     startUp(db, dir.path() / "_db.json");
     db.saveAuto();
-    db->settings.alarmDelaySec = 1.5;
-    db->settings.calendar.syncRegionId = "de";
+    db.edit().settings.alarmDelaySec = 1.5;
+    db.edit().settings.calendar.syncRegionId = "de";
     EXPECT_TRUE(db.saveAuto());
     EXPECT_FALSE(db.saveAuto());
-    db->settings.calendar.syncRegionId = "hu";
+    db.edit().settings.calendar.syncRegionId = "hu";
     EXPECT_TRUE(db.saveAuto());
     EXPECT_EQ(from_json<DB>(readText(dir.path() / "_db.json")).settings.calendar.syncRegionId, "hu");
 }
@@ -112,7 +112,7 @@ TEST(Database, VersionOneMigratesItsSignals) {
     EXPECT_EQ(db->timetables.get("t").name, "Old");
 
     db.saveAuto();
-    db->settings.schedulerEnable = false;
+    db.edit().settings.schedulerEnable = false;
     ASSERT_TRUE(db.saveAuto());
     const Json written = parseJsonText(readText(file));
     EXPECT_EQ(written["dbVersion"], 2);
@@ -127,7 +127,7 @@ TEST(Database, VersionOneWithoutSignalsHasNoSongsOfItsOwn) {
     StorageWrapper<DB> db;
     ASSERT_TRUE(db.load(file));
     EXPECT_EQ(db->songs.size(), 0u);
-    db->ensureFactorySongsAvailable();
+    db.edit().ensureFactorySongsAvailable();
     EXPECT_EQ(db->songs.size(), FACTORY_SONGS.size());
 }
 
@@ -149,13 +149,13 @@ TEST(Database, FactorySongWithAnotherMd5GetsTheTablesAndKeepsItsName) {
     TempDir dir;
     const auto file = dir.path() / "_db.json";
     StorageWrapper<DB> db;
-    db->loadFactoryDefault();
-    db->ensureFactorySongsAvailable();
-    AudioAsset& ping = db->songs.get("ID_ping");
+    db.edit().loadFactoryDefault();
+    db.edit().ensureFactorySongsAvailable();
+    AudioAsset& ping = db.edit().songs.get("ID_ping");
     ping.md5 = "00000000000000000000000000000000";
     ping.name = "Our ping";
     ping.lengthSec = 42;
-    db->songs.remove("ID_alarm");
+    db.edit().songs.remove("ID_alarm");
     const auto pingKeyPosition = 2;
     db.load(file); // missing file: the document keeps its content, now with a path
     db.saveForce();
@@ -191,7 +191,7 @@ TEST(Database, BrokenFilesFailWithOneLineNamingTheFile) {
         const auto file = dir.path() / "_db.json";
         writeText(file, text);
         StorageWrapper<DB> db;
-        db->loadFactoryDefault();
+        db.edit().loadFactoryDefault();
         try {
             db.load(file);
             ADD_FAILURE() << text;
@@ -213,12 +213,12 @@ TEST(Database, FailedSaveKeepsTheOldFileAndRetriesOnTheNextPass) {
     StorageWrapper<DB> db;
     startUp(db, file);
     db.saveAuto();
-    db->settings.alarmSignalId = "first";
+    db.edit().settings.alarmSignalId = "first";
     ASSERT_TRUE(db.saveAuto());
     const std::string first = readText(file);
 
     std::filesystem::permissions(sub, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
-    db->settings.alarmSignalId = "second";
+    db.edit().settings.alarmSignalId = "second";
     const bool writable = ::access(sub.c_str(), W_OK) == 0; // root ignores directory permissions
     if (!writable) {
         EXPECT_THROW(db.saveAuto(), Error);
@@ -230,7 +230,7 @@ TEST(Database, FailedSaveKeepsTheOldFileAndRetriesOnTheNextPass) {
     }
 
     std::filesystem::remove_all(sub); // the directory vanished
-    db->settings.alarmSignalId = "third";
+    db.edit().settings.alarmSignalId = "third";
     EXPECT_THROW(db.saveAuto(), Error);
     std::filesystem::create_directory(sub);
     EXPECT_TRUE(db.saveAuto());
@@ -240,8 +240,8 @@ TEST(Database, FailedSaveKeepsTheOldFileAndRetriesOnTheNextPass) {
 
 TEST(Cache, LoadCalendarEntriesReplacesTheRegions) {
     StorageWrapper<Cache> cache;
-    cache->calendarRegions.add(CalendarRegion{"Old"}, "old");
-    cache->loadCalendarEntries(Json::parse(R"({"hu": {"name": "Hungary", "holidays": ["2026-12-25"]}, "at": {}})"),
+    cache.edit().calendarRegions.add(CalendarRegion{"Old"}, "old");
+    cache.edit().loadCalendarEntries(Json::parse(R"({"hu": {"name": "Hungary", "holidays": ["2026-12-25"]}, "at": {}})"),
                                7, "2026-12-08");
     EXPECT_EQ(cache->calendarVersion, 7);
     EXPECT_EQ(cache->calendarLastUpdated, "2026-12-08");
@@ -249,12 +249,12 @@ TEST(Cache, LoadCalendarEntriesReplacesTheRegions) {
     EXPECT_EQ(cache->calendarRegions.at(0).holidays, std::vector<std::string>{"2026-12-25"});
     EXPECT_FALSE(cache->calendarRegions.contains("old"));
 
-    cache->loadCalendarEntries(Json::object(), 8, "2026-12-09");
+    cache.edit().loadCalendarEntries(Json::object(), 8, "2026-12-09");
     EXPECT_EQ(cache->calendarRegions.size(), 0u);
     EXPECT_EQ(cache->calendarVersion, 8);
     EXPECT_EQ(cache->calendarLastUpdated, "2026-12-09");
 
-    EXPECT_THROW(cache->loadCalendarEntries(Json::parse(R"({"x": {"holidays": "2026-12-25"}})"), 9, "2026-12-10"),
+    EXPECT_THROW(cache.edit().loadCalendarEntries(Json::parse(R"({"x": {"holidays": "2026-12-25"}})"), 9, "2026-12-10"),
                  InvalidValueError);
     EXPECT_EQ(cache->calendarVersion, 8) << "a failed update changes nothing";
 }

@@ -73,9 +73,9 @@ TEST(Shadow, StoredEmptySaltIsReplaced) {
     std::ofstream(file) << R"({"_salt": "", "_pwd": ")" << oldHash << R"("})";
     StorageWrapper<Shadow> shadow;
     ASSERT_TRUE(shadow.load(file));
-    EXPECT_EQ(shadow->getCurrentSalt().size(), 64u);
+    EXPECT_EQ(shadow.edit().getCurrentSalt().size(), 64u);
     EXPECT_TRUE(shadow->isPasswordSet());
-    EXPECT_FALSE(shadow->isPasswordMatching("secret")) << "the old hash no longer matches";
+    EXPECT_FALSE(shadow.edit().isPasswordMatching("secret")) << "the old hash no longer matches";
 }
 
 TEST(Shadow, FileIsPrivateAndRoundTrips) {
@@ -85,8 +85,8 @@ TEST(Shadow, FileIsPrivateAndRoundTrips) {
     EXPECT_FALSE(shadow.load(file));
     EXPECT_EQ(to_json(*shadow), R"({"_salt": null, "_pwd": null, "_sessions": [], "_sessionTimes": []})");
     shadow.saveAuto();
-    shadow->getCurrentSalt();
-    shadow->setPassword("pw");
+    shadow.edit().getCurrentSalt();
+    shadow.edit().setPassword("pw");
     ASSERT_TRUE(shadow.saveAuto());
     struct stat st {};
     ASSERT_EQ(::stat(file.c_str(), &st), 0);
@@ -94,8 +94,8 @@ TEST(Shadow, FileIsPrivateAndRoundTrips) {
 
     StorageWrapper<Shadow> again;
     ASSERT_TRUE(again.load(file));
-    EXPECT_TRUE(again->isPasswordMatching("pw"));
-    EXPECT_EQ(again->getCurrentSalt(), shadow->getCurrentSalt());
+    EXPECT_TRUE(again.edit().isPasswordMatching("pw"));
+    EXPECT_EQ(again.edit().getCurrentSalt(), shadow.edit().getCurrentSalt());
 }
 
 TEST(Shadow, SessionsAreKeptAsHashesAndEndForGood) {

@@ -26,8 +26,8 @@ TEST(SavingChangedDocuments, AFailureIsReportedByNameAndTheOthersAreStillWritten
     saveChangedDocuments(docs, record); // the first call only takes note of the contents
     EXPECT_TRUE(failed.empty());
 
-    docs.db->settings.alarmDelaySec = 3;
-    docs.cache->calendarVersion = 7;
+    docs.db.edit().settings.alarmDelaySec = 3;
+    docs.cache.edit().calendarVersion = 7;
     saveChangedDocuments(docs, record);
     EXPECT_EQ(failed, std::vector<std::string>{"the database"});
     EXPECT_TRUE(std::filesystem::exists(dir.path() / "cache.json"));

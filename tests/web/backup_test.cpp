@@ -125,8 +125,8 @@ TEST_F(Backups, ARoundTripOntoAFreshDataDirectoryRingsTheSameBells) {
     std::string shadowBefore;
     {
         std::scoped_lock lock(docs.mutex);
-        docs.db->loadFactoryDefault();
-        docs.db->ensureFactorySongsAvailable();
+        docs.db.edit().loadFactoryDefault();
+        docs.db.edit().ensureFactorySongsAvailable();
         docs.db.load(fresh.path() / "_db.json");
         docs.cache.load(fresh.path() / "cache.json");
         // As the start-up of a new installation leaves them: the factory content counts as written.

@@ -19,7 +19,7 @@ struct Login : WebTest {
     }
     std::string salt() {
         std::scoped_lock lock(docs.mutex);
-        return docs.shadow->getCurrentSalt();
+        return docs.shadow.edit().getCurrentSalt();
     }
 };
 
@@ -192,9 +192,9 @@ TEST_F(Login, ACookieReplayedAfterLogoutOrAPasswordChangeIsRefusedAlsoAfterARest
     Documents next;
     next.shadow.load(getUserFilePath("_shadow.json"));
     if (!next.db.load(getUserFilePath("_db.json")))
-        next.db->loadFactoryDefault();
+        next.db.edit().loadFactoryDefault();
     HttpApp restarted(next, clock, player, alarm, api, DayServices{sounds, paths, playLog, quiet, [] { return true; }});
-    restarted.setSessionKey(next.shadow->getCurrentSalt());
+    restarted.setSessionKey(next.shadow.edit().getCurrentSalt());
     const int otherPort = restarted.bind("127.0.0.1", 0);
     std::thread serving([&] { restarted.serve(); });
     while (!restarted.isRunning())

@@ -125,7 +125,7 @@ TEST_F(TargetApi, TheOverviewFollowsEveryChange) {
         std::scoped_lock lock(docs.mutex);
         CalendarRegion region;
         region.holidays = {"2024-09-02"};
-        docs.cache->calendarRegions.add(region, "hu");
+        docs.cache.edit().calendarRegions.add(region, "hu");
     }
     EXPECT_EQ(get("overview")["activeTimetableInfo"]["typeOfDay"], "HOLIDAY");
 }
@@ -180,8 +180,8 @@ TEST_F(TargetApi, SettingsInTheirAttributeForm) {
 TEST_F(TargetApi, CalendarInfoAndDays) {
     {
         std::scoped_lock lock(docs.mutex);
-        docs.cache->calendarRegions.add(CalendarRegion{"Hungary"}, "hu");
-        docs.cache->calendarLastUpdated = "2024-08-30";
+        docs.cache.edit().calendarRegions.add(CalendarRegion{"Hungary"}, "hu");
+        docs.cache.edit().calendarLastUpdated = "2024-08-30";
     }
     EXPECT_EQ(trigger("addSingleEvent/x?timetableId=NULL&startDate=2024-12-23&endDate=2025-01-03"), "ok");
     const Json info = get("calendarInfo");

@@ -124,7 +124,7 @@ protected:
     std::filesystem::path secretFile() const { return _root.path() / "secret.txt"; }
 
     Browser browser() { return Browser(port); }
-    DB& db() { return *docs.db; }
+    DB& db() { return docs.db.edit(); }
 
     // Sets a password as the first browser of the installation does; that browser is then logged in.
     void setPassword(Browser& b, const std::string& password);

@@ -62,7 +62,7 @@ bool loginMissing(WebContext& ctx, const Request& request) {
         return false;
     if (!request.session.loggedIn() || !docs.shadow->isSessionLive(id, now))
         return true;
-    ctx.docs.shadow->useSession(id, now);
+    ctx.docs.shadow.edit().useSession(id, now);
     return false;
 }
 
@@ -89,7 +89,7 @@ Response auth_login(WebContext& ctx, Request& request) {
     std::optional<std::string> stored;
     {
         std::scoped_lock lock(ctx.docs.mutex);
-        salt = ctx.docs.shadow->getCurrentSalt();
+        salt = ctx.docs.shadow.edit().getCurrentSalt();
         stored = ctx.docs.shadow->_pwd;
     }
     const std::string hash = Shadow::hashPassword(salt, data["userPassword"].get_ref<const std::string&>());
@@ -102,7 +102,7 @@ Response auth_login(WebContext& ctx, Request& request) {
         // The password may have changed while it was being hashed.
         if (ctx.docs.shadow->_pwd != stored)
             return BadRequest("Login failed");
-        startSession(*ctx.docs.shadow, request, data.contains("remember") ? data["remember"] : Json(false),
+        startSession(ctx.docs.shadow.edit(), request, data.contains("remember") ? data["remember"] : Json(false),
                      nowSeconds(ctx));
     }
     ctx.loginThrottle.succeeded(request.remoteAddress);
@@ -113,7 +113,7 @@ Response auth_login(WebContext& ctx, Request& request) {
 Response auth_logout(WebContext& ctx, Request& request) {
     if (const std::string id = request.session.sessionId(); !id.empty()) {
         std::scoped_lock lock(ctx.docs.mutex);
-        ctx.docs.shadow->endSession(id);
+        ctx.docs.shadow.edit().endSession(id);
     }
     request.session.set("loggedIn", false);
     request.session.erase("sessionId");
@@ -132,7 +132,7 @@ Response auth_chpasswd(WebContext& ctx, Request& request) {
     bool first = false;
     {
         std::scoped_lock lock(ctx.docs.mutex);
-        salt = ctx.docs.shadow->getCurrentSalt();
+        salt = ctx.docs.shadow.edit().getCurrentSalt();
         first = !ctx.docs.shadow->isPasswordSet();
     }
     if (first)
@@ -142,7 +142,7 @@ Response auth_chpasswd(WebContext& ctx, Request& request) {
     const std::int64_t now = nowSeconds(ctx);
     {
         std::scoped_lock lock(ctx.docs.mutex);
-        Shadow& shadow = *ctx.docs.shadow;
+        Shadow& shadow = ctx.docs.shadow.edit();
         const bool wasLive = request.session.loggedIn() && shadow.isSessionLive(request.session.sessionId(), now);
         // Another browser may have set the first password meanwhile: then this one needs a login too.
         if (shadow.isPasswordSet() && !wasLive)

@@ -84,7 +84,7 @@ Response timetables_create(WebContext& ctx, Request& request) {
         return BadRequest(e.what());
     }
     std::scoped_lock lock(ctx.docs.mutex);
-    return json_response(ctx.docs.db->timetables.add(std::move(*timetable)));
+    return json_response(ctx.docs.db.edit().timetables.add(std::move(*timetable)));
 }
 
 // An unknown id is refused before the body is looked at.
@@ -101,7 +101,7 @@ Response timetables_update(WebContext& ctx, Request& request) {
     } catch (const InvalidValueError& e) {
         return BadRequest(e.what());
     }
-    ctx.docs.db->timetables.set(id, std::move(*timetable));
+    ctx.docs.db.edit().timetables.set(id, std::move(*timetable));
     return json_response(true);
 }
 
@@ -132,7 +132,7 @@ Response update_settings(WebContext& ctx, Request& request) {
             return BadRequest(e.what());
         }
     }
-    ctx.docs.db->settings = std::move(updated);
+    ctx.docs.db.edit().settings = std::move(updated);
     return json_response(true);
 }
 

@@ -40,7 +40,7 @@ void deleteSignal(WebContext& ctx, const std::string& id, const Args&) {
     AudioAsset song;
     {
         std::scoped_lock lock(ctx.docs.mutex);
-        song = ctx.docs.db->songs.remove(id);
+        song = ctx.docs.db.edit().songs.remove(id);
     }
     if (song.storageCategory != AudioAssetCategory::BUILT_IN_SIGNAL)
         removeUserFile(song.filename);
@@ -50,20 +50,20 @@ void deleteProgramme(WebContext& ctx, const std::string& id, const Args&) {
     AudioAsset song;
     {
         std::scoped_lock lock(ctx.docs.mutex);
-        const Programme programme = ctx.docs.db->programmes.remove(id);
-        song = ctx.docs.db->songs.remove(programme.songId);
+        const Programme programme = ctx.docs.db.edit().programmes.remove(id);
+        song = ctx.docs.db.edit().songs.remove(programme.songId);
     }
     removeUserFile(song.filename);
 }
 
 void deleteSingleEvent(WebContext& ctx, const std::string& id, const Args&) {
     std::scoped_lock lock(ctx.docs.mutex);
-    eraseAtPosition(ctx.docs.db->settings.calendar.singleEvents, id);
+    eraseAtPosition(ctx.docs.db.edit().settings.calendar.singleEvents, id);
 }
 
 void deleteReoccurringEvent(WebContext& ctx, const std::string& id, const Args&) {
     std::scoped_lock lock(ctx.docs.mutex);
-    eraseAtPosition(ctx.docs.db->settings.calendar.reoccurringEvents, id);
+    eraseAtPosition(ctx.docs.db.edit().settings.calendar.reoccurringEvents, id);
 }
 
 void playSignal(WebContext& ctx, const std::string& id, const Args&) {
@@ -85,7 +85,7 @@ void playSignal(WebContext& ctx, const std::string& id, const Args&) {
 
 void deleteTimetable(WebContext& ctx, const std::string& id, const Args&) {
     std::scoped_lock lock(ctx.docs.mutex);
-    ctx.docs.db->timetables.remove(id);
+    ctx.docs.db.edit().timetables.remove(id);
 }
 
 // Fetches the announcement `id` from the vendor service into the file `path`; Error when that
@@ -135,7 +135,7 @@ void addSingleEvent(WebContext& ctx, const std::string&, const Args& args) {
     SingleCalendarEvent event =
         SingleCalendarEvent::fromUserInput(timetableId, requireArg(args, "startDate"), requireArg(args, "endDate"));
     std::scoped_lock lock(ctx.docs.mutex);
-    auto& events = ctx.docs.db->settings.calendar.singleEvents;
+    auto& events = ctx.docs.db.edit().settings.calendar.singleEvents;
     events.insert(events.begin(), std::move(event));
 }
 
@@ -144,7 +144,7 @@ void addReoccurringEvent(WebContext& ctx, const std::string&, const Args& args) 
     ReoccurringCalendarEvent event = ReoccurringCalendarEvent::fromUserInput(
         timetableId, parseInt(requireArg(args, "mode"), "mode"), parseInt(requireArg(args, "days"), "days"));
     std::scoped_lock lock(ctx.docs.mutex);
-    auto& events = ctx.docs.db->settings.calendar.reoccurringEvents;
+    auto& events = ctx.docs.db.edit().settings.calendar.reoccurringEvents;
     events.insert(events.begin(), std::move(event));
 }
 
@@ -163,7 +163,7 @@ void scheduleProgrammedAnnouncement(WebContext& ctx, const std::string& id, cons
     AudioAsset song{name, md5Hex(*content), fileName, getAudioLength(filePath),
                     AudioAssetCategory::PROGRAMMED_ANNOUNCEMENT};
     std::scoped_lock lock(ctx.docs.mutex);
-    DB& db = *ctx.docs.db;
+    DB& db = ctx.docs.db.edit();
     if (db.songs.contains(id) || db.programmes.contains(id))
         throw KeyError("Key already exists");
     db.songs.add(std::move(song), id);

@@ -91,7 +91,7 @@ Response upload_file(WebContext& ctx, Request& request) {
     }
 
     std::scoped_lock lock(ctx.docs.mutex);
-    DB& db = *ctx.docs.db;
+    DB& db = ctx.docs.db.edit();
     // The same signal may have come in on another connection while the file was written.
     if (!programme && isSignalAlreadyUploaded(db, md5)) {
         discard();
