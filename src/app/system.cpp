@@ -56,9 +56,12 @@ private:
 System::System(SystemSeams seams)
     : _paths(Paths::resolve()), _clock(seams.clock ? Clock(std::move(seams.clock)) : Clock()),
       _player(_clock, seams.players ? std::move(seams.players) : defaultFilePlayerFactory()),
-      _sounds(_player, _playLog, _clock), _alarm(_sounds),
+      _sounds(_player, _playLog, _clock), _starter(seams.sounds ? *seams.sounds : _sounds), _alarm(_starter),
       _api(seams.serviceUrl.value_or(defaultServiceBaseUrl()), seams.serviceTimeouts),
-      _scheduler(_docs, _clock, _sounds, _quiet, [this] { phoneHome(_api, _docs, _clock); }, _paths),
+      _scheduler(_docs, _clock, _starter, _quiet,
+                 seams.phoneHome ? std::move(seams.phoneHome)
+                                 : std::function<void()>([this] { phoneHome(_api, _docs, _clock); }),
+                 _paths),
       _http(_docs, _clock, _player, _alarm, _api,
             DayServices{_sounds, _paths, _playLog, _quiet, [this] { return _writer.saveNow(); }, systemFiles()},
             seams.limits) {}

@@ -24,13 +24,16 @@
 namespace tollwick {
 
 // What a test puts in the place of the machine's own: the clock, the player programs, the vendor
-// service and the front's limits. Left empty, each is the real one.
+// service and the front's limits; what the scheduler and the alarm start, instead of the player's
+// logged plays; the scheduler's daily call to the vendor service. Left empty, each is the real one.
 struct SystemSeams {
     Clock::Source clock;
     FilePlayerFactory players;
     std::optional<std::string> serviceUrl;
     ServiceTimeouts serviceTimeouts;
     web::FrontLimits limits;
+    SoundStarter* sounds = nullptr; // outlives the system
+    std::function<void()> phoneHome;
 };
 
 class System {
@@ -79,6 +82,7 @@ public:
     Api& api() noexcept { return _api; }
     HttpApp& http() noexcept { return _http; }
     PlayerSounds& sounds() noexcept { return _sounds; }
+    Scheduler& scheduler() noexcept { return _scheduler; }
     PlayLog& playLog() noexcept { return _playLog; }
     QuietPeriods& quiet() noexcept { return _quiet; }
     const Paths& paths() const noexcept { return _paths; }
@@ -96,6 +100,7 @@ private:
     QuietPeriods _quiet;
     Player _player;
     PlayerSounds _sounds;
+    SoundStarter& _starter; // _sounds, unless a test hands in its own
     Alarm _alarm;
     Api _api;
     Scheduler _scheduler;

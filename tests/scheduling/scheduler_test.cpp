@@ -6,6 +6,7 @@
 #include <set>
 #include <thread>
 
+#include "app/system.h"
 #include "scheduling/alarm.h"
 #include "scheduling/logged_seconds.h"
 #include "scheduling/play_resolution.h"
@@ -13,12 +14,14 @@
 #include "support/eventually.h"
 #include "support/fake_clock.h"
 #include "support/log_capture.h"
+#include "support/scoped_state.h"
 #include "support/temp_dir.h"
 
 using namespace tollwick;
 using tollwick::test::eventually;
 using tollwick::test::FakeTime;
 using tollwick::test::LogCapture;
+using tollwick::test::ScopedEnv;
 using tollwick::test::TempDir;
 
 namespace {
@@ -65,18 +68,21 @@ public:
 struct SchedulerTest : ::testing::Test {
     LogCapture log;
     TempDir dir;
+    ScopedEnv dataEnv{"TOLLWICK_DATA_DIR", dir.path().string()};
     FakeTime time{2026, 12, 8, 7, 0, 0}; // a Tuesday
-    Clock clock{time.source()};
-    Documents docs;
     RecordingSounds sounds;
-    QuietPeriods quiet;
     std::atomic<int> phoneHomes{0}; // counted on the phone-home thread
-    Paths paths{dir.path().string(), dir.path().string() + "/"};
-    Scheduler scheduler{docs, clock, sounds, quiet, [this] { ++phoneHomes; }, paths};
+    // The real system over `dir`, with the fake time, whose scheduler and alarm start their plays
+    // on `sounds`; its threads are not started, the tests run the scheduler's passes themselves.
+    System system{SystemSeams{.clock = time.source(), .sounds = &sounds, .phoneHome = [this] { ++phoneHomes; }}};
+    Documents& docs = system.documents();
+    Clock& clock = system.clock();
+    QuietPeriods& quiet = system.quiet();
+    const Paths& paths = system.paths();
+    Scheduler& scheduler = system.scheduler();
 
     SchedulerTest() {
-        docs.db.load(dir.path() / "_db.json");
-        docs.db.edit().loadFactoryDefault();
+        system.loadDocuments(); // the factory configuration: the directory is empty
         for (const char* id : {"start", "end", "pre-start", "pre-end", "extra", "song-a", "song-b"})
             docs.db.edit().songs.add(AudioAsset{id, "", std::string(id) + ".mp3"}, id);
         TimeTable& tt = docs.db.edit().timetables.get(FACTORY_DEFAULT_TIMETABLE_ID);
@@ -450,14 +456,14 @@ TEST(SchedulerTiming, WakesJustAfterEachSecondBoundaryAndAtLeastTenTimesASecond)
 }
 
 struct AlarmTest : SchedulerTest {
-    Alarm alarm{sounds};
+    Alarm& alarm = system.alarm();
     void toggle() {
         alarm.toggle([this] { return resolveAlarm(*docs.db, paths); });
     }
 };
 
 TEST_F(AlarmTest, TogglesAnEndlessRepetitionOfTheAlarmSignal) {
-    docs.db.edit().songs.add(AudioAsset{"alarm"}, "ID_alarm");
+    docs.db.edit().songs.set("ID_alarm", AudioAsset{"alarm"});
     docs.db.edit().settings.alarmDelaySec = 1.5;
     toggle();
     EXPECT_TRUE(alarm.isActive());
@@ -469,7 +475,7 @@ TEST_F(AlarmTest, TogglesAnEndlessRepetitionOfTheAlarmSignal) {
 }
 
 TEST_F(AlarmTest, AnAlarmWhosePlayEndedShowsAsOffAndTheNextToggleStartsIt) {
-    docs.db.edit().songs.add(AudioAsset{"alarm"}, "ID_alarm");
+    docs.db.edit().songs.set("ID_alarm", AudioAsset{"alarm"});
     toggle();
     sounds.last->ended = true; // its signal could not be started again
     EXPECT_FALSE(alarm.isActive());
@@ -479,7 +485,7 @@ TEST_F(AlarmTest, AnAlarmWhosePlayEndedShowsAsOffAndTheNextToggleStartsIt) {
 }
 
 TEST_F(AlarmTest, ADelayOutsideTheLimitsFromAnOlderDatabaseIsBounded) {
-    docs.db.edit().songs.add(AudioAsset{"alarm"}, "ID_alarm");
+    docs.db.edit().songs.set("ID_alarm", AudioAsset{"alarm"});
     docs.db.edit().settings.alarmDelaySec = 86400;
     toggle();
     EXPECT_EQ(sounds.plays, Plays{"ID_alarm x-1 600.000000s"});
@@ -489,7 +495,7 @@ TEST_F(AlarmTest, StaysOffWhenNothingCanBePlayed) {
     docs.db.edit().settings.alarmSignalId = "NULL";
     toggle();
     EXPECT_FALSE(alarm.isActive());
-    docs.db.edit().songs.add(AudioAsset{"alarm"}, "ID_alarm");
+    docs.db.edit().songs.set("ID_alarm", AudioAsset{"alarm"});
     sounds.missingFiles.insert("ID_alarm");
     docs.db.edit().settings.alarmSignalId = "ID_alarm";
     toggle();
