@@ -10,7 +10,8 @@ namespace tollwick {
 namespace {
 
 bool isLeftover(const std::string& name) {
-    return isTemporaryFileName(name) || (name.starts_with(ANNOUNCEMENT_FILE_PREFIX) && name.ends_with(".mp3"));
+    return isTemporaryFileName(name) || isUploadFileName(name) ||
+           (name.starts_with(ANNOUNCEMENT_FILE_PREFIX) && name.ends_with(".mp3"));
 }
 
 } // namespace

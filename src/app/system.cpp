@@ -55,6 +55,7 @@ private:
 
 System::System(SystemSeams seams)
     : _paths(Paths::resolve()), _clock(seams.clock ? Clock(std::move(seams.clock)) : Clock()),
+      _files(seams.files ? *seams.files : systemFiles()),
       _player(_clock, seams.players ? std::move(seams.players) : defaultFilePlayerFactory()),
       _sounds(_player, _playLog, _clock), _starter(seams.sounds ? *seams.sounds : _sounds), _alarm(_starter),
       _api(seams.serviceUrl.value_or(defaultServiceBaseUrl()), seams.serviceTimeouts),
@@ -63,19 +64,19 @@ System::System(SystemSeams seams)
                                  : std::function<void()>([this] { phoneHome(_api, _docs, _clock); }),
                  _paths),
       _http(_docs, _clock, _player, _alarm, _api,
-            DayServices{_sounds, _paths, _playLog, _quiet, [this] { return _writer.saveNow(); }, systemFiles()},
+            DayServices{_sounds, _paths, _playLog, _quiet, [this] { return _writer.saveNow(); }, _files},
             seams.limits) {}
 
 bool System::loadDocuments() {
     // Before anything is written there: what interrupted work left behind refers to nothing.
-    removeLeftoverUserFiles(getUserDataPath(), systemFiles());
+    removeLeftoverUserFiles(getUserDataPath(), _files);
     std::scoped_lock lock(_docs.mutex);
     const std::string dbPath = getUserFilePath("_db.json");
-    const DocumentLoad db = _docs.db.loadFile(dbPath);
+    const DocumentLoad db = _docs.db.loadFile(dbPath, _files);
     // Before anything is written: a password store that cannot be read must not be replaced by an
     // empty one, which would open the interface to everybody.
     const std::string shadowPath = getUserFilePath("_shadow.json");
-    if (const DocumentLoad shadow = _docs.shadow.loadFile(shadowPath);
+    if (const DocumentLoad shadow = _docs.shadow.loadFile(shadowPath, _files);
         shadow.outcome == DocumentLoad::Outcome::UNREADABLE)
         throw Error("Cannot load " + shadowPath + ": the file cannot be read (" + shadow.reason + ")");
     bool firstStart = false;
@@ -94,8 +95,7 @@ bool System::loadDocuments() {
         firstStart = true;
     }
     _docs.db.edit().ensureFactorySongsAvailable();
-    _docs.cache.load(getUserFilePath("cache.json"));
-    removeTemporaryFiles(getUserFilePath(), "upload-");
+    _docs.cache.load(getUserFilePath("cache.json"), _files);
     // Today's day reset happens here rather than in the scheduler's first pass, so that what was
     // loaded (or the factory configuration) counts as written before any request can change it:
     // a change in the first moments is then saved like any other, also on SIGTERM.
@@ -112,9 +112,13 @@ void System::startScheduler(std::function<void()> afterEachPass) {
     _scheduler.setAfterPass(std::move(afterEachPass));
     // Read here rather than by the loop, which never waits for a file.
     _scheduler.markHandled(loggedScheduledSeconds(_playLog, _clock.updateClock()));
-    _playLog.start();
+    startWriters();
     _schedulerThread = std::make_shared<SchedulerThread>(_scheduler);
     _schedulerThread->start();
+}
+
+void System::startWriters() {
+    _playLog.start();
     _writer.start();
 }
 

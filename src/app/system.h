@@ -25,7 +25,8 @@ namespace tollwick {
 
 // What a test puts in the place of the machine's own: the clock, the player programs, the vendor
 // service and the front's limits; what the scheduler and the alarm start, instead of the player's
-// logged plays; the scheduler's daily call to the vendor service. Left empty, each is the real one.
+// logged plays; the scheduler's daily call to the vendor service; the disk that the documents, the
+// play log, uploads and backups are written to. Left empty, each is the real one.
 struct SystemSeams {
     Clock::Source clock;
     FilePlayerFactory players;
@@ -34,6 +35,7 @@ struct SystemSeams {
     web::FrontLimits limits;
     SoundStarter* sounds = nullptr; // outlives the system
     std::function<void()> phoneHome;
+    Files* files = nullptr; // outlives the system
 };
 
 class System {
@@ -55,11 +57,14 @@ public:
     // What start-up warned about, for the interface to show until the next start.
     const std::vector<std::string>& startupWarnings() const noexcept { return _warnings; }
 
-    // Starts the scheduler on a daemon thread of its own, and the threads that write the documents
-    // and the play log; `afterEachPass` runs on the scheduler's thread after every pass of its loop.
-    // The seconds of today from now on in which the play log holds a scheduled play count as
-    // handled: a restart within a bell's second does not ring it again.
+    // Starts the scheduler on a daemon thread of its own, and the writers (startWriters);
+    // `afterEachPass` runs on the scheduler's thread after every pass of its loop. The seconds of
+    // today from now on in which the play log holds a scheduled play count as handled: a restart
+    // within a bell's second does not ring it again.
     void startScheduler(std::function<void()> afterEachPass = {});
+
+    // Starts the threads that write the changed documents and the play log's entries. Once only.
+    void startWriters();
 
     // Writes every document whose content changed since it was last written, and the play log's
     // entries not yet written.
@@ -92,11 +97,12 @@ private:
     Paths _paths;
     Clock _clock;
     Documents _docs;
+    Files& _files; // the disk, unless a test hands in its own
     // Saves every changed document on a thread of its own, started with the scheduler; at the
     // process end saveChangedDocuments writes what it has not written yet.
-    DocumentWriter _writer{_docs, systemFiles()};
+    DocumentWriter _writer{_docs, _files};
     // Before the player: every play may write to it until the player's threads are gone.
-    PlayLog _playLog{systemFiles()};
+    PlayLog _playLog{_files};
     QuietPeriods _quiet;
     Player _player;
     PlayerSounds _sounds;

@@ -62,8 +62,4 @@ private:
     std::intptr_t _file = -1; // the platform's descriptor or handle; -1: none
 };
 
-// Removes what TemporaryFile objects with `prefix` left in `directory` when the process died
-// before they were done. Call it only while none can be in use (at start-up).
-void removeTemporaryFiles(const std::filesystem::path& directory, std::string_view prefix) noexcept;
-
 } // namespace tollwick

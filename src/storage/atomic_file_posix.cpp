@@ -168,16 +168,6 @@ void TemporaryFile::commitAs(const std::filesystem::path& path) {
     syncDirectory(path.has_parent_path() ? path.parent_path() : std::filesystem::path("."));
 }
 
-void removeTemporaryFiles(const std::filesystem::path& directory, std::string_view prefix) noexcept {
-    const std::string start = "." + std::string(prefix);
-    std::error_code error;
-    for (const auto& entry : std::filesystem::directory_iterator(directory, error)) {
-        const std::string name = entry.path().filename().string();
-        if (name.size() == start.size() + 6 && name.starts_with(start))
-            std::filesystem::remove(entry.path(), error);
-    }
-}
-
 std::optional<std::string> readWholeFile(const std::filesystem::path& path) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)

@@ -189,10 +189,6 @@ void TemporaryFile::commitAs(const fs::path& path) {
     _path.clear();
 }
 
-void removeTemporaryFiles(const fs::path& directory, std::string_view prefix) noexcept {
-    removeNamed(directory, L"." + widen(prefix));
-}
-
 std::optional<std::string> readWholeFile(const fs::path& path) {
     const HANDLE file =
         ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,

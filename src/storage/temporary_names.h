@@ -23,4 +23,14 @@ inline bool isTemporaryFileName(std::string_view name) noexcept {
            name.substr(name.size() - tail, TEMPORARY_MARK.size()) == TEMPORARY_MARK;
 }
 
+// Uploads are received into a file of the user-data directory named "." + UPLOAD_PREFIX and six
+// random characters (Files::createTemporary), which takes its final name only once it is complete.
+inline constexpr std::string_view UPLOAD_PREFIX = "upload-";
+
+// Whether `name` is the temporary file of an upload.
+inline bool isUploadFileName(std::string_view name) noexcept {
+    return name.size() == 1 + UPLOAD_PREFIX.size() + TEMPORARY_RANDOM_LENGTH && name.front() == '.' &&
+           name.substr(1, UPLOAD_PREFIX.size()) == UPLOAD_PREFIX;
+}
+
 } // namespace tollwick

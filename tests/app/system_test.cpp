@@ -75,10 +75,10 @@ TEST(System, StartUpClearsAwayLeftoversOfInterruptedWork) {
     TempDir dir;
     ScopedEnv data("TOLLWICK_DATA_DIR", dir.path().string());
     const std::vector<std::string> leftovers{".0b5e4e0c-1d2e-4f5a-8b9c-0d1e2f3a4b5c.wav.tmp-Ab3xYz",
-                                             "._db.json.tmp-q1W2e3", ".cache.json.tmp-000000",
+                                             "._db.json.tmp-q1W2e3", ".cache.json.tmp-000000", ".upload-Zx81aQ",
                                              "announcement-7f0e6a52-0c4b-4f8e-9d3a-1b2c3d4e5f60.mp3"};
     const std::vector<std::string> kept{"0b5e4e0c-1d2e-4f5a-8b9c-0d1e2f3a4b5c.wav", "news-1.mp3", ".tmp-short",
-                                        "announcement.mp3.bak", "notes.tmp-abcdef"};
+                                        "announcement.mp3.bak", "notes.tmp-abcdef", ".upload-long-name"};
     for (const auto& names : {leftovers, kept})
         for (const std::string& name : names)
             std::ofstream(dir.path() / name) << "x";

@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <fstream>
 #include <string>
 #include <vector>
 
 #include "storage/play_log.h"
+#include "support/faulty_files.h"
 #include "support/log_capture.h"
 #include "support/temp_dir.h"
 
@@ -85,6 +87,49 @@ TEST_F(PlayLogTest, EntriesTheDiskRefusedAreWrittenLater) {
     EXPECT_FALSE(log.textsAt(spdlog::level::err).empty());
     std::filesystem::remove(dir.path() / "playlog");
     EXPECT_EQ(summary(playLog.read("2024-09-02")), std::vector<std::string>{"a played"});
+}
+
+// The ids of the entries read back, in order.
+std::vector<std::string> idsOf(const std::vector<PlayLogEntry>& entries) {
+    std::vector<std::string> ids;
+    for (const PlayLogEntry& e : entries)
+        ids.push_back(e.id);
+    return ids;
+}
+
+struct PlayLogOnAFaultyDisk : ::testing::Test {
+    LogCapture log;
+    TempDir dir;
+    test::FaultyFiles disk;
+    PlayLog playLog{disk};
+    PlayLogOnAFaultyDisk() { playLog.open(dir.path() / "playlog"); }
+};
+
+// A disk that fills up in the middle of an append keeps half a line; the next write must not
+// run on from it.
+TEST_F(PlayLogOnAFaultyDisk, AHalfWrittenLineSpoilsNoEntryWrittenAfterIt) {
+    playLog.record(entry("before", "2024-09-02T08:00:00"));
+    playLog.flush();
+    disk.fail(test::FaultyFiles::APPEND, EIO);
+    playLog.record(entry("during", "2024-09-02T08:00:00"));
+    playLog.flush();
+    disk.heal();
+    EXPECT_EQ(idsOf(playLog.read("2024-09-02")), (std::vector<std::string>{"before", "during"}));
+}
+
+TEST_F(PlayLogOnAFaultyDisk, EntriesWaitingForTheDiskAreBoundedAndTheOldestGo) {
+    disk.fail(test::FaultyFiles::MAKE_DIRECTORY, EACCES);
+    for (std::size_t i = 0; i < PlayLog::MAX_PENDING + 2; ++i) {
+        playLog.record(entry(std::to_string(i), "2024-09-02T08:00:00"));
+        if (i % 1000 == 0)
+            playLog.flush(); // a batch taken and put back
+    }
+    playLog.flush();
+    disk.heal();
+    const std::vector<std::string> ids = idsOf(playLog.read("2024-09-02"));
+    ASSERT_EQ(ids.size(), PlayLog::MAX_PENDING);
+    EXPECT_EQ(ids.front(), "2");
+    EXPECT_EQ(ids.back(), std::to_string(PlayLog::MAX_PENDING + 1));
 }
 
 } // namespace

@@ -1,11 +1,8 @@
 #include "web/http/form_receiver.h"
 
-namespace tollwick::web {
+#include "storage/temporary_names.h"
 
-namespace {
-// The temporary files of uploads in the user-data directory: ".upload-XXXXXX".
-constexpr std::string_view UPLOAD_PREFIX = "upload-";
-} // namespace
+namespace tollwick::web {
 
 FormReceiver::FormReceiver(std::filesystem::path directory, std::uint64_t maxFileBytes, Files& files)
     : _directory(std::move(directory)), _maxFileBytes(maxFileBytes), _files(files) {}
