@@ -93,8 +93,7 @@ void Scheduler::handleSecond(long long second, const ClockReading& now, std::vec
     const ClockReading reading = second == nowSecond ? now : readingAtWallSeconds(second, now.isDst);
     try {
         if (!_handled.contains(second)) {
-            // Changed only when there is a change to make: each hand-out for change counts as a
-            // touch, and a touched document is looked over by the writer thread.
+            // Changed only when there is a change to make: each edit wakes the writer thread.
             if (_docs.db->settings.dailyPreferences.isNewDay(reading.yearDay))
                 _docs.db.edit().settings.dailyPreferences.resetOnNewDay(reading.yearDay);
             planSecond(reading, plays);
@@ -201,11 +200,8 @@ int Scheduler::triggerScheduledSounds(const ClockReading& now) {
 }
 
 void Scheduler::planSecond(const ClockReading& now, std::vector<PlannedPlay>& plays) {
-    // Read through const: a second that rings without changing anything leaves the documents
-    // untouched, so the writer thread does not look them over (and hold the mutex) every second.
-    const Documents& docs = _docs;
-    const DB& db = *docs.db;
-    const TimetableInfo info = getActiveTimetableInfo(db, *docs.cache, now);
+    const DB& db = *_docs.db;
+    const TimetableInfo info = getActiveTimetableInfo(db, *_docs.cache, now);
     const TimeTable* timetable = db.timetables.find(info.id);
     if (!db.settings.schedulerEnable)
         return;
