@@ -57,10 +57,9 @@ bool loginMissing(WebContext& ctx, const Request& request) {
     const std::int64_t now = nowSeconds(ctx);
     const std::string id = request.session.sessionId();
     std::scoped_lock lock(ctx.docs.mutex);
-    const Documents& docs = ctx.docs;
-    if (!docs.shadow->isPasswordSet())
+    if (!ctx.docs.shadow->isPasswordSet())
         return false;
-    if (!request.session.loggedIn() || !docs.shadow->isSessionLive(id, now))
+    if (!request.session.loggedIn() || !ctx.docs.shadow->isSessionLive(id, now))
         return true;
     ctx.docs.shadow.edit().useSession(id, now);
     return false;

@@ -30,10 +30,9 @@ Response get_backup(WebContext& ctx, Request&) {
     DB db;
     Cache cache;
     {
-        const Documents& docs = ctx.docs;
         std::scoped_lock lock(ctx.docs.mutex);
-        db = *docs.db;
-        cache = *docs.cache;
+        db = *ctx.docs.db;
+        cache = *ctx.docs.cache;
     }
     const fs::path dir = getUserFilePath();
     const fs::path archive = temporaryArchivePath(dir);

@@ -30,21 +30,20 @@ std::optional<TimeTable> decodeTimetable(const Request& request) noexcept {
 // longer than copying it, and the scheduler must not wait for it.
 Response get_db(WebContext& ctx, Request&) {
     DbAnswerCache& cache = ctx.dbAnswer;
-    const Documents& docs = ctx.docs;
     std::shared_ptr<const std::string> text;
     Fingerprint fingerprint = 0;
     std::uint64_t touches = 0;
     DB snapshot;
     {
         std::scoped_lock lock(ctx.docs.mutex);
-        touches = docs.db.touches();
+        touches = ctx.docs.db.touches();
         {
             std::scoped_lock cacheLock(cache.mutex);
             if (cache.text && cache.touches == touches)
                 text = cache.text;
         }
         if (!text) {
-            fingerprint = fingerprintOf(*docs.db);
+            fingerprint = fingerprintOf(*ctx.docs.db);
             std::scoped_lock cacheLock(cache.mutex);
             if (cache.fingerprint == fingerprint) {
                 cache.touches = touches;
@@ -52,7 +51,7 @@ Response get_db(WebContext& ctx, Request&) {
             }
         }
         if (!text)
-            snapshot = *docs.db;
+            snapshot = *ctx.docs.db;
     }
     if (!text) {
         text = std::make_shared<const std::string>(toJsonText(to_dict(snapshot)));
@@ -65,11 +64,10 @@ Response get_db(WebContext& ctx, Request&) {
 }
 
 Response get_timetables(WebContext& ctx, Request&) {
-    const Documents& docs = ctx.docs;
     MapDb<TimeTable> timetables;
     {
         std::scoped_lock lock(ctx.docs.mutex);
-        timetables = docs.db->timetables;
+        timetables = ctx.docs.db->timetables;
     }
     return json_response(timetables.asTable());
 }

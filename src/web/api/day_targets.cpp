@@ -60,11 +60,10 @@ void requireToday(const std::string& id) {
 
 // Today's bells with their songs' names, read under the document mutex.
 std::vector<NamedBell> namedBellsOfDay(WebContext& ctx, const ClockReading& now) {
-    const Documents& docs = ctx.docs;
     std::scoped_lock lock(ctx.docs.mutex);
     std::vector<NamedBell> out;
-    for (DayBell& bell : bellsOfDay(*docs.db, *docs.cache, now)) {
-        std::string name = songNameOf(*docs.db, bell.desc.id);
+    for (DayBell& bell : bellsOfDay(*ctx.docs.db, *ctx.docs.cache, now)) {
+        std::string name = songNameOf(*ctx.docs.db, bell.desc.id);
         out.push_back({std::move(bell), std::move(name)});
     }
     return out;
@@ -99,9 +98,8 @@ Json playLog(WebContext& ctx, const Args& args) {
 
 Json nextBell(WebContext& ctx, const Args&) {
     const ClockReading now = ctx.clock.getClock();
-    const Documents& docs = ctx.docs;
     std::scoped_lock lock(ctx.docs.mutex);
-    const std::optional<DayBell> next = tollwick::nextBell(*docs.db, *docs.cache, ctx.day.quiet, now);
+    const std::optional<DayBell> next = tollwick::nextBell(*ctx.docs.db, *ctx.docs.cache, ctx.day.quiet, now);
     if (!next)
         return nullptr;
     Json out = Json::object();
@@ -109,7 +107,7 @@ Json nextBell(WebContext& ctx, const Args&) {
     out["inSec"] = next->at.toSecondsOfDay() - TimeOfDay::fromTimeStruct(now).toSecondsOfDay();
     out["source"] = std::string(enumText(next->source));
     out["lesson"] = orNull(next->lesson);
-    out["songName"] = songNameOf(*docs.db, next->desc.id);
+    out["songName"] = songNameOf(*ctx.docs.db, next->desc.id);
     return out;
 }
 
@@ -159,9 +157,8 @@ void skipNextBell(WebContext& ctx, const std::string& id, const Args&) {
     const ClockReading now = ctx.clock.getClock();
     std::optional<DayBell> next;
     {
-        const Documents& docs = ctx.docs;
         std::scoped_lock lock(ctx.docs.mutex);
-        next = tollwick::nextBell(*docs.db, *docs.cache, ctx.day.quiet, now);
+        next = tollwick::nextBell(*ctx.docs.db, *ctx.docs.cache, ctx.day.quiet, now);
     }
     if (!next)
         throw InvalidValueError("No more bells ring today");

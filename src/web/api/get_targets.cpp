@@ -69,8 +69,8 @@ Json overviewOf(const Documents& docs, const OverviewAnswerCache::Key& key) {
 
 // What the overview is made of, read under the document mutex.
 OverviewAnswerCache::Key overviewKey(WebContext& ctx, const ClockReading& now) {
-    const Documents& docs = ctx.docs;
-    return {docs.db.touches(), docs.cache.touches(), now, !docs.shadow->isPasswordSet(), ctx.alarm.isActive()};
+    return {ctx.docs.db.touches(), ctx.docs.cache.touches(), now, !ctx.docs.shadow->isPasswordSet(),
+            ctx.alarm.isActive()};
 }
 
 Json overview(WebContext& ctx, const Args&) {
@@ -106,11 +106,10 @@ std::shared_ptr<const std::string> overviewText(WebContext& ctx) {
 // Targets that write many records copy them under the document mutex and encode the copy after
 // it, so that the scheduler never waits for the encoding of a large database.
 Json signals(WebContext& ctx, const Args&) {
-    const Documents& docs = ctx.docs;
     MapDb<AudioAsset> songs;
     {
         std::scoped_lock lock(ctx.docs.mutex);
-        songs = docs.db->songs;
+        songs = ctx.docs.db->songs;
     }
     return songs.asTable([](const AudioAsset& song) { return song.isSignal(); });
 }
@@ -118,13 +117,12 @@ Json signals(WebContext& ctx, const Args&) {
 // Each programme row, extended by the name and length of its song; a programme whose song is
 // gone fails the whole request with the song's KeyError.
 Json programmeInfo(WebContext& ctx, const Args&) {
-    const Documents& docs = ctx.docs;
     MapDb<Programme> programmes;
     MapDb<AudioAsset> songs;
     {
         std::scoped_lock lock(ctx.docs.mutex);
-        programmes = docs.db->programmes;
-        songs = docs.db->songs;
+        programmes = ctx.docs.db->programmes;
+        songs = ctx.docs.db->songs;
     }
     Json rows = programmes.asTable();
     for (Json& row : rows) {
@@ -141,11 +139,10 @@ Json programmeInfo(WebContext& ctx, const Args&) {
 // Copied under the document mutex and encoded after it, like the record lists above: the
 // settings hold every calendar event the user added.
 Json settings(WebContext& ctx, const Args&) {
-    const Documents& docs = ctx.docs;
     Settings copy;
     {
         std::scoped_lock lock(ctx.docs.mutex);
-        copy = docs.db->settings;
+        copy = ctx.docs.db->settings;
     }
     return toAttributes(copy);
 }
@@ -157,12 +154,11 @@ Json calendarInfo(WebContext& ctx, const Args&) {
     CalendarSettings calendarSettings;
     std::string defaultTimetableId;
     {
-        const Documents& docs = ctx.docs;
         std::scoped_lock lock(ctx.docs.mutex);
-        const DB& db = *docs.db;
+        const DB& db = *ctx.docs.db;
         timetables = timetableList(db);
-        regions = docs.cache->calendarRegions;
-        lastUpdate = docs.cache->calendarLastUpdated;
+        regions = ctx.docs.cache->calendarRegions;
+        lastUpdate = ctx.docs.cache->calendarLastUpdated;
         calendarSettings = db.settings.calendar;
         defaultTimetableId = db.settings.defaultTimetableId;
     }
@@ -181,9 +177,8 @@ Json calendarInfo(WebContext& ctx, const Args&) {
 Json calendarDays(WebContext& ctx, const Args& args) {
     const long long offset = parseWholeNumber(requireArg(args, "offset"), "offset");
     const ClockReading now = ctx.clock.getClock();
-    const Documents& docs = ctx.docs;
     std::scoped_lock lock(ctx.docs.mutex);
-    return getCalendarInfoForMonth(*docs.db, *docs.cache, now, offset);
+    return getCalendarInfoForMonth(*ctx.docs.db, *ctx.docs.cache, now, offset);
 }
 
 // What start-up warned about, as texts; empty after an ordinary start.

@@ -70,12 +70,11 @@ void playSignal(WebContext& ctx, const std::string& id, const Args&) {
     const PlayOrigin origin{PlaySource::MANUAL};
     std::optional<PlayRequest> request;
     {
-        const Documents& docs = ctx.docs;
         std::scoped_lock lock(ctx.docs.mutex);
         try {
-            request = resolveSong(*docs.db, ctx.day.paths, id);
+            request = resolveSong(*ctx.docs.db, ctx.day.paths, id);
         } catch (const std::exception& e) {
-            ctx.day.sounds.record(id, songNameOf(*docs.db, id), origin, PlayOutcome::FAILED, e.what());
+            ctx.day.sounds.record(id, songNameOf(*ctx.docs.db, id), origin, PlayOutcome::FAILED, e.what());
             throw;
         }
     }
@@ -110,9 +109,8 @@ void announce(WebContext& ctx, const std::string& id, const Args&) {
     try {
         PlayRequest request;
         {
-            const Documents& docs = ctx.docs;
             std::scoped_lock lock(ctx.docs.mutex);
-            request = resolveAnnouncement(*docs.db, ctx.day.paths, path, id, true);
+            request = resolveAnnouncement(*ctx.docs.db, ctx.day.paths, path, id, true);
         }
         ctx.day.sounds.play(std::move(request), origin);
     } catch (...) {
@@ -172,9 +170,8 @@ void scheduleProgrammedAnnouncement(WebContext& ctx, const std::string& id, cons
 
 void toggleAlarm(WebContext& ctx, const std::string&, const Args&) {
     ctx.alarm.toggle([&ctx] {
-        const Documents& docs = ctx.docs;
         std::scoped_lock lock(ctx.docs.mutex);
-        return resolveAlarm(*docs.db, ctx.day.paths);
+        return resolveAlarm(*ctx.docs.db, ctx.day.paths);
     });
 }
 

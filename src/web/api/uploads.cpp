@@ -108,9 +108,8 @@ Response get_signal_file(WebContext& ctx, Request& request) {
     const std::string& id = request.param("id");
     std::string path;
     {
-        const Documents& docs = ctx.docs;
         std::scoped_lock lock(ctx.docs.mutex);
-        const AudioAsset* song = docs.db->songs.find(id);
+        const AudioAsset* song = ctx.docs.db->songs.find(id);
         if (!song)
             return Response(404, PLAIN_TEXT, "No song with the id " + id);
         if (!isAudioFileName(song->filename))
