@@ -1,8 +1,10 @@
 import { defineConfig } from 'vitest/config';
+import { cataloguePlugin } from './scripts/catalogue-plugin';
 
 // The server serves dist/ as it is; asset names carry content hashes, index.html and
 // favicon.ico keep their names.
 export default defineConfig({
+  plugins: [cataloguePlugin()],
   esbuild: {
     jsx: 'automatic',
     jsxImportSource: 'preact',

@@ -1,7 +1,9 @@
 #pragma once
 // The player's settings: the `settings` member of the database.
+#include <array>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <tuple>
 #include <vector>
 
@@ -47,6 +49,9 @@ struct DailyPreferences {
     };
 };
 
+// The languages of the browser interface, as the settings keep them; English first, the default.
+inline constexpr std::array<std::string_view, 3> INTERFACE_LANGUAGES{"en", "hu", "de"};
+
 struct Settings {
     std::string defaultTimetableId = FACTORY_DEFAULT_TIMETABLE_ID; // timetable of ordinary workdays
     bool schedulerEnable = true;                                   // master switch of automatic ringing
@@ -55,6 +60,8 @@ struct Settings {
     double alarmDelaySec = 0.0;                                            // between alarm repetitions
     std::string announcementSignalId = FACTORY_DEFAULT_SIGNAL_ID_INTERCOM; // played before every announcement
     CalendarSettings calendar;
+    // The interface's language for the whole installation; files from before it lack the member.
+    std::string language = std::string(INTERFACE_LANGUAGES.front());
 
     static constexpr auto fields = std::tuple{
         field("defaultTimetableId", &Settings::defaultTimetableId),
@@ -64,6 +71,7 @@ struct Settings {
         field("alarmDelaySec", &Settings::alarmDelaySec),
         field("announcementSignalId", &Settings::announcementSignalId),
         field("calendar", &Settings::calendar),
+        field("language", &Settings::language),
     };
 };
 

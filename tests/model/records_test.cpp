@@ -27,7 +27,13 @@ TEST(RecordText, DefaultSettingsAreWrittenExactly) {
               R"({"defaultTimetableId": "ID_factory_default_timetable", "schedulerEnable": true, )"
               R"("dailyPreferences": {"selectedTimetableId": null, "_lastDay": -1}, "alarmSignalId": "ID_alarm", )"
               R"("alarmDelaySec": 0.0, "announcementSignalId": "ID_intercom", "calendar": {"workdayMode": 15, )"
-              R"("syncRegionId": "hu", "syncSchoolHolidays": true, "singleEvents": [], "reoccurringEvents": []}})");
+              R"("syncRegionId": "hu", "syncSchoolHolidays": true, "singleEvents": [], "reoccurringEvents": []}, )"
+              R"("language": "en"})");
+}
+
+TEST(RecordText, SettingsWrittenBeforeTheLanguageSpeakEnglish) {
+    EXPECT_EQ(from_json<Settings>(R"({"alarmDelaySec": 2.0})").language, "en");
+    EXPECT_EQ(from_json<Settings>(R"({"language": "hu"})").language, "hu");
 }
 
 TEST(RecordText, OtherDefaultsAreWrittenExactly) {

@@ -266,7 +266,7 @@ TEST_F(DatabaseEndpoints, TimetablesAreListedCreatedAndReplaced) {
 TEST_F(DatabaseEndpoints, SettingsChangeByDottedPathsInBodyOrder) {
     const auto answer = b.post("/db/settings/update", R"({"schedulerEnable": false, "alarmDelaySec": 2,
         "calendar.workdayMode": 16, "dailyPreferences.selectedTimetableId": "T1", "calendar.syncRegionId": "at",
-        "alarmDelaySec": 3.5, "calendar.noSuchField": 1, "noSuchSetting": true})");
+        "alarmDelaySec": 3.5, "calendar.noSuchField": 1, "noSuchSetting": true, "language": "de"})");
     EXPECT_EQ(outcome(answer), "200 true");
     {
         std::scoped_lock lock(docs.mutex);
@@ -276,6 +276,7 @@ TEST_F(DatabaseEndpoints, SettingsChangeByDottedPathsInBodyOrder) {
         EXPECT_EQ(s.calendar.workdayMode, WorkdayMode::MON_TO_SAT);
         EXPECT_EQ(s.dailyPreferences.selectedTimetableId, "T1");
         EXPECT_EQ(s.calendar.syncRegionId, "at");
+        EXPECT_EQ(s.language, "de");
         EXPECT_EQ(to_json(db()).find("noSuch"), std::string::npos) << "unknown last pieces leave no trace";
     }
     EXPECT_EQ(outcome(b.post("/db/settings/update", R"({"dailyPreferences.selectedTimetableId": null})")), "200 true");
@@ -298,6 +299,9 @@ TEST_F(DatabaseEndpoints, AnInvalidSettingRefusesTheWholeRequest) {
         {R"({"calendar.singleEvents": [{"start": "2024-02-30"}]})", "calendar.singleEvents"},
         {R"({"schedulerEnable": false, "calendar.nothing.deeper": 1})", "calendar.nothing.deeper"},
         {R"({"schedulerEnable.x": false})", "schedulerEnable.x"},
+        {R"({"schedulerEnable": false, "language": "fr"})", "language"},
+        {R"({"language": "HU"})", "language"},
+        {R"({"language": 1})", "language"},
     };
     for (const auto& [body, member] : cases) {
         const auto answer = b.post("/db/settings/update", body);

@@ -17,16 +17,18 @@ import { LogPage } from './pages/Log';
 import { LoginPage } from './pages/Login';
 import { WelcomePage } from './pages/Welcome';
 import { NotFound } from './pages/NotFound';
+import { LanguageMenu } from './components/LanguageMenu';
+import { learnInstallationLanguage, PRODUCT_NAME, t, useLocale, type MessageKey } from './i18n';
 import './App.css';
 
-const NAV: { href: string; label: string; icon: IconName }[] = [
-  { href: '/', label: 'Dashboard', icon: 'home' },
-  { href: '/timetables', label: 'Timetables', icon: 'clock' },
-  { href: '/signals', label: 'Signals', icon: 'bell' },
-  { href: '/programmes', label: 'Programmes', icon: 'megaphone' },
-  { href: '/calendar', label: 'Calendar', icon: 'calendar' },
-  { href: '/log', label: 'Log', icon: 'list' },
-  { href: '/settings', label: 'Settings', icon: 'cog' },
+const NAV: { href: string; label: MessageKey; icon: IconName }[] = [
+  { href: '/', label: 'nav.dashboard', icon: 'home' },
+  { href: '/timetables', label: 'nav.timetables', icon: 'clock' },
+  { href: '/signals', label: 'nav.signals', icon: 'bell' },
+  { href: '/programmes', label: 'nav.programmes', icon: 'megaphone' },
+  { href: '/calendar', label: 'nav.calendar', icon: 'calendar' },
+  { href: '/log', label: 'nav.log', icon: 'list' },
+  { href: '/settings', label: 'nav.settings', icon: 'cog' },
 ];
 
 /** Pages shown without the menu: they are for a browser that is not logged in or not set up. */
@@ -62,6 +64,8 @@ export function App() {
   const [menuOpen, setMenuOpen] = useState(false);
   const passwordSet = usePasswordSet();
   const bare = isBare(path);
+  // Every page is shown again in a newly chosen language.
+  useLocale();
 
   useEffect(() => {
     onAuthLost(() => {
@@ -82,6 +86,15 @@ export function App() {
   useEffect(() => {
     if (!bare && !watchesItself(path)) void refreshSession();
   }, [bare]);
+
+  // The school's language, once the server lets this browser read its settings.
+  useEffect(() => {
+    if (bare) return;
+    api.settings().then(
+      (settings) => learnInstallationLanguage(settings.language),
+      () => undefined, // not logged in yet: the login page speaks what was last learnt
+    );
+  }, [bare, passwordSet]);
 
   // Another browser may switch the bells off or on: every page keeps up with it.
   useEffect(() => {
@@ -104,14 +117,14 @@ export function App() {
   return (
     <div class={`app ${bare ? 'app-bare' : ''}`}>
       <a class="skip-link" href="#main">
-        Skip to content
+        {t('app.skipToContent')}
       </a>
       <header class="topbar">
-        <Link href="/" class="brand" aria-label="Tollwick Player, dashboard">
+        <Link href="/" class="brand" aria-label={t('app.brandLink')}>
           <span class="brand-mark" aria-hidden="true">
             <Icon name="bell" size={22} />
           </span>
-          <span class="brand-name">Tollwick Player</span>
+          <span class="brand-name">{PRODUCT_NAME}</span>
         </Link>
         {!bare && (
           <>
@@ -123,15 +136,15 @@ export function App() {
               onClick={() => setMenuOpen(!menuOpen)}
             >
               <Icon name={menuOpen ? 'close' : 'menu'} />
-              <span class="visually-hidden">Menu</span>
+              <span class="visually-hidden">{t('app.menu')}</span>
             </button>
-            <nav id="site-nav" class={`site-nav ${menuOpen ? 'open' : ''}`} aria-label="Pages">
+            <nav id="site-nav" class={`site-nav ${menuOpen ? 'open' : ''}`} aria-label={t('app.pages')}>
               <ul>
                 {NAV.map((item) => (
                   <li key={item.href}>
                     <Link href={item.href} aria-current={isActive(item.href, path) ? 'page' : undefined}>
                       <Icon name={item.icon} size={18} />
-                      {item.label}
+                      {t(item.label)}
                     </Link>
                   </li>
                 ))}
@@ -139,7 +152,7 @@ export function App() {
                   <li>
                     <button type="button" class="nav-logout" onClick={logout}>
                       <Icon name="logout" size={18} />
-                      Log out
+                      {t('app.logOut')}
                     </button>
                   </li>
                 )}
@@ -147,6 +160,7 @@ export function App() {
             </nav>
           </>
         )}
+        <LanguageMenu />
       </header>
       <main id="main" tabIndex={-1}>
         {!bare && <BellsOffBanner />}

@@ -4,5 +4,7 @@ import { render } from 'preact';
 import './global.css';
 import { App } from './App';
 import './narrow.css';
+import { startLanguage } from './i18n';
 
-render(<App />, document.getElementById('app')!);
+// The first page is shown in its language, never in English first.
+void startLanguage().finally(() => render(<App />, document.getElementById('app')!));

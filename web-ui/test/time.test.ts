@@ -165,7 +165,7 @@ describe('durations', () => {
 
 describe('short dates', () => {
   it('writes the weekday, day and month', () => {
-    expect(shortDate('2024-09-09')).toBe('Mon 9 Sep');
+    expect(shortDate('2024-09-09')).toBe('Mon 9 Sept');
     expect(shortDate('2026-01-01')).toBe('Thu 1 Jan');
     expect(shortDate('x')).toBe('x');
   });

@@ -123,12 +123,13 @@ Response update_settings(WebContext& ctx, Request& request) {
         }
     }
     // Only a new value is checked, so that one stored before the limits does not block other changes.
-    if (updated.alarmDelaySec != ctx.docs.db->settings.alarmDelaySec) {
-        try {
+    try {
+        if (updated.alarmDelaySec != ctx.docs.db->settings.alarmDelaySec)
             checkRanges(updated);
-        } catch (const InvalidValueError& e) {
-            return BadRequest(e.what());
-        }
+        if (updated.language != ctx.docs.db->settings.language)
+            checkLanguage(updated.language);
+    } catch (const InvalidValueError& e) {
+        return BadRequest(e.what());
     }
     ctx.docs.db.edit().settings = std::move(updated);
     return json_response(true);

@@ -1,5 +1,6 @@
 #include "web/api/range_checks.h"
 
+#include <algorithm>
 #include <charconv>
 #include <string>
 
@@ -48,6 +49,11 @@ void checkRanges(const TimeTable& timetable) {
 
 void checkRanges(const Settings& settings) {
     checkDelay(settings.alarmDelaySec, "alarmDelaySec");
+}
+
+void checkLanguage(const std::string& language) {
+    if (std::find(INTERFACE_LANGUAGES.begin(), INTERFACE_LANGUAGES.end(), language) == INTERFACE_LANGUAGES.end())
+        throw InvalidValueError("language must be one of \"en\", \"hu\" and \"de\", not \"" + language + "\"");
 }
 
 } // namespace tollwick::web

@@ -13,4 +13,7 @@ void checkRanges(const TimeTable& timetable);
 // Refuses, with InvalidValueError, settings whose alarmDelaySec lies outside 0 to 600 seconds.
 void checkRanges(const Settings& settings);
 
+// Refuses, with InvalidValueError, a language the interface does not speak.
+void checkLanguage(const std::string& language);
+
 } // namespace tollwick::web

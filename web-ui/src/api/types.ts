@@ -172,6 +172,8 @@ export interface Settings {
   alarmDelaySec: number;
   announcementSignalId: string;
   calendar: CalendarSettings;
+  /** The interface's language for this school; older settings lack it (English). */
+  language?: 'en' | 'hu' | 'de';
 }
 
 /** The whole database ("/db"): every record, in its stored form. */

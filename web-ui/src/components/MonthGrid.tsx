@@ -4,7 +4,7 @@
 import type { Month, NamedId } from '../api/types';
 import { DAY_KINDS, dayBells, describeDayBells, monthGrid } from '../lib/calendar';
 import { errorText } from '../lib/hooks';
-import { describeDate, monthName, WEEKDAY_LONG, WEEKDAY_SHORT } from '../lib/time';
+import { describeDate, monthName, weekdaysLong, weekdaysShort } from '../lib/time';
 import { Icon } from './Icon';
 import './MonthGrid.css';
 
@@ -48,9 +48,9 @@ export function MonthGrid({ month, timetables, bellsOn, onPick, compact }: Props
             <th scope="col" class="week-no">
               <abbr title="ISO week number">Wk</abbr>
             </th>
-            {WEEKDAY_SHORT.map((d, i) => (
+            {weekdaysShort().map((d, i) => (
               <th scope="col" key={d}>
-                <abbr title={WEEKDAY_LONG[i]}>{d}</abbr>
+                <abbr title={weekdaysLong()[i]}>{d}</abbr>
               </th>
             ))}
           </tr>

@@ -1,6 +1,8 @@
 // Times of day, dates and lesson periods in the text forms the server stores:
 // a time is "HH:MM", or "HH:MM:SS" when the seconds are not zero; a date is "YYYY-MM-DD";
-// a lesson is "<start> - <end>".
+// a lesson is "<start> - <end>". What they say to people is in the active language.
+import { t } from '../i18n';
+import { longDate, monthName as localMonthName, shortDate as localShortDate, weekdayLong, weekdayShort } from '../i18n/format';
 
 export interface TimeOfDay {
   h: number;
@@ -27,7 +29,7 @@ const pad2 = (n: number): string => String(n).padStart(2, '0');
  */
 export function parseTime(text: string): Parsed<TimeOfDay> {
   const trimmed = text.trim();
-  if (trimmed === '') return fail('Enter a time');
+  if (trimmed === '') return fail(t('time.enterTime'));
   let parts: string[];
   if (/^\d{3,6}$/.test(trimmed)) {
     const digits = trimmed.length % 2 === 1 ? `0${trimmed}` : trimmed;
@@ -35,13 +37,13 @@ export function parseTime(text: string): Parsed<TimeOfDay> {
   } else {
     parts = trimmed.split(/[:.]/);
   }
-  const malformed = `"${trimmed}" is not a time like 08:45 or 08:45:30`;
+  const malformed = t('time.notATime', { text: trimmed });
   if (parts.length < 2 || parts.length > 3) return fail(malformed);
   if (!parts.every((p) => /^\d{1,2}$/.test(p))) return fail(malformed);
   const [h, m, s = 0] = parts.map(Number);
-  if (h > 23) return fail(`The hour of "${trimmed}" must be 0 to 23`);
-  if (m > 59) return fail(`The minutes of "${trimmed}" must be 0 to 59`);
-  if (s > 59) return fail(`The seconds of "${trimmed}" must be 0 to 59`);
+  if (h > 23) return fail(t('time.hourRange', { text: trimmed }));
+  if (m > 59) return fail(t('time.minuteRange', { text: trimmed }));
+  if (s > 59) return fail(t('time.secondRange', { text: trimmed }));
   return ok({ h, m, s });
 }
 
@@ -83,7 +85,7 @@ export interface LessonTimes {
 /** Reads "08:00 - 08:45" (spaces optional) into its two time texts in stored form. */
 export function parseLesson(text: string): Parsed<LessonTimes> {
   const parts = text.split('-');
-  if (parts.length !== 2) return fail(`"${text}" is not a lesson like 08:00 - 08:45`);
+  if (parts.length !== 2) return fail(t('time.notALesson', { text }));
   const start = normaliseTime(parts[0]);
   if (!start.ok) return start;
   const end = normaliseTime(parts[1]);
@@ -106,13 +108,13 @@ export function daysInMonth(y: number, m: number): number {
 /** Reads "YYYY-MM-DD" (month and day may have one digit) and checks that the day exists. */
 export function parseDate(text: string): Parsed<CalendarDate> {
   const trimmed = text.trim();
-  if (trimmed === '') return fail('Enter a date');
+  if (trimmed === '') return fail(t('date.enterDate'));
   const match = /^(\d{4})-(\d{1,2})-(\d{1,2})$/.exec(trimmed);
-  if (!match) return fail(`"${trimmed}" is not a date like 2024-09-02`);
+  if (!match) return fail(t('date.notADate', { text: trimmed }));
   const [y, m, d] = [Number(match[1]), Number(match[2]), Number(match[3])];
-  if (y < 1) return fail(`The year of "${trimmed}" must be 1 or later`);
-  if (m < 1 || m > 12) return fail(`"${trimmed}" has no month ${m}`);
-  if (d < 1 || d > daysInMonth(y, m)) return fail(`"${trimmed}" is not a day of the calendar`);
+  if (y < 1) return fail(t('date.yearRange', { text: trimmed }));
+  if (m < 1 || m > 12) return fail(t('date.noMonth', { text: trimmed, month: m }));
+  if (d < 1 || d > daysInMonth(y, m)) return fail(t('date.noSuchDay', { text: trimmed }));
   return ok({ y, m, d });
 }
 
@@ -179,27 +181,20 @@ export function formatDuration(seconds: number): string {
   return h > 0 ? `${h}:${pad2(m)}:${pad2(s)}` : `${m}:${pad2(s)}`;
 }
 
-const MONTH_NAMES = [
-  'January', 'February', 'March', 'April', 'May', 'June',
-  'July', 'August', 'September', 'October', 'November', 'December',
-];
-export const WEEKDAY_SHORT = ['Mon', 'Tue', 'Wed', 'Thu', 'Fri', 'Sat', 'Sun'];
-export const WEEKDAY_LONG = ['Monday', 'Tuesday', 'Wednesday', 'Thursday', 'Friday', 'Saturday', 'Sunday'];
+/** The weekdays Monday to Sunday, abbreviated and in full, in the active language. */
+export const weekdaysShort = (): string[] => [0, 1, 2, 3, 4, 5, 6].map(weekdayShort);
+export const weekdaysLong = (): string[] => [0, 1, 2, 3, 4, 5, 6].map(weekdayLong);
 
-export const monthName = (m: number): string => MONTH_NAMES[m - 1] ?? `Month ${m}`;
+export const monthName = (m: number): string => (m >= 1 && m <= 12 ? localMonthName(m) : String(m));
 
 /** "Monday, 2 September 2024" from a stored date text; the text itself when unreadable. */
 export function describeDate(text: string): string {
   const parsed = parseDate(text);
-  if (!parsed.ok) return text;
-  const d = parsed.value;
-  return `${WEEKDAY_LONG[weekdayOf(d)]}, ${d.d} ${monthName(d.m)} ${d.y}`;
+  return parsed.ok ? longDate(parsed.value) : text;
 }
 
 /** "Mon 9 Sep" from a stored date text; the text itself when unreadable. */
 export function shortDate(text: string): string {
   const parsed = parseDate(text);
-  if (!parsed.ok) return text;
-  const d = parsed.value;
-  return `${WEEKDAY_SHORT[weekdayOf(d)]} ${d.d} ${monthName(d.m).slice(0, 3)}`;
+  return parsed.ok ? localShortDate(parsed.value) : text;
 }

@@ -1,12 +1,13 @@
 // Weekday sets: the bit mask of recurring events (bit 0 = Monday ... bit 6 = Sunday) and
 // the working-week codes of the calendar settings.
-import { WEEKDAY_SHORT } from './time';
+import { t, type MessageKey } from '../i18n';
+import { weekdayShort } from '../i18n/format';
 
 /** Bit mask of the given weekdays (0 = Monday ... 6 = Sunday); other numbers are refused. */
 export function maskFromDays(days: Iterable<number>): number {
   let mask = 0;
   for (const day of days) {
-    if (!Number.isInteger(day) || day < 0 || day > 6) throw new RangeError(`No weekday ${day}`);
+    if (!Number.isInteger(day) || day < 0 || day > 6) throw new RangeError(`No weekday ${day}`); // untranslated: a fault of the caller, never shown
     mask |= 1 << day;
   }
   return mask;
@@ -23,18 +24,18 @@ export const maskHasDay = (mask: number, day: number): boolean => (mask & (1 << 
 
 export const toggleDay = (mask: number, day: number): number => mask ^ (1 << day);
 
-/** "Mon–Fri", "Mon, Wed, Fri", "Mon–Wed, Sat", "every day", "no day". */
+/** "Mon–Fri", "Mon, Wed, Fri", "Mon–Wed, Sat", "every day", "no day", in the active language. */
 export function describeDays(days: number[]): string {
   const sorted = [...new Set(days)].filter((d) => d >= 0 && d <= 6).sort((a, b) => a - b);
-  if (sorted.length === 0) return 'no day';
-  if (sorted.length === 7) return 'every day';
+  if (sorted.length === 0) return t('weekdays.noDay');
+  if (sorted.length === 7) return t('weekdays.everyDay');
   const pieces: string[] = [];
   let i = 0;
   while (i < sorted.length) {
     let j = i;
     while (j + 1 < sorted.length && sorted[j + 1] === sorted[j] + 1) j++;
-    if (j - i >= 2) pieces.push(`${WEEKDAY_SHORT[sorted[i]]}–${WEEKDAY_SHORT[sorted[j]]}`);
-    else for (let k = i; k <= j; k++) pieces.push(WEEKDAY_SHORT[sorted[k]]);
+    if (j - i >= 2) pieces.push(`${weekdayShort(sorted[i])}–${weekdayShort(sorted[j])}`);
+    else for (let k = i; k <= j; k++) pieces.push(weekdayShort(sorted[k]));
     i = j + 1;
   }
   return pieces.join(', ');
@@ -44,18 +45,18 @@ export const describeMask = (mask: number): string => describeDays(daysFromMask(
 
 export interface WorkdayModeInfo {
   code: number;
-  label: string;
+  label: MessageKey;
   /** The working days in the order the week is read: Sunday-first weeks start with 6. */
   days: number[];
 }
 
 export const WORKDAY_MODES: WorkdayModeInfo[] = [
-  { code: 15, label: 'Monday to Friday', days: [0, 1, 2, 3, 4] },
-  { code: 16, label: 'Monday to Saturday', days: [0, 1, 2, 3, 4, 5] },
-  { code: 14, label: 'Monday to Thursday', days: [0, 1, 2, 3] },
-  { code: 25, label: 'Sunday to Thursday', days: [6, 0, 1, 2, 3] },
-  { code: 35, label: 'Saturday to Wednesday', days: [5, 6, 0, 1, 2] },
-  { code: 7, label: 'Every day', days: [0, 1, 2, 3, 4, 5, 6] },
+  { code: 15, label: 'schoolWeek.mondayToFriday', days: [0, 1, 2, 3, 4] },
+  { code: 16, label: 'schoolWeek.mondayToSaturday', days: [0, 1, 2, 3, 4, 5] },
+  { code: 14, label: 'schoolWeek.mondayToThursday', days: [0, 1, 2, 3] },
+  { code: 25, label: 'schoolWeek.sundayToThursday', days: [6, 0, 1, 2, 3] },
+  { code: 35, label: 'schoolWeek.saturdayToWednesday', days: [5, 6, 0, 1, 2] },
+  { code: 7, label: 'schoolWeek.everyDay', days: [0, 1, 2, 3, 4, 5, 6] },
 ];
 
 /** The working days of a code; an unknown code counts as every day, as the server does. */
@@ -64,17 +65,19 @@ export function workdaysOf(code: number): number[] {
 }
 
 export function workdayModeLabel(code: number): string {
-  return WORKDAY_MODES.find((m) => m.code === code)?.label ?? `Every day (code ${code})`;
+  const mode = WORKDAY_MODES.find((m) => m.code === code);
+  return mode ? t(mode.label) : t('schoolWeek.unknown', { code });
 }
 
-export const RECURRENCE_MODES = [
-  { code: 1, label: 'Every week' },
-  { code: 2, label: 'Even weeks' },
-  { code: 3, label: 'Odd weeks' },
-] as const;
+export const RECURRENCE_MODES: { code: number; label: MessageKey }[] = [
+  { code: 1, label: 'recurrence.everyWeek' },
+  { code: 2, label: 'recurrence.evenWeeks' },
+  { code: 3, label: 'recurrence.oddWeeks' },
+];
 
 export function recurrenceLabel(code: number): string {
-  return RECURRENCE_MODES.find((m) => m.code === code)?.label ?? `Mode ${code}`;
+  const mode = RECURRENCE_MODES.find((m) => m.code === code);
+  return mode ? t(mode.label) : t('recurrence.unknown', { code });
 }
 
 /** Whether an event of the given mode and mask applies on a day of the given weekday and ISO week. */

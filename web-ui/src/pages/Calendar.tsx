@@ -10,7 +10,7 @@ import { checkRecurringEvent, checkSingleEvent, type FormResult, type RecurringE
 import { type Loaded, useAction, useLoad, useTitle } from '../lib/hooks';
 import { nextOccurrences } from '../lib/calendar';
 import { calendarRules, type CalendarRules, describeOverrides, newYearNote, recurringOverrides, singleOverrides } from '../lib/calendarRules';
-import { describeDate, monthName, shortDate, WEEKDAY_LONG, WEEKDAY_SHORT } from '../lib/time';
+import { describeDate, monthName, shortDate, weekdaysLong, weekdaysShort } from '../lib/time';
 import { describeMask, maskHasDay, RECURRENCE_MODES, recurrenceLabel, toggleDay, WORKDAY_MODES, workdayModeLabel } from '../lib/weekdays';
 import { navigate, useLocation } from '../router';
 import './Calendar.css';
@@ -204,7 +204,7 @@ function RecurringEvents({ info, rules, onChanged }: { info: CalendarInfo; rules
           <select id="recurring-mode" value={String(form.mode)} onChange={(e) => setForm({ ...form, mode: Number(e.currentTarget.value) })}>
             {RECURRENCE_MODES.map((m) => (
               <option key={m.code} value={String(m.code)}>
-                {m.label}
+                {recurrenceLabel(m.code)}
               </option>
             ))}
           </select>
@@ -212,9 +212,9 @@ function RecurringEvents({ info, rules, onChanged }: { info: CalendarInfo; rules
         <fieldset class={`weekdays ${errors.days ? 'field-invalid' : ''}`} aria-describedby={errors.days ? 'recurring-days-error' : undefined}>
           <legend>Weekdays</legend>
           <div class="weekday-boxes">
-            {WEEKDAY_SHORT.map((d, i) => (
-              <label key={d} class="weekday-box" title={WEEKDAY_LONG[i]}>
-                <input type="checkbox" checked={maskHasDay(form.days, i)} onChange={() => setForm({ ...form, days: toggleDay(form.days, i) })} aria-label={WEEKDAY_LONG[i]} />
+            {weekdaysShort().map((d, i) => (
+              <label key={d} class="weekday-box" title={weekdaysLong()[i]}>
+                <input type="checkbox" checked={maskHasDay(form.days, i)} onChange={() => setForm({ ...form, days: toggleDay(form.days, i) })} aria-label={weekdaysLong()[i]} />
                 <span aria-hidden="true">{d}</span>
               </label>
             ))}
@@ -357,7 +357,7 @@ export function CalendarSettingsForm({
           {!WORKDAY_MODES.some((m) => m.code === cal.workdayMode) && <option value={String(cal.workdayMode)}>{workdayModeLabel(cal.workdayMode)}</option>}
           {WORKDAY_MODES.map((m) => (
             <option key={m.code} value={String(m.code)}>
-              {m.label}
+              {workdayModeLabel(m.code)}
             </option>
           ))}
         </select>
