@@ -11,14 +11,14 @@ const char* const DEFAULT_PLAY = R"({"id": "NULL", "doRepeat": false, "iteration
 std::string defaultChannel() {
     return std::string(R"({"lessons": ["08:00 - 08:45", "09:00 - 09:45", "10:00 - 10:45", "11:00 - 11:45", )"
                        R"("12:00 - 12:45", "13:00 - 13:45"], "startOfClass": )") +
-           DEFAULT_PLAY + ", \"endOfClass\": " + DEFAULT_PLAY + ", \"preStartWaitMin\": 5, \"preStart\": " +
-           DEFAULT_PLAY + ", \"preEndWaitMin\": 5, \"preEnd\": " + DEFAULT_PLAY + "}";
+           DEFAULT_PLAY + ", \"endOfClass\": " + DEFAULT_PLAY +
+           ", \"preStartWaitMin\": 5, \"preStart\": " + DEFAULT_PLAY +
+           ", \"preEndWaitMin\": 5, \"preEnd\": " + DEFAULT_PLAY + "}";
 }
 
 TEST(RecordText, DefaultTimeTableIsWrittenExactly) {
-    const std::string expected =
-        "{\"name\": \"Default\", \"chA\": " + defaultChannel() + ", \"chB\": " + defaultChannel() +
-        ", \"customPlays\": []}";
+    const std::string expected = "{\"name\": \"Default\", \"chA\": " + defaultChannel() +
+                                 ", \"chB\": " + defaultChannel() + ", \"customPlays\": []}";
     EXPECT_EQ(to_json(TimeTable{}), expected);
 }
 
@@ -104,8 +104,13 @@ TEST(RecordRoundTrip, EveryRecordReadsBackEqual) {
     expectRoundTrip(AudioAsset{"Bell", "0123456789abcdef0123456789abcdef", "bell.mp3", 12,
                                AudioAssetCategory::PROGRAMMED_ANNOUNCEMENT, MyDateTime("2024-09-02T07:45:00.5")});
     expectRoundTrip(Programme{"song", Date(2026, 12, 8), TimeOfDay(9, 5, 7), false});
-    expectRoundTrip(CalendarRegion{"Hungary", WorkdayMode::MON_TO_FRI, false, "2027-08-31",
-                                   {"2026-12-25", "2026-12-26"}, {"2026-12-21"}, {"2026-12-12"}});
+    expectRoundTrip(CalendarRegion{"Hungary",
+                                   WorkdayMode::MON_TO_FRI,
+                                   false,
+                                   "2027-08-31",
+                                   {"2026-12-25", "2026-12-26"},
+                                   {"2026-12-21"},
+                                   {"2026-12-12"}});
     expectRoundTrip(CalendarSettings{});
     expectRoundTrip(DailyPreferences{});
     expectRoundTrip(PlayDesc{"x", true, 7, 0.25});

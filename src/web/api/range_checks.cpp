@@ -53,7 +53,8 @@ void checkRanges(const Settings& settings) {
 
 void checkLanguage(const std::string& language) {
     if (std::find(INTERFACE_LANGUAGES.begin(), INTERFACE_LANGUAGES.end(), language) == INTERFACE_LANGUAGES.end())
-        throw InvalidValueError("language must be one of \"en\", \"hu\" and \"de\", not \"" + language + "\"");
+        throw InvalidValueError("Invalid value for \"language\": \"" + language +
+                                "\" is not one of \"en\", \"hu\", \"de\"");
 }
 
 } // namespace tollwick::web
