@@ -128,7 +128,7 @@ test('editing a timetable: lessons, signals and extra plays reach the database',
     const start = page.getByRole('group', { name: 'Start of the lesson' });
     await start.getByLabel('Signal').selectOption({ label: 'BigBen' });
     await start.getByLabel('Repeat').check();
-    await start.getByLabel('Times').fill('3');
+    await start.getByLabel('Repeats').fill('3');
     await start.getByLabel('Pause (s)').fill('1.5');
     await page.getByLabel('Minutes before the start').fill('3');
 
@@ -357,11 +357,12 @@ test('the calendar: paging months, adding and removing events', async () => {
     await page.getByRole('button', { name: 'This month' }).click();
     await heading.filter({ hasText: title(calendar.year, calendar.month) }).waitFor();
 
-    // A day picked in the grid fills in the one-off event's dates.
-    const day = `${calendar.year}-${String(calendar.month).padStart(2, '0')}-15`;
+    // A day picked in the grid fills in the one-off event's dates, shown as English writes them.
+    const month = String(calendar.month).padStart(2, '0');
+    const day = `${calendar.year}-${month}-15`;
     await page.locator(`td[data-date="${day}"] button`).click();
-    await settles(() => page.getByLabel('First day').inputValue(), day);
-    await settles(() => page.getByLabel('Last day').inputValue(), day);
+    await settles(() => page.getByLabel('First day').inputValue(), `15/${month}/${calendar.year}`);
+    await settles(() => page.getByLabel('Last day').inputValue(), `15/${month}/${calendar.year}`);
     await page.locator('#single-timetable').selectOption({ label: 'No bells' });
     await page.getByRole('button', { name: 'Add one-off event' }).click();
     await page.getByText('Event added').waitFor();
@@ -371,10 +372,13 @@ test('the calendar: paging months, adding and removing events', async () => {
     await settles(async () => (await silenced.innerText()).includes('No bells'), true);
     await settles(async () => (await s.getJson('/api/get/calendarInfo')).body.singleEvents, [{ timeTableId: 'NULL', start: day, end: day }]);
 
-    // Dates in the wrong order are refused before sending.
-    await page.getByLabel('First day').fill(`${calendar.year}-${String(calendar.month).padStart(2, '0')}-20`);
-    await page.getByLabel('Last day').fill(`${calendar.year}-${String(calendar.month).padStart(2, '0')}-18`);
-    await page.getByRole('button', { name: 'Add one-off event' }).click();
+    // Dates in the wrong order are refused before sending. A date is typed as English writes it,
+    // or in the stored form, and read when the field is left; Enter reads it and sends the form.
+    await page.getByLabel('First day').fill(`20/${month}/${calendar.year}`);
+    await page.getByLabel('First day').press('Tab');
+    await page.getByLabel('Last day').fill(`${calendar.year}-${month}-18`);
+    await page.getByLabel('Last day').press('Enter');
+    await settles(() => page.getByLabel('Last day').inputValue(), `18/${month}/${calendar.year}`);
     await page.getByText('The last day cannot be before the first').waitFor();
     await settles(async () => (await s.getJson('/api/get/calendarInfo')).body.singleEvents.length, 1);
 
@@ -417,11 +421,13 @@ test('programmes: a song for a date and time, and announcements', async () => {
     const song = page.locator('#song-upload');
     await song.getByLabel('Name of the programme').fill('Fanfare');
     await song.getByLabel('Date').fill(`${Number(today.slice(0, 4)) - 1}${today.slice(4)}`);
+    await song.getByLabel('Date').press('Tab');
     await song.getByLabel('Time').fill('9.30');
     await song.getByLabel('Sound file').setInputFiles(writeWav(join(s.dir, 'fanfare.wav'), { frequency: 660 }));
     await song.getByRole('button', { name: 'Upload and schedule' }).click();
     await song.getByText('This day has already passed').waitFor();
     await song.getByLabel('Date').fill(day);
+    await song.getByLabel('Date').press('Tab');
     await song.getByRole('button', { name: 'Upload and schedule' }).click();
     await song.getByText('“Fanfare” plays on').waitFor();
     await settles(() => song.locator('progress').getAttribute('value'), '100');
@@ -438,6 +444,7 @@ test('programmes: a song for a date and time, and announcements', async () => {
 
     await announcements.getByLabel('Name shown in the list').fill('Drill');
     await announcements.getByLabel('Date').fill(day);
+    await announcements.getByLabel('Date').press('Tab');
     await announcements.getByLabel('Time').fill('11:00');
     await announcements.getByRole('button', { name: 'Schedule announcement' }).click();
     await announcements.getByText('“Drill” plays on').waitFor();

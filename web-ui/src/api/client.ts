@@ -1,5 +1,8 @@
 // Every call the interface makes to the server. A refusal becomes an ApiError whose message is
-// the server's own text, so the page that made the call can show it where the user acted.
+// the server's own text in the active language, so the page that made the call can show it where
+// the user acted; `text` keeps what the server sent.
+import { PRODUCT_NAME, t } from '../i18n';
+import { explainServerText } from '../i18n/serverTexts';
 import type {
   CalendarInfo,
   ClockHealth,
@@ -23,8 +26,10 @@ export class ApiError extends Error {
   constructor(
     readonly status: number,
     readonly text: string,
+    /** The interface's own words for a failure that is not the server's. */
+    message: string = describeFailure(status, text),
   ) {
-    super(describeFailure(status, text));
+    super(message);
     this.name = 'ApiError';
   }
 }
@@ -40,12 +45,11 @@ export function isLoginLost(error: unknown): boolean {
 /** The message shown to the user for a refused request. */
 export function describeFailure(status: number, text: string): string {
   const body = text.trim();
-  if (status === 400 || status === 403 || status === 409 || status === 429) return body || 'The server refused the request';
-  if (status === 0) return 'The server cannot be reached. Is Tollwick Player running?';
+  if (status === 400 || status === 403 || status === 409 || status === 429) return body ? explainServerText(body) : t('api.refused');
+  if (status === 0) return t('api.unreachable', { product: PRODUCT_NAME });
   if (status < 0) return body;
-  if (status === 413) return body && !/^payload too large$/i.test(body) ? body : 'The file is too large for the server';
-  const shown = body && !body.startsWith('<') ? `: ${body}` : '';
-  return `The server answered ${status}${shown}`;
+  if (status === 413) return body && !/^payload too large$/i.test(body) ? explainServerText(body) : t('api.tooLarge');
+  return body && !body.startsWith('<') ? t('api.answeredWith', { status, text: explainServerText(body) }) : t('api.answered', { status });
 }
 
 type AuthLostListener = () => void;
@@ -211,14 +215,14 @@ export function uploadFile(
         try {
           resolve(JSON.parse(xhr.responseText) as string);
         } catch {
-          reject(new ApiError(xhr.status, 'The server sent an answer that is not JSON'));
+          reject(new ApiError(xhr.status, xhr.responseText, t('api.answeredWith', { status: xhr.status, text: t('api.notJson') })));
         }
         return;
       }
       reject(refusal(xhr.status, xhr.responseText));
     });
     xhr.addEventListener('error', () => reject(new ApiError(0, '')));
-    xhr.addEventListener('abort', () => reject(new ApiError(-1, 'Upload cancelled')));
+    xhr.addEventListener('abort', () => reject(new ApiError(-1, '', t('api.uploadCancelled'))));
   });
   xhr.open('POST', '/upload');
   xhr.send(form);

@@ -1,5 +1,6 @@
 // Shown on every page for as long as the bells are switched off, with the way to switch them on.
 import { switchBells, useBellsOn } from '../bells';
+import { t } from '../i18n';
 import { useAction } from '../lib/hooks';
 import { Icon } from './Icon';
 import { Button, Outcome } from './ui';
@@ -10,13 +11,13 @@ export function BellsOffBanner() {
   const action = useAction();
   if (bellsOn !== false) return null;
   return (
-    <div class="bells-off" role="region" aria-label="Bells switched off">
+    <div class="bells-off" role="region" aria-label={t('bellsOff.region')}>
       <p class="bells-off-text">
         <Icon name="alarm" size={22} />
-        <strong>Bells are switched off: no bell will ring until you switch them on again.</strong>
+        <strong>{t('bellsOff.text')}</strong>
       </p>
       <Button variant="primary" icon="bell" busy={action.busy} onClick={() => action.run(() => switchBells(true))}>
-        Switch the bells on
+        {t('bellsOff.switchOn')}
       </Button>
       <Outcome action={action} />
     </div>

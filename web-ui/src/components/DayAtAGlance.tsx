@@ -3,6 +3,7 @@
 import { useState } from 'preact/hooks';
 import { api } from '../api/client';
 import type { ClockHealth, NextBell, QuietToday, TodayBell } from '../api/types';
+import { t } from '../i18n';
 import { checkQuietPeriod, clockWarning, countdown, describeQuiet, markText, sourceLabel } from '../lib/playLog';
 import { secondsUntil } from '../lib/dashboardPoll';
 import { useAction } from '../lib/hooks';
@@ -30,16 +31,16 @@ export function ClockWarning({ health }: { health: ClockHealth | undefined }) {
  * server's clock, so the countdown goes on with the clock, second by second.
  */
 export function NextBellLine({ next, time }: { next: NextBell | null | undefined; time: string }) {
-  if (next === undefined) return <p class="next-bell muted">Looking for the next bell…</p>;
-  if (!next) return <p class="next-bell muted" data-testid="next-bell">No more bells ring today.</p>;
+  if (next === undefined) return <p class="next-bell muted">{t('dayGlance.lookingForNextBell')}</p>;
+  if (!next) return <p class="next-bell muted" data-testid="next-bell">{t('dayGlance.noMoreBells')}</p>;
   return (
     <p class="next-bell" data-testid="next-bell">
       <Icon name="bell" size={18} />
       <span>
-        Next bell <strong>{shortTime(next.at)}</strong>: {sourceLabel(next.source, next.lesson)}, {next.songName}
+        {t('dayGlance.nextBell')} <strong>{shortTime(next.at)}</strong>: {sourceLabel(next.source, next.lesson)}, {next.songName}
       </span>
       <span class="countdown" aria-live="off" data-testid="countdown">
-        in {countdown(secondsUntil(next.at, time))}
+        {t('dayGlance.countdown', { left: countdown(secondsUntil(next.at, time)) })}
       </span>
     </p>
   );
@@ -60,19 +61,19 @@ export function TodayBellsCard({
 }) {
   return (
     <Card
-      title="Today’s bells"
+      title={t('dayGlance.todaysBells')}
       class="today-bells"
       id="today-bells"
       actions={
         <ButtonLink href="/log" icon="list">
-          Play log
+          {t('dayGlance.playLog')}
         </ButtonLink>
       }
     >
       <QuietControls quiet={quiet} nextBell={nextBell} onChanged={onChanged} />
       {error && !bells && <LoadError error={error} retry={onChanged} />}
       {!bells && !error && <Loading />}
-      {bells && bells.length === 0 && <p class="muted">No timetable bell rings today.</p>}
+      {bells && bells.length === 0 && <p class="muted">{t('dayGlance.noBellsToday')}</p>}
       {bells && bells.length > 0 && (
         <ol class="bell-list">
           {bells.map((bell) => {
@@ -115,7 +116,7 @@ function QuietControls({ quiet, nextBell, onChanged }: { quiet: QuietToday | und
     const ok = await action.run(async () => {
       await api.trigger('muteBells', 'today', { from: checked.from, to: checked.to });
       await onChanged();
-    }, `The bells are kept quiet from ${checked.from} to ${checked.to}`);
+    }, t('dayGlance.keptQuiet', { from: checked.from, to: checked.to }));
     if (ok) {
       setFrom('');
       setTo('');
@@ -139,22 +140,22 @@ function QuietControls({ quiet, nextBell, onChanged }: { quiet: QuietToday | und
               action.run(async () => {
                 await api.trigger('clearQuiet', 'today');
                 await onChanged();
-              }, 'The bells ring again')
+              }, t('dayGlance.ringAgain'))
             }
           >
-            End the quiet
+            {t('dayGlance.endQuiet')}
           </Button>
         </div>
       )}
-      <form class="quiet-form" onSubmit={mute} noValidate aria-label="Keep the bells quiet">
-        <Field id="quiet-from" label="Quiet from">
+      <form class="quiet-form" onSubmit={mute} noValidate aria-label={t('dayGlance.keepQuiet')}>
+        <Field id="quiet-from" label={t('dayGlance.quietFrom')}>
           <TimeInput id="quiet-from" value={from} onChange={setFrom} {...invalid} />
         </Field>
-        <Field id="quiet-to" label="to">
+        <Field id="quiet-to" label={t('dayGlance.quietTo')}>
           <TimeInput id="quiet-to" value={to} onChange={setTo} {...invalid} />
         </Field>
         <Button type="submit" icon="stop" busy={action.busy}>
-          Keep the bells quiet
+          {t('dayGlance.keepQuiet')}
         </Button>
         <Button
           icon="right"
@@ -164,10 +165,10 @@ function QuietControls({ quiet, nextBell, onChanged }: { quiet: QuietToday | und
             action.run(async () => {
               await api.trigger('skipNextBell', 'today');
               await onChanged();
-            }, nextBell ? `The bell at ${shortTime(nextBell.at)} is skipped` : undefined)
+            }, nextBell ? t('dayGlance.skipped', { at: shortTime(nextBell.at) }) : undefined)
           }
         >
-          Skip the next bell
+          {t('dayGlance.skipNextBell')}
         </Button>
       </form>
       {formError && (
@@ -175,7 +176,7 @@ function QuietControls({ quiet, nextBell, onChanged }: { quiet: QuietToday | und
           {formError}
         </p>
       )}
-      <p class="hint">Lesson bells and extra plays stay quiet, today only; programmes, announcements and the alarm still sound.</p>
+      <p class="hint">{t('dayGlance.quietHint')}</p>
       <Outcome action={action} />
     </div>
   );

@@ -2,6 +2,7 @@
 // loudspeakers. One preview at a time; starting another stops the first.
 import { useEffect, useState } from 'preact/hooks';
 import { api } from '../api/client';
+import { t, type MessageKey } from '../i18n';
 import { Icon } from './Icon';
 import './Listen.css';
 
@@ -9,7 +10,7 @@ type Listener = (playingId: string | null) => void;
 const listeners = new Set<Listener>();
 let element: HTMLAudioElement | null = null;
 let playingId: string | null = null;
-let failure: { id: string; message: string } | null = null;
+let failure: { id: string; message: MessageKey } | null = null;
 
 function announce(id: string | null): void {
   playingId = id;
@@ -29,7 +30,7 @@ function player(): HTMLAudioElement {
     if (element?.paused) announce(null);
   });
   element.addEventListener('error', () => {
-    if (playingId) failure = { id: playingId, message: 'This browser cannot play the file.' };
+    if (playingId) failure = { id: playingId, message: 'listen.cannotPlay' };
     announce(null);
   });
   document.body.append(element);
@@ -49,7 +50,7 @@ async function listen(id: string): Promise<void> {
     await audio.play();
   } catch {
     if (playingId === id) {
-      failure = { id, message: 'This browser cannot play the file.' };
+      failure = { id, message: 'listen.cannotPlay' };
       announce(null);
     }
   }
@@ -74,16 +75,16 @@ function usePreview(): string | null {
  */
 export function ListenButton({ id, name, iconOnly = false }: { id: string; name: string; iconOnly?: boolean }) {
   const playing = usePreview() === id;
-  const problem = failure?.id === id ? failure.message : null;
-  const words = playing ? 'Stop listening' : 'Listen here';
+  const problem = failure?.id === id ? t(failure.message) : null;
+  const words = playing ? t('listen.stop') : t('listen.start');
   return (
     <>
       <button
         type="button"
         class={`btn btn-plain btn-small listen-button ${iconOnly ? 'listen-icon' : ''}`}
         aria-pressed={playing}
-        aria-label={playing ? `Stop listening to ${name}` : `Listen to ${name} here`}
-        title={`${words}: in this browser only, not over the loudspeakers`}
+        aria-label={playing ? t('listen.stopSignal', { name }) : t('listen.startSignal', { name })}
+        title={t('listen.browserOnly', { words })}
         onClick={() => (playing ? stopListening() : void listen(id))}
       >
         <Icon name={playing ? 'stop' : 'headphones'} size={16} />

@@ -2,9 +2,11 @@
 // second what kind of day it is; days on which an event makes the bells ring although there is
 // no school are marked.
 import type { Month, NamedId } from '../api/types';
+import { t, type MessageKey } from '../i18n';
+import { monthAndYear } from '../i18n/format';
 import { DAY_KINDS, dayBells, describeDayBells, monthGrid } from '../lib/calendar';
 import { errorText } from '../lib/hooks';
-import { describeDate, monthName, weekdaysLong, weekdaysShort } from '../lib/time';
+import { describeDate, weekdaysLong, weekdaysShort } from '../lib/time';
 import { Icon } from './Icon';
 import './MonthGrid.css';
 
@@ -19,13 +21,15 @@ interface Props {
 }
 
 /** Short names of the kinds of day, for the small tag of each day. */
-const KIND_TAGS: Record<string, string> = {
-  WORKDAY: 'School',
-  NON_WORKDAY: 'Day off',
-  HOLIDAY: 'Holiday',
-  SCHOOL_BREAK: 'Break',
-  REPLACED_WORKDAY: 'Extra day',
+const KIND_TAGS: Record<string, MessageKey> = {
+  WORKDAY: 'monthGrid.tagSchoolDay',
+  NON_WORKDAY: 'monthGrid.tagDayOff',
+  HOLIDAY: 'monthGrid.tagPublicHoliday',
+  SCHOOL_BREAK: 'monthGrid.tagSchoolHoliday',
+  REPLACED_WORKDAY: 'monthGrid.tagExtraSchoolDay',
 };
+
+const kindTag = (kind: string): string | undefined => (kind in KIND_TAGS ? t(KIND_TAGS[kind]) : undefined);
 
 export function MonthGrid({ month, timetables, bellsOn, onPick, compact }: Props) {
   let weeks;
@@ -38,7 +42,7 @@ export function MonthGrid({ month, timetables, bellsOn, onPick, compact }: Props
       </p>
     );
   }
-  const caption = `${monthName(month.month)} ${month.year}`;
+  const caption = monthAndYear(month.year, month.month);
   return (
     <div class={`month ${compact ? 'month-compact' : ''}`}>
       <table class="month-grid">
@@ -46,7 +50,7 @@ export function MonthGrid({ month, timetables, bellsOn, onPick, compact }: Props
         <thead>
           <tr>
             <th scope="col" class="week-no">
-              <abbr title="ISO week number">Wk</abbr>
+              <abbr title={t('monthGrid.weekNumber')}>{t('monthGrid.weekNumberShort')}</abbr>
             </th>
             {weekdaysShort().map((d, i) => (
               <th scope="col" key={d}>
@@ -63,7 +67,8 @@ export function MonthGrid({ month, timetables, bellsOn, onPick, compact }: Props
               </th>
               {week.cells.map((cell) => {
                 const bells = dayBells(cell, timetables, bellsOn);
-                const label = `${describeDate(cell.dateText)}: ${describeDayBells(bells)}${cell.isToday ? ' (today)' : ''}`;
+                const day = { date: describeDate(cell.dateText), bells: describeDayBells(bells) };
+                const label = cell.isToday ? t('monthGrid.todayLabel', day) : t('monthGrid.dayLabel', day);
                 const classes = [
                   'day',
                   bells.rings ? 'day-rings' : 'day-silent',
@@ -76,7 +81,7 @@ export function MonthGrid({ month, timetables, bellsOn, onPick, compact }: Props
                   <>
                     <span class="day-head">
                       <span class="day-number">{cell.day}</span>
-                      <span class="day-kind">{KIND_TAGS[bells.kind.kind] ?? bells.kind.label}</span>
+                      <span class="day-kind">{kindTag(bells.kind.kind) ?? bells.kind.label}</span>
                     </span>
                     <span class="day-timetable">
                       {bells.overrides && <Icon name="alarm" size={12} class="icon day-flag" />}
@@ -113,30 +118,30 @@ export function MonthGrid({ month, timetables, bellsOn, onPick, compact }: Props
 export function DayLegend() {
   return (
     <div class="legend-block">
-      <ul class="legend" aria-label="Bells">
+      <ul class="legend" aria-label={t('monthGrid.legendBells')}>
         <li>
           <span class="swatch swatch-rings" aria-hidden="true" />
-          Bells ring (by the timetable named)
+          {t('monthGrid.legendRings')}
         </li>
         <li>
           <span class="swatch swatch-silent" aria-hidden="true" />
-          No bells
+          {t('monthGrid.legendSilent')}
         </li>
         <li>
           <span class="swatch swatch-override" aria-hidden="true">
             <Icon name="alarm" size={12} />
           </span>
-          Rings although there is no school: an event overrides the day
+          {t('monthGrid.legendOverride')}
         </li>
         <li>
           <span class="swatch swatch-today" aria-hidden="true" />
-          Today
+          {t('monthGrid.legendToday')}
         </li>
       </ul>
-      <ul class="legend" aria-label="Kinds of day">
+      <ul class="legend" aria-label={t('monthGrid.legendKinds')}>
         {DAY_KINDS.map((k) => (
           <li key={k.kind}>
-            <span class={`kind-tag ${k.className}`}>{KIND_TAGS[k.kind]}</span>
+            <span class={`kind-tag ${k.className}`}>{kindTag(k.kind)}</span>
             {k.label}
           </li>
         ))}

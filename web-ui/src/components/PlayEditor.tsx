@@ -1,6 +1,7 @@
 // How one signal is played: which signal, and whether it repeats, how often and with what pause.
 import type { ComponentChildren, JSX } from 'preact';
 import { NULL_ID, type SignalRow } from '../api/types';
+import { t } from '../i18n';
 import type { FieldErrors, PlayDraft } from '../lib/timetableForm';
 import { ListenButton } from './Listen';
 import { described, SignalSelect } from './ui';
@@ -26,14 +27,14 @@ export function PlayEditor({ idBase, legend, value, onChange, signals, errors, p
     <fieldset class="play-editor">
       <legend>{legend}</legend>
       <div class={`field ${deleted ? 'field-invalid' : ''}`}>
-        <label for={selectId}>Signal</label>
+        <label for={selectId}>{t('playEditor.signal')}</label>
         <div class="signal-choice">
           <SignalSelect id={selectId} value={value.id} onChange={(id) => set({ id })} signals={signals} extra={deleted ? { 'aria-describedby': `${selectId}-error` } : undefined} />
           {chosen && <ListenButton id={chosen.id} name={chosen.name} />}
         </div>
         {deleted && (
           <small class="field-error" id={`${selectId}-error`}>
-            This signal was deleted: nothing sounds here. Choose another.
+            {t('playEditor.signalDeleted')}
           </small>
         )}
       </div>
@@ -41,11 +42,11 @@ export function PlayEditor({ idBase, legend, value, onChange, signals, errors, p
       <div class="play-repeat">
         <label class="check">
           <input type="checkbox" checked={value.doRepeat} onChange={(e) => set({ doRepeat: e.currentTarget.checked })} />
-          Repeat
+          {t('playEditor.repeat')}
         </label>
         <RepeatNumber
           id={`${idBase}-iterations`}
-          label="Times"
+          label={t('playEditor.repeats')}
           error={errors[`${path}.iterations`]}
           inputMode="numeric"
           min={1}
@@ -57,7 +58,7 @@ export function PlayEditor({ idBase, legend, value, onChange, signals, errors, p
         />
         <RepeatNumber
           id={`${idBase}-delay`}
-          label="Pause (s)"
+          label={t('playEditor.pause')}
           error={errors[`${path}.delaySec`]}
           inputMode="decimal"
           min={0}

@@ -1,5 +1,6 @@
 // A time of day typed as text on the 24-hour clock, seconds optional. It shows what was typed
 // and tidies it to the stored form ("8.5" → "08:05") when the field is left.
+import { t } from '../i18n';
 import { normaliseTime } from '../lib/time';
 import './TimeInput.css';
 
@@ -22,7 +23,7 @@ export function TimeInput({ value, onChange, class: className, ...rest }: Props)
       inputMode="decimal"
       autoComplete="off"
       spellcheck={false}
-      placeholder="hh:mm"
+      placeholder={t('timeInput.placeholder')}
       maxLength={8}
       value={value}
       onInput={(e) => onChange(e.currentTarget.value)}

@@ -1,6 +1,7 @@
 // A file chooser that checks the file first and shows the upload's progress to the end.
 import { useRef, useState } from 'preact/hooks';
 import { ApiError, uploadFile, type UploadFields } from '../api/client';
+import { t } from '../i18n';
 import { checkUploadFile, explainUploadRefusal, formatBytes } from '../lib/forms';
 import { errorText } from '../lib/hooks';
 import { Button, described, Outcome, ProgressBar } from './ui';
@@ -39,7 +40,8 @@ export function useUpload() {
       setState((s) => ({ ...s, file: null, busy: false, sent: s.total, done: doneText(key) }));
       return key;
     } catch (e) {
-      const message = e instanceof ApiError && e.status === 400 ? explainUploadRefusal(e.message) : errorText(e);
+      const refusal = e instanceof ApiError && e.status === 400 ? e.text.trim() : '';
+      const message = refusal ? explainUploadRefusal(refusal) : errorText(e);
       setState((s) => ({ ...s, busy: false, error: message }));
       return null;
     } finally {
@@ -67,7 +69,8 @@ export function FileChooser({ id, label, upload }: { id: string; label: string; 
         {...described(id, state.fileError, true)}
       />
       <small class="hint" id={`${id}-hint`}>
-        WAV or MP3, up to 100 MiB.{state.file && !state.fileError ? ` Chosen: ${state.file.name} (${formatBytes(state.file.size)}).` : ''}
+        {t('upload.hint')}
+        {state.file && !state.fileError ? ` ${t('upload.chosen', { name: state.file.name, size: formatBytes(state.file.size) })}` : ''}
       </small>
       {state.fileError && (
         <small class="field-error" id={`${id}-error`} role="alert">
@@ -88,7 +91,7 @@ export function UploadProgress({ upload, label }: { upload: ReturnType<typeof us
           <ProgressBar value={state.sent} max={state.total} label={label} />
           {state.busy && (
             <Button small onClick={upload.cancel}>
-              Cancel
+              {t('upload.cancel')}
             </Button>
           )}
         </div>

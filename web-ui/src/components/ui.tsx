@@ -2,14 +2,20 @@
 import type { ComponentChildren, JSX } from 'preact';
 import { useEffect, useRef, useState } from 'preact/hooks';
 import { NULL_ID, type NamedId, type SignalRow } from '../api/types';
+import { t } from '../i18n';
+import { explainServerText } from '../i18n/serverTexts';
 import type { Action } from '../lib/hooks';
 import { Link } from '../router';
 import { Icon, type IconName } from './Icon';
 import './ui.css';
 
-/** The outcome of an action, shown right where it was taken. */
+/**
+ * The outcome of an action, shown right where it was taken. A refusal in the server's words is
+ * shown in the active language when the interface knows it.
+ */
 export function Outcome({ action, error, done }: { action?: Action; error?: string | null; done?: string | null }) {
-  const shownError = error ?? action?.error ?? null;
+  const refusal = error ?? action?.error ?? null;
+  const shownError = refusal && explainServerText(refusal);
   const shownDone = done ?? action?.done ?? null;
   return (
     <>
@@ -33,18 +39,18 @@ export function LoadError({ error, retry }: { error: string; retry: () => void }
   return (
     <div class="notice notice-error" role="alert">
       <Icon name="alarm" size={18} />
-      <span>{error}</span>
+      <span>{explainServerText(error)}</span>
       <button type="button" class="btn btn-small" onClick={retry}>
-        Try again
+        {t('ui.tryAgain')}
       </button>
     </div>
   );
 }
 
-export function Loading({ label = 'Loading…' }: { label?: string }) {
+export function Loading({ label }: { label?: string }) {
   return (
     <p class="loading" role="status">
-      <span class="spinner" aria-hidden="true" /> {label}
+      <span class="spinner" aria-hidden="true" /> {label ?? t('ui.loading')}
     </p>
   );
 }
@@ -180,7 +186,7 @@ export function useConfirm(): { element: JSX.Element; ask: (options: ConfirmOpti
           <div class="confirm-message">{options.message}</div>
           <div class="confirm-actions">
             <button type="button" class="btn btn-plain" onClick={() => finish(false)} autoFocus>
-              Cancel
+              {t('ui.cancel')}
             </button>
             <button type="submit" class={`btn ${options.danger ? 'btn-danger' : 'btn-primary'}`}>
               {options.confirmLabel}
@@ -214,8 +220,8 @@ export function SignalSelect({ id, value, onChange, signals, allowNone = true, d
   const known = value === NULL_ID || signals.some((s) => s.id === value);
   return (
     <select id={id} value={value} disabled={disabled} onChange={(e) => onChange(e.currentTarget.value)} {...extra}>
-      {allowNone && <option value={NULL_ID}>No signal</option>}
-      {!known && <option value={value}>Deleted signal: plays nothing</option>}
+      {allowNone && <option value={NULL_ID}>{t('ui.noSignal')}</option>}
+      {!known && <option value={value}>{t('ui.deletedSignal')}</option>}
       {signals.map((s) => (
         <option key={s.id} value={s.id}>
           {s.name}
@@ -227,7 +233,7 @@ export function SignalSelect({ id, value, onChange, signals, allowNone = true, d
 
 /** Choice of a timetable, with "No bells" for none. */
 export function TimetableSelect({ id, value, onChange, timetables, disabled, extra, placeholder }: SelectProps & { timetables: NamedId[]; placeholder?: string }) {
-  const known = value === '' || value === NULL_ID || timetables.some((t) => t.id === value);
+  const known = value === '' || value === NULL_ID || timetables.some((timetable) => timetable.id === value);
   return (
     <select id={id} value={value} disabled={disabled} onChange={(e) => onChange(e.currentTarget.value)} {...extra}>
       {placeholder !== undefined && (
@@ -235,13 +241,13 @@ export function TimetableSelect({ id, value, onChange, timetables, disabled, ext
           {placeholder}
         </option>
       )}
-      {timetables.map((t) => (
-        <option key={t.id} value={t.id}>
-          {t.name}
+      {timetables.map((timetable) => (
+        <option key={timetable.id} value={timetable.id}>
+          {timetable.name}
         </option>
       ))}
-      <option value={NULL_ID}>No bells</option>
-      {!known && <option value={value}>Deleted timetable: no bells</option>}
+      <option value={NULL_ID}>{t('ui.noBells')}</option>
+      {!known && <option value={value}>{t('ui.deletedTimetable')}</option>}
     </select>
   );
 }
@@ -281,7 +287,7 @@ export function TableHead({ columns }: { columns: string[] }) {
           </th>
         ))}
         <th scope="col">
-          <span class="visually-hidden">Actions</span>
+          <span class="visually-hidden">{t('ui.actions')}</span>
         </th>
       </tr>
     </thead>

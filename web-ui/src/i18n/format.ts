@@ -1,7 +1,7 @@
 // Dates, times, weekdays, months and spans of time in the active language, from the platform's
 // Intl. The week starts on Monday and the clock has 24 hours in every language.
-import { intlLocale } from './index';
-import type { CalendarDate } from '../lib/time';
+import { intlLocale, t } from './index';
+import { daysInMonth, type CalendarDate, type Parsed } from '../lib/time';
 
 // Formats are made once per locale and kind: making one is far slower than using it.
 const made = new Map<string, Intl.DateTimeFormat>();
@@ -27,9 +27,59 @@ const instantOf = (date: CalendarDate): Date => {
 export const longDate = (date: CalendarDate): string =>
   dateFormat('long', { weekday: 'long', year: 'numeric', month: 'long', day: 'numeric' }).format(instantOf(date));
 
+const numericFormat = (): Intl.DateTimeFormat => dateFormat('numeric', { year: 'numeric', month: '2-digit', day: '2-digit' });
+
 /** "02/09/2024", "2024. 09. 02.", "02.09.2024": how dates are written and typed in the language. */
-export const numericDate = (date: CalendarDate): string =>
-  dateFormat('numeric', { year: 'numeric', month: '2-digit', day: '2-digit' }).format(instantOf(date));
+export const numericDate = (date: CalendarDate): string => numericFormat().format(instantOf(date));
+
+type DatePart = 'day' | 'month' | 'year';
+
+/** The order of day, month and year in the language's numeric dates, as Intl writes them. */
+export function dateOrder(): DatePart[] {
+  return numericFormat()
+    .formatToParts(instantOf({ y: 2026, m: 12, d: 8 }))
+    .map((part) => part.type)
+    .filter((type): type is DatePart => type === 'day' || type === 'month' || type === 'year');
+}
+
+/** Today by the browser's calendar. */
+export function browserToday(): CalendarDate {
+  const now = new Date();
+  return { y: now.getFullYear(), m: now.getMonth() + 1, d: now.getDate() };
+}
+
+// The stored form, which every language reads too: "2026-12-08".
+const STORED_FORM = /^\d{4}-\d{1,2}-\d{1,2}$/;
+
+/**
+ * Reads a date as people type it in the active language: day, month and year in the language's
+ * order ("8/12/2026", "2026. 12. 8.", "8.12.2026"), with ".", "/", "-" or spaces between them and
+ * one or two digits for day and month. A date without its year is one of the year of `today`.
+ * The stored form "2026-12-08" is read in every language.
+ */
+export function parseLocalDate(text: string, today: CalendarDate = browserToday()): Parsed<CalendarDate> {
+  const trimmed = text.trim();
+  if (trimmed === '') return { ok: false, error: t('date.enterDate') };
+  const malformed = { ok: false, error: t('dateInput.notADate', { text: trimmed, example: numericDate(today) }) } as const;
+  if (!/^[\d\s./-]+$/.test(trimmed)) return malformed;
+  const pieces = trimmed.split(/[\s./-]+/).filter(Boolean);
+  let order = dateOrder();
+  // A year of four digits in front is the stored order, whatever the separators.
+  if (STORED_FORM.test(trimmed) || (pieces.length === 3 && /^\d{4}$/.test(pieces[0]))) order = ['year', 'month', 'day'];
+  else if (pieces.length === 2) order = order.filter((part) => part !== 'year');
+  if (pieces.length !== order.length) return malformed;
+  const found: Record<DatePart, number> = { day: 0, month: 0, year: today.y };
+  for (const [i, piece] of pieces.entries()) {
+    const part = order[i];
+    if (!(part === 'year' ? /^\d{4}$/ : /^\d{1,2}$/).test(piece)) return malformed;
+    found[part] = Number(piece);
+  }
+  const { year: y, month: m, day: d } = found;
+  if (y < 1) return { ok: false, error: t('date.yearRange', { text: trimmed }) };
+  if (m < 1 || m > 12) return { ok: false, error: t('date.noMonth', { text: trimmed, month: m }) };
+  if (d < 1 || d > daysInMonth(y, m)) return { ok: false, error: t('date.noSuchDay', { text: trimmed }) };
+  return { ok: true, value: { y, m, d } };
+}
 
 /** "Mon 9 Sep", "szept. 9., H", "Mo., 9. Sept.": a day near today. */
 export const shortDate = (date: CalendarDate): string =>

@@ -1,6 +1,9 @@
 // Checks of the smaller forms, run before anything is sent. Each answers either the values to
 // send or the problems keyed by field name, so the form can show each next to its input.
 import { NULL_ID } from '../api/types';
+import { intlLocale, t } from '../i18n';
+import { parseLocalDate } from '../i18n/format';
+import { matchServerText } from '../i18n/serverTexts';
 import { compareDates, compareTimes, formatDate, normaliseTime, parseDate } from './time';
 
 export type FormResult<T> = { ok: true; value: T } | { ok: false; errors: Record<string, string> };
@@ -21,31 +24,31 @@ export function extensionOf(fileName: string): string {
 
 /** Why a file cannot be uploaded, or null when it can. */
 export function checkUploadFile(file: { name: string; size: number } | null | undefined): string | null {
-  if (!file) return 'Choose a file';
+  if (!file) return t('forms.chooseFile');
   const ext = extensionOf(file.name);
-  if (!UPLOAD_EXTENSIONS.includes(ext)) {
-    const shown = ext ? `“.${ext}” files` : 'Files without an extension';
-    return `Bad format: ${shown} cannot be played. Choose a WAV or MP3 file.`;
-  }
-  if (file.size === 0) return 'The file is empty';
-  if (file.size > MAX_UPLOAD_BYTES) {
-    return `The file is too large: ${formatBytes(file.size)}. Files of up to ${formatBytes(MAX_UPLOAD_BYTES)} can be uploaded.`;
-  }
+  if (!UPLOAD_EXTENSIONS.includes(ext)) return ext ? t('forms.badExtension', { extension: ext }) : t('forms.noExtension');
+  if (file.size === 0) return t('forms.fileEmpty');
+  if (file.size > MAX_UPLOAD_BYTES) return t('forms.fileTooLarge', { size: formatBytes(file.size), limit: formatBytes(MAX_UPLOAD_BYTES) });
   return null;
 }
 
+/** "512 B", "1.5 KiB", "100.0 MiB", with the language's decimal sign. */
 export function formatBytes(bytes: number): string {
-  if (bytes < 1024) return `${bytes} B`;
-  if (bytes < 1024 * 1024) return `${(bytes / 1024).toFixed(1)} KiB`;
-  return `${(bytes / (1024 * 1024)).toFixed(1)} MiB`;
+  const tenths = (n: number) => new Intl.NumberFormat(intlLocale(), { minimumFractionDigits: 1, maximumFractionDigits: 1, useGrouping: false }).format(n);
+  if (bytes < 1024) return t('forms.bytes', { size: bytes });
+  if (bytes < 1024 * 1024) return t('forms.kibibytes', { size: tenths(bytes / 1024) });
+  return t('forms.mebibytes', { size: tenths(bytes / (1024 * 1024)) });
 }
 
-/** Friendly words for the server's known refusals of an upload; the server's text stays first. */
+/** The server's refusal of an upload in the active language, with what it means for the known ones. */
 export function explainUploadRefusal(text: string): string {
-  if (text.startsWith('Bad format')) return `${text} — only WAV and MP3 files are accepted.`;
-  if (text === 'File is already uploaded') return `${text}: the same sound is already among the signals.`;
-  if (text === 'This file is not a playable MP3 or WAV') return `${text}: no sound could be found in it, so it would never ring. Nothing was stored.`;
-  return text;
+  const known = matchServerText(text);
+  if (!known) return text;
+  const server = t(known.key, known.values);
+  if (known.key === 'server.badFormat') return t('forms.onlyWavAndMp3', { server });
+  if (known.key === 'server.alreadyUploaded') return t('forms.alreadyASignal', { server });
+  if (known.key === 'server.notPlayable') return t('forms.noSoundFound', { server });
+  return server;
 }
 
 export type SingleEventInput = {
@@ -56,12 +59,12 @@ export type SingleEventInput = {
 
 export function checkSingleEvent(input: SingleEventInput): FormResult<SingleEventInput> {
   const errors: Record<string, string> = {};
-  if (!input.timetableId) errors.timetableId = 'Choose a timetable';
-  const start = parseDate(input.startDate);
-  const end = parseDate(input.endDate);
+  if (!input.timetableId) errors.timetableId = t('forms.chooseTimetable');
+  const start = parseLocalDate(input.startDate);
+  const end = parseLocalDate(input.endDate);
   if (!start.ok) errors.startDate = start.error;
   if (!end.ok) errors.endDate = end.error;
-  if (start.ok && end.ok && compareDates(start.value, end.value) > 0) errors.endDate = 'The last day cannot be before the first';
+  if (start.ok && end.ok && compareDates(start.value, end.value) > 0) errors.endDate = t('forms.lastDayBeforeFirst');
   if (!start.ok || !end.ok || Object.keys(errors).length) return { ok: false, errors };
   return { ok: true, value: { timetableId: input.timetableId, startDate: formatDate(start.value), endDate: formatDate(end.value) } };
 }
@@ -74,9 +77,9 @@ export type RecurringEventInput = {
 
 export function checkRecurringEvent(input: RecurringEventInput): FormResult<RecurringEventInput> {
   const errors: Record<string, string> = {};
-  if (!input.timetableId) errors.timetableId = 'Choose a timetable';
-  if (![1, 2, 3].includes(input.mode)) errors.mode = 'Choose which weeks';
-  if (!Number.isInteger(input.days) || input.days <= 0 || input.days > 127) errors.days = 'Choose at least one weekday';
+  if (!input.timetableId) errors.timetableId = t('forms.chooseTimetable');
+  if (![1, 2, 3].includes(input.mode)) errors.mode = t('forms.chooseWeeks');
+  if (!Number.isInteger(input.days) || input.days <= 0 || input.days > 127) errors.days = t('forms.chooseWeekday');
   return result(errors, () => ({ ...input }));
 }
 
@@ -93,17 +96,17 @@ export interface ScheduleInput {
 export function checkSchedule(input: ScheduleInput, today: string, now: string): FormResult<ScheduleInput> {
   const errors: Record<string, string> = {};
   const name = input.name.trim();
-  if (!name) errors.name = 'Give it a name';
-  const date = parseDate(input.date);
+  if (!name) errors.name = t('forms.giveAName');
+  const date = parseLocalDate(input.date);
   const time = normaliseTime(input.time);
   if (!date.ok) errors.date = date.error;
   if (!time.ok) errors.time = time.error;
   const todayDate = parseDate(today);
   if (date.ok && todayDate.ok) {
     const order = compareDates(date.value, todayDate.value);
-    if (order < 0) errors.date = 'This day has already passed';
+    if (order < 0) errors.date = t('forms.dayPassed');
     else if (order === 0 && time.ok && normaliseTime(now).ok && compareTimes(time.value, now) <= 0)
-      errors.time = 'This time has already passed today';
+      errors.time = t('forms.timePassed');
   }
   if (!date.ok || !time.ok || Object.keys(errors).length) return { ok: false, errors };
   return { ok: true, value: { name, date: formatDate(date.value), time: time.value } };
@@ -113,23 +116,23 @@ export const MIN_PASSWORD_LENGTH = 4;
 
 export function checkNewPassword(password: string, repeat: string): FormResult<string> {
   const errors: Record<string, string> = {};
-  if (password.length < MIN_PASSWORD_LENGTH) errors.password = `Use at least ${MIN_PASSWORD_LENGTH} characters`;
-  else if (password.trim() !== password) errors.password = 'The password cannot begin or end with a space';
-  if (!errors.password && password !== repeat) errors.repeat = 'The two passwords differ';
+  if (password.length < MIN_PASSWORD_LENGTH) errors.password = t('forms.passwordTooShort', { count: MIN_PASSWORD_LENGTH });
+  else if (password.trim() !== password) errors.password = t('forms.passwordSpaces');
+  if (!errors.password && password !== repeat) errors.repeat = t('forms.passwordsDiffer');
   return result(errors, () => password);
 }
 
-/** An announcement code as the vendor service names them: letters, digits, "-" and "_". */
+/** An announcement code as the online service names them: letters, digits, "-" and "_". */
 export function checkAnnouncementCode(code: string): string | null {
   const trimmed = code.trim();
-  if (!trimmed) return 'Enter the announcement’s code';
-  if (!/^[A-Za-z0-9_-]+$/.test(trimmed)) return 'The code has only letters, digits, “-” and “_”';
+  if (!trimmed) return t('forms.enterCode');
+  if (!/^[A-Za-z0-9_-]+$/.test(trimmed)) return t('forms.codeCharacters');
   return null;
 }
 
 /** Shown for a timetable id: its name, "No bells" for none, or a note that it is gone. */
 export function timetableLabel(id: string | null | undefined, timetables: { id: string; name: string }[]): string {
   if (id === null || id === undefined) return '—';
-  if (id === NULL_ID) return 'No bells';
-  return timetables.find((t) => t.id === id)?.name ?? 'Deleted timetable';
+  if (id === NULL_ID) return t('forms.noBells');
+  return timetables.find((timetable) => timetable.id === id)?.name ?? t('forms.deletedTimetable');
 }

@@ -1,5 +1,6 @@
 // Loading, acting and polling, each with the server's refusal kept for the place that shows it.
 import { useCallback, useEffect, useRef, useState } from 'preact/hooks';
+import { PRODUCT_NAME } from '../i18n';
 
 export const errorText = (error: unknown): string => (error instanceof Error ? error.message : String(error));
 
@@ -151,9 +152,9 @@ export function usePolling(tick: () => void | Promise<void>, ms: number): void {
   }, [ms]);
 }
 
-/** Sets the browser tab's title while the page is shown. */
+/** Sets the browser tab's title while the page is shown: the page's name, then the program's. */
 export function useTitle(title: string): void {
   useEffect(() => {
-    document.title = title ? `${title} · Tollwick Player` : 'Tollwick Player';
+    document.title = title ? `${title} · ${PRODUCT_NAME}` : PRODUCT_NAME;
   }, [title]);
 }

@@ -3,6 +3,7 @@ import { useEffect, useRef, useState } from 'preact/hooks';
 import { api, type Query } from '../api/client';
 import { NULL_ID, type CalendarInfo, type NamedId, type Settings } from '../api/types';
 import { useBellsOn } from '../bells';
+import { DateInput } from '../components/DateInput';
 import { Icon } from '../components/Icon';
 import { DayLegend, MonthGrid } from '../components/MonthGrid';
 import { Button, Card, described, Field, LoadError, Loading, Outcome, PageHeader, TimetableSelect, useConfirm } from '../components/ui';
@@ -10,7 +11,7 @@ import { checkRecurringEvent, checkSingleEvent, type FormResult, type RecurringE
 import { type Loaded, useAction, useLoad, useTitle } from '../lib/hooks';
 import { nextOccurrences } from '../lib/calendar';
 import { calendarRules, type CalendarRules, describeOverrides, newYearNote, recurringOverrides, singleOverrides } from '../lib/calendarRules';
-import { describeDate, monthName, shortDate, weekdaysLong, weekdaysShort } from '../lib/time';
+import { describeDate, monthName, parseDate, shortDate, weekdaysLong, weekdaysShort } from '../lib/time';
 import { describeMask, maskHasDay, RECURRENCE_MODES, recurrenceLabel, toggleDay, WORKDAY_MODES, workdayModeLabel } from '../lib/weekdays';
 import { navigate, useLocation } from '../router';
 import './Calendar.css';
@@ -164,10 +165,10 @@ function SingleEvents({ info, rules, picked, onChanged }: { info: CalendarInfo; 
         <TimetableField id="single-timetable" value={form.timetableId} error={errors.timetableId} timetables={info.timetables} onChange={(timetableId) => setForm({ ...form, timetableId })} />
         <div class="field-pair">
           <Field id="single-start" label="First day" error={errors.startDate}>
-            <input id="single-start" type="date" value={form.startDate} onInput={(e) => setForm({ ...form, startDate: e.currentTarget.value, endDate: form.endDate || e.currentTarget.value })} {...described('single-start', errors.startDate)} />
+            <DateInput id="single-start" value={form.startDate} onChange={(startDate) => setForm({ ...form, startDate, endDate: form.endDate || (parseDate(startDate).ok ? startDate : '') })} {...described('single-start', errors.startDate)} />
           </Field>
           <Field id="single-end" label="Last day" error={errors.endDate}>
-            <input id="single-end" type="date" value={form.endDate} min={form.startDate || undefined} onInput={(e) => setForm({ ...form, endDate: e.currentTarget.value })} {...described('single-end', errors.endDate)} />
+            <DateInput id="single-end" value={form.endDate} min={form.startDate || undefined} onChange={(endDate) => setForm({ ...form, endDate })} {...described('single-end', errors.endDate)} />
           </Field>
         </div>
         {rules && form.timetableId !== NULL_ID && form.startDate && (

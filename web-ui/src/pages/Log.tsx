@@ -1,5 +1,6 @@
 // The play log of any day: what was due, what made it, and whether it rang, when, and how late.
 import { api } from '../api/client';
+import { DateInput } from '../components/DateInput';
 import { Button, Card, LoadError, Loading, PageHeader } from '../components/ui';
 import { useLoad, usePolling, useTitle } from '../lib/hooks';
 import { markText, sourceLabel, timeOfIso } from '../lib/playLog';
@@ -41,7 +42,7 @@ export function LogPage() {
           <label class="visually-hidden" for="log-date">
             Day
           </label>
-          <input id="log-date" type="date" value={date} max={today} onChange={(e) => e.currentTarget.value && show(e.currentTarget.value)} />
+          <DateInput id="log-date" value={date} max={today} onChange={(next) => parseDate(next).ok && next <= today && show(next)} />
           <Button small icon="right" onClick={() => show(shiftDay(date, 1))} disabled={date >= today} aria-label="The day after">
             Day after
           </Button>

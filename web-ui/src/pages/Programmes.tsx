@@ -2,6 +2,7 @@
 import { useRef, useState } from 'preact/hooks';
 import { api } from '../api/client';
 import type { ProgrammeRow } from '../api/types';
+import { DateInput } from '../components/DateInput';
 import { FileChooser, UploadProgress, useUpload } from '../components/UploadBox';
 import { Button, Card, described, Field, LoadError, Loading, Outcome, PageHeader, TableHead, useConfirm } from '../components/ui';
 import { checkAnnouncementCode, checkSchedule, type ScheduleInput } from '../lib/forms';
@@ -91,7 +92,7 @@ function ScheduleFields({ idBase, value, onChange, errors, nameLabel }: { idBase
       </Field>
       <div class="field-pair">
         <Field id={`${idBase}-date`} label="Date" error={errors.date}>
-          <input id={`${idBase}-date`} type="date" value={value.date} onInput={(e) => onChange({ ...value, date: e.currentTarget.value })} {...described(`${idBase}-date`, errors.date)} />
+          <DateInput id={`${idBase}-date`} value={value.date} onChange={(date) => onChange({ ...value, date })} {...described(`${idBase}-date`, errors.date)} />
         </Field>
         <Field id={`${idBase}-time`} label="Time" error={errors.time} hint="24-hour clock, e.g. 10:15">
           <TimeInput id={`${idBase}-time`} value={value.time} onChange={(time) => onChange({ ...value, time })} {...described(`${idBase}-time`, errors.time, true)} />

@@ -1,0 +1,108 @@
+// A date typed as text in the language's own way ("08/12/2026", "2026. 12. 08.", "08.12.2026"),
+// whatever the browser's own language. Its value is the stored form "2026-12-08". What was typed
+// is read when the field is left or Enter is pressed, and then shown in the language's form.
+import { useEffect, useRef, useState } from 'preact/hooks';
+import { t, useLocale } from '../i18n';
+import { browserToday, numericDate, parseLocalDate } from '../i18n/format';
+import { compareDates, formatDate, parseDate, type CalendarDate } from '../lib/time';
+import './DateInput.css';
+
+export interface DateReading {
+  /** For `onChange`: the stored form of a date, "" for an empty field, else the text as typed. */
+  value: string;
+  date: CalendarDate | null;
+  /** Why the text is no date, or why the date is outside `min`/`max`. */
+  problem: string | null;
+}
+
+/** Reads what was typed, against the limits `min` and `max` (stored forms). */
+export function readDateField(text: string, limits: { min?: string; max?: string } = {}, today: CalendarDate = browserToday()): DateReading {
+  const trimmed = text.trim();
+  if (trimmed === '') return { value: '', date: null, problem: null };
+  const parsed = parseLocalDate(trimmed, today);
+  if (!parsed.ok) return { value: trimmed, date: null, problem: parsed.error };
+  const date = parsed.value;
+  const min = limits.min ? parseDate(limits.min) : null;
+  const max = limits.max ? parseDate(limits.max) : null;
+  let problem: string | null = null;
+  if (min?.ok && compareDates(date, min.value) < 0) problem = t('dateInput.beforeMin', { min: numericDate(min.value) });
+  else if (max?.ok && compareDates(date, max.value) > 0) problem = t('dateInput.afterMax', { max: numericDate(max.value) });
+  return { value: formatDate(date), date, problem };
+}
+
+/** A stored date in the language's form; any other text as it is. */
+function shownForm(value: string): string {
+  const parsed = parseDate(value);
+  return parsed.ok ? numericDate(parsed.value) : value;
+}
+
+interface Props {
+  id: string;
+  /** The stored form "YYYY-MM-DD", or "" for none. */
+  value: string;
+  /** Called when the field is left or Enter is pressed, with `DateReading.value`. */
+  onChange: (value: string) => void;
+  min?: string;
+  max?: string;
+  /** As `described` gives them: ties the input to its field's hint and error. */
+  'aria-invalid'?: boolean;
+  'aria-describedby'?: string;
+  class?: string;
+}
+
+export function DateInput({ id, value, onChange, min, max, class: className, 'aria-invalid': invalid, 'aria-describedby': describedBy }: Props) {
+  useLocale();
+  // What is typed, or a text that was read and refused; null shows the value.
+  const [draft, setDraft] = useState<string | null>(null);
+  const [typing, setTyping] = useState(false);
+  // The value this field last handed on: coming back as `value`, it keeps the draft.
+  const handed = useRef<string | null>(null);
+
+  useEffect(() => {
+    if (value === handed.current) return;
+    setDraft(null);
+    setTyping(false);
+  }, [value]);
+
+  const shown = draft ?? shownForm(value);
+  const reading = typing ? null : readDateField(shown, { min, max });
+  // When the form marks the field invalid, the form's error gives the reason: it is not said twice.
+  const ownProblem = reading?.problem && !invalid ? reading.problem : null;
+  const problemId = `${id}-reading`;
+
+  const commit = (text: string) => {
+    setTyping(false);
+    const read = readDateField(text, { min, max });
+    setDraft(read.problem ? (read.date ? numericDate(read.date) : read.value) : null);
+    if (read.value !== value) {
+      handed.current = read.value;
+      onChange(read.value);
+    }
+  };
+
+  return (
+    <>
+      <input
+        id={id}
+        class={`date-input ${className ?? ''}`}
+        type="text"
+        autoComplete="off"
+        spellcheck={false}
+        value={shown}
+        aria-invalid={invalid || ownProblem ? true : undefined}
+        aria-describedby={[describedBy, ownProblem ? problemId : ''].filter(Boolean).join(' ') || undefined}
+        onInput={(e) => {
+          setDraft(e.currentTarget.value);
+          setTyping(true);
+        }}
+        onBlur={(e) => typing && commit(e.currentTarget.value)}
+        onKeyDown={(e) => e.key === 'Enter' && commit(e.currentTarget.value)}
+      />
+      {ownProblem && (
+        <small class="field-error" id={problemId} role="alert">
+          {ownProblem}
+        </small>
+      )}
+    </>
+  );
+}

@@ -1,0 +1,73 @@
+// The server's own messages, as it sends them when it refuses a request, each with the catalogue
+// key of its translation. The server's texts stay as they are; the interface shows its own words
+// for each one it knows here, and the server's text as it stands for any other.
+import { t, type MessageKey, type Values } from './index';
+
+type ServerText =
+  /** The whole text, exactly. */
+  | { text: string; key: MessageKey }
+  /** A fixed beginning; what follows it is the message's {rest}. */
+  | { start: string; key: MessageKey }
+  /** A text with values inside; the named groups are the message's placeholders. */
+  | { pattern: RegExp; key: MessageKey };
+
+const SET_UP_CODE_NEEDED =
+  'To set the first password from another computer, enter the set-up code. It is in the log of Tollwick Player and in the file setup-code of its data folder, on the computer that runs it.';
+
+const SERVER_TEXTS: ServerText[] = [
+  // Logging in and the password
+  { text: 'No auth', key: 'server.noAuth' },
+  { text: 'Login failed', key: 'server.loginFailed' },
+  { pattern: /^Too many failed logins from this address; try again in (?<seconds>\d+) seconds$/, key: 'server.tooManyLogins' },
+  { text: SET_UP_CODE_NEEDED, key: 'server.setUpCodeNeeded' },
+  { text: `This set-up code is not the right one. ${SET_UP_CODE_NEEDED}`, key: 'server.setUpCodeWrong' },
+  { start: 'Refused: the request was started by another site', key: 'server.otherSite' },
+  // Timetables, calendar events and what was deleted meanwhile
+  { text: 'Invalid timetable', key: 'server.invalidTimetable' },
+  { text: 'ID not found', key: 'server.timetableGone' },
+  { text: 'list index out of range', key: 'server.eventGone' },
+  { start: 'Key not found: ', key: 'server.keyNotFound' },
+  { text: 'Key already exists', key: 'server.keyExists' },
+  { pattern: /^Invalid date: '(?<text>.*)' \(expected yyyy-mm-dd\)$/, key: 'server.invalidDate' },
+  { pattern: /^Invalid time: '(?<text>.*)' \(expected HH:MM\)$/, key: 'server.invalidTime' },
+  { text: 'No more bells ring today', key: 'server.noMoreBells' },
+  // Sound files and announcements
+  { text: 'No file part', key: 'server.noFile' },
+  { start: 'Bad format: ', key: 'server.badFormat' },
+  { text: 'File is already uploaded', key: 'server.alreadyUploaded' },
+  { text: 'This file is not a playable MP3 or WAV', key: 'server.notPlayable' },
+  { text: 'The file is larger than 100 MiB', key: 'server.fileTooLarge' },
+  { start: 'The request body is larger than ', key: 'server.bodyTooLarge' },
+  { text: 'The upload did not arrive in time', key: 'server.uploadTooSlow' },
+  { text: 'The upload is not a well-formed multipart form', key: 'server.uploadBroken' },
+  { text: 'Failed to download announcement', key: 'server.announcementFailed' },
+  { pattern: /^Invalid id '(?<id>.*)': only letters, digits, "-" and "_" are allowed$/, key: 'server.invalidCode' },
+  { text: 'Too many sounds are playing at once. Stop some, or wait until they end.', key: 'server.tooManySounds' },
+  // Backups
+  { start: 'The file is not a zip archive that can be read: ', key: 'server.notAnArchive' },
+  { start: 'The archive holds no database', key: 'server.archiveWithoutDatabase' },
+  { text: 'The database in the archive is of a version this program cannot read', key: 'server.archiveTooNew' },
+  { start: 'The backup could not be restored, and everything stays as it was: ', key: 'server.restoreFailed' },
+  // The server itself
+  { text: 'The server is busy; try again in a moment', key: 'server.busy' },
+  { text: 'Internal Server Error', key: 'server.internalError' },
+];
+
+/** The catalogue key of a server text and the values of its placeholders; null for a text not known here. */
+export function matchServerText(text: string): { key: MessageKey; values: Values } | null {
+  for (const entry of SERVER_TEXTS) {
+    if ('text' in entry && text === entry.text) return { key: entry.key, values: {} };
+    if ('start' in entry && text.startsWith(entry.start)) return { key: entry.key, values: { rest: text.slice(entry.start.length) } };
+    if ('pattern' in entry) {
+      const found = entry.pattern.exec(text);
+      if (found) return { key: entry.key, values: { ...found.groups } };
+    }
+  }
+  return null;
+}
+
+/** A server text in the active language; the text as the server sent it when it is not known here. */
+export function explainServerText(text: string): string {
+  const found = matchServerText(text);
+  return found ? t(found.key, found.values) : text;
+}
