@@ -1,27 +1,41 @@
-import { describe, expect, it } from 'vitest';
-import { checkQuietPeriod, clockWarning, countdown, describeQuiet, lateness, markText } from '../src/lib/playLog';
+import { afterEach, describe, expect, it } from 'vitest';
+import { activate, type Locale } from '../src/i18n';
+import { signalName, timetableName } from '../src/i18n/factoryNames';
+import { checkQuietPeriod, clockWarning, countdown, describeQuiet, lateness, markText, sourceLabel } from '../src/lib/playLog';
+
+afterEach(() => activate('en'));
 
 describe('quiet period form', () => {
   it.each([
-    ['8:0', '9:30', { ok: true, from: '08:00', to: '09:30' }],
-    ['09:00', '09:00', { ok: false, error: 'The quiet period must end after it begins' }],
-    ['10:00', '09:00', { ok: false, error: 'The quiet period must end after it begins' }],
-    ['09:00:30', '10:00', { ok: false, error: 'Give whole minutes, like 08:00' }],
-    ['', '10:00', { ok: false, error: 'Enter a time' }],
-    ['09:00', '25:00', { ok: false, error: 'The hour of "25:00" must be 0 to 23' }],
-  ])('%s to %s', (from, to, expected) => {
+    ['en', '8:0', '9:30', { ok: true, from: '08:00', to: '09:30' }],
+    ['en', '09:00', '09:00', { ok: false, error: 'The quiet period must end after it begins' }],
+    ['en', '10:00', '09:00', { ok: false, error: 'The quiet period must end after it begins' }],
+    ['en', '09:00:30', '10:00', { ok: false, error: 'Give whole minutes, like 08:00' }],
+    ['en', '', '10:00', { ok: false, error: 'Enter a time' }],
+    ['en', '09:00', '25:00', { ok: false, error: 'The hour of "25:00" must be 0 to 23' }],
+    ['hu', '10:00', '09:00', { ok: false, error: 'A csendes időszak végének a kezdete utánra kell esnie' }],
+    ['de', '09:00:30', '10:00', { ok: false, error: 'Bitte geben Sie ganze Minuten an, etwa 08:00' }],
+  ] as const)('%s: %s to %s', async (locale, from, to, expected) => {
+    await activate(locale);
     expect(checkQuietPeriod(from, to)).toEqual(expected);
   });
 });
 
 describe('what became of a bell', () => {
   it.each([
-    ['played', '2026-12-08T09:45:00.002', 2, '', 'Rang at 09:45:00.002', null, 'ok'],
-    ['played', '2026-12-08T09:45:01.250', 1250, '', 'Rang at 09:45:01.250', '1.3 s late', 'ok'],
-    ['failed', null, null, 'the player could not start', 'Failed', 'the player could not start', 'bad'],
-    ['skipped', null, null, 'quiet period', 'Skipped', 'quiet period', 'skip'],
-    ['coming', null, null, '', 'Coming', null, 'coming'],
-  ] as const)('%s %s', (mark, started, lateMs, detail, text, said, tone) => {
+    ['en', 'played', '2026-12-08T09:45:00.002', 2, '', 'Rang at 09:45:00', null, 'ok'],
+    ['en', 'played', '2026-12-08T09:45:01.250', 1250, '', 'Rang at 09:45:01', '1.3 s late', 'ok'],
+    ['en', 'stopped', '2026-12-08T20:34:00.009', null, '', 'Rang at 20:34:00, stopped', null, 'ok'],
+    ['en', 'failed', null, null, 'the player could not start', 'Failed', 'the player could not start', 'bad'],
+    ['en', 'skipped', null, null, 'quiet period', 'Skipped', 'quiet period', 'skip'],
+    ['en', 'missed', null, null, '', 'Did not ring', 'Tollwick Player was not running, or the bells were off', 'bad'],
+    ['en', 'coming', null, null, '', 'Still to ring', null, 'coming'],
+    ['hu', 'played', '2026-12-08T09:45:01.250', 1250, '', 'Megszólalt: 09:45:01', '1,3 mp késéssel', 'ok'],
+    ['hu', 'quiet', null, null, '', 'Kimarad', 'csendes időszak', 'skip'],
+    ['de', 'played', '2026-12-08T09:45:01.250', 150000, '', 'Geklingelt um 09:45:01', '3 Min. zu spät', 'ok'],
+    ['de', 'coming', null, null, '', 'Steht noch aus', null, 'coming'],
+  ] as const)('%s: %s %s', async (locale, mark, started, lateMs, detail, text, said, tone) => {
+    await activate(locale);
     expect(markText(mark, started, lateMs, detail)).toEqual({ text, detail: said, tone });
   });
 
@@ -34,16 +48,31 @@ describe('what became of a bell', () => {
   ])('lateness of %s ms', (ms, said) => {
     expect(lateness(ms)).toBe(said);
   });
+
+  it.each([
+    ['en', 'lessonStart', 2, 'Start of lesson 2'],
+    ['en', 'preEnd', null, 'Before the end of lesson'],
+    ['en', 'extraPlay', null, 'Extra bell'],
+    ['hu', 'lessonEnd', 3, '3. óra vége'],
+    ['hu', 'manual', null, 'Kézi lejátszás'],
+    ['de', 'preStart', 1, 'Vor Beginn der 1. Stunde'],
+    ['de', 'lessonStart', null, 'Stundenbeginn'],
+  ] as const)('%s: %s of lesson %s', async (locale, source, lesson, said) => {
+    await activate(locale);
+    expect(sourceLabel(source, lesson)).toBe(said);
+  });
 });
 
 describe('countdown', () => {
   it.each([
-    [-3, '0 s'],
-    [45.9, '45 s'],
-    [60, '1:00'],
-    [725, '12:05'],
-    [3849, '1:04:09'],
-  ])('%s seconds', (seconds, said) => {
+    ['en', -3, 'in 0 seconds'],
+    ['en', 45.9, 'in 45 seconds'],
+    ['en', 60, 'in 1 minute'],
+    ['en', 725, 'in 12 minutes'],
+    ['hu', 300, '5 perc múlva'],
+    ['de', 45, 'in 45 Sekunden'],
+  ] as const)('%s: %s seconds', async (locale, seconds, said) => {
+    await activate(locale);
     expect(countdown(seconds)).toBe(said);
   });
 });
@@ -58,11 +87,36 @@ describe('clock and quiet notices', () => {
     expect(clockWarning(health)).toBe(said);
   });
 
-  it('names each period and each skipped bell', () => {
-    expect(describeQuiet({ periods: [{ from: '08:00', to: '09:30' }], skippedBells: ['10:25:00', '11:10:30'] })).toEqual([
-      'The bells are kept quiet from 08:00 to 09:30.',
-      'The bell at 10:25 is skipped.',
-      'The bell at 11:10:30 is skipped.',
-    ]);
+  const quiet = { periods: [{ from: '08:00', to: '09:30' }], skippedBells: ['10:25:00', '11:10:30'] };
+  it.each([
+    ['en', ['The bells are kept quiet from 08:00 to 09:30.', 'The bell at 10:25 is skipped.', 'The bell at 11:10:30 is skipped.']],
+    ['hu', ['08:00 és 09:30 között nem szól a csengetés.', '10:25-kor kimarad a csengetés.', '11:10:30-kor kimarad a csengetés.']],
+    ['de', ['Von 08:00 bis 09:30 bleibt das Klingeln aus.', 'Das Klingeln um 10:25 wird übersprungen.', 'Das Klingeln um 11:10:30 wird übersprungen.']],
+  ] as const)('%s names each period and each skipped bell', async (locale, said) => {
+    await activate(locale);
+    expect(describeQuiet(quiet)).toEqual(said);
+  });
+});
+
+describe('the names of the built-in signals and timetable', () => {
+  it.each<[Locale, string, string, string, string]>([
+    ['en', 'ID_ping', 'ping', 'ID_factory_default_timetable', 'Default'],
+    ['hu', 'ID_melody', 'Dallam', 'ID_factory_default_timetable', 'Alap csengetési rend'],
+    ['de', 'ID_bigben', 'Big Ben', 'ID_factory_default_timetable', 'Standard-Stundenplan'],
+  ])('%s shows %s as %s and %s as %s', async (locale, signal, signalSaid, timetable, timetableSaid) => {
+    await activate(locale);
+    const stored = { ID_ping: 'ping', ID_melody: 'melody', ID_bigben: 'BigBen' }[signal] ?? '';
+    expect(signalName(signal, stored)).toBe(signalSaid);
+    expect(timetableName(timetable, 'Default')).toBe(timetableSaid);
+  });
+
+  it.each([
+    ['a renamed built-in signal', () => signalName('ID_melody', 'School song'), 'School song'],
+    ['an uploaded signal', () => signalName('a1b2', 'melody'), 'melody'],
+    ['a renamed first timetable', () => timetableName('ID_factory_default_timetable', 'Exam week'), 'Exam week'],
+    ['a timetable with a signal’s id', () => timetableName('ID_ping', 'ping'), 'ping'],
+  ])('%s keeps its own name', async (_, name, said) => {
+    await activate('de');
+    expect(name()).toBe(said);
   });
 });

@@ -40,7 +40,7 @@ export function NextBellLine({ next, time }: { next: NextBell | null | undefined
         {t('dayGlance.nextBell')} <strong>{shortTime(next.at)}</strong>: {sourceLabel(next.source, next.lesson)}, {next.songName}
       </span>
       <span class="countdown" aria-live="off" data-testid="countdown">
-        {t('dayGlance.countdown', { left: countdown(secondsUntil(next.at, time)) })}
+        {countdown(secondsUntil(next.at, time))}
       </span>
     </p>
   );

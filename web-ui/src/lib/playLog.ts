@@ -1,46 +1,55 @@
 // How the interface words what rang, what rings next and how far the clock can be trusted.
 import type { BellMark, ClockHealth, PlaySource, QuietToday } from '../api/types';
+import { intlLocale, PRODUCT_NAME, t, type MessageKey } from '../i18n';
+import { clockTime, inTime } from '../i18n/format';
 import { parseTime, timeToSeconds } from './time';
 
-/** What made a play, as a sentence fragment: "Start of lesson 2", "Extra play". */
+/** Each source's words with the lesson's number, and without one. */
+const SOURCES: Record<PlaySource, { lesson?: MessageKey; plain: MessageKey }> = {
+  lessonStart: { lesson: 'playLog.lessonStart', plain: 'playLog.lessonStartAny' },
+  lessonEnd: { lesson: 'playLog.lessonEnd', plain: 'playLog.lessonEndAny' },
+  preStart: { lesson: 'playLog.preStart', plain: 'playLog.preStartAny' },
+  preEnd: { lesson: 'playLog.preEnd', plain: 'playLog.preEndAny' },
+  extraPlay: { plain: 'playLog.extraBell' },
+  programme: { plain: 'playLog.programme' },
+  alarm: { plain: 'playLog.alarm' },
+  announcement: { plain: 'playLog.announcement' },
+  manual: { plain: 'playLog.playedByHand' },
+};
+
+/** What made a play, as a sentence fragment: "Start of lesson 2", "Extra bell". */
 export function sourceLabel(source: PlaySource, lesson: number | null): string {
-  const of = lesson === null ? '' : ` ${lesson}`;
-  switch (source) {
-    case 'lessonStart':
-      return `Start of lesson${of}`;
-    case 'lessonEnd':
-      return `End of lesson${of}`;
-    case 'preStart':
-      return `Before the start of lesson${of}`;
-    case 'preEnd':
-      return `Before the end of lesson${of}`;
-    case 'extraPlay':
-      return 'Extra play';
-    case 'programme':
-      return 'Programme';
-    case 'alarm':
-      return 'Alarm';
-    case 'announcement':
-      return 'Announcement';
-    case 'manual':
-      return 'Played by hand';
-  }
+  const words = SOURCES[source];
+  return words.lesson && lesson !== null ? t(words.lesson, { lesson }) : t(words.plain);
 }
 
-/** "09:45:00.002" of a local ISO time with milliseconds; the text itself when it has no time. */
+/**
+ * A time of day in the server's form ("08:00", "11:10:30") as the language writes it: with its
+ * seconds when they count, or always for a clock that ticks.
+ */
+export function sayTime(text: string, seconds = false): string {
+  const parsed = parseTime(text);
+  if (!parsed.ok) return text;
+  const { h, m, s } = parsed.value;
+  return clockTime(h, m, s, seconds || s !== 0);
+}
+
+/** "09:45:00" of a local ISO time, whatever its milliseconds; the text itself when it has no time. */
 export function timeOfIso(text: string): string {
-  const t = text.indexOf('T');
-  return t < 0 ? text : text.slice(t + 1);
+  const found = /T(\d\d):(\d\d):(\d\d)/.exec(text);
+  return found ? clockTime(Number(found[1]), Number(found[2]), Number(found[3]), true) : text;
 }
 
 /** "0.4 s late", or nothing when it began within a tenth of a second. */
 export function lateness(lateMs: number | null): string | null {
   if (lateMs === null || lateMs < 100) return null;
-  return lateMs < 60000 ? `${(lateMs / 1000).toFixed(1)} s late` : `${Math.round(lateMs / 60000)} min late`;
+  if (lateMs >= 60000) return t('playLog.lateMinutes', { minutes: Math.round(lateMs / 60000) });
+  const seconds = new Intl.NumberFormat(intlLocale(), { minimumFractionDigits: 1, maximumFractionDigits: 1 }).format(lateMs / 1000);
+  return t('playLog.lateSeconds', { seconds });
 }
 
 export interface MarkText {
-  /** Short words for the list: "Rang at 09:45:00.002". */
+  /** Short words for the list: "Rang at 09:45:00". */
   text: string;
   /** The reason or the lateness, when there is one. */
   detail: string | null;
@@ -52,47 +61,39 @@ export interface MarkText {
 export function markText(mark: BellMark, started: string | null, lateMs: number | null, detail: string): MarkText {
   switch (mark) {
     case 'played':
-      return { text: started ? `Rang at ${timeOfIso(started)}` : 'Rang', detail: lateness(lateMs), tone: 'ok' };
+      return { text: started ? t('playLog.rangAt', { time: timeOfIso(started) }) : t('playLog.rang'), detail: lateness(lateMs), tone: 'ok' };
     case 'stopped':
-      return { text: started ? `Rang at ${timeOfIso(started)}, stopped` : 'Stopped before it rang', detail: lateness(lateMs), tone: 'ok' };
+      return {
+        text: started ? t('playLog.rangAtStopped', { time: timeOfIso(started) }) : t('playLog.stoppedBeforeRinging'),
+        detail: lateness(lateMs),
+        tone: 'ok',
+      };
     case 'failed':
-      return { text: 'Failed', detail: detail || null, tone: 'bad' };
+      return { text: t('playLog.failed'), detail: detail || null, tone: 'bad' };
     case 'skipped':
-      return { text: 'Skipped', detail: detail || null, tone: 'skip' };
+      return { text: t('playLog.skipped'), detail: detail || null, tone: 'skip' };
     case 'missed':
-      return { text: 'Did not ring', detail: 'Tollwick Player was not running, or the bells were off', tone: 'bad' };
+      return { text: t('playLog.didNotRing'), detail: t('playLog.didNotRingWhy', { product: PRODUCT_NAME }), tone: 'bad' };
     case 'quiet':
-      return { text: 'Will be skipped', detail: 'quiet period', tone: 'skip' };
+      return { text: t('playLog.willBeSkipped'), detail: t('playLog.quietPeriod'), tone: 'skip' };
     case 'coming':
-      return { text: 'Coming', detail: null, tone: 'coming' };
+      return { text: t('playLog.stillToRing'), detail: null, tone: 'coming' };
   }
 }
 
-/** A countdown of whole seconds: "45 s", "12:05", "1:04:09". */
-export function countdown(seconds: number): string {
-  const total = Math.max(0, Math.floor(seconds));
-  const h = Math.floor(total / 3600);
-  const m = Math.floor((total % 3600) / 60);
-  const s = total % 60;
-  const pad = (n: number) => String(n).padStart(2, '0');
-  if (h > 0) return `${h}:${pad(m)}:${pad(s)}`;
-  if (m > 0) return `${m}:${pad(s)}`;
-  return `${s} s`;
-}
-
-export const CLOCK_WARNING = "This PC's clock is not synchronised: the bells may drift.";
+/** How soon a bell rings, from whole seconds: "in 45 seconds", "in 12 minutes". */
+export const countdown = (seconds: number): string => inTime(Math.max(0, Math.floor(seconds)));
 
 /** The warning to show about the clock, or null while the clock is synchronised or nobody can tell. */
 export function clockWarning(health: ClockHealth | undefined): string | null {
-  return health?.synchronised === false ? CLOCK_WARNING : null;
+  return health?.synchronised === false ? t('playLog.clockNotSynchronised') : null;
 }
 
 /** The sentences that say what is kept quiet today. */
 export function describeQuiet(quiet: QuietToday): string[] {
-  const hm = (t: string) => t.slice(0, 5);
   return [
-    ...quiet.periods.map((p) => `The bells are kept quiet from ${p.from} to ${p.to}.`),
-    ...quiet.skippedBells.map((t) => `The bell at ${t.endsWith(':00') ? hm(t) : t} is skipped.`),
+    ...quiet.periods.map((p) => t('playLog.quietFromTo', { from: sayTime(p.from), to: sayTime(p.to) })),
+    ...quiet.skippedBells.map((at) => t('playLog.bellSkipped', { time: sayTime(at) })),
   ];
 }
 
@@ -102,8 +103,8 @@ export function checkQuietPeriod(from: string, to: string): { ok: true; from: st
   if (!a.ok) return { ok: false, error: a.error };
   const b = parseTime(to);
   if (!b.ok) return { ok: false, error: b.error };
-  if (a.value.s !== 0 || b.value.s !== 0) return { ok: false, error: 'Give whole minutes, like 08:00' };
-  if (timeToSeconds(b.value) <= timeToSeconds(a.value)) return { ok: false, error: 'The quiet period must end after it begins' };
-  const hm = (t: { h: number; m: number }) => `${String(t.h).padStart(2, '0')}:${String(t.m).padStart(2, '0')}`;
+  if (a.value.s !== 0 || b.value.s !== 0) return { ok: false, error: t('playLog.wholeMinutes') };
+  if (timeToSeconds(b.value) <= timeToSeconds(a.value)) return { ok: false, error: t('playLog.quietEndsBeforeStart') };
+  const hm = (time: { h: number; m: number }) => `${String(time.h).padStart(2, '0')}:${String(time.m).padStart(2, '0')}`;
   return { ok: true, from: hm(a.value), to: hm(b.value) };
 }

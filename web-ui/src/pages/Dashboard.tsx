@@ -11,16 +11,22 @@ import { Button, ButtonLink, Card, LoadError, Loading, Outcome, useConfirm } fro
 import { dayBells, explainToday } from '../lib/calendar';
 import { timetableLabel } from '../lib/forms';
 import { soundNoteMs, useAction, useTitle } from '../lib/hooks';
+import { sayTime } from '../lib/playLog';
 import { useDashboard } from '../lib/useDashboard';
 import { describeDate, formatDuration } from '../lib/time';
 import { Link } from '../router';
 import { versionText } from '../lib/version';
+import { currentLocale, t } from '../i18n';
+import { signalName, timetableName } from '../i18n/factoryNames';
 import './Dashboard.css';
 
 const FOLLOW_CALENDAR = '';
 
+/** A kind of day inside a sentence: German writes its nouns with a capital there too. */
+const inSentence = (label: string): string => (currentLocale() === 'de' ? label : label.toLowerCase());
+
 export function Dashboard() {
-  useTitle('Dashboard');
+  useTitle(t('dashboard.title'));
   const { data, refresh } = useDashboard();
   const { overview, status, day, errors } = data;
 
@@ -38,7 +44,7 @@ export function Dashboard() {
 
   return (
     <div class="dashboard">
-      <h1 class="visually-hidden">Dashboard</h1>
+      <h1 class="visually-hidden">{t('dashboard.title')}</h1>
       {data.warnings?.map((warning) => (
         <p class="notice notice-error" key={warning}>
           <Icon name="alarm" size={18} />
@@ -49,8 +55,8 @@ export function Dashboard() {
         <p class="notice notice-warn">
           <Icon name="alarm" size={18} />
           <span>
-            No password protects this interface: anybody who can reach this computer can change the bells.{' '}
-            <Link href="/settings#password">Set a password</Link>
+            {t('dashboard.noPassword')}{' '}
+            <Link href="/settings#password">{t('dashboard.setPassword')}</Link>
           </span>
         </p>
       )}
@@ -75,12 +81,12 @@ export function Dashboard() {
         />
         <TodayBellsCard bells={day?.bells} error={errors.day ?? null} quiet={day?.quiet} nextBell={day?.next} onChanged={refreshDay} />
         <Card
-          title="This month"
+          title={t('dashboard.thisMonth')}
           class="dash-calendar"
           id="dash-calendar"
           actions={
             <ButtonLink href="/calendar" icon="calendar">
-              Open calendar
+              {t('dashboard.openCalendar')}
             </ButtonLink>
           }
         >
@@ -108,16 +114,16 @@ function ClockCard({
   const stop = useAction();
   const time = status?.time ?? overview.time;
   return (
-    <Card class="clock-card" title="Now" id="clock">
+    <Card class="clock-card" title={t('dashboard.now')} id="clock">
       <p class="clock" aria-live="off">
-        <time>{time}</time>
+        <time dateTime={time}>{sayTime(time, true)}</time>
       </p>
       <p class="clock-date">{describeDate(overview.activeTimetableInfo.date)}</p>
       <NextBellLine next={next} time={time} />
       <div class="playing-row">
         <span class={`playing-state ${status?.isPlaying ? 'is-playing' : ''}`} role="status">
           <span class="dot" aria-hidden="true" />
-          {status === undefined ? 'Checking the player…' : status.isPlaying ? 'Playing now' : 'Nothing is playing'}
+          {status === undefined ? t('dashboard.checkingPlayer') : status.isPlaying ? t('dashboard.playingNow') : t('dashboard.nothingPlaying')}
         </span>
         <Button
           icon="stop"
@@ -130,12 +136,12 @@ function ClockCard({
                 await api.trigger('stopAll');
                 await onPlayerChanged();
               },
-              'Stopped',
+              t('dashboard.stopped'),
               4000,
             )
           }
         >
-          Stop
+          {t('dashboard.stop')}
         </Button>
       </div>
       {statusError && <Outcome error={statusError} />}
@@ -155,9 +161,9 @@ function AlarmCard({ active, unreachable, onChanged }: { active: boolean; unreac
     });
   const start = async () => {
     const yes = await confirm.ask({
-      title: 'Sound the alarm?',
-      message: <p>The alarm signal repeats over every loudspeaker until somebody stops it here.</p>,
-      confirmLabel: 'Sound the alarm',
+      title: t('dashboard.alarmConfirmTitle'),
+      message: <p>{t('dashboard.alarmConfirmText')}</p>,
+      confirmLabel: t('dashboard.alarmConfirm'),
       danger: true,
     });
     if (yes) await toggleAlarm();
@@ -165,30 +171,30 @@ function AlarmCard({ active, unreachable, onChanged }: { active: boolean; unreac
   const reason = unreachable ? (
     <p class="notice notice-error" id="alarm-unreachable">
       <Icon name="alarm" size={18} />
-      <span>The server cannot be reached, so the alarm cannot be {active ? 'stopped' : 'sounded'} from here.</span>
+      <span>{active ? t('dashboard.alarmUnreachableStop') : t('dashboard.alarmUnreachableStart')}</span>
     </p>
   ) : null;
   const described = unreachable ? 'alarm-unreachable' : undefined;
   return (
-    <Card class={`alarm-card ${active ? 'alarm-on' : ''}`} title="Alarm" id="alarm">
+    <Card class={`alarm-card ${active ? 'alarm-on' : ''}`} title={t('dashboard.alarm')} id="alarm">
       {active ? (
         <>
           <p class="alarm-state" role="status">
-            <Icon name="alarm" size={22} /> The alarm is sounding
+            <Icon name="alarm" size={22} /> {t('dashboard.alarmSounding')}
           </p>
           {reason}
           <button type="button" class="alarm-button alarm-stop" onClick={toggleAlarm} disabled={toggle.busy || unreachable} aria-describedby={described}>
             <Icon name="stop" size={28} />
-            Stop the alarm
+            {t('dashboard.stopAlarm')}
           </button>
         </>
       ) : (
         <>
-          <p class="alarm-state">The alarm is off.</p>
+          <p class="alarm-state">{t('dashboard.alarmOff')}</p>
           {reason}
           <button type="button" class="alarm-button" onClick={start} disabled={toggle.busy || unreachable} aria-describedby={described}>
             <Icon name="alarm" size={28} />
-            Alarm
+            {t('dashboard.alarm')}
           </button>
         </>
       )}
@@ -207,66 +213,73 @@ function TodayCard({ overview, bellsOn, selected, onChanged }: { overview: Overv
   // The choice waits for a confirmation: a stray arrow key on the list must not change the bells.
   const [pending, setPending] = useState<string | null>(null);
   const shown = pending ?? current;
-  const choiceName = (value: string) => (value === FOLLOW_CALENDAR ? 'the calendar’s timetable' : timetableLabel(value, overview.timetables));
+  const choiceName = (value: string) => {
+    const chosen = overview.timetables.find((tt) => tt.id === value);
+    return chosen ? timetableName(chosen.id, chosen.name) : timetableLabel(value, overview.timetables);
+  };
   const apply = async () => {
     if (pending === null) return;
     const value = pending;
     const ok = await choose.run(async () => {
       await api.updateSettings({ 'dailyPreferences.selectedTimetableId': value === FOLLOW_CALENDAR ? null : value });
       await onChanged();
-    }, value === FOLLOW_CALENDAR ? 'The calendar decides today again' : 'Today’s timetable changed');
+    }, value === FOLLOW_CALENDAR ? t('dashboard.calendarDecidesAgain') : t('dashboard.todayTimetableChanged'));
     if (ok) setPending(null);
   };
   return (
-    <Card title="Today" class="today-card" id="today">
+    <Card title={t('dashboard.today')} class="today-card" id="today">
       <dl class="facts">
         <div>
-          <dt>Bells today</dt>
+          <dt>{t('dashboard.bellsToday')}</dt>
           <dd>
             <span class={`chip ${bells.rings ? 'chip-rings' : 'chip-silent'}`}>
               <Icon name={bells.rings ? 'bell' : 'close'} size={14} />
-              {bells.rings ? 'Bells ring' : 'No bells'}
+              {bells.rings ? t('dashboard.bellsRing') : t('dashboard.noBells')}
             </span>{' '}
             {bells.rings && <strong data-testid="active-timetable">{bells.title}</strong>}
             <span class="reason">{explained.reason}</span>
           </dd>
         </div>
         <div>
-          <dt>Kind of day</dt>
+          <dt>{t('dashboard.kindOfDay')}</dt>
           <dd>
             <span class={`chip ${bells.kind.className}`}>{bells.kind.label}</span>
-            {bells.overrides && <span class="reason">A calendar event makes the bells ring although today is a {bells.kind.label.toLowerCase()}.</span>}
+            {bells.overrides && <span class="reason">{t('dashboard.eventMakesBellsRing', { kind: inSentence(bells.kind.label) })}</span>}
           </dd>
         </div>
         <div>
-          <dt>Next programme today</dt>
-          <dd>{info.programmeToday ?? <span class="muted">None</span>}</dd>
+          <dt>{t('dashboard.nextProgrammeToday')}</dt>
+          <dd>{info.programmeToday ?? <span class="muted">{t('dashboard.none')}</span>}</dd>
         </div>
       </dl>
       <div class="field">
-        <label for="today-choice">Today’s timetable</label>
+        <label for="today-choice">{t('dashboard.todayTimetable')}</label>
         <select id="today-choice" value={shown} disabled={choose.busy} onChange={(e) => setPending(e.currentTarget.value === current ? null : e.currentTarget.value)}>
-          <option value={FOLLOW_CALENDAR}>As the calendar says</option>
-          {overview.timetables.map((t) => (
-            <option key={t.id} value={t.id}>
-              {t.name}
+          <option value={FOLLOW_CALENDAR}>{t('dashboard.asCalendarSays')}</option>
+          {overview.timetables.map((tt) => (
+            <option key={tt.id} value={tt.id}>
+              {timetableName(tt.id, tt.name)}
             </option>
           ))}
-          <option value={NULL_ID}>No bells today</option>
+          <option value={NULL_ID}>{t('dashboard.noBellsToday')}</option>
         </select>
-        <small class="hint">Applies until midnight.</small>
+        <small class="hint">{t('dashboard.untilMidnight')}</small>
       </div>
       {pending !== null && (
         <div class="confirm-inline" role="group" aria-labelledby="today-confirm">
           <p id="today-confirm">
-            {pending === NULL_ID ? 'Ring no bells today, until midnight?' : `Ring by ${choiceName(pending)} today, until midnight?`}
+            {pending === NULL_ID
+              ? t('dashboard.confirmNoBells')
+              : pending === FOLLOW_CALENDAR
+                ? t('dashboard.confirmCalendar')
+                : t('dashboard.confirmTimetable', { timetable: choiceName(pending) })}
           </p>
           <div class="button-row">
             <Button variant="primary" icon="check" busy={choose.busy} onClick={apply}>
-              Confirm
+              {t('dashboard.confirm')}
             </Button>
             <Button onClick={() => setPending(null)} disabled={choose.busy}>
-              Keep as it is
+              {t('dashboard.keepAsItIs')}
             </Button>
           </div>
         </div>
@@ -298,47 +311,50 @@ function SignalsCard({
   }, [isPlaying]);
   return (
     <Card
-      title="Play on the loudspeakers"
+      title={t('dashboard.playOnLoudspeakers')}
       class="signals-card"
       id="play-signal"
       actions={
         <ButtonLink href="/signals" icon="list">
-          All signals
+          {t('dashboard.allSignals')}
         </ButtonLink>
       }
     >
-      <p class="hint">A signal sounds over every loudspeaker at once. “Listen here” plays it in this browser only.</p>
+      <p class="hint">{t('dashboard.signalsHint')}</p>
       {error && !signals && <LoadError error={error} retry={retry} />}
       {!signals && !error && <Loading />}
       {signals && (
         <ul class="signal-buttons">
-          {signals.map((s) => (
-            <li key={s.id} class="signal-item">
-              <button
-                type="button"
-                class="signal-button"
-                aria-label={`${s.name}, ${formatDuration(s.lengthSec)}: play on the loudspeakers`}
-                disabled={play.busy && last === s.id}
-                onClick={() => {
-                  setLast(s.id);
-                  startedAt.current = Date.now();
-                  void play.run(
-                    async () => {
-                      await api.trigger('playSignal', s.id);
-                      await onPlayed();
-                    },
-                    `Playing “${s.name}” on the loudspeakers`,
-                    soundNoteMs(s.lengthSec),
-                  );
-                }}
-              >
-                <Icon name="speaker" size={16} />
-                <span class="signal-name">{s.name}</span>
-                <span class="signal-length">{formatDuration(s.lengthSec)}</span>
-              </button>
-              <ListenButton id={s.id} name={s.name} iconOnly />
-            </li>
-          ))}
+          {signals.map((s) => {
+            const name = signalName(s.id, s.name);
+            return (
+              <li key={s.id} class="signal-item">
+                <button
+                  type="button"
+                  class="signal-button"
+                  aria-label={t('dashboard.playSignalLabel', { name, length: formatDuration(s.lengthSec) })}
+                  disabled={play.busy && last === s.id}
+                  onClick={() => {
+                    setLast(s.id);
+                    startedAt.current = Date.now();
+                    void play.run(
+                      async () => {
+                        await api.trigger('playSignal', s.id);
+                        await onPlayed();
+                      },
+                      t('dashboard.playingSignal', { name }),
+                      soundNoteMs(s.lengthSec),
+                    );
+                  }}
+                >
+                  <Icon name="speaker" size={16} />
+                  <span class="signal-name">{name}</span>
+                  <span class="signal-length">{formatDuration(s.lengthSec)}</span>
+                </button>
+                <ListenButton id={s.id} name={name} iconOnly />
+              </li>
+            );
+          })}
         </ul>
       )}
       <Outcome action={play} />

@@ -6,7 +6,11 @@ import { useLoad, usePolling, useTitle } from '../lib/hooks';
 import { markText, sourceLabel, timeOfIso } from '../lib/playLog';
 import { addDays, describeDate, formatDate, parseDate } from '../lib/time';
 import { navigate, useLocation } from '../router';
+import { t, type MessageKey } from '../i18n';
+import { signalName } from '../i18n/factoryNames';
 import './Log.css';
+
+const COLUMNS: MessageKey[] = ['log.due', 'log.what', 'log.signal', 'log.outcome'];
 
 /** Today as the browser's calendar has it, until the server has said which day it is. */
 function browserToday(): string {
@@ -20,7 +24,7 @@ function shiftDay(date: string, days: number): string {
 }
 
 export function LogPage() {
-  useTitle('Play log');
+  useTitle(t('log.title'));
   const { query } = useLocation();
   const asked = query.get('date');
   // The server's day decides what today is: its clock rings the bells.
@@ -34,31 +38,31 @@ export function LogPage() {
 
   return (
     <div>
-      <PageHeader title="Play log">
+      <PageHeader title={t('log.title')}>
         <div class="log-nav">
-          <Button small icon="left" onClick={() => show(shiftDay(date, -1))} aria-label="The day before">
-            Day before
+          <Button small icon="left" onClick={() => show(shiftDay(date, -1))} aria-label={t('log.theDayBefore')}>
+            {t('log.dayBefore')}
           </Button>
           <label class="visually-hidden" for="log-date">
-            Day
+            {t('log.day')}
           </label>
           <DateInput id="log-date" value={date} max={today} onChange={(next) => parseDate(next).ok && next <= today && show(next)} />
-          <Button small icon="right" onClick={() => show(shiftDay(date, 1))} disabled={date >= today} aria-label="The day after">
-            Day after
+          <Button small icon="right" onClick={() => show(shiftDay(date, 1))} disabled={date >= today} aria-label={t('log.theDayAfter')}>
+            {t('log.dayAfter')}
           </Button>
         </div>
       </PageHeader>
       <Card title={describeDate(date)} id="play-log">
         {entries.error && !entries.data && <LoadError error={entries.error} retry={entries.reload} />}
         {!entries.data && !entries.error && <Loading />}
-        {entries.data && entries.data.length === 0 && <p class="muted">Nothing was played or due on this day.</p>}
+        {entries.data && entries.data.length === 0 && <p class="muted">{t('log.empty')}</p>}
         {entries.data && entries.data.length > 0 && (
           <table class="table log-table">
             <thead>
               <tr>
-                {['Due', 'What', 'Signal', 'Outcome'].map((name) => (
-                  <th key={name} scope="col">
-                    {name}
+                {COLUMNS.map((column) => (
+                  <th key={column} scope="col">
+                    {t(column)}
                   </th>
                 ))}
               </tr>
@@ -68,10 +72,10 @@ export function LogPage() {
                 const mark = markText(entry.outcome, entry.started, entry.lateMs, entry.detail);
                 return (
                   <tr key={i} data-testid="log-row" class={`mark-${mark.tone}`}>
-                    <td data-label="Due">{timeOfIso(entry.due)}</td>
+                    <td data-label={t('log.due')}>{timeOfIso(entry.due)}</td>
                     <th scope="row">{sourceLabel(entry.source, entry.lesson)}</th>
-                    <td data-label="Signal">{entry.songName || entry.songId}</td>
-                    <td data-label="Outcome" class="bell-mark">
+                    <td data-label={t('log.signal')}>{signalName(entry.songId, entry.songName) || entry.songId}</td>
+                    <td data-label={t('log.outcome')} class="bell-mark">
                       {mark.text}
                       {mark.detail && <small>{mark.detail}</small>}
                     </td>

@@ -1,4 +1,4 @@
-// One-off plays: songs uploaded for a date and time, and announcements of the vendor service.
+// Programmes: recordings uploaded for a date and time, and announcements of the online service.
 import { useRef, useState } from 'preact/hooks';
 import { api } from '../api/client';
 import type { ProgrammeRow } from '../api/types';
@@ -9,7 +9,11 @@ import { checkAnnouncementCode, checkSchedule, type ScheduleInput } from '../lib
 import { useAction, useLoad, useTitle } from '../lib/hooks';
 import { compareTimes, describeDate, formatDuration } from '../lib/time';
 import { TimeInput } from '../components/TimeInput';
+import { sayTime } from '../lib/playLog';
+import { t, type MessageKey } from '../i18n';
 import './Programmes.css';
+
+const COLUMNS: MessageKey[] = ['programmes.date', 'programmes.time', 'programmes.name', 'programmes.length'];
 
 const emptySchedule = (): ScheduleInput => ({ name: '', date: '', time: '' });
 
@@ -18,23 +22,23 @@ function sortProgrammes(rows: ProgrammeRow[]): ProgrammeRow[] {
 }
 
 export function ProgrammesPage() {
-  useTitle('Programmes');
+  useTitle(t('programmes.title'));
   const info = useLoad(() => api.programmeInfo());
 
   return (
     <div>
-      <PageHeader title="Programmes and announcements" />
+      <PageHeader title={t('programmes.heading')} />
       <div class="two-columns">
         <SongUpload onAdded={info.reload} today={info.data?.date} />
         <Announcements onAdded={info.reload} today={info.data?.date} />
       </div>
-      <Card title="Scheduled programmes" id="programme-list">
+      <Card title={t('programmes.scheduled')} id="programme-list">
         {info.error && !info.data && <LoadError error={info.error} retry={info.reload} />}
         {!info.data && !info.error && <Loading />}
-        {info.data && info.data.programmes.length === 0 && <p class="muted">Nothing is scheduled.</p>}
+        {info.data && info.data.programmes.length === 0 && <p class="muted">{t('programmes.nothingScheduled')}</p>}
         {info.data && info.data.programmes.length > 0 && (
           <table class="table">
-            <TableHead columns={['Date', 'Time', 'Name', 'Length']} />
+            <TableHead columns={COLUMNS.map((column) => t(column))} />
             <tbody>
               {sortProgrammes(info.data.programmes).map((p) => (
                 <ProgrammeItem key={p.id} programme={p} isToday={p.date === info.data!.date} onChanged={info.reload} />
@@ -52,9 +56,9 @@ function ProgrammeItem({ programme, isToday, onChanged }: { programme: Programme
   const confirm = useConfirm();
   const remove = async () => {
     const yes = await confirm.ask({
-      title: `Delete “${programme.programName}”?`,
-      message: <p>The programme on {describeDate(programme.date)} at {programme.time} is cancelled and its sound file deleted.</p>,
-      confirmLabel: 'Delete',
+      title: t('programmes.deleteTitle', { name: programme.programName }),
+      message: <p>{t('programmes.deleteText', { date: describeDate(programme.date), time: sayTime(programme.time) })}</p>,
+      confirmLabel: t('programmes.delete'),
       danger: true,
     });
     if (yes)
@@ -65,16 +69,16 @@ function ProgrammeItem({ programme, isToday, onChanged }: { programme: Programme
   };
   return (
     <tr data-testid="programme-row" class={isToday ? 'row-today' : ''}>
-      <td data-label="Date">
+      <td data-label={t('programmes.date')}>
         {describeDate(programme.date)}
-        {isToday && <span class="chip chip-accent">Today</span>}
+        {isToday && <span class="chip chip-accent">{t('programmes.today')}</span>}
       </td>
-      <td data-label="Time">{programme.time}</td>
+      <td data-label={t('programmes.time')}>{sayTime(programme.time)}</td>
       <th scope="row">{programme.programName}</th>
-      <td data-label="Length">{formatDuration(programme.lengthSec)}</td>
+      <td data-label={t('programmes.length')}>{formatDuration(programme.lengthSec)}</td>
       <td class="cell-actions">
-        <Button small variant="danger" icon="trash" onClick={remove} aria-label={`Delete ${programme.programName}`}>
-          Delete
+        <Button small variant="danger" icon="trash" onClick={remove} aria-label={t('programmes.deleteLabel', { name: programme.programName })}>
+          {t('programmes.delete')}
         </Button>
         <Outcome action={action} />
         {confirm.element}
@@ -91,10 +95,10 @@ function ScheduleFields({ idBase, value, onChange, errors, nameLabel }: { idBase
         <input id={`${idBase}-name`} type="text" maxLength={80} value={value.name} onInput={(e) => onChange({ ...value, name: e.currentTarget.value })} {...described(`${idBase}-name`, errors.name)} />
       </Field>
       <div class="field-pair">
-        <Field id={`${idBase}-date`} label="Date" error={errors.date}>
+        <Field id={`${idBase}-date`} label={t('programmes.date')} error={errors.date}>
           <DateInput id={`${idBase}-date`} value={value.date} onChange={(date) => onChange({ ...value, date })} {...described(`${idBase}-date`, errors.date)} />
         </Field>
-        <Field id={`${idBase}-time`} label="Time" error={errors.time} hint="24-hour clock, e.g. 10:15">
+        <Field id={`${idBase}-time`} label={t('programmes.time')} error={errors.time} hint={t('programmes.timeHint')}>
           <TimeInput id={`${idBase}-time`} value={value.time} onChange={(time) => onChange({ ...value, time })} {...described(`${idBase}-time`, errors.time, true)} />
         </Field>
       </div>
@@ -130,7 +134,7 @@ function SongUpload({ onAdded, today }: { onAdded: () => Promise<void>; today: s
     }
     setErrors({});
     const { name, date, time } = checked.value;
-    const key = await upload.start({ programName: name, date, time }, () => `“${name}” plays on ${describeDate(date)} at ${time}.`);
+    const key = await upload.start({ programName: name, date, time }, () => t('programmes.scheduledAt', { name, date: describeDate(date), time: sayTime(time) }));
     if (key) {
       setValue(emptySchedule());
       formRef.current?.reset();
@@ -139,15 +143,15 @@ function SongUpload({ onAdded, today }: { onAdded: () => Promise<void>; today: s
   };
 
   return (
-    <Card title="Upload a song for a date and time" id="song-upload">
+    <Card title={t('programmes.uploadTitle')} id="song-upload">
       <form ref={formRef} onSubmit={submit} noValidate>
-        <ScheduleFields idBase="song" value={value} onChange={setValue} errors={errors} nameLabel="Name of the programme" />
-        <FileChooser id="song-file" label="Sound file" upload={upload} />
+        <ScheduleFields idBase="song" value={value} onChange={setValue} errors={errors} nameLabel={t('programmes.programmeName')} />
+        <FileChooser id="song-file" label={t('programmes.soundFile')} upload={upload} />
         <Button type="submit" variant="primary" icon="upload" busy={upload.state.busy}>
-          Upload and schedule
+          {t('programmes.uploadAndSchedule')}
         </Button>
       </form>
-      <UploadProgress upload={upload} label="Song upload progress" />
+      <UploadProgress upload={upload} label={t('programmes.uploadProgress')} />
     </Card>
   );
 }
@@ -169,7 +173,7 @@ function Announcements({ onAdded, today }: { onAdded: () => Promise<void>; today
   const play = async () => {
     const id = readCode();
     // The note goes once the announcement has most likely ended; its length is not known here.
-    if (id) await playNow.run(() => api.trigger('announce', id), `Announcement “${id}” is playing on the loudspeakers`, 20000);
+    if (id) await playNow.run(() => api.trigger('announce', id), t('programmes.announcementPlaying', { code: id }), 20000);
   };
 
   const submit = async (e: Event) => {
@@ -183,7 +187,7 @@ function Announcements({ onAdded, today }: { onAdded: () => Promise<void>; today
     const ok = await schedule.run(async () => {
       await api.trigger('announceProgrammed', id);
       await api.trigger('scheduleProgrammedAnnouncement', id, { programName: name, date, time });
-    }, `“${name}” plays on ${describeDate(date)} at ${time}.`);
+    }, t('programmes.scheduledAt', { name, date: describeDate(date), time: sayTime(time) }));
     if (ok) {
       setValue(emptySchedule());
       await onAdded();
@@ -191,21 +195,21 @@ function Announcements({ onAdded, today }: { onAdded: () => Promise<void>; today
   };
 
   return (
-    <Card title="Announcements" id="announcements">
+    <Card title={t('programmes.announcements')} id="announcements">
       <form onSubmit={submit} noValidate>
-        <Field id="announcement-code" label="Announcement code" error={codeError} hint="The code of a recorded announcement of the vendor service, for example fire-drill.">
+        <Field id="announcement-code" label={t('programmes.announcementCode')} error={codeError} hint={t('programmes.announcementCodeHint')}>
           <input id="announcement-code" type="text" value={code} autoComplete="off" spellcheck={false} onInput={(e) => setCode(e.currentTarget.value)} {...described('announcement-code', codeError, true)} />
         </Field>
         <div class="button-row">
           <Button icon="speaker" busy={playNow.busy} onClick={play}>
-            Play on the loudspeakers now
+            {t('programmes.playNow')}
           </Button>
         </div>
         <Outcome action={playNow} />
-        <h3 class="section-title">Or schedule it</h3>
-        <ScheduleFields idBase="announce" value={value} onChange={setValue} errors={errors} nameLabel="Name shown in the list" />
+        <h3 class="section-title">{t('programmes.orSchedule')}</h3>
+        <ScheduleFields idBase="announce" value={value} onChange={setValue} errors={errors} nameLabel={t('programmes.nameInList')} />
         <Button type="submit" variant="primary" icon="calendar" busy={schedule.busy}>
-          Schedule announcement
+          {t('programmes.scheduleAnnouncement')}
         </Button>
         <Outcome action={schedule} />
       </form>

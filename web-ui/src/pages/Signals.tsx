@@ -10,17 +10,21 @@ import { extensionOf } from '../lib/forms';
 import { soundNoteMs, useAction, useLoad, useTitle } from '../lib/hooks';
 import { formatDuration } from '../lib/time';
 import { signalUsers, usedBySentence } from '../lib/usage';
+import { PRODUCT_NAME, t, type MessageKey } from '../i18n';
+import { signalName } from '../i18n/factoryNames';
 import './Signals.css';
 
+const COLUMNS: MessageKey[] = ['signals.name', 'signals.length', 'signals.kind'];
+
 export function SignalsPage() {
-  useTitle('Signals');
+  useTitle(t('signals.title'));
   const signals = useLoad(() => api.signals());
   const upload = useUpload();
   const formRef = useRef<HTMLFormElement>(null);
 
   const submit = async (e: Event) => {
     e.preventDefault();
-    const key = await upload.start({}, () => `Uploaded “${upload.state.file?.name ?? ''}”. It is now among the signals below.`);
+    const key = await upload.start({}, () => t('signals.uploaded', { file: upload.state.file?.name ?? '' }));
     if (key) {
       formRef.current?.reset();
       await signals.reload();
@@ -29,22 +33,22 @@ export function SignalsPage() {
 
   return (
     <div>
-      <PageHeader title="Signals" />
-      <Card title="Upload a signal" id="upload-signal">
+      <PageHeader title={t('signals.title')} />
+      <Card title={t('signals.uploadTitle')} id="upload-signal">
         <form ref={formRef} onSubmit={submit} noValidate class="upload-form">
-          <FileChooser id="signal-file" label="Sound file" upload={upload} />
+          <FileChooser id="signal-file" label={t('signals.soundFile')} upload={upload} />
           <Button type="submit" variant="primary" icon="upload" busy={upload.state.busy} disabled={!upload.state.file || !!upload.state.fileError}>
-            Upload
+            {t('signals.upload')}
           </Button>
         </form>
-        <UploadProgress upload={upload} label="Upload progress" />
+        <UploadProgress upload={upload} label={t('signals.uploadProgress')} />
       </Card>
-      <Card title="All signals" id="signal-list">
+      <Card title={t('signals.allSignals')} id="signal-list">
         {signals.error && !signals.data && <LoadError error={signals.error} retry={signals.reload} />}
         {!signals.data && !signals.error && <Loading />}
         {signals.data && (
           <table class="table signals-table">
-            <TableHead columns={['Name', 'Length', 'Kind']} />
+            <TableHead columns={COLUMNS.map((column) => t(column))} />
             <tbody>
               {signals.data.map((s) => (
                 <SignalItem key={s.id} signal={s} onChanged={signals.reload} />
@@ -62,6 +66,7 @@ function SignalItem({ signal, onChanged }: { signal: SignalRow; onChanged: () =>
   const confirm = useConfirm();
   const builtIn = signal.storageCategory === AssetCategory.BUILT_IN_SIGNAL;
   const ext = extensionOf(signal.filename) || 'mp3';
+  const name = signalName(signal.id, signal.name);
   const remove = async () => {
     // Asked at the moment of deleting, so the answer is about the timetables as they are now.
     const users = await api.db().then(
@@ -70,19 +75,19 @@ function SignalItem({ signal, onChanged }: { signal: SignalRow; onChanged: () =>
     );
     const use =
       users === null
-        ? 'Timetables that use it will play nothing in its place.'
+        ? t('signals.deleteUsersUnknown')
         : users.length
-          ? `${usedBySentence(users, '')} Nothing will sound there until another signal is chosen.`
-          : 'No timetable and no setting uses it.';
+          ? t('signals.deleteUsed', { users: usedBySentence(users, '') })
+          : t('signals.deleteUnused');
     const yes = await confirm.ask({
-      title: `Delete “${signal.name}”?`,
+      title: t('signals.deleteTitle', { name }),
       message: (
         <>
-          <p>{builtIn ? 'This is a built-in signal: it comes back at the next start of Tollwick Player.' : 'The uploaded file is deleted.'}</p>
+          <p>{builtIn ? t('signals.deleteBuiltIn', { product: PRODUCT_NAME }) : t('signals.deleteUploaded')}</p>
           <p class={users?.length ? 'confirm-users' : undefined}>{use}</p>
         </>
       ),
-      confirmLabel: 'Delete',
+      confirmLabel: t('signals.delete'),
       danger: true,
     });
     if (yes)
@@ -94,29 +99,29 @@ function SignalItem({ signal, onChanged }: { signal: SignalRow; onChanged: () =>
   return (
     <tr data-testid="signal-row">
       <th scope="row" class="signal-title">
-        {signal.name}
+        {name}
       </th>
-      <td data-label="Length">{formatDuration(signal.lengthSec)}</td>
-      <td data-label="Kind">
-        <span class={`chip ${builtIn ? '' : 'chip-accent'}`}>{builtIn ? 'Built-in' : 'Uploaded'}</span>
+      <td data-label={t('signals.length')}>{formatDuration(signal.lengthSec)}</td>
+      <td data-label={t('signals.kind')}>
+        <span class={`chip ${builtIn ? '' : 'chip-accent'}`}>{builtIn ? t('signals.builtIn') : t('signals.uploadedKind')}</span>
       </td>
       <td class="cell-actions">
         <div class="row-actions">
           <Button
             small
             icon="speaker"
-            aria-label={`Play ${signal.name} on the loudspeakers`}
+            aria-label={t('signals.playLabel', { name })}
             busy={action.busy}
-            onClick={() => action.run(() => api.trigger('playSignal', signal.id), `Playing “${signal.name}” on the loudspeakers`, soundNoteMs(signal.lengthSec))}
+            onClick={() => action.run(() => api.trigger('playSignal', signal.id), t('signals.playing', { name }), soundNoteMs(signal.lengthSec))}
           >
-            Play on the loudspeakers
+            {t('signals.playOnLoudspeakers')}
           </Button>
-          <ListenButton id={signal.id} name={signal.name} />
-          <a class="btn btn-plain btn-small" href={api.signalFileUrl(signal.id)} download={`${signal.name}.${ext}`} aria-label={`Download ${signal.name}`}>
-            <Icon name="download" size={16} /> Download
+          <ListenButton id={signal.id} name={name} />
+          <a class="btn btn-plain btn-small" href={api.signalFileUrl(signal.id)} download={`${name}.${ext}`} aria-label={t('signals.downloadLabel', { name })}>
+            <Icon name="download" size={16} /> {t('signals.download')}
           </a>
-          <Button small variant="danger" icon="trash" aria-label={`Delete ${signal.name}`} onClick={remove}>
-            Delete
+          <Button small variant="danger" icon="trash" aria-label={t('signals.deleteLabel', { name })} onClick={remove}>
+            {t('signals.delete')}
           </Button>
         </div>
         <Outcome action={action} />
