@@ -17,7 +17,7 @@ async function skipWelcome(page) {
 
 const alertText = (scope) => scope.getByRole('alert').first().innerText();
 
-test('first start: the welcome page sets the password, region and working week', async () => {
+test('first start: the welcome page sets the language, password, region and working week', async () => {
   await withSession('welcome', { vendor: true }, async (s) => {
     // Phone-home fills the regions a few seconds after start.
     await eventually(() => s.getJson('/api/get/calendarInfo'), (r) => r.body.regions?.length === 3, 'the regions', 20000);
@@ -25,6 +25,13 @@ test('first start: the welcome page sets the password, region and working week',
     await page.goto(`${s.base}/`);
     await page.waitForURL(`${s.base}/welcome`);
     await page.getByRole('heading', { name: 'Welcome to Tollwick Player' }).waitFor();
+
+    // The school's language comes first and is saved as soon as it is chosen; the page speaks it.
+    await page.getByLabel('Language of the interface', { exact: true }).selectOption('de');
+    await page.getByRole('heading', { name: '2. Passwort' }).waitFor();
+    await settles(async () => (await s.getJson('/api/get/settings')).body.language, 'de');
+    await page.getByLabel('Sprache der Oberfläche', { exact: true }).selectOption('en');
+    await page.getByRole('heading', { name: '2. A password' }).waitFor();
 
     await page.getByLabel('Calendar region', { exact: true }).selectOption('at-9');
     await page.getByText('Region changed').waitFor();

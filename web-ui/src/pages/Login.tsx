@@ -2,6 +2,7 @@ import { useEffect, useState } from 'preact/hooks';
 import { api, ApiError } from '../api/client';
 import { Icon } from '../components/Icon';
 import { Button, described, Field, Outcome } from '../components/ui';
+import { PRODUCT_NAME, t } from '../i18n';
 import { useAction, useTitle } from '../lib/hooks';
 import { navigate } from '../router';
 import { setPasswordSet, takeReturnPath } from '../session';
@@ -12,13 +13,13 @@ async function logIn(password: string): Promise<void> {
   try {
     await api.login(password);
   } catch (e) {
-    if (e instanceof ApiError && e.status === 400 && e.text.trim() === 'Login failed') throw new Error('Wrong password');
+    if (e instanceof ApiError && e.status === 400 && e.text.trim() === 'Login failed') throw new Error(t('login.wrongPassword'));
     throw e;
   }
 }
 
 export function LoginPage() {
-  useTitle('Log in');
+  useTitle(t('login.title'));
   const [password, setPassword] = useState('');
   const [error, setError] = useState<string | null>(null);
   const login = useAction();
@@ -36,7 +37,7 @@ export function LoginPage() {
     // One message at a time: a new one replaces whatever the last attempt said.
     login.clear();
     if (!password) {
-      setError('Enter the password');
+      setError(t('login.enterPassword'));
       return;
     }
     setError(null);
@@ -54,15 +55,15 @@ export function LoginPage() {
     <div class="auth-page">
       <div class="card auth-card">
         <h1>
-          <Icon name="bell" size={26} /> Log in
+          <Icon name="bell" size={26} /> {t('login.title')}
         </h1>
-        <p class="muted">A password protects this Tollwick Player.</p>
+        <p class="muted">{t('login.protected', { product: PRODUCT_NAME })}</p>
         <form onSubmit={submit} noValidate>
-          <Field id="password" label="Password" error={error}>
+          <Field id="password" label={t('login.password')} error={error}>
             <input id="password" type="password" autoComplete="current-password" value={password} onInput={(e) => setPassword(e.currentTarget.value)} autoFocus {...described('password', error)} />
           </Field>
           <Button type="submit" variant="primary" busy={login.busy} icon="right">
-            Log in
+            {t('login.submit')}
           </Button>
           <Outcome action={login} />
         </form>

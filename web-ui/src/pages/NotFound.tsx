@@ -1,13 +1,14 @@
+import { t } from '../i18n';
 import { useTitle } from '../lib/hooks';
 import { Link } from '../router';
 
 export function NotFound() {
-  useTitle('Page not found');
+  useTitle(t('notFound.title'));
   return (
     <div class="card">
-      <h1>Page not found</h1>
+      <h1>{t('notFound.title')}</h1>
       <p>
-        There is no page at this address. <Link href="/">Go to the dashboard</Link>
+        {t('notFound.noPageHere')} <Link href="/">{t('notFound.toDashboard')}</Link>
       </p>
     </div>
   );

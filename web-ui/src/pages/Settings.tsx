@@ -1,4 +1,5 @@
-// Scheduler switch, alarm and announcement signals, password and logout.
+// The bells switch, the school's language, alarm and announcement signals, password and logout,
+// backups.
 import { useEffect, useRef, useState } from 'preact/hooks';
 import { api } from '../api/client';
 import type { Settings, SignalRow } from '../api/types';
@@ -6,6 +7,7 @@ import { refreshBells, switchBells, useBellsOn } from '../bells';
 import { Button, Card, described, Field, LoadError, Loading, Outcome, PageHeader, SignalSelect, useConfirm } from '../components/ui';
 import { checkNewPassword } from '../lib/forms';
 import { useAction, useLoad, useTitle } from '../lib/hooks';
+import { learnInstallationLanguage, LANGUAGES, LOCALES, PRODUCT_NAME, t, type Language, type MessageKey } from '../i18n';
 import { readDecimal } from '../lib/timetableForm';
 import { knownVersion } from '../lib/version';
 import { navigate } from '../router';
@@ -13,7 +15,7 @@ import { setPasswordSet, usePasswordSet } from '../session';
 import './Settings.css';
 
 export function SettingsPage() {
-  useTitle('Settings');
+  useTitle(t('settings.title'));
   const loaded = useLoad(() => Promise.all([api.settings(), api.signals(), api.info()]));
   useEffect(() => {
     if (window.location.hash === '#password' && loaded.data) document.getElementById('new-password')?.focus();
@@ -23,21 +25,24 @@ export function SettingsPage() {
   const [settings, signals, info] = loaded.data;
   return (
     <div>
-      <PageHeader title="Settings" />
+      <PageHeader title={t('settings.title')} />
       <div class="two-columns">
         <SchedulerCard settings={settings} onChanged={loaded.reload} />
+        <Card title={t('settings.languageTitle')} id="language">
+          <SchoolLanguageField id="school-language" language={settings.language ?? 'en'} onSaved={loaded.reload} />
+        </Card>
         <SoundsCard settings={settings} signals={signals} onChanged={loaded.reload} />
         <PasswordCard />
         <BackupCard onRestored={loaded.reload} />
-        <Card title="About" id="about">
+        <Card title={t('settings.about')} id="about">
           <dl class="facts">
             <div>
-              <dt>Version</dt>
-              <dd>{knownVersion(info.version) ?? 'Not known (a development build)'}</dd>
+              <dt>{t('settings.version')}</dt>
+              <dd>{knownVersion(info.version) ?? t('settings.versionNotKnown')}</dd>
             </div>
             <div>
-              <dt>Vendor service</dt>
-              <dd>{info.internetAccess ? 'Reachable' : 'Not reachable: holiday data and announcements cannot be fetched now'}</dd>
+              <dt>{t('settings.onlineService')}</dt>
+              <dd>{info.internetAccess ? t('settings.onlineServiceReachable') : t('settings.onlineServiceNotReachable')}</dd>
             </div>
           </dl>
         </Card>
@@ -55,9 +60,9 @@ function SchedulerCard({ settings, onChanged }: { settings: Settings; onChanged:
     // Switching off silences the whole school: only on purpose.
     if (!on) {
       const yes = await confirm.ask({
-        title: 'Switch the bells off?',
-        message: <p>No lesson bell, extra play or programme rings until somebody switches the bells on again. Signals and the alarm can still be played by hand.</p>,
-        confirmLabel: 'Switch the bells off',
+        title: t('settings.bellsOffQuestion'),
+        message: <p>{t('settings.bellsOffConsequence')}</p>,
+        confirmLabel: t('settings.bellsOffConfirm'),
         danger: true,
       });
       if (!yes) return;
@@ -65,10 +70,10 @@ function SchedulerCard({ settings, onChanged }: { settings: Settings; onChanged:
     await action.run(async () => {
       await switchBells(on);
       await onChanged();
-    }, on ? 'The bells ring by the timetables again' : 'The bells are switched off');
+    }, on ? t('settings.bellsOnDone') : t('settings.bellsOffDone'));
   };
   return (
-    <Card title="Automatic bells" id="scheduler">
+    <Card title={t('settings.bellsTitle')} id="scheduler">
       <label class="switch" for="scheduler-enable">
         <input
           id="scheduler-enable"
@@ -84,16 +89,51 @@ function SchedulerCard({ settings, onChanged }: { settings: Settings; onChanged:
           }}
         />
         <span class="switch-track" aria-hidden="true" />
-        Ring the bells by the timetables
+        {t('settings.bellsSwitch')}
       </label>
       <p class="hint">
-        {enabled
-          ? 'Lessons, extra plays and programmes play at their times.'
-          : 'Nothing plays by itself until this is switched on again; signals and the alarm can still be played by hand.'}
+        {enabled ? t('settings.bellsOnHint') : t('settings.bellsOffHint')}
       </p>
       <Outcome action={action} />
       {confirm.element}
     </Card>
+  );
+}
+
+/**
+ * The school's language: what every browser speaks that chose none of its own. It is saved as
+ * soon as it is chosen, and this browser follows it at once.
+ */
+export function SchoolLanguageField({ id, language, onSaved }: { id: string; language: Language; onSaved: () => Promise<void> }) {
+  const save = useAction();
+  // The choice being saved, shown until the settings read back hold it.
+  const [pending, setPending] = useState<Language | null>(null);
+  const [saved, setSaved] = useState(false);
+  const choose = async (next: Language) => {
+    setPending(next);
+    setSaved(false);
+    const ok = await save.run(async () => {
+      await api.updateSettings({ language: next });
+      await learnInstallationLanguage(next);
+      await onSaved();
+    });
+    setPending(null);
+    setSaved(ok);
+  };
+  return (
+    <>
+      <Field id={id} label={t('settings.language')} hint={t('settings.languageHint')}>
+        <select id={id} value={pending ?? language} disabled={save.busy} onChange={(e) => void choose(e.currentTarget.value as Language)} {...described(id, null, true)}>
+          {LANGUAGES.map((option) => (
+            <option key={option} value={option} lang={option}>
+              {LOCALES[option].name}
+            </option>
+          ))}
+        </select>
+      </Field>
+      {/* Said in the language just chosen, not in the one that was active when it was chosen. */}
+      <Outcome action={save} done={saved ? t('settings.languageSaved') : null} />
+    </>
   );
 }
 
@@ -114,22 +154,22 @@ function SoundsCard({ settings, signals, onChanged }: { settings: Settings; sign
     await save.run(async () => {
       await api.updateSettings({ alarmSignalId: alarmSignal, alarmDelaySec: readDelay, announcementSignalId: announceSignal });
       await onChanged();
-    }, 'Saved');
+    }, t('settings.saved'));
   };
   return (
-    <Card title="Alarm and announcements" id="sounds">
+    <Card title={t('settings.soundsTitle')} id="sounds">
       <form onSubmit={submit} noValidate>
-        <Field id="alarm-signal" label="Alarm signal">
+        <Field id="alarm-signal" label={t('settings.alarmSignal')}>
           <SignalSelect id="alarm-signal" value={alarmSignal} onChange={setAlarmSignal} signals={signals} allowNone={false} />
         </Field>
-        <Field id="alarm-delay" label="Pause between alarm repetitions (seconds)" error={delayError}>
+        <Field id="alarm-delay" label={t('settings.alarmDelay')} error={delayError}>
           <input id="alarm-delay" type="number" inputMode="decimal" min={0} max={600} step={0.5} value={delay} onInput={(e) => setDelay(e.currentTarget.value)} {...described('alarm-delay', delayError)} />
         </Field>
-        <Field id="announce-signal" label="Signal before every announcement">
+        <Field id="announce-signal" label={t('settings.announcementSignal')}>
           <SignalSelect id="announce-signal" value={announceSignal} onChange={setAnnounceSignal} signals={signals} />
         </Field>
         <Button type="submit" variant="primary" icon="check" busy={save.busy}>
-          Save
+          {t('settings.save')}
         </Button>
         <Outcome action={save} />
       </form>
@@ -137,7 +177,7 @@ function SoundsCard({ settings, signals, onChanged }: { settings: Settings; sign
   );
 }
 
-export function PasswordForm({ onDone, submitLabel = 'Set password' }: { onDone?: () => void; submitLabel?: string }) {
+export function PasswordForm({ onDone, submitLabel }: { onDone?: () => void; submitLabel?: string }) {
   const [password, setPassword] = useState('');
   const [repeat, setRepeat] = useState('');
   const [code, setCode] = useState('');
@@ -150,7 +190,7 @@ export function PasswordForm({ onDone, submitLabel = 'Set password' }: { onDone?
     e.preventDefault();
     const checked = checkNewPassword(password, repeat);
     const problems: Record<string, string> = checked.ok ? {} : { ...checked.errors };
-    if (codeNeeded && !code.trim()) problems.code = 'Enter the set-up code';
+    if (codeNeeded && !code.trim()) problems.code = t('settings.enterSetupCode');
     if (!checked.ok || Object.keys(problems).length > 0) {
       setErrors(problems);
       return;
@@ -158,7 +198,7 @@ export function PasswordForm({ onDone, submitLabel = 'Set password' }: { onDone?
     setErrors({});
     const ok = await action.run(
       () => api.changePassword(checked.value, codeNeeded ? code.trim() : undefined),
-      'Password saved. This browser stays logged in.',
+      t('settings.passwordSaved'),
     );
     if (ok) {
       setPassword('');
@@ -170,24 +210,24 @@ export function PasswordForm({ onDone, submitLabel = 'Set password' }: { onDone?
   };
   return (
     <form onSubmit={submit} noValidate>
-      <Field id="new-password" label="New password" error={errors.password}>
+      <Field id="new-password" label={t('settings.newPassword')} error={errors.password}>
         <input id="new-password" type="password" autoComplete="new-password" value={password} onInput={(e) => setPassword(e.currentTarget.value)} {...described('new-password', errors.password)} />
       </Field>
-      <Field id="repeat-password" label="The same password again" error={errors.repeat}>
+      <Field id="repeat-password" label={t('settings.repeatPassword')} error={errors.repeat}>
         <input id="repeat-password" type="password" autoComplete="new-password" value={repeat} onInput={(e) => setRepeat(e.currentTarget.value)} {...described('repeat-password', errors.repeat)} />
       </Field>
       {codeNeeded && (
         <Field
           id="setup-code"
-          label="Set-up code"
+          label={t('settings.setupCode')}
           error={errors.code}
-          hint="You are not at the computer that runs Tollwick Player. Its administrator finds the set-up code there: in its log, or in the file setup-code of its data folder."
+          hint={t('settings.setupCodeHint', { product: PRODUCT_NAME })}
         >
           <input id="setup-code" inputMode="numeric" autoComplete="one-time-code" placeholder="1234-5678" value={code} onInput={(e) => setCode(e.currentTarget.value)} {...described('setup-code', errors.code, true)} />
         </Field>
       )}
       <Button type="submit" variant="primary" icon="check" busy={action.busy}>
-        {submitLabel}
+        {submitLabel ?? t('settings.setPassword')}
       </Button>
       <Outcome action={action} />
     </form>
@@ -198,13 +238,9 @@ function PasswordCard() {
   const passwordSet = usePasswordSet();
   const logout = useAction();
   return (
-    <Card title="Password" id="password">
-      <p class="hint">
-        {passwordSet
-          ? 'A password protects this interface. Setting a new one keeps everybody who is logged in logged in.'
-          : 'No password is set: anybody who can reach this computer can use this interface.'}
-      </p>
-      <PasswordForm submitLabel={passwordSet ? 'Change password' : 'Set password'} />
+    <Card title={t('settings.passwordTitle')} id="password">
+      <p class="hint">{passwordSet ? t('settings.passwordSetHint') : t('settings.passwordMissingHint')}</p>
+      <PasswordForm submitLabel={passwordSet ? t('settings.changePassword') : t('settings.setPassword')} />
       {passwordSet && (
         <div class="logout-row">
           <Button
@@ -215,12 +251,24 @@ function PasswordCard() {
               if (ok) navigate('/login');
             }}
           >
-            Log out
+            {t('settings.logOut')}
           </Button>
           <Outcome action={logout} />
         </div>
       )}
     </Card>
+  );
+}
+
+/** The message `key` with the file name in bold where its {file} stands. */
+function withFileName(key: MessageKey, fileName: string) {
+  const [before, after = ''] = t(key, { file: '\u0000' }).split('\u0000');
+  return (
+    <>
+      {before}
+      <strong>{fileName}</strong>
+      {after}
+    </>
   );
 }
 
@@ -244,21 +292,18 @@ function BackupCard({ onRestored }: { onRestored: () => Promise<void> }) {
   const [chosen, setChosen] = useState<File | null>(null);
   const start = async () => {
     if (!chosen) {
-      restore.fail('Choose a backup file (.zip) first');
+      restore.fail(t('settings.chooseBackupFirst'));
       return;
     }
     const yes = await confirm.ask({
-      title: 'Restore from this backup?',
+      title: t('settings.restoreQuestion'),
       message: (
         <>
-          <p>
-            Everything the bells follow is replaced by what <strong>{chosen.name}</strong> holds: the timetables, the signals
-            and programmes with their sound files, the settings, the calendar and the holiday data.
-          </p>
-          <p>The password stays as it is. To keep what is here now, download a backup of it first.</p>
+          <p>{withFileName('settings.restoreReplaces', chosen.name)}</p>
+          <p>{t('settings.restoreKeepsPassword')}</p>
         </>
       ),
-      confirmLabel: 'Replace with the backup',
+      confirmLabel: t('settings.restoreConfirm'),
       danger: true,
     });
     if (!yes) return;
@@ -266,15 +311,15 @@ function BackupCard({ onRestored }: { onRestored: () => Promise<void> }) {
       await api.restore(chosen);
       await refreshBells();
       await onRestored();
-    }, 'Restored: the bells ring by the backup now');
+    }, t('settings.restoreDone'));
     if (ok) {
       setChosen(null);
       if (chooser.current) chooser.current.value = '';
     }
   };
   return (
-    <Card title="Backup" id="backup">
-      <p class="hint">One file with the timetables, signals, programmes, settings and calendar, to keep safe or to move to another PC. It holds no password.</p>
+    <Card title={t('settings.backupTitle')} id="backup">
+      <p class="hint">{t('settings.backupHint')}</p>
       <Button
         icon="download"
         busy={download.busy}
@@ -282,15 +327,15 @@ function BackupCard({ onRestored }: { onRestored: () => Promise<void> }) {
           download.run(async () => {
             const { blob, fileName } = await api.backup();
             saveFile(blob, fileName);
-          }, 'The backup is in your downloads')
+          }, t('settings.backupDownloaded'))
         }
       >
-        Download a backup
+        {t('settings.downloadBackup')}
       </Button>
       <Outcome action={download} />
-      <h3 class="restore-title">Restore from a backup</h3>
+      <h3 class="restore-title">{t('settings.restore')}</h3>
       <div class="field">
-        <label for="restore-file">Backup file (.zip)</label>
+        <label for="restore-file">{t('settings.backupFile')}</label>
         <input
           ref={chooser}
           id="restore-file"
@@ -303,7 +348,7 @@ function BackupCard({ onRestored }: { onRestored: () => Promise<void> }) {
         />
       </div>
       <Button icon="upload" variant="danger" busy={restore.busy} onClick={start}>
-        Restore from a backup
+        {t('settings.restore')}
       </Button>
       <Outcome action={restore} />
       {confirm.element}

@@ -1,18 +1,21 @@
-// First start: what this system is, a password, the region and the working week.
+// First start: what this system is, the school's language, a password, the calendar region and the
+// school week.
+import { useEffect } from 'preact/hooks';
 import { api, isLoginLost } from '../api/client';
 import { Icon } from '../components/Icon';
 import { Button, Card, LoadError, Loading, Outcome } from '../components/ui';
+import { learnInstallationLanguage, PRODUCT_NAME, t } from '../i18n';
 import { useAction, useLoad, useTitle } from '../lib/hooks';
 import { Link, navigate, useLocation } from '../router';
 import { markWelcomeDone, setPasswordSet } from '../session';
 import { CalendarSettingsForm } from './Calendar';
-import { PasswordForm } from './Settings';
+import { PasswordForm, SchoolLanguageField } from './Settings';
 import './Welcome.css';
 
 type WelcomeState = { kind: 'locked' } | { kind: 'open'; passwordMissing: boolean };
 
 export function WelcomePage() {
-  useTitle('Welcome');
+  useTitle(t('welcome.pageTitle'));
   const { query } = useLocation();
   const fromTray = query.get('isTray') === '1';
   const state = useLoad(async (): Promise<WelcomeState> => {
@@ -38,50 +41,64 @@ export function WelcomePage() {
           <span class="brand-mark" aria-hidden="true">
             <Icon name="bell" size={30} />
           </span>
-          Welcome to Tollwick Player
+          {t('welcome.heading', { product: PRODUCT_NAME })}
         </h1>
-        <p>
-          Tollwick Player rings your school’s bells: at the start and end of every lesson, with a warning a few minutes
-          before, by the timetable that the school calendar gives each day. It also plays announcements and one-off
-          programmes at their time, and sounds the alarm when you need it.
-        </p>
-        {fromTray && <p class="muted">It keeps running in the background; its tray icon opens this interface again.</p>}
+        <p>{t('welcome.intro', { product: PRODUCT_NAME })}</p>
+        {fromTray && <p class="muted">{t('welcome.fromTray')}</p>}
       </section>
 
       {state.error && !state.data && <LoadError error={state.error} retry={state.reload} />}
       {!state.data && !state.error && <Loading />}
       {state.data?.kind === 'locked' && (
-        <Card title="Already set up">
-          <p>This Tollwick Player is protected by a password.</p>
+        <Card title={t('welcome.alreadySetUp')}>
+          <p>{t('welcome.protected', { product: PRODUCT_NAME })}</p>
           <Link href="/login" class="btn btn-primary">
-            Log in
+            {t('welcome.logIn')}
           </Link>
         </Card>
       )}
       {state.data?.kind === 'open' && (
         <div class="welcome-steps">
-          <Card title="1. A password" id="welcome-password">
+          <LanguageStep />
+          <Card title={t('welcome.passwordStep')} id="welcome-password">
             {state.data.passwordMissing ? (
               <>
-                <p>Anybody who can reach this computer can use this interface until a password is set.</p>
+                <p>{t('welcome.passwordMissing')}</p>
                 <PasswordForm onDone={() => void state.reload()} />
               </>
             ) : (
               <p class="notice notice-ok" role="status">
-                <Icon name="check" size={18} /> A password protects this interface.
+                <Icon name="check" size={18} /> {t('welcome.passwordSet')}
               </p>
             )}
           </Card>
           <RegionStep />
           <div class="welcome-finish">
             <Button variant="primary" icon="right" onClick={finish}>
-              Go to the dashboard
+              {t('welcome.toDashboard')}
             </Button>
-            {state.data.passwordMissing && <span class="muted">You can set a password later in the settings.</span>}
+            {state.data.passwordMissing && <span class="muted">{t('welcome.passwordLater')}</span>}
           </div>
         </div>
       )}
     </div>
+  );
+}
+
+function LanguageStep() {
+  const loaded = useLoad(() => api.settings());
+  const language = loaded.data?.language;
+  // The page speaks the school's language as the server holds it, also when it is opened again.
+  useEffect(() => {
+    if (loaded.data) void learnInstallationLanguage(language);
+  }, [loaded.data]);
+  return (
+    <Card title={t('welcome.languageStep')} id="welcome-step-language">
+      <p>{t('welcome.languageIntro')}</p>
+      {loaded.error && !loaded.data && <LoadError error={loaded.error} retry={loaded.reload} />}
+      {!loaded.data && !loaded.error && <Loading />}
+      {loaded.data && <SchoolLanguageField id="welcome-language" language={language ?? 'en'} onSaved={loaded.reload} />}
+    </Card>
   );
 }
 
@@ -94,16 +111,14 @@ function RegionStep() {
       await loaded.reload();
     }, done);
   return (
-    <Card title="2. Region and working week" id="welcome-step-region">
-      <p>The region brings its public holidays and school breaks; on those days no bells ring.</p>
+    <Card title={t('welcome.regionStep')} id="welcome-step-region">
+      <p>{t('welcome.regionIntro')}</p>
       {loaded.error && !loaded.data && <LoadError error={loaded.error} retry={loaded.reload} />}
       {!loaded.data && !loaded.error && <Loading />}
       {loaded.data && (
         <>
           <CalendarSettingsForm idBase="welcome" cal={loaded.data[1].calendar} regions={loaded.data[0].regions} busy={save.busy} change={change} />
-          {loaded.data[0].regions.length === 0 && (
-            <p class="hint">The list of regions arrives from the vendor service; until then the working week alone decides.</p>
-          )}
+          {loaded.data[0].regions.length === 0 && <p class="hint">{t('welcome.noRegionsYet')}</p>}
         </>
       )}
       <Outcome action={save} />
