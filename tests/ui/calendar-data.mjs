@@ -22,12 +22,14 @@ export function nextWeekday(from, weekday) {
 /** Months from the month of `from` to the month of `to`: the calendar page's offset. */
 export const monthOffset = (from, to) => (Number(to.slice(0, 4)) - Number(from.slice(0, 4))) * 12 + Number(to.slice(5, 7)) - Number(from.slice(5, 7));
 
-const MONTHS = ['Jan', 'Feb', 'Mar', 'Apr', 'May', 'Jun', 'Jul', 'Aug', 'Sep', 'Oct', 'Nov', 'Dec'];
-
-/** "9 Dec", with the year when it is not `today`'s: how the interface names a day in a sentence. */
+/**
+ * "9 Dec", with the year when it is not `today`'s: how the English interface names a day in a
+ * sentence, with the day and short month of the platform's Intl ("9 Sept" for September).
+ */
 export function shortDay(date, today) {
-  const [y, m, d] = date.split('-').map(Number);
-  return `${d} ${MONTHS[m - 1]}${date.slice(0, 4) === today.slice(0, 4) ? '' : ` ${y}`}`;
+  const withYear = date.slice(0, 4) !== today.slice(0, 4);
+  const format = new Intl.DateTimeFormat('en-GB', { timeZone: 'UTC', day: 'numeric', month: 'short', year: withYear ? 'numeric' : undefined });
+  return format.format(new Date(`${date}T12:00:00Z`));
 }
 
 /**

@@ -17,7 +17,7 @@ async function skipWelcome(page) {
 
 const alertText = (scope) => scope.getByRole('alert').first().innerText();
 
-test('first start: the welcome page sets the language, password, region and working week', async () => {
+test('first start: the welcome page sets the language, password, region and school week', async () => {
   await withSession('welcome', { vendor: true }, async (s) => {
     // Phone-home fills the regions a few seconds after start.
     await eventually(() => s.getJson('/api/get/calendarInfo'), (r) => r.body.regions?.length === 3, 'the regions', 20000);
@@ -35,8 +35,8 @@ test('first start: the welcome page sets the language, password, region and work
 
     await page.getByLabel('Calendar region', { exact: true }).selectOption('at-9');
     await page.getByText('Region changed').waitFor();
-    await page.getByLabel('Working week', { exact: true }).selectOption({ label: 'Sunday to Thursday' });
-    await page.getByText('Working week changed').waitFor();
+    await page.getByLabel('School week', { exact: true }).selectOption({ label: 'Sunday to Thursday' });
+    await page.getByText('School week changed').waitFor();
     await settles(async () => {
       const { calendar } = (await s.getJson('/api/get/settings')).body;
       return [calendar.syncRegionId, calendar.workdayMode];
@@ -108,7 +108,7 @@ test('setting a password, logging out and logging in', async () => {
   });
 });
 
-test('editing a timetable: lessons, signals and extra plays reach the database', async () => {
+test('editing a timetable: lessons, signals and extra bells reach the database', async () => {
   await withSession('timetable-editor', {}, async (s) => {
     const page = await s.newPage();
     await page.goto(`${s.base}/timetables/${FACTORY}`);
@@ -139,18 +139,18 @@ test('editing a timetable: lessons, signals and extra plays reach the database',
     await start.getByLabel('Pause (s)').fill('1.5');
     await page.getByLabel('Minutes before the start').fill('3');
 
-    // The second channel never rings: it is folded away, and still kept and edited.
+    // The spare bells never ring: they are folded away, and still kept and edited.
     const second = page.locator('.second-channel');
-    await second.getByText('Second channel (kept, not rung)').click();
+    await second.getByText('Spare bells (not rung)').click();
     await second.getByRole('button', { name: 'Remove lesson 6' }).click();
-    await second.getByText('Second channel (kept, not rung)').click();
+    await second.getByText('Spare bells (not rung)').click();
 
-    await page.getByRole('button', { name: 'Add extra play' }).click();
-    const extra = page.getByRole('group', { name: 'Extra play 1' });
+    await page.getByRole('button', { name: 'Add extra bell' }).click();
+    const extra = page.getByRole('group', { name: 'Extra bell 1' });
     await extra.getByLabel('Signal').selectOption({ label: 'guitar' });
-    await page.getByLabel('Time 1 of extra play 1', { exact: true }).fill('07:30');
+    await page.getByLabel('Time 1 of extra bell 1', { exact: true }).fill('07:30');
     await extra.getByRole('button', { name: 'Add time' }).click();
-    await page.getByLabel('Time 2 of extra play 1', { exact: true }).fill('12:00:15');
+    await page.getByLabel('Time 2 of extra bell 1', { exact: true }).fill('12:00:15');
 
     // A lesson that ends before it starts is refused before anything is sent.
     await page.getByLabel('End of lesson 2').fill('08:00');
@@ -506,7 +506,7 @@ test('pages have their own paths: back, forward, reload and the phone menu', asy
 });
 
 test('the calendar marks a holiday that a recurring event overrides, and its form names the day first', async () => {
-  // Two Wednesdays a fortnight or more ahead: a public holiday, and a week later a school break.
+  // Two Wednesdays a fortnight or more ahead: a public holiday, and a week later a school holiday.
   const today = new Date().toISOString().slice(0, 10);
   const holiday = nextWeekday(addDays(today, 14), 2);
   const breakDay = addDays(holiday, 7);
@@ -523,7 +523,7 @@ test('the calendar marks a holiday that a recurring event overrides, and its for
       // Before anything is saved, the form names the days without school on which it would ring.
       await settles(
         () => recurring.getByTestId('override-warning').innerText(),
-        new RegExp(`^This will ring on ${shortDay(holiday, serverToday)} \\(public holiday\\), ${shortDay(breakDay, serverToday)} \\(school break\\)`),
+        new RegExp(`^This will ring on ${shortDay(holiday, serverToday)} \\(public holiday\\), ${shortDay(breakDay, serverToday)} \\(school holiday\\)`),
       );
       await settles(async () => (await s.getJson('/api/get/calendarInfo')).body.reoccurringEvents, [], 'nothing is saved yet');
       await recurring.getByRole('button', { name: 'Add recurring event' }).click();
@@ -591,7 +591,7 @@ test('deleting a signal names the timetables that use it; they are flagged after
     await page.goto(`${s.base}/signals`);
     await page.getByRole('button', { name: 'Delete ping' }).click();
     const dialog = page.getByRole('dialog');
-    await settles(() => dialog.locator('.confirm-users').innerText(), /^Used by: Default \(warning before the start, warning before the end, second channel: warning before the start, second channel: warning before the end\)\./);
+    await settles(() => dialog.locator('.confirm-users').innerText(), /^Used by: Default \(warning before the start, warning before the end, spare bells: warning before the start, spare bells: warning before the end\)\./);
     await dialog.getByRole('button', { name: 'Delete' }).click();
     await page.getByRole('button', { name: 'Delete ping' }).waitFor({ state: 'detached' });
 

@@ -1,4 +1,5 @@
-import { describe, expect, it } from 'vitest';
+import { afterAll, describe, expect, it } from 'vitest';
+import { activate, type Locale } from '../src/i18n';
 import { calendarRules, describeOverrides, kindOfDay, newYearNote, recurringOverrides, singleOverrides } from '../src/lib/calendarRules';
 
 const region = {
@@ -36,17 +37,17 @@ describe('days without school that a new event makes ring', () => {
     // Fridays of every week from Friday 18 December: the 25th is a holiday, 1 January too.
     const days = recurringOverrides(1, 0b10000, '2026-12-18', rules, [], 3);
     expect(days).toEqual([
-      { date: '2026-12-25', kind: 'public holiday' },
-      { date: '2027-01-01', kind: 'public holiday' },
+      { date: '2026-12-25', kind: 'HOLIDAY' },
+      { date: '2027-01-01', kind: 'HOLIDAY' },
     ]);
     expect(describeOverrides(days, 4, '2026-12-18')).toBe('This will ring on 25 Dec (public holiday), 1 Jan 2027 (public holiday)');
     const single = [{ timeTableId: 'NULL', start: '2026-12-24', end: '2026-12-26' }];
-    expect(recurringOverrides(1, 0b10000, '2026-12-18', rules, single, 1)).toEqual([{ date: '2027-01-01', kind: 'public holiday' }]);
+    expect(recurringOverrides(1, 0b10000, '2026-12-18', rules, single, 1)).toEqual([{ date: '2027-01-01', kind: 'HOLIDAY' }]);
     // Mondays to Wednesdays of the break week.
     expect(recurringOverrides(1, 0b0000111, '2026-12-20', rules, [], 3).map((d) => `${d.date} ${d.kind}`)).toEqual([
-      '2026-12-21 school break',
-      '2026-12-22 school break',
-      '2026-12-23 school break',
+      '2026-12-21 SCHOOL_BREAK',
+      '2026-12-22 SCHOOL_BREAK',
+      '2026-12-23 SCHOOL_BREAK',
     ]);
   });
 
@@ -66,5 +67,29 @@ describe('odd and even weeks at New Year', () => {
     expect(newYearNote(2, '2026-11-02')).toMatch(/pauses for two weeks/);
     expect(newYearNote(1, '2026-11-02')).toBe('');
     expect(newYearNote(3, '2027-11-02')).toBe('');
+  });
+});
+
+describe('the warnings in each language', () => {
+  afterAll(() => activate('en'));
+  const rules = calendarRules(region, week);
+  const days = [...singleOverrides('2026-12-21', '2026-12-21', rules, 1), ...recurringOverrides(1, 0b10000, '2026-12-26', rules, [], 1)];
+
+  it.each<[Locale, string, string]>([
+    ['en', 'This will ring on 21 Dec (school holiday), 1 Jan 2027 (public holiday)', 'Weeks 53 of 2026 and 1 of 2027 are both odd: at New Year this pauses for two weeks.'],
+    [
+      'hu',
+      'Így ezeken a napokon is szól: dec. 21. (tanítási szünet), 2027. jan. 1. (munkaszüneti nap)',
+      'A 2026. év 53. hete és a 2027. év 1. hete is páratlan: az újév körül ez két hétig nem szól.',
+    ],
+    [
+      'de',
+      'Dadurch klingelt es auch an diesen Tagen: 21. Dez. (Ferien), 1. Jan. 2027 (Feiertag)',
+      'Die Kalenderwochen 53 (2026) und 1 (2027) sind beide ungerade: Zum Jahreswechsel klingelt es zwei Wochen lang nicht.',
+    ],
+  ])('%s names the days with the year only when it is another', async (locale, overrides, newYear) => {
+    await activate(locale);
+    expect(describeOverrides(days, 4, '2026-12-18')).toBe(overrides);
+    expect(newYearNote(2, '2026-11-02')).toBe(newYear);
   });
 });

@@ -1,4 +1,5 @@
-import { describe, expect, it } from 'vitest';
+import { afterAll, describe, expect, it } from 'vitest';
+import { activate, type Locale } from '../src/i18n';
 import type { TimeTable } from '../src/api/types';
 import {
   emptyDraft,
@@ -170,5 +171,24 @@ describe('lesson list', () => {
     expect(nextLesson([lesson('10:00', '10:50'), lesson('08:00', '08:45')])).toMatchObject({ start: '11:00', end: '11:50' });
     expect(nextLesson([])).toMatchObject({ start: '08:00', end: '08:45' });
     expect(nextLesson([lesson('23:00', '23:30')])).toBeNull();
+  });
+});
+
+describe('the problems in each language', () => {
+  afterAll(() => activate('en'));
+
+  it.each<[Locale, string, string, string]>([
+    ['hu', '2. óra: ekkor még tart egy korábbi (1. óra, vége: 08:45:30)', '1. óra: kezdete 00:01, előtte csak 1 perc van a napból', 'Adjon meg egy számot 0 és 1439 között'],
+    ['de', 'Die 2. Stunde beginnt, bevor die 1. Stunde um 08:45:30 Uhr endet', 'Vor Beginn der 1. Stunde um 00:01 Uhr hat der Tag nur 1 Minute', 'Bitte eine Zahl von 0 bis 1439 eingeben'],
+    ['en', 'Lesson 2 starts before lesson 1 ends at 08:45:30', 'The day has only 1 minute before lesson 1 starts at 00:01', 'Enter a number from 0 to 1439'],
+  ])('%s names the lessons, times and limits', async (locale, overlap, noRoom, range) => {
+    await activate(locale);
+    expect(lessonProblems([lesson('08:00', '08:45:30'), lesson('08:30', '09:15')])).toEqual({ '1.start': overlap });
+    const draft = toDraft(stored);
+    draft.chA.lessons = [lesson('00:01', '00:40')];
+    draft.chA.preStartWaitMin = '2';
+    const result = fromDraft(draft);
+    expect(result.ok ? {} : result.errors).toEqual({ 'chA.preStartWaitMin': noRoom });
+    expect(readInteger('1440', 0, 1439)).toBe(range);
   });
 });

@@ -1,4 +1,5 @@
-import { describe, expect, it } from 'vitest';
+import { afterAll, describe, expect, it } from 'vitest';
+import { activate, type Locale } from '../src/i18n';
 import type { Database, PlayDesc, SignalTable, TimeTable } from '../src/api/types';
 import { missingSignalRoles, signalUsers, timetableUsers, usedBySentence } from '../src/lib/usage';
 
@@ -47,7 +48,7 @@ describe('what uses a signal', () => {
   it('names each timetable with the places it plays it, and the settings', () => {
     expect(signalUsers('gong', db)).toEqual([
       'Normal day (start of lesson, end of lesson)',
-      'Short day (extra play, second channel: warning before the end)',
+      'Short day (extra bell, spare bells: warning before the end)',
       'the alarm',
     ]);
     expect(usedBySentence(signalUsers('ping', db), 'nobody')).toBe('Used by: Exam (warning before the start), the signal before announcements.');
@@ -55,7 +56,7 @@ describe('what uses a signal', () => {
   });
 
   it('finds the places that play a deleted signal', () => {
-    expect(missingSignalRoles(db.timetables.S, new Set(['ping']))).toEqual(['extra play', 'second channel: warning before the end']);
+    expect(missingSignalRoles(db.timetables.S, new Set(['ping']))).toEqual(['extra bell', 'spare bells: warning before the end']);
     expect(missingSignalRoles(db.timetables.X, new Set(['ping']))).toEqual([]);
   });
 });
@@ -69,5 +70,31 @@ describe('what uses a timetable', () => {
       'the recurring event on Fri of odd weeks',
     ]);
     expect(timetableUsers('X', db)).toEqual([]);
+  });
+});
+
+describe('the uses in each language', () => {
+  afterAll(() => activate('en'));
+  const calendar = {
+    ...settings.calendar,
+    singleEvents: [{ timeTableId: 'S', start: '2026-12-21', end: '2026-12-23' }],
+    reoccurringEvents: [{ timeTableId: 'S', mode: 2, days: 0b101 }],
+  };
+
+  it.each<[Locale, string, string]>([
+    [
+      'hu',
+      'Használja: a mai nap (az áttekintésben kiválasztva), az egyszeri esemény (2026. december 21., hétfő – 2026. december 23., szerda), az ismétlődő esemény (páros heteken: H, Sze).',
+      'Használja: Short day (külön csengetés, tartalék csengetés: kicsengetés előtti jelzés), a riasztás.',
+    ],
+    [
+      'de',
+      'Verwendung: heute (in der Übersicht gewählt), der einmalige Eintrag vom Montag, 21. Dezember 2026 bis Mittwoch, 23. Dezember 2026, der regelmäßige Eintrag in geraden Wochen (Mo, Mi).',
+      'Verwendung: Short day (Zusatzklingeln, Reserve: Vorklingeln vor Stundenende), der Alarm.',
+    ],
+  ])('%s writes each use as a whole sentence of its own', async (locale, timetable, signal) => {
+    await activate(locale);
+    expect(usedBySentence(timetableUsers('S', { settings: { ...settings, calendar } }), '')).toBe(timetable);
+    expect(usedBySentence(signalUsers('gong', { ...db, timetables: { S: db.timetables.S } }), '')).toBe(signal);
   });
 });

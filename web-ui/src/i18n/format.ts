@@ -85,6 +85,13 @@ export function parseLocalDate(text: string, today: CalendarDate = browserToday(
 export const shortDate = (date: CalendarDate): string =>
   dateFormat('short', { weekday: 'short', month: 'short', day: 'numeric' }).format(instantOf(date));
 
+/**
+ * A day in a sentence: "25 Dec", "dec. 25.", "25. Dez."; with its year when `withYear` asks for it:
+ * "1 Jan 2027", "2027. jan. 1.", "1. Jan. 2027".
+ */
+export const dayAndMonth = (date: CalendarDate, withYear = false): string =>
+  dateFormat(withYear ? 'dayMonthYear' : 'dayMonth', { day: 'numeric', month: 'short', year: withYear ? 'numeric' : undefined }).format(instantOf(date));
+
 /** "September 2024", "2024. szeptember", "September 2024". */
 export const monthAndYear = (year: number, month: number): string =>
   dateFormat('month', { year: 'numeric', month: 'long' }).format(instantOf({ y: year, m: month, d: 1 }));

@@ -4,26 +4,51 @@ import { NULL_ID, type DayKind, type Month, type MonthDay, type NamedId, type Ti
 import { addDays, type CalendarDate, formatDate, isoWeek, parseDate, weekdayOf } from './time';
 import { recurrenceApplies } from './weekdays';
 import { timetableLabel } from './forms';
+import { t, type MessageKey } from '../i18n';
 
 export interface DayKindInfo {
   kind: DayKind;
-  label: string;
+  /** The kind's name on its own, as on a chip: "School day". */
+  readonly label: string;
+  /** The kind's name inside a sentence: "school day". */
+  readonly inText: string;
+  /** The kind as what a day is: "a school day", "an extra school day". */
+  readonly aDay: string;
   /** CSS class that carries the colour. */
   className: string;
   /** Whether the default timetable rings on such a day when no calendar event says otherwise. */
   ringsByDefault: boolean;
 }
 
+/** A kind of day whose words follow the active language whenever they are read. */
+function dayKind(kind: DayKind, words: [MessageKey, MessageKey, MessageKey], className: string, ringsByDefault: boolean): DayKindInfo {
+  const [label, inText, aDay] = words;
+  return {
+    kind,
+    get label() {
+      return t(label);
+    },
+    get inText() {
+      return t(inText);
+    },
+    get aDay() {
+      return t(aDay);
+    },
+    className,
+    ringsByDefault,
+  };
+}
+
 export const DAY_KINDS: DayKindInfo[] = [
-  { kind: 'WORKDAY', label: 'School day', className: 'kind-workday', ringsByDefault: true },
-  { kind: 'NON_WORKDAY', label: 'Day off', className: 'kind-off', ringsByDefault: false },
-  { kind: 'HOLIDAY', label: 'Public holiday', className: 'kind-holiday', ringsByDefault: false },
-  { kind: 'SCHOOL_BREAK', label: 'School break', className: 'kind-break', ringsByDefault: false },
-  { kind: 'REPLACED_WORKDAY', label: 'Extra school day', className: 'kind-extra', ringsByDefault: true },
+  dayKind('WORKDAY', ['calendar.kindSchoolDay', 'calendar.kindSchoolDayInText', 'calendar.kindSchoolDayADay'], 'kind-workday', true),
+  dayKind('NON_WORKDAY', ['calendar.kindDayOff', 'calendar.kindDayOffInText', 'calendar.kindDayOffADay'], 'kind-off', false),
+  dayKind('HOLIDAY', ['calendar.kindPublicHoliday', 'calendar.kindPublicHolidayInText', 'calendar.kindPublicHolidayADay'], 'kind-holiday', false),
+  dayKind('SCHOOL_BREAK', ['calendar.kindSchoolHoliday', 'calendar.kindSchoolHolidayInText', 'calendar.kindSchoolHolidayADay'], 'kind-break', false),
+  dayKind('REPLACED_WORKDAY', ['calendar.kindExtraSchoolDay', 'calendar.kindExtraSchoolDayInText', 'calendar.kindExtraSchoolDayADay'], 'kind-extra', true),
 ];
 
 export function dayKindInfo(kind: string): DayKindInfo {
-  return DAY_KINDS.find((k) => k.kind === kind) ?? { kind: kind as DayKind, label: 'Other day', className: 'kind-other', ringsByDefault: false };
+  return DAY_KINDS.find((k) => k.kind === kind) ?? dayKind(kind as DayKind, ['calendar.kindOther', 'calendar.kindOtherInText', 'calendar.kindOtherADay'], 'kind-other', false);
 }
 
 /** What rings on one day, first, and what kind of day it is, second. */
@@ -34,7 +59,7 @@ export interface DayBells {
   /** Why nothing rings although the calendar names a timetable; null otherwise. */
   silentBecause: string | null;
   kind: DayKindInfo;
-  /** Bells ring on a holiday, a school break or a day off: a calendar event overrides the day. */
+  /** Bells ring on a holiday, a school holiday or a day off: a calendar event overrides the day. */
   overrides: boolean;
 }
 
@@ -44,19 +69,22 @@ export interface DayBells {
  */
 export function dayBells(day: Pick<MonthDay, 'id' | 'typeOfDay'>, timetables: NamedId[], bellsOn: boolean): DayBells {
   const kind = dayKindInfo(day.typeOfDay);
-  const silent = (silentBecause: string | null): DayBells => ({ rings: false, title: 'No bells', silentBecause, kind, overrides: false });
-  if (!bellsOn) return silent('the bells are switched off');
+  const silent = (silentBecause: string | null): DayBells => ({ rings: false, title: t('calendar.noBells'), silentBecause, kind, overrides: false });
+  if (!bellsOn) return silent(t('calendar.silentBellsOff'));
   if (day.id === NULL_ID) return silent(null);
   const timetable = timetables.find((t) => t.id === day.id);
-  if (!timetable) return silent('its timetable was deleted');
+  if (!timetable) return silent(t('calendar.silentTimetableDeleted'));
   return { rings: true, title: timetable.name, silentBecause: null, kind, overrides: !kind.ringsByDefault };
 }
 
 /** The sentence a screen reader gives for a day of the grid. */
 export function describeDayBells(bells: DayBells): string {
-  const ring = bells.rings ? `bells by ${bells.title}` : `no bells${bells.silentBecause ? `: ${bells.silentBecause}` : ''}`;
-  const kind = bells.kind.label.toLowerCase();
-  return bells.overrides ? `${ring}, although it is a ${kind}: a calendar event overrides it` : `${ring}; ${kind}`;
+  const kind = bells.kind.inText;
+  if (bells.rings)
+    return bells.overrides
+      ? t('calendar.dayRingsOverriding', { timetable: bells.title, kind: bells.kind.aDay })
+      : t('calendar.dayRings', { timetable: bells.title, kind });
+  return bells.silentBecause ? t('calendar.daySilentBecause', { reason: bells.silentBecause, kind }) : t('calendar.daySilent', { kind });
 }
 
 export interface GridCell extends MonthDay {
@@ -80,7 +108,7 @@ export function monthGrid(month: Month): GridWeek[] {
   const start = addDays(first, -weekdayOf(first));
   const cells = month.days.map((day, i): GridCell => {
     const date = addDays(start, i);
-    if (date.d !== day.day) throw new Error(`Unexpected calendar answer: entry ${i} is day ${day.day}, expected ${date.d}`);
+    if (date.d !== day.day) throw new Error(`Unexpected calendar answer: entry ${i} is day ${day.day}, expected ${date.d}`); // untranslated: a fault of the server's answer, for the developer
     return { ...day, date, dateText: formatDate(date), weekday: weekdayOf(date) };
   });
   const weeks: GridWeek[] = [];
@@ -98,22 +126,23 @@ export function explainToday(
   defaultTimetableId: string,
 ): { title: string; reason: string } {
   const name = timetableLabel(info.id, timetables);
-  const kind = dayKindInfo(info.typeOfDay).label.toLowerCase();
+  const kind = dayKindInfo(info.typeOfDay).aDay;
+  const noBells = t('calendar.noBells');
   if (info.source !== 'DISABLED' && info.id !== NULL_ID && !timetables.some((t) => t.id === info.id))
-    return { title: 'No bells', reason: 'The timetable chosen for today was deleted, so nothing rings.' };
+    return { title: noBells, reason: t('calendar.todayTimetableDeleted') };
   switch (info.source) {
     case 'DISABLED':
-      return { title: 'No bells', reason: 'The bells are switched off in the settings.' };
+      return { title: noBells, reason: t('calendar.todayBellsOff') };
     case 'DAILY_OVERRIDE':
       return {
         title: name,
-        reason: info.id === NULL_ID ? 'Silenced for today by hand.' : 'Chosen for today by hand; tomorrow the calendar decides again.',
+        reason: info.id === NULL_ID ? t('calendar.todaySilencedByHand') : t('calendar.todayChosenByHand'),
       };
     default:
-      if (info.id === NULL_ID) return { title: 'No bells', reason: `Today is a ${kind}: no timetable by the calendar.` };
+      if (info.id === NULL_ID) return { title: noBells, reason: t('calendar.todayNoTimetable', { kind }) };
       if (info.id === defaultTimetableId && (info.typeOfDay === 'WORKDAY' || info.typeOfDay === 'REPLACED_WORKDAY'))
-        return { title: name, reason: `Today is a ${kind}: the default timetable.` };
-      return { title: name, reason: `Today is a ${kind}: a calendar event chooses this timetable.` };
+        return { title: name, reason: t('calendar.todayDefault', { kind }) };
+      return { title: name, reason: t('calendar.todayByEvent', { kind }) };
   }
 }
 

@@ -1,7 +1,9 @@
 // The server's calendar rules, run in the browser before an event is saved: the kind of each day,
 // and the days without school on which a new event would make the bells ring.
 import type { CalendarRegion, DayKind, SingleEvent } from '../api/types';
-import { addDays, type CalendarDate, formatDate, isoWeek, monthName, parseDate, weekdayOf } from './time';
+import { t, type MessageKey } from '../i18n';
+import { dayAndMonth } from '../i18n/format';
+import { addDays, type CalendarDate, formatDate, isoWeek, parseDate, weekdayOf } from './time';
 import { recurrenceApplies, workdaysOf } from './weekdays';
 
 export interface CalendarRules {
@@ -35,12 +37,18 @@ export function kindOfDay(date: CalendarDate, rules: CalendarRules): DayKind {
   return rules.workdays.includes(weekdayOf(date)) ? 'WORKDAY' : 'NON_WORKDAY';
 }
 
-const NO_SCHOOL: Partial<Record<DayKind, string>> = { HOLIDAY: 'public holiday', SCHOOL_BREAK: 'school break', NON_WORKDAY: 'day off' };
+/** The days without school, and how a sentence names each. */
+export type NoSchoolKind = 'HOLIDAY' | 'SCHOOL_BREAK' | 'NON_WORKDAY';
+const NO_SCHOOL: Record<NoSchoolKind, MessageKey> = {
+  HOLIDAY: 'calendarRules.publicHoliday',
+  SCHOOL_BREAK: 'calendarRules.schoolHoliday',
+  NON_WORKDAY: 'calendarRules.dayOff',
+};
+const isNoSchool = (kind: DayKind): kind is NoSchoolKind => kind in NO_SCHOOL;
 
 export interface OverriddenDay {
   date: string;
-  /** "public holiday", "school break" or "day off". */
-  kind: string;
+  kind: NoSchoolKind;
 }
 
 /**
@@ -53,8 +61,8 @@ export function overriddenDays(from: string, applies: (date: CalendarDate) => bo
   const found: OverriddenDay[] = [];
   for (let i = 0; i < withinDays && found.length < limit; i++) {
     const date = addDays(start.value, i);
-    const kind = NO_SCHOOL[kindOfDay(date, rules)];
-    if (kind && applies(date)) found.push({ date: formatDate(date), kind });
+    const kind = kindOfDay(date, rules);
+    if (isNoSchool(kind) && applies(date)) found.push({ date: formatDate(date), kind });
   }
   return found;
 }
@@ -78,17 +86,19 @@ export function singleOverrides(start: string, end: string, rules: CalendarRules
   return overriddenDays(start, (d) => formatDate(d) <= formatDate(last.value), rules, limit, 3660);
 }
 
-/** "This will ring on 1 Jan (public holiday), 8 Jan (school break) …"; empty when there is no such day. */
+/**
+ * "This will ring on 1 Jan (public holiday), 8 Jan (school holiday) …", the year named only when it
+ * is not this year's; empty when there is no such day.
+ */
 export function describeOverrides(days: OverriddenDay[], limit: number, today: string): string {
   if (days.length === 0) return '';
-  const year = today.slice(0, 4);
+  const year = parseDate(today);
   const shown = days.slice(0, limit).map(({ date, kind }) => {
     const parsed = parseDate(date);
-    if (!parsed.ok) return date;
-    const { y, m, d } = parsed.value;
-    return `${d} ${monthName(m).slice(0, 3)}${String(y) === year ? '' : ` ${y}`} (${kind})`;
+    const when = parsed.ok ? dayAndMonth(parsed.value, !year.ok || parsed.value.y !== year.value.y) : date;
+    return t('calendarRules.dayAndKind', { date: when, kind: t(NO_SCHOOL[kind]) });
   });
-  return `This will ring on ${shown.join(', ')}${days.length > limit ? ' …' : ''}`;
+  return t(days.length > limit ? 'calendarRules.willRingAndMore' : 'calendarRules.willRing', { days: shown.join(', ') });
 }
 
 /** Whether the ISO year `year` has a week 53 (its 28 December lies in week 53). */
@@ -103,7 +113,6 @@ export function newYearNote(mode: number, today: string): string {
   if (!parsed.ok || (mode !== 2 && mode !== 3)) return '';
   const year = parsed.value.y;
   if (!hasWeek53(year)) return '';
-  return mode === 3
-    ? `Weeks 53 of ${year} and 1 of ${year + 1} are both odd: at New Year this rings two weeks in a row.`
-    : `Weeks 53 of ${year} and 1 of ${year + 1} are both odd: at New Year this pauses for two weeks.`;
+  const years = { year: String(year), next: String(year + 1) };
+  return mode === 3 ? t('calendarRules.newYearTwice', years) : t('calendarRules.newYearPause', years);
 }

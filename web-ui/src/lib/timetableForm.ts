@@ -1,6 +1,8 @@
 // The editable form of a timetable: texts as the inputs hold them, checked and turned back
 // into the stored record only when every field reads well.
 import { NULL_ID, type PlayDesc, type SignalTable, type TimeTable, type UserPlay } from '../api/types';
+import { t, type MessageKey } from '../i18n';
+import { clockTime } from '../i18n/format';
 import { compareTimes, formatLesson, formatTime, normaliseTime, parseLesson, parseTime, secondsToTime, timeToSeconds } from './time';
 
 export interface PlayDraft {
@@ -53,6 +55,12 @@ export type FieldErrors = Record<string, string>;
 
 let nextKey = 1;
 export const newKey = (): number => nextKey++;
+
+/** A time of the day as people read it: seconds only when they are not zero. */
+function shownTime(seconds: number): string {
+  const { h, m, s } = secondsToTime(seconds);
+  return clockTime(h, m, s, s > 0);
+}
 
 export const defaultPlay = (): PlayDraft => ({ id: NULL_ID, doRepeat: false, iterations: '2', delaySec: '1' });
 
@@ -114,18 +122,18 @@ export function emptyDraft(name: string): TimetableDraft {
 /** Reads a whole number within limits; answers an error text instead when it does not fit. */
 export function readInteger(text: string, min: number, max: number): number | string {
   const trimmed = text.trim();
-  if (!/^-?\d+$/.test(trimmed)) return 'Enter a whole number';
+  if (!/^-?\d+$/.test(trimmed)) return t('timetableForm.enterWholeNumber');
   const n = Number(trimmed);
-  if (n < min || n > max) return `Enter a number from ${min} to ${max}`;
+  if (n < min || n > max) return t('timetableForm.numberRange', { min, max });
   return n;
 }
 
 /** Reads a decimal number within limits; answers an error text instead when it does not fit. */
 export function readDecimal(text: string, min: number, max: number): number | string {
   const trimmed = text.trim();
-  if (!/^-?(\d+(\.\d*)?|\.\d+)$/.test(trimmed)) return 'Enter a number';
+  if (!/^-?(\d+(\.\d*)?|\.\d+)$/.test(trimmed)) return t('timetableForm.enterNumber');
   const n = Number(trimmed);
-  if (n < min || n > max) return `Enter a number from ${min} to ${max}`;
+  if (n < min || n > max) return t('timetableForm.numberRange', { min, max });
   return n;
 }
 
@@ -151,7 +159,7 @@ function readLessons(lessons: LessonDraft[], path: string, errors: FieldErrors):
     if (!start.ok) errors[`${path}.${i}.start`] = start.error;
     if (!end.ok) errors[`${path}.${i}.end`] = end.error;
     if (start.ok && end.ok && compareTimes(start.value, end.value) >= 0)
-      errors[`${path}.${i}.end`] = 'The lesson must end after it starts';
+      errors[`${path}.${i}.end`] = t('timetableForm.lessonEndsBeforeStart');
     return start.ok && end.ok ? formatLesson({ start: start.value, end: end.value }) : '';
   });
 }
@@ -190,9 +198,8 @@ function checkWarningFits(lessons: LessonDraft[], which: 'start' | 'end', minute
     if (seconds !== null && (first === null || seconds < first.seconds)) first = { no: index + 1, seconds };
   }
   if (first === null || minutes * 60 <= first.seconds) return;
-  const time = formatTime(secondsToTime(first.seconds));
-  const verb = which === 'start' ? 'starts' : 'ends';
-  errors[path] = `The day has only ${Math.floor(first.seconds / 60)} minutes before lesson ${first.no} ${verb} at ${time}`;
+  const values = { minutes: Math.floor(first.seconds / 60), lesson: first.no, time: shownTime(first.seconds) };
+  errors[path] = which === 'start' ? t('timetableForm.noRoomBeforeStart', values) : t('timetableForm.noRoomBeforeEnd', values);
 }
 
 /**
@@ -207,7 +214,7 @@ export function lessonProblems(lessons: LessonDraft[]): FieldErrors {
     .filter((l): l is { no: number; start: number; end: number } => l.start !== null && l.end !== null && l.end > l.start);
   for (let k = 1; k < read.length; k++) {
     if (read[k].start < read[k - 1].start)
-      return { '': `Lesson ${read[k].no} starts before lesson ${read[k - 1].no}: sort the lessons by their start first.` };
+      return { '': t('timetableForm.lessonsOutOfOrder', { lesson: read[k].no, previous: read[k - 1].no }) };
   }
   const problems: FieldErrors = {};
   let latest = read[0];
@@ -215,9 +222,9 @@ export function lessonProblems(lessons: LessonDraft[]): FieldErrors {
     const lesson = read[k];
     const previous = read[k - 1];
     if (lesson.start === previous.start && lesson.end === previous.end) {
-      problems[`${lesson.no - 1}.start`] = `Lesson ${lesson.no} is the same as lesson ${previous.no}`;
+      problems[`${lesson.no - 1}.start`] = t('timetableForm.lessonTwice', { lesson: lesson.no, previous: previous.no });
     } else if (lesson.start < latest.end) {
-      problems[`${lesson.no - 1}.start`] = `Lesson ${lesson.no} starts before lesson ${latest.no} ends at ${formatTime(secondsToTime(latest.end))}`;
+      problems[`${lesson.no - 1}.start`] = t('timetableForm.lessonsOverlap', { lesson: lesson.no, previous: latest.no, time: shownTime(latest.end) });
     }
     if (lesson.end > latest.end) latest = lesson;
   }
@@ -248,7 +255,7 @@ export function fromDraft(draft: TimetableDraft, otherNames: string[] = []): Dra
           errors[`customPlays.${i}.slots.${j}`] = time.error;
           return '';
         }
-        if (seen.has(time.value)) errors[`customPlays.${i}.slots.${j}`] = `${time.value} is listed twice`;
+        if (seen.has(time.value)) errors[`customPlays.${i}.slots.${j}`] = t('timetableForm.timeTwice', { time: shownTime(secondsOf(time.value) ?? 0) });
         seen.add(time.value);
         return time.value;
       });
@@ -261,9 +268,9 @@ export function fromDraft(draft: TimetableDraft, otherNames: string[] = []): Dra
 /** Why a timetable cannot have this name, or null when it can. */
 export function checkTimetableName(name: string, otherNames: string[]): string | null {
   const trimmed = name.trim();
-  if (trimmed === '') return 'Give the timetable a name';
+  if (trimmed === '') return t('timetableForm.giveName');
   const folded = trimmed.toLocaleLowerCase();
-  if (otherNames.some((other) => other.trim().toLocaleLowerCase() === folded)) return `Another timetable is already called “${trimmed}”`;
+  if (otherNames.some((other) => other.trim().toLocaleLowerCase() === folded)) return t('timetableForm.nameTaken', { name: trimmed });
   return null;
 }
 
@@ -320,9 +327,9 @@ export function nextLesson(lessons: LessonDraft[], { length, pause = DEFAULT_BRE
   return { key: newKey(), start: formatTime(secondsToTime(start)), end: formatTime(secondsToTime(end)) };
 }
 
-export const SIGNAL_LABELS: Record<SignalField, string> = {
-  preStart: 'Warning before the start',
-  startOfClass: 'Start of the lesson',
-  preEnd: 'Warning before the end',
-  endOfClass: 'End of the lesson',
+export const SIGNAL_LABELS: Record<SignalField, MessageKey> = {
+  preStart: 'timetableForm.warningBeforeStart',
+  startOfClass: 'timetableForm.startOfLesson',
+  preEnd: 'timetableForm.warningBeforeEnd',
+  endOfClass: 'timetableForm.endOfLesson',
 };

@@ -1,8 +1,10 @@
 // What refers to what: the timetables and settings that play a signal, the calendar entries that
-// choose a timetable, and the references that point at something deleted. Always in words.
+// choose a timetable, and the references that point at something deleted. Always in words, in the
+// active language.
 import { NULL_ID, type Database } from '../api/types';
+import { t, type MessageKey } from '../i18n';
 import { describeDate } from './time';
-import { describeMask, recurrenceLabel } from './weekdays';
+import { describeMask, RECURRENCE_MODES } from './weekdays';
 
 type Role = 'startOfClass' | 'endOfClass' | 'preStart' | 'preEnd';
 type Play = { id: string };
@@ -13,34 +15,35 @@ export interface Plays {
   customPlays: { desc: Play }[];
 }
 
-const ROLES: [Role, string][] = [
-  ['preStart', 'warning before the start'],
-  ['startOfClass', 'start of lesson'],
-  ['preEnd', 'warning before the end'],
-  ['endOfClass', 'end of lesson'],
+/** Each place of a lesson, in the bells that ring and in the spare bells. */
+const ROLES: [Role, MessageKey, MessageKey][] = [
+  ['preStart', 'usage.warningBeforeStart', 'usage.spareWarningBeforeStart'],
+  ['startOfClass', 'usage.startOfLesson', 'usage.spareStartOfLesson'],
+  ['preEnd', 'usage.warningBeforeEnd', 'usage.spareWarningBeforeEnd'],
+  ['endOfClass', 'usage.endOfLesson', 'usage.spareEndOfLesson'],
 ];
 
 /**
- * The places of a timetable whose play matches `test`, as words: "end of lesson", "extra play",
- * and for the second channel, which never rings, "second channel: end of lesson".
+ * The places of a timetable whose play matches `test`, as words: "end of lesson", "extra bell",
+ * and for the spare bells, which never ring, "spare bells: end of lesson".
  */
 export function rolesIn(timetable: Plays, test: (play: Play) => boolean): string[] {
   const roles: string[] = [];
-  for (const [field, label] of ROLES) if (test(timetable.chA[field])) roles.push(label);
-  if (timetable.customPlays.some((play) => test(play.desc))) roles.push('extra play');
-  for (const [field, label] of ROLES) if (test(timetable.chB[field])) roles.push(`second channel: ${label}`);
+  for (const [field, label] of ROLES) if (test(timetable.chA[field])) roles.push(t(label));
+  if (timetable.customPlays.some((play) => test(play.desc))) roles.push(t('usage.extraBell'));
+  for (const [field, , spare] of ROLES) if (test(timetable.chB[field])) roles.push(t(spare));
   return roles;
 }
 
-/** "Used by" entries for a signal: "Normal day (end of lesson), Short day (extra play), the alarm". */
+/** "Used by" entries for a signal: "Normal day (end of lesson), Short day (extra bell), the alarm". */
 export function signalUsers(signalId: string, db: Pick<Database, 'timetables' | 'settings'>): string[] {
   const users: string[] = [];
   for (const timetable of Object.values(db.timetables)) {
     const roles = rolesIn(timetable, (play) => play.id === signalId);
-    if (roles.length) users.push(`${timetable.name} (${roles.join(', ')})`);
+    if (roles.length) users.push(t('usage.timetableAt', { timetable: timetable.name, places: roles.join(', ') }));
   }
-  if (db.settings.alarmSignalId === signalId) users.push('the alarm');
-  if (db.settings.announcementSignalId === signalId) users.push('the signal before announcements');
+  if (db.settings.alarmSignalId === signalId) users.push(t('usage.theAlarm'));
+  if (db.settings.announcementSignalId === signalId) users.push(t('usage.beforeAnnouncements'));
   return users;
 }
 
@@ -49,21 +52,33 @@ export function missingSignalRoles(timetable: Plays, songIds: Set<string>): stri
   return rolesIn(timetable, (play) => play.id !== NULL_ID && !songIds.has(play.id));
 }
 
+/** Which weeks a recurring event keeps, as the messages choose their words by it. */
+function weeksOf(mode: number): 'every' | 'even' | 'odd' | 'other' {
+  const known = RECURRENCE_MODES.some((m) => m.code === mode);
+  if (!known) return 'other';
+  return mode === 2 ? 'even' : mode === 3 ? 'odd' : 'every';
+}
+
 /** "Used by" entries for a timetable: the default, today's choice, and the calendar events. */
 export function timetableUsers(timetableId: string, db: Pick<Database, 'settings'>): string[] {
   const { settings } = db;
   const users: string[] = [];
-  if (settings.defaultTimetableId === timetableId) users.push('every school day (it is the default)');
-  if (settings.dailyPreferences.selectedTimetableId === timetableId) users.push('today, chosen on the dashboard');
+  if (settings.defaultTimetableId === timetableId) users.push(t('usage.everySchoolDay'));
+  if (settings.dailyPreferences.selectedTimetableId === timetableId) users.push(t('usage.chosenToday'));
   for (const event of settings.calendar.singleEvents)
     if (event.timeTableId === timetableId)
-      users.push(event.start === event.end ? `the one-off event on ${describeDate(event.start)}` : `the one-off event from ${describeDate(event.start)} to ${describeDate(event.end)}`);
+      users.push(
+        event.start === event.end
+          ? t('usage.oneOffOn', { date: describeDate(event.start) })
+          : t('usage.oneOffFromTo', { start: describeDate(event.start), end: describeDate(event.end) }),
+      );
   for (const event of settings.calendar.reoccurringEvents)
-    if (event.timeTableId === timetableId) users.push(`the recurring event on ${describeMask(event.days)} of ${recurrenceLabel(event.mode).toLowerCase()}`);
+    if (event.timeTableId === timetableId)
+      users.push(t('usage.recurringOn', { days: describeMask(event.days), weeks: weeksOf(event.mode), code: event.mode }));
   return users;
 }
 
 /** "Used by: a, b." or the sentence for nothing. */
 export function usedBySentence(users: string[], nobody: string): string {
-  return users.length ? `Used by: ${users.join(', ')}.` : nobody;
+  return users.length ? t('usage.usedBy', { users: users.join(', ') }) : nobody;
 }

@@ -11,7 +11,9 @@ import { checkRecurringEvent, checkSingleEvent, type FormResult, type RecurringE
 import { type Loaded, useAction, useLoad, useTitle } from '../lib/hooks';
 import { nextOccurrences } from '../lib/calendar';
 import { calendarRules, type CalendarRules, describeOverrides, newYearNote, recurringOverrides, singleOverrides } from '../lib/calendarRules';
-import { describeDate, monthName, parseDate, shortDate, weekdaysLong, weekdaysShort } from '../lib/time';
+import { describeDate, parseDate, shortDate, weekdaysLong, weekdaysShort } from '../lib/time';
+import { PRODUCT_NAME, t } from '../i18n';
+import { monthAndYear } from '../i18n/format';
 import { describeMask, maskHasDay, RECURRENCE_MODES, recurrenceLabel, toggleDay, WORKDAY_MODES, workdayModeLabel } from '../lib/weekdays';
 import { navigate, useLocation } from '../router';
 import './Calendar.css';
@@ -22,7 +24,7 @@ function readOffset(query: URLSearchParams): number {
 }
 
 export function CalendarPage() {
-  useTitle('Calendar');
+  useTitle(t('calendar.title'));
   const { query } = useLocation();
   const offset = readOffset(query);
   const info = useLoad(() => api.calendarInfo());
@@ -38,30 +40,30 @@ export function CalendarPage() {
   };
   const rules = info.data && settings.data ? rulesOf(info.data, settings.data) : null;
 
-  const title = month.data ? `${monthName(month.data.month)} ${month.data.year}` : '…';
+  const title = month.data ? monthAndYear(month.data.year, month.data.month) : '…';
   return (
     <div>
-      <PageHeader title="Calendar" />
+      <PageHeader title={t('calendar.title')} />
       <Card class="calendar-card" id="month">
         <div class="month-nav">
-          <Button icon="left" onClick={() => goTo(offset - 1)} aria-label="Previous month">
-            <span class="nav-word">Previous</span>
+          <Button icon="left" onClick={() => goTo(offset - 1)} aria-label={t('calendar.previousMonth')}>
+            <span class="nav-word">{t('calendar.previous')}</span>
           </Button>
           <h2 class="month-title" aria-live="polite" data-testid="month-title">
             {title}
           </h2>
-          <Button icon="right" onClick={() => goTo(offset + 1)} aria-label="Next month">
-            <span class="nav-word">Next</span>
+          <Button icon="right" onClick={() => goTo(offset + 1)} aria-label={t('calendar.nextMonth')}>
+            <span class="nav-word">{t('calendar.next')}</span>
           </Button>
           {offset !== 0 && (
             <Button small variant="ghost" onClick={() => goTo(0)}>
-              This month
+              {t('calendar.thisMonth')}
             </Button>
           )}
         </div>
         {month.error && <LoadError error={month.error} retry={month.reload} />}
         {!month.data && !month.error && <Loading />}
-        {!bellsOn && <p class="notice notice-warn">The bells are switched off: no day rings until they are switched on again.</p>}
+        {!bellsOn && <p class="notice notice-warn">{t('calendar.bellsOff')}</p>}
         {month.data && (
           <MonthGrid
             month={month.data}
@@ -75,7 +77,7 @@ export function CalendarPage() {
           />
         )}
         <DayLegend />
-        <p class="hint">Pick a day to plan a one-off event for it.</p>
+        <p class="hint">{t('calendar.pickADay')}</p>
       </Card>
       {info.error && !info.data && <LoadError error={info.error} retry={info.reload} />}
       {!info.data && !info.error && <Loading />}
@@ -108,7 +110,7 @@ function OverrideWarning({ text, note }: { text: string; note?: string }) {
         <div class="notice notice-warn notice-inline" data-testid="override-warning">
           <Icon name="alarm" size={18} />
           <span>
-            {text && <>{text}. Events win over holidays, school breaks and days off.</>}
+            {text && t('calendar.overrideWarning', { warning: text })}
             {text && note && ' '}
             {note}
           </span>
@@ -116,6 +118,11 @@ function OverrideWarning({ text, note }: { text: string; note?: string }) {
       )}
     </div>
   );
+}
+
+/** The next days of a recurring event, or that there is none within a year. */
+function nextText(days: string[]): string {
+  return days.length ? t('calendar.nextDates', { dates: days.map(shortDate).join(', ') }) : t('calendar.noneWithinYear');
 }
 
 /** A form that adds an event: checked before it is sent, and `cleared` once the event is added. */
@@ -145,8 +152,8 @@ function useEventForm<T extends Query>(
 
 function TimetableField({ id, value, error, timetables, onChange }: { id: string; value: string; error: string | undefined; timetables: NamedId[]; onChange: (timetableId: string) => void }) {
   return (
-    <Field id={id} label="Timetable" error={error}>
-      <TimetableSelect id={id} value={value} onChange={onChange} timetables={timetables} placeholder="Choose…" extra={described(id, error)} />
+    <Field id={id} label={t('calendar.timetable')} error={error}>
+      <TimetableSelect id={id} value={value} onChange={onChange} timetables={timetables} placeholder={t('calendar.choose')} extra={described(id, error)} />
     </Field>
   );
 }
@@ -154,20 +161,20 @@ function TimetableField({ id, value, error, timetables, onChange }: { id: string
 function SingleEvents({ info, rules, picked, onChanged }: { info: CalendarInfo; rules: CalendarRules | null; picked: { date: string; at: number } | null; onChanged: () => Promise<void> }) {
   const { form, setForm, errors, add, submit } = useEventForm<SingleEventInput>(
     { timetableId: '', startDate: '', endDate: '' },
-    { check: checkSingleEvent, target: 'addSingleEvent', doneText: 'Event added', cleared: (f) => ({ timetableId: f.timetableId, startDate: '', endDate: '' }), onChanged },
+    { check: checkSingleEvent, target: 'addSingleEvent', doneText: t('calendar.eventAdded'), cleared: (f) => ({ timetableId: f.timetableId, startDate: '', endDate: '' }), onChanged },
   );
   useEffect(() => {
     if (picked) setForm((f) => ({ ...f, startDate: picked.date, endDate: picked.date }));
   }, [picked]);
   return (
-    <Card title="One-off events" id="single-events">
+    <Card title={t('calendar.oneOffEvents')} id="single-events">
       <form onSubmit={submit} noValidate class="event-form">
         <TimetableField id="single-timetable" value={form.timetableId} error={errors.timetableId} timetables={info.timetables} onChange={(timetableId) => setForm({ ...form, timetableId })} />
         <div class="field-pair">
-          <Field id="single-start" label="First day" error={errors.startDate}>
+          <Field id="single-start" label={t('calendar.firstDay')} error={errors.startDate}>
             <DateInput id="single-start" value={form.startDate} onChange={(startDate) => setForm({ ...form, startDate, endDate: form.endDate || (parseDate(startDate).ok ? startDate : '') })} {...described('single-start', errors.startDate)} />
           </Field>
-          <Field id="single-end" label="Last day" error={errors.endDate}>
+          <Field id="single-end" label={t('calendar.lastDay')} error={errors.endDate}>
             <DateInput id="single-end" value={form.endDate} min={form.startDate || undefined} onChange={(endDate) => setForm({ ...form, endDate })} {...described('single-end', errors.endDate)} />
           </Field>
         </div>
@@ -175,7 +182,7 @@ function SingleEvents({ info, rules, picked, onChanged }: { info: CalendarInfo; 
           <OverrideWarning text={describeOverrides(singleOverrides(form.startDate, form.endDate || form.startDate, rules, NAMED_DAYS + 1), NAMED_DAYS, info.date)} />
         )}
         <Button type="submit" variant="primary" icon="plus" busy={add.busy}>
-          Add one-off event
+          {t('calendar.addOneOff')}
         </Button>
         <Outcome action={add} />
       </form>
@@ -183,7 +190,7 @@ function SingleEvents({ info, rules, picked, onChanged }: { info: CalendarInfo; 
         kind="single"
         items={info.singleEvents.map((ev) => ({
           title: timetableLabel(ev.timeTableId, info.timetables),
-          detail: ev.start === ev.end ? describeDate(ev.start) : `${describeDate(ev.start)} to ${describeDate(ev.end)}`,
+          detail: ev.start === ev.end ? describeDate(ev.start) : t('calendar.dateRange', { start: describeDate(ev.start), end: describeDate(ev.end) }),
           gone: isGone(ev.timeTableId, info.timetables),
         }))}
         onChanged={onChanged}
@@ -195,13 +202,13 @@ function SingleEvents({ info, rules, picked, onChanged }: { info: CalendarInfo; 
 function RecurringEvents({ info, rules, onChanged }: { info: CalendarInfo; rules: CalendarRules | null; onChanged: () => Promise<void> }) {
   const { form, setForm, errors, add, submit } = useEventForm<RecurringEventInput>(
     { timetableId: '', mode: 1, days: 0 },
-    { check: checkRecurringEvent, target: 'addReoccurringEvent', doneText: 'Recurring event added', cleared: (f) => ({ ...f, days: 0 }), onChanged },
+    { check: checkRecurringEvent, target: 'addReoccurringEvent', doneText: t('calendar.recurringAdded'), cleared: (f) => ({ ...f, days: 0 }), onChanged },
   );
   return (
-    <Card title="Recurring events" id="recurring-events">
+    <Card title={t('calendar.recurringEvents')} id="recurring-events">
       <form onSubmit={submit} noValidate class="event-form">
         <TimetableField id="recurring-timetable" value={form.timetableId} error={errors.timetableId} timetables={info.timetables} onChange={(timetableId) => setForm({ ...form, timetableId })} />
-        <Field id="recurring-mode" label="Weeks">
+        <Field id="recurring-mode" label={t('calendar.weeks')}>
           <select id="recurring-mode" value={String(form.mode)} onChange={(e) => setForm({ ...form, mode: Number(e.currentTarget.value) })}>
             {RECURRENCE_MODES.map((m) => (
               <option key={m.code} value={String(m.code)}>
@@ -211,7 +218,7 @@ function RecurringEvents({ info, rules, onChanged }: { info: CalendarInfo; rules
           </select>
         </Field>
         <fieldset class={`weekdays ${errors.days ? 'field-invalid' : ''}`} aria-describedby={errors.days ? 'recurring-days-error' : undefined}>
-          <legend>Weekdays</legend>
+          <legend>{t('calendar.weekdays')}</legend>
           <div class="weekday-boxes">
             {weekdaysShort().map((d, i) => (
               <label key={d} class="weekday-box" title={weekdaysLong()[i]}>
@@ -228,8 +235,8 @@ function RecurringEvents({ info, rules, onChanged }: { info: CalendarInfo; rules
         </fieldset>
         <p class="hint" aria-live="polite">
           {form.days > 0
-            ? `Next: ${nextOccurrences(form.mode, form.days, info.date, 4).map(shortDate).join(', ') || 'none within a year'}.`
-            : 'Weeks are counted by their ISO number, shown at the left of the month.'}
+            ? nextText(nextOccurrences(form.mode, form.days, info.date, 4))
+            : t('calendar.weekNumbersHint')}
         </p>
         {rules && (
           <OverrideWarning
@@ -238,7 +245,7 @@ function RecurringEvents({ info, rules, onChanged }: { info: CalendarInfo; rules
           />
         )}
         <Button type="submit" variant="primary" icon="plus" busy={add.busy}>
-          Add recurring event
+          {t('calendar.addRecurring')}
         </Button>
         <Outcome action={add} />
       </form>
@@ -246,7 +253,7 @@ function RecurringEvents({ info, rules, onChanged }: { info: CalendarInfo; rules
         kind="recurring"
         items={info.reoccurringEvents.map((ev) => ({
           title: timetableLabel(ev.timeTableId, info.timetables),
-          detail: `${recurrenceLabel(ev.mode)}: ${describeMask(ev.days)}`,
+          detail: t('calendar.recurringDetail', { weeks: recurrenceLabel(ev.mode), days: describeMask(ev.days) }),
           gone: isGone(ev.timeTableId, info.timetables),
         }))}
         onChanged={onChanged}
@@ -262,10 +269,11 @@ function EventList({ kind, items, onChanged }: { kind: 'single' | 'recurring'; i
   const remove = useAction();
   const confirm = useConfirm();
   const target = kind === 'single' ? 'deleteSingleEvent' : 'deleteReoccurringEvent';
-  if (items.length === 0) return <p class="muted event-empty">No {kind === 'single' ? 'one-off' : 'recurring'} events.</p>;
+  if (items.length === 0) return <p class="muted event-empty">{kind === 'single' ? t('calendar.noOneOff') : t('calendar.noRecurring')}</p>;
   return (
     <>
-      <h3 class="section-title">{kind === 'single' ? 'Planned' : 'In force'} — the newest wins where they overlap</h3>
+      <h3 class="section-title">{kind === 'single' ? t('calendar.planned') : t('calendar.inForce')}</h3>
+      <p class="hint">{t('calendar.newestCounts')}</p>
       <ul class="rows events">
         {items.map((item, index) => (
           <li class="row" key={`${index}-${item.title}-${item.detail}`} data-testid={`${kind}-event`}>
@@ -274,7 +282,7 @@ function EventList({ kind, items, onChanged }: { kind: 'single' | 'recurring'; i
               <span class="row-meta">{item.detail}</span>
               {item.gone && (
                 <span class="row-warning">
-                  <Icon name="alarm" size={16} /> Its timetable was deleted: no bells ring on these days. Remove it, or add the event again with another timetable.
+                  <Icon name="alarm" size={16} /> {t('calendar.timetableGone')}
                 </span>
               )}
             </div>
@@ -283,9 +291,9 @@ function EventList({ kind, items, onChanged }: { kind: 'single' | 'recurring'; i
                 small
                 variant="danger"
                 icon="trash"
-                aria-label={`Remove ${item.title}, ${item.detail}`}
+                aria-label={t('calendar.removeNamed', { title: item.title, detail: item.detail })}
                 onClick={async () => {
-                  const yes = await confirm.ask({ title: 'Remove this event?', message: <p>{item.title}: {item.detail}</p>, confirmLabel: 'Remove', danger: true });
+                  const yes = await confirm.ask({ title: t('calendar.removeTitle'), message: <p>{item.title}: {item.detail}</p>, confirmLabel: t('calendar.remove'), danger: true });
                   if (yes)
                     await remove.run(async () => {
                       await api.trigger(target, String(index));
@@ -293,7 +301,7 @@ function EventList({ kind, items, onChanged }: { kind: 'single' | 'recurring'; i
                     });
                 }}
               >
-                Remove
+                {t('calendar.remove')}
               </Button>
             </div>
           </li>
@@ -314,13 +322,13 @@ function RegionSettings({ info, settings, onChanged }: { info: CalendarInfo; set
     }, done);
   const cal = settings.data?.calendar;
   return (
-    <Card title="Region and working week" id="region">
+    <Card title={t('calendar.regionAndWeek')} id="region">
       {settings.error && !settings.data && <LoadError error={settings.error} retry={settings.reload} />}
       {!cal && !settings.error && <Loading />}
       {cal && <CalendarSettingsForm cal={cal} regions={info.regions} busy={save.busy} change={change} />}
       <p class="hint">
-        Holiday data of the regions last updated: <strong>{info.lastUpdate || 'never'}</strong>.
-        {info.regions.length === 0 && ' The list of regions is filled once Tollwick Player reaches the vendor service.'}
+        {t('calendar.lastUpdate')} <strong>{info.lastUpdate ? describeDate(info.lastUpdate) : t('calendar.never')}</strong>.
+        {info.regions.length === 0 && <> {t('calendar.regionsPending', { product: PRODUCT_NAME })}</>}
       </p>
       <Outcome action={save} />
     </Card>
@@ -343,18 +351,18 @@ export function CalendarSettingsForm({
   const regionKnown = regions.some((r) => r.id === cal.syncRegionId);
   return (
     <div class="settings-grid">
-      <Field id={`${idBase}-region`} label="Calendar region" hint="Its public holidays, school breaks and extra school days apply.">
-        <select id={`${idBase}-region`} value={cal.syncRegionId} disabled={busy} onChange={(e) => change({ 'calendar.syncRegionId': e.currentTarget.value }, 'Region changed')} {...described(`${idBase}-region`, null, true)}>
-          {!regionKnown && <option value={cal.syncRegionId}>The chosen region (no holiday data yet)</option>}
+      <Field id={`${idBase}-region`} label={t('calendar.region')} hint={t('calendar.regionHint')}>
+        <select id={`${idBase}-region`} value={cal.syncRegionId} disabled={busy} onChange={(e) => change({ 'calendar.syncRegionId': e.currentTarget.value }, t('calendar.regionChanged'))} {...described(`${idBase}-region`, null, true)}>
+          {!regionKnown && <option value={cal.syncRegionId}>{t('calendar.chosenRegionNoData')}</option>}
           {regions.map((r) => (
             <option key={r.id} value={r.id}>
-              {r.name || 'A region without a name'}
+              {r.name || t('calendar.regionWithoutName')}
             </option>
           ))}
         </select>
       </Field>
-      <Field id={`${idBase}-workweek`} label="Working week">
-        <select id={`${idBase}-workweek`} value={String(cal.workdayMode)} disabled={busy} onChange={(e) => change({ 'calendar.workdayMode': Number(e.currentTarget.value) }, 'Working week changed')}>
+      <Field id={`${idBase}-workweek`} label={t('calendar.schoolWeek')}>
+        <select id={`${idBase}-workweek`} value={String(cal.workdayMode)} disabled={busy} onChange={(e) => change({ 'calendar.workdayMode': Number(e.currentTarget.value) }, t('calendar.schoolWeekChanged'))}>
           {!WORKDAY_MODES.some((m) => m.code === cal.workdayMode) && <option value={String(cal.workdayMode)}>{workdayModeLabel(cal.workdayMode)}</option>}
           {WORKDAY_MODES.map((m) => (
             <option key={m.code} value={String(m.code)}>
@@ -365,9 +373,9 @@ export function CalendarSettingsForm({
       </Field>
       <div class="field">
         <label class="switch" for={`${idBase}-breaks`}>
-          <input id={`${idBase}-breaks`} type="checkbox" role="switch" checked={cal.syncSchoolHolidays} disabled={busy} onChange={(e) => change({ 'calendar.syncSchoolHolidays': e.currentTarget.checked }, e.currentTarget.checked ? 'School breaks count' : 'School breaks ignored')} />
+          <input id={`${idBase}-breaks`} type="checkbox" role="switch" checked={cal.syncSchoolHolidays} disabled={busy} onChange={(e) => change({ 'calendar.syncSchoolHolidays': e.currentTarget.checked }, e.currentTarget.checked ? t('calendar.holidaysCount') : t('calendar.holidaysIgnored'))} />
           <span class="switch-track" aria-hidden="true" />
-          School breaks of the region count (no bells)
+          {t('calendar.holidaysSwitch')}
         </label>
       </div>
     </div>

@@ -1,8 +1,8 @@
 // One timetable: the lessons of the channel that rings and the signals around them, the extra
-// plays, and the second channel, which is kept but never rung.
+// bells, and the spare bells, which are kept but never rung.
 import { useEffect, useMemo, useRef, useState } from 'preact/hooks';
 import { api } from '../api/client';
-import type { SignalRow } from '../api/types';
+import type { SignalRow, TimeTable } from '../api/types';
 import { Icon } from '../components/Icon';
 import { PlayEditor } from '../components/PlayEditor';
 import { Button, ButtonLink, Card, described, Field, LoadError, Loading, Outcome, PageHeader, useConfirm } from '../components/ui';
@@ -31,6 +31,8 @@ import {
 import { missingSignalRoles } from '../lib/usage';
 import { TimeInput } from '../components/TimeInput';
 import { Link, setLeaveGuard } from '../router';
+import { t, useLocale, type MessageKey } from '../i18n';
+import { clockTime } from '../i18n/format';
 import './TimetableEditor.css';
 
 export function TimetableEditor({ id }: { id: string }) {
@@ -38,16 +40,16 @@ export function TimetableEditor({ id }: { id: string }) {
     const [rows, signals] = await Promise.all([api.timetables(), api.signals()]);
     return { row: rows.find((r) => r.id === id) ?? null, otherNames: rows.filter((r) => r.id !== id).map((r) => r.name), signals };
   }, [id]);
-  useTitle(loaded.data?.row ? `Timetable ${loaded.data.row.name}` : 'Timetable');
+  useTitle(loaded.data?.row ? t('editor.pageTitleNamed', { name: loaded.data.row.name }) : t('editor.pageTitle'));
 
   if (loaded.error && !loaded.data) return <LoadError error={loaded.error} retry={loaded.reload} />;
   if (!loaded.data) return <Loading />;
   if (!loaded.data.row)
     return (
       <div>
-        <PageHeader title="Timetable not found" />
+        <PageHeader title={t('editor.notFound')} />
         <p>
-          There is no timetable with this address any more. <Link href="/timetables">Back to the timetables</Link>
+          {t('editor.notFoundText')} <Link href="/timetables">{t('editor.backToList')}</Link>
         </p>
       </div>
     );
@@ -57,13 +59,15 @@ export function TimetableEditor({ id }: { id: string }) {
 
 function Editor({ id, initial, otherNames, signals }: { id: string; initial: TimetableDraft; otherNames: string[]; signals: SignalRow[] }) {
   const [draft, setDraft] = useState(initial);
-  const [saved, setSaved] = useState(() => JSON.stringify(fromDraft(initial)));
+  const [saved, setSaved] = useState(() => snapshot(initial));
   const [showErrors, setShowErrors] = useState(false);
   const [secondOpen, setSecondOpen] = useState(false);
   const save = useAction();
   const leave = useConfirm();
-  const checked = useMemo(() => fromDraft(draft, otherNames), [draft, otherNames]);
-  const dirty = JSON.stringify(fromDraft(draft)) !== saved;
+  // The problems are written in the language of the moment.
+  const locale = useLocale();
+  const checked = useMemo(() => fromDraft(draft, otherNames), [draft, otherNames, locale]);
+  const dirty = snapshot(draft) !== saved;
   // Problems are shown from the first attempt to save on, and then follow every change.
   const errors: FieldErrors = showErrors && !checked.ok ? checked.errors : {};
   const missing = missingSignalRoles(draft, new Set(signals.map((s) => s.id)));
@@ -78,9 +82,9 @@ function Editor({ id, initial, otherNames, signals }: { id: string; initial: Tim
     window.addEventListener('beforeunload', warn);
     const removeGuard = setLeaveGuard(() =>
       leave.ask({
-        title: 'Leave without saving?',
-        message: <p>The changes to “{draft.name.trim() || 'this timetable'}” are not saved. Leaving now throws them away.</p>,
-        confirmLabel: 'Leave without saving',
+        title: t('editor.leaveTitle'),
+        message: <p>{draft.name.trim() ? t('editor.unsavedNamed', { name: draft.name.trim() }) : t('editor.unsavedUnnamed')}</p>,
+        confirmLabel: t('editor.leave'),
         danger: true,
       }),
     );
@@ -102,31 +106,31 @@ function Editor({ id, initial, otherNames, signals }: { id: string; initial: Tim
       setShowErrors(true);
       const fields = Object.keys(checked.errors);
       const order = checked.errors['chA.lessons'] ?? checked.errors['chB.lessons'];
-      save.fail(order ?? `${fields.length === 1 ? 'One field needs' : `${fields.length} fields need`} fixing before saving; they are marked in red.`);
+      save.fail(order ?? t('editor.fieldsToFix', { count: fields.length }));
       if (fields.some((k) => k.startsWith('chB'))) setSecondOpen(true);
       return;
     }
-    const ok = await save.run(() => api.updateTimetable(id, checked.timetable), 'Saved');
-    if (ok) setSaved(JSON.stringify(fromDraft(draft)));
+    const ok = await save.run(() => api.updateTimetable(id, checked.timetable), t('editor.saved'));
+    if (ok) setSaved(snapshot(draft));
   };
 
   return (
     <form class="editor" onSubmit={submit} noValidate>
-      <PageHeader title={`Timetable: ${draft.name || 'unnamed'}`}>
+      <PageHeader title={draft.name ? t('editor.headingNamed', { name: draft.name }) : t('editor.headingUnnamed')}>
         <ButtonLink href="/timetables" icon="left">
-          All timetables
+          {t('editor.allTimetables')}
         </ButtonLink>
       </PageHeader>
       {missing.length > 0 && (
         <p class="notice notice-warn" role="status">
           <Icon name="alarm" size={18} />
           <span>
-            A signal of this timetable was deleted, so nothing sounds at: {missing.join(', ')}. Choose another signal there.
+            {t('editor.deletedSignal', { places: missing.join(', ') })}
           </span>
         </p>
       )}
       <Card>
-        <Field id="tt-name" label="Name" error={errors.name}>
+        <Field id="tt-name" label={t('editor.name')} error={errors.name}>
           <input
             id="tt-name"
             type="text"
@@ -138,7 +142,7 @@ function Editor({ id, initial, otherNames, signals }: { id: string; initial: Tim
         </Field>
       </Card>
 
-      <Card class="channel-card" title="Lessons and their bells" id="channel-a">
+      <Card class="channel-card" title={t('editor.lessonsAndBells')} id="channel-a">
         <ChannelEditor name="chA" value={draft.chA} onChange={(v) => setChannelDraft('chA', v)} signals={signals} errors={errors} />
       </Card>
 
@@ -151,20 +155,17 @@ function Editor({ id, initial, otherNames, signals }: { id: string; initial: Tim
 
       <details class="card second-channel" open={secondOpen} onToggle={(e) => setSecondOpen(e.currentTarget.open)}>
         <summary>
-          Second channel (kept, not rung)
-          {Object.keys(errors).some((k) => k.startsWith('chB')) && <span class="field-error"> needs fixing</span>}
+          {t('editor.spareBells')}
+          {Object.keys(errors).some((k) => k.startsWith('chB')) && <span class="field-error"> {t('editor.needsFixing')}</span>}
         </summary>
-        <p class="hint">
-          Kept with the timetable for a second set of loudspeakers. The bells ring the lessons above only: nothing here ever
-          sounds.
-        </p>
+        <p class="hint">{t('editor.spareBellsHint')}</p>
         {secondOpen && <ChannelEditor name="chB" value={draft.chB} onChange={(v) => setChannelDraft('chB', v)} signals={signals} errors={errors} />}
       </details>
 
-      <div class="save-bar" role="region" aria-label="Save">
+      <div class="save-bar" role="region" aria-label={t('editor.saveBar')}>
         <div class="save-state">
           <Outcome action={save} />
-          {!save.error && !save.done && <span class="muted">{dirty ? 'Unsaved changes' : 'No unsaved changes'}</span>}
+          {!save.error && !save.done && <span class="muted">{dirty ? t('editor.unsavedChanges') : t('editor.noUnsavedChanges')}</span>}
         </div>
         <Button
           disabled={!dirty || save.busy}
@@ -174,10 +175,10 @@ function Editor({ id, initial, otherNames, signals }: { id: string; initial: Tim
             save.clear();
           }}
         >
-          Discard changes
+          {t('editor.discardChanges')}
         </Button>
         <Button type="submit" variant="primary" icon="check" busy={save.busy}>
-          Save timetable
+          {t('editor.saveTimetable')}
         </Button>
       </div>
       {leave.element}
@@ -185,9 +186,18 @@ function Editor({ id, initial, otherNames, signals }: { id: string; initial: Tim
   );
 }
 
+/**
+ * What is compared to tell unsaved changes: the record the draft makes, or the draft itself while
+ * it does not read (its problems are words of a language, which may change meanwhile).
+ */
+function snapshot(draft: TimetableDraft): string {
+  const result = fromDraft(draft);
+  return JSON.stringify(result.ok ? result : { ok: false, draft });
+}
+
 /** Back to what was last saved: the saved record when it reads, else what was loaded. */
 function initialFromSaved(saved: string, initial: TimetableDraft): TimetableDraft {
-  const parsed = JSON.parse(saved) as ReturnType<typeof fromDraft>;
+  const parsed = JSON.parse(saved) as { ok: true; timetable: TimeTable } | { ok: false };
   return parsed.ok ? toDraft(parsed.timetable) : initial;
 }
 
@@ -220,7 +230,7 @@ function ChannelEditor({
     if (typeof length === 'string') return setAddError({ field: 'length', message: length });
     if (typeof pause === 'string') return setAddError({ field: 'break', message: pause });
     const lesson = nextLesson(value.lessons, { length, pause });
-    if (!lesson) return setAddError({ field: 'add', message: 'There is no room for such a lesson before midnight.' });
+    if (!lesson) return setAddError({ field: 'add', message: t('editor.noRoomBeforeMidnight') });
     setAddError(null);
     setLessons([...value.lessons, lesson]);
     focusRow(value.lessons.length, '.lesson-start');
@@ -228,8 +238,8 @@ function ChannelEditor({
 
   return (
     <div class="channel">
-      <h3 class="section-title">Lessons</h3>
-      <p class="hint">Times on the 24-hour clock: 08:45, or with seconds 08:45:30.</p>
+      <h3 class="section-title">{t('editor.lessons')}</h3>
+      <p class="hint">{t('editor.timesHint', { example: clockTime(8, 45), withSeconds: clockTime(8, 45, 30, true) })}</p>
       <ol class="lessons" ref={lessonsRef}>
         {value.lessons.map((lesson, i) => {
           const startId = `${name}-lesson-${lesson.key}-start`;
@@ -241,7 +251,7 @@ function ChannelEditor({
               <span class="lesson-no" aria-hidden="true">
                 {i + 1}
               </span>
-              <Field id={startId} label={<>Start<span class="visually-hidden"> of lesson {i + 1}</span></>} error={startError} class={`field-time ${i > 0 ? 'label-once' : ''}`}>
+              <Field id={startId} label={<><span aria-hidden="true">{t('editor.start')}</span><span class="visually-hidden">{t('editor.startOfLesson', { number: i + 1 })}</span></>} error={startError} class={`field-time ${i > 0 ? 'label-once' : ''}`}>
                 <TimeInput
                   id={startId}
                   class="lesson-start"
@@ -250,7 +260,7 @@ function ChannelEditor({
                   {...described(startId, startError)}
                 />
               </Field>
-              <Field id={endId} label={<>End<span class="visually-hidden"> of lesson {i + 1}</span></>} error={endError} class={`field-time ${i > 0 ? 'label-once' : ''}`}>
+              <Field id={endId} label={<><span aria-hidden="true">{t('editor.end')}</span><span class="visually-hidden">{t('editor.endOfLesson', { number: i + 1 })}</span></>} error={endError} class={`field-time ${i > 0 ? 'label-once' : ''}`}>
                 <TimeInput
                   id={endId}
                   value={lesson.end}
@@ -263,8 +273,8 @@ function ChannelEditor({
                   type="button"
                   class="icon-btn move-up"
                   disabled={i === 0}
-                  aria-label={`Move lesson ${i + 1} up`}
-                  title="Move up"
+                  aria-label={t('editor.moveLessonUp', { number: i + 1 })}
+                  title={t('editor.moveUp')}
                   onClick={() => {
                     setLessons(move(value.lessons, i, -1));
                     focusRow(i - 1, '.move-up');
@@ -276,8 +286,8 @@ function ChannelEditor({
                   type="button"
                   class="icon-btn move-down"
                   disabled={i === value.lessons.length - 1}
-                  aria-label={`Move lesson ${i + 1} down`}
-                  title="Move down"
+                  aria-label={t('editor.moveLessonDown', { number: i + 1 })}
+                  title={t('editor.moveDown')}
                   onClick={() => {
                     setLessons(move(value.lessons, i, 1));
                     focusRow(i + 1, '.move-down');
@@ -288,8 +298,8 @@ function ChannelEditor({
                 <button
                   type="button"
                   class="icon-btn icon-btn-danger"
-                  aria-label={`Remove lesson ${i + 1}`}
-                  title="Remove"
+                  aria-label={t('editor.removeLesson', { number: i + 1 })}
+                  title={t('editor.remove')}
                   onClick={() => setLessons(value.lessons.filter((l) => l.key !== lesson.key))}
                 >
                   <Icon name="trash" size={18} />
@@ -299,7 +309,7 @@ function ChannelEditor({
           );
         })}
       </ol>
-      {value.lessons.length === 0 && <p class="muted">No lessons: this channel rings nothing.</p>}
+      {value.lessons.length === 0 && <p class="muted">{t('editor.noLessons')}</p>}
       {listError && (
         <p class="notice notice-error" role="alert">
           <Icon name="alarm" size={18} />
@@ -307,7 +317,7 @@ function ChannelEditor({
         </p>
       )}
       <div class="add-lesson">
-        <Field id={`${name}-lesson-length`} label="Lesson length (min)" error={addError?.field === 'length' ? addError.message : null} class="field-small">
+        <Field id={`${name}-lesson-length`} label={t('editor.lessonLength')} error={addError?.field === 'length' ? addError.message : null} class="field-small">
           <input
             id={`${name}-lesson-length`}
             type="number"
@@ -319,7 +329,7 @@ function ChannelEditor({
             {...described(`${name}-lesson-length`, addError?.field === 'length' ? addError.message : null)}
           />
         </Field>
-        <Field id={`${name}-lesson-break`} label="Break before it (min)" error={addError?.field === 'break' ? addError.message : null} class="field-small">
+        <Field id={`${name}-lesson-break`} label={t('editor.breakBefore')} error={addError?.field === 'break' ? addError.message : null} class="field-small">
           <input
             id={`${name}-lesson-break`}
             type="number"
@@ -333,10 +343,10 @@ function ChannelEditor({
         </Field>
         <div class="button-row">
           <Button icon="plus" onClick={addLesson}>
-            Add lesson
+            {t('editor.addLesson')}
           </Button>
           <Button icon="list" disabled={value.lessons.length < 2} onClick={() => setLessons(sortLessons(value.lessons))}>
-            Sort by start
+            {t('editor.sortByStart')}
           </Button>
         </div>
       </div>
@@ -346,7 +356,7 @@ function ChannelEditor({
         </p>
       )}
 
-      <h3 class="section-title">Signals around each lesson</h3>
+      <h3 class="section-title">{t('editor.signalsAround')}</h3>
       <div class="play-grid">
         {SIGNAL_FIELDS.map((field) => {
           const wait = WAIT_FIELDS[field];
@@ -354,7 +364,7 @@ function ChannelEditor({
             <PlayEditor
               key={field}
               idBase={`${name}-${field}`}
-              legend={SIGNAL_LABELS[field]}
+              legend={t(SIGNAL_LABELS[field])}
               value={value[field]}
               onChange={(play) => onChange({ ...value, [field]: play })}
               signals={signals}
@@ -364,7 +374,7 @@ function ChannelEditor({
               {wait && (
                 <MinutesField
                   id={`${name}-${wait.field}`}
-                  label={wait.label}
+                  label={t(wait.label)}
                   value={value[wait.field]}
                   error={errors[`${name}.${wait.field}`]}
                   onInput={(minutes) => onChange({ ...value, [wait.field]: minutes })}
@@ -379,9 +389,9 @@ function ChannelEditor({
 }
 
 /** The warnings come a number of minutes before the start or end; the other signals at it. */
-const WAIT_FIELDS: Partial<Record<SignalField, { field: 'preStartWaitMin' | 'preEndWaitMin'; label: string }>> = {
-  preStart: { field: 'preStartWaitMin', label: 'Minutes before the start' },
-  preEnd: { field: 'preEndWaitMin', label: 'Minutes before the end' },
+const WAIT_FIELDS: Partial<Record<SignalField, { field: 'preStartWaitMin' | 'preEndWaitMin'; label: MessageKey }>> = {
+  preStart: { field: 'preStartWaitMin', label: 'editor.minutesBeforeStart' },
+  preEnd: { field: 'preEndWaitMin', label: 'editor.minutesBeforeEnd' },
 };
 
 function MinutesField({ id, label, value, error, onInput }: { id: string; label: string; value: string; error?: string; onInput: (v: string) => void }) {
@@ -405,15 +415,15 @@ function ExtraPlays({
 }) {
   const set = (key: number, patch: Partial<ExtraPlayDraft>) => onChange(plays.map((p) => (p.key === key ? { ...p, ...patch } : p)));
   return (
-    <Card title="Extra plays" id="extra-plays">
-      <p class="hint">A signal at fixed times of the day, besides the lessons (for example a morning melody).</p>
-      {plays.length === 0 && <p class="muted">No extra plays.</p>}
+    <Card title={t('editor.extraBells')} id="extra-plays">
+      <p class="hint">{t('editor.extraBellsHint')}</p>
+      {plays.length === 0 && <p class="muted">{t('editor.noExtraBells')}</p>}
       <ol class="extra-plays">
         {plays.map((play, i) => (
           <li key={play.key} class="extra-play" data-testid="extra-play">
             <PlayEditor
               idBase={`extra-${play.key}`}
-              legend={`Extra play ${i + 1}`}
+              legend={t('editor.extraBell', { number: i + 1 })}
               value={play.desc}
               onChange={(desc) => set(play.key, { desc })}
               signals={signals}
@@ -422,7 +432,7 @@ function ExtraPlays({
             >
               <div class="slots">
                 <span class="slots-label" id={`extra-${play.key}-times`}>
-                  Times
+                  {t('editor.times')}
                 </span>
                 <ul aria-labelledby={`extra-${play.key}-times`}>
                   {play.slots.map((slot, j) => {
@@ -431,7 +441,7 @@ function ExtraPlays({
                     return (
                       <li key={slot.key} class="slot">
                         <label class="visually-hidden" for={slotId}>
-                          Time {j + 1} of extra play {i + 1}
+                          {t('editor.slotLabel', { time: j + 1, number: i + 1 })}
                         </label>
                         <TimeInput
                           id={slotId}
@@ -442,7 +452,7 @@ function ExtraPlays({
                         <button
                           type="button"
                           class="icon-btn icon-btn-danger"
-                          aria-label={`Remove time ${j + 1} of extra play ${i + 1}`}
+                          aria-label={t('editor.removeSlot', { time: j + 1, number: i + 1 })}
                           onClick={() => set(play.key, { slots: play.slots.filter((s) => s.key !== slot.key) })}
                         >
                           <Icon name="close" size={16} />
@@ -457,18 +467,18 @@ function ExtraPlays({
                   })}
                 </ul>
                 <Button small icon="plus" onClick={() => set(play.key, { slots: [...play.slots, { key: newKey(), time: '' }] })}>
-                  Add time
+                  {t('editor.addTime')}
                 </Button>
               </div>
             </PlayEditor>
             <Button small variant="danger" icon="trash" onClick={() => onChange(plays.filter((p) => p.key !== play.key))}>
-              Remove extra play {i + 1}
+              {t('editor.removeExtraBell', { number: i + 1 })}
             </Button>
           </li>
         ))}
       </ol>
       <Button icon="plus" onClick={() => onChange([...plays, { key: newKey(), desc: defaultPlay(), slots: [{ key: newKey(), time: '' }] }])}>
-        Add extra play
+        {t('editor.addExtraBell')}
       </Button>
     </Card>
   );

@@ -9,6 +9,8 @@ import { useAction, useLoad, useTitle } from '../lib/hooks';
 import { checkTimetableName, emptyDraft, fromDraft } from '../lib/timetableForm';
 import { missingSignalRoles, timetableUsers, usedBySentence } from '../lib/usage';
 import { Link, navigate } from '../router';
+import { t } from '../i18n';
+import { clockTime } from '../i18n/format';
 import './Timetables.css';
 
 function withoutId({ id: _id, ...timetable }: TimeTableRow) {
@@ -16,7 +18,7 @@ function withoutId({ id: _id, ...timetable }: TimeTableRow) {
 }
 
 export function TimetablesPage() {
-  useTitle('Timetables');
+  useTitle(t('timetables.title'));
   const list = useLoad(() => Promise.all([api.timetables(), api.settings(), api.db()]));
   const create = useAction();
   const [newName, setNewName] = useState('');
@@ -25,7 +27,7 @@ export function TimetablesPage() {
   const submitNew = async (e: Event) => {
     e.preventDefault();
     const name = newName.trim();
-    const problem = name ? checkTimetableName(name, list.data?.[0].map((t) => t.name) ?? []) : 'Give the new timetable a name';
+    const problem = name ? checkTimetableName(name, list.data?.[0].map((t) => t.name) ?? []) : t('timetables.nameTheNew');
     if (problem) {
       setNameError(problem);
       return;
@@ -42,10 +44,10 @@ export function TimetablesPage() {
 
   return (
     <div>
-      <PageHeader title="Timetables" />
-      <Card title="New timetable" id="new-timetable">
+      <PageHeader title={t('timetables.title')} />
+      <Card title={t('timetables.newTimetable')} id="new-timetable">
         <form class="inline-form" onSubmit={submitNew} noValidate>
-          <Field id="new-name" label="Name" error={nameError}>
+          <Field id="new-name" label={t('timetables.name')} error={nameError}>
             <input
               id="new-name"
               type="text"
@@ -56,16 +58,16 @@ export function TimetablesPage() {
             />
           </Field>
           <Button type="submit" variant="primary" icon="plus" busy={create.busy}>
-            Create
+            {t('timetables.create')}
           </Button>
         </form>
-        <p class="hint">A new timetable starts with six lessons from 08:00 and no signals.</p>
+        <p class="hint">{t('timetables.newHint', { time: clockTime(8, 0) })}</p>
         <Outcome action={create} />
       </Card>
       {list.error && !list.data && <LoadError error={list.error} retry={list.reload} />}
       {!list.data && !list.error && <Loading />}
       {list.data && (
-        <Card title="All timetables" id="timetable-list">
+        <Card title={t('timetables.allTimetables')} id="timetable-list">
           <ul class="rows">
             {list.data[0].map((row) => (
               <TimetableItem
@@ -78,7 +80,7 @@ export function TimetablesPage() {
               />
             ))}
           </ul>
-          {list.data[0].length === 0 && <p class="muted">There is no timetable yet.</p>}
+          {list.data[0].length === 0 && <p class="muted">{t('timetables.noneYet')}</p>}
         </Card>
       )}
     </div>
@@ -93,12 +95,14 @@ function TimetableItem({ row, isDefault, otherNames, missing, onChanged }: { row
   const [nameError, setNameError] = useState<string | null>(null);
   const editHref = `/timetables/${encodeURIComponent(row.id)}`;
   const lessons = row.chA.lessons;
-  const span = lessons.length ? `${lessons.length} lessons, ${lessons[0].split(' - ')[0]} to ${lessons[lessons.length - 1].split(' - ')[1]}` : 'no lessons';
+  const span = lessons.length
+    ? t('timetables.lessonSpan', { count: lessons.length, start: lessons[0].split(' - ')[0], end: lessons[lessons.length - 1].split(' - ')[1] })
+    : t('timetables.noLessons');
 
   const rename = async (e: Event) => {
     e.preventDefault();
     const trimmed = name.trim();
-    const problem = trimmed ? checkTimetableName(trimmed, otherNames) : 'The name cannot be empty';
+    const problem = trimmed ? checkTimetableName(trimmed, otherNames) : t('timetables.nameEmpty');
     if (problem) {
       setNameError(problem);
       return;
@@ -107,7 +111,7 @@ function TimetableItem({ row, isDefault, otherNames, missing, onChanged }: { row
     const ok = await action.run(async () => {
       await api.updateTimetable(row.id, { ...withoutId(row), name: trimmed });
       await onChanged();
-    }, 'Renamed');
+    }, t('timetables.renamed'));
     if (ok) setRenaming(false);
   };
 
@@ -118,19 +122,19 @@ function TimetableItem({ row, isDefault, otherNames, missing, onChanged }: { row
       () => null,
     );
     const yes = await confirm.ask({
-      title: `Delete “${row.name}”?`,
+      title: t('timetables.deleteTitle', { name: row.name }),
       message:
         users === null ? (
-          <p>Calendar events that use it will ring no bells on their days.</p>
+          <p>{t('timetables.deleteUnknownUsers')}</p>
         ) : users.length ? (
           <>
             <p class="confirm-users">{usedBySentence(users, '')}</p>
-            <p>No bells will ring there: those days become silent.</p>
+            <p>{t('timetables.deleteUsedNote')}</p>
           </>
         ) : (
-          <p>No calendar event uses it.</p>
+          <p>{t('timetables.deleteUnused')}</p>
         ),
-      confirmLabel: 'Delete',
+      confirmLabel: t('timetables.delete'),
       danger: true,
     });
     if (yes) await action.run(async () => {
@@ -144,7 +148,7 @@ function TimetableItem({ row, isDefault, otherNames, missing, onChanged }: { row
       <div class="row-main">
         {renaming ? (
           <form class="inline-form" onSubmit={rename} noValidate>
-            <Field id={`rename-${row.id}`} label={`New name for “${row.name}”`} error={nameError}>
+            <Field id={`rename-${row.id}`} label={t('timetables.newNameFor', { name: row.name })} error={nameError}>
               <input
                 id={`rename-${row.id}`}
                 type="text"
@@ -156,10 +160,10 @@ function TimetableItem({ row, isDefault, otherNames, missing, onChanged }: { row
               />
             </Field>
             <Button type="submit" variant="primary" small busy={action.busy}>
-              Save
+              {t('timetables.save')}
             </Button>
             <Button small onClick={() => { setRenaming(false); setName(row.name); setNameError(null); }}>
-              Cancel
+              {t('timetables.cancel')}
             </Button>
           </form>
         ) : (
@@ -169,13 +173,13 @@ function TimetableItem({ row, isDefault, otherNames, missing, onChanged }: { row
             </Link>
             {isDefault && (
               <span class="chip chip-accent">
-                <Icon name="star" size={14} /> Default
+                <Icon name="star" size={14} /> {t('timetables.default')}
               </span>
             )}
             <span class="row-meta">{span}</span>
             {missing.length > 0 && (
               <span class="row-warning">
-                <Icon name="alarm" size={16} /> Plays a deleted signal, so nothing sounds at: {missing.join(', ')}.
+                <Icon name="alarm" size={16} /> {t('timetables.playsDeletedSignal', { places: missing.join(', ') })}
               </span>
             )}
           </>
@@ -184,25 +188,25 @@ function TimetableItem({ row, isDefault, otherNames, missing, onChanged }: { row
       {!renaming && (
         <div class="row-actions">
           <ButtonLink href={editHref} icon="edit" variant="plain">
-            Edit
+            {t('timetables.edit')}
           </ButtonLink>
-          <Button small icon="edit" onClick={() => setRenaming(true)} aria-label={`Rename ${row.name}`}>
-            Rename
+          <Button small icon="edit" onClick={() => setRenaming(true)} aria-label={t('timetables.renameNamed', { name: row.name })}>
+            {t('timetables.rename')}
           </Button>
           {!isDefault && (
             <Button
               small
               icon="star"
               busy={action.busy}
-              aria-label={`Make ${row.name} the default`}
+              aria-label={t('timetables.makeNamedDefault', { name: row.name })}
               onClick={() =>
                 action.run(async () => {
                   await api.updateSettings({ defaultTimetableId: row.id });
                   await onChanged();
-                }, `“${row.name}” is now the default`)
+                }, t('timetables.nowDefault', { name: row.name }))
               }
             >
-              Make default
+              {t('timetables.makeDefault')}
             </Button>
           )}
           <Button
@@ -210,11 +214,11 @@ function TimetableItem({ row, isDefault, otherNames, missing, onChanged }: { row
             variant="danger"
             icon="trash"
             disabled={isDefault}
-            title={isDefault ? 'Make another timetable the default first' : undefined}
+            title={isDefault ? t('timetables.makeAnotherDefaultFirst') : undefined}
             onClick={remove}
-            aria-label={`Delete ${row.name}`}
+            aria-label={t('timetables.deleteNamed', { name: row.name })}
           >
-            Delete
+            {t('timetables.delete')}
           </Button>
         </div>
       )}
