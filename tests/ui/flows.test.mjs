@@ -134,7 +134,7 @@ test('editing a timetable: lessons, signals and extra bells reach the database',
 
     const start = page.getByRole('group', { name: 'Start of the lesson' });
     await start.getByLabel('Signal').selectOption({ label: 'BigBen' });
-    await start.getByLabel('Repeat').check();
+    await start.getByLabel('Repeat', { exact: true }).check();
     await start.getByLabel('Repeats').fill('3');
     await start.getByLabel('Pause (s)').fill('1.5');
     await page.getByLabel('Minutes before the start').fill('3');
