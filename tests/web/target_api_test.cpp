@@ -168,7 +168,7 @@ TEST_F(TargetApi, SettingsInTheirAttributeForm) {
     EXPECT_EQ(trigger("addReoccurringEvent/x?timetableId=NULL&mode=2&days=5"), "ok");
     const Json settings = get("settings");
     EXPECT_EQ(keysOf(settings), (Strings{"defaultTimetableId", "schedulerEnable", "dailyPreferences", "alarmSignalId",
-                                         "alarmDelaySec", "announcementSignalId", "calendar"}));
+                                         "alarmDelaySec", "announcementSignalId", "calendar", "language"}));
     // The day of the fake date (2024-09-02), whose reset start-up takes.
     EXPECT_EQ(settings["dailyPreferences"].dump(), R"({"selectedTimetableId":null,"_lastDay":246})");
     EXPECT_EQ(settings["calendar"]["workdayMode"], 15);
