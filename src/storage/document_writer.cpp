@@ -29,6 +29,10 @@ void DocumentWriter::stop() noexcept {
 }
 
 void DocumentWriter::start() {
+    {
+        std::scoped_lock writing(_writeMutex);
+        _seenTouches = touchesOf(_docs);
+    }
     _thread = std::thread([this] { run(); });
 }
 

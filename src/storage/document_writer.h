@@ -33,8 +33,7 @@ public:
     void stop() noexcept;
 
     // Starts the writer thread. Call once, after the documents are loaded and their content
-    // recorded as written (StorageWrapper::rememberContent). Its first look writes what was
-    // changed before it started.
+    // recorded as written (StorageWrapper::rememberContent).
     void start();
 
     // Writes every changed document now, on the calling thread, after a write under way has

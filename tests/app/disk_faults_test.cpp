@@ -63,8 +63,9 @@ struct ASchoolOnAFaultyDisk : ::testing::Test {
             for (PlayDesc* desc : {&channel.startOfClass, &channel.endOfClass, &channel.preStart, &channel.preEnd})
                 desc->id = "bell";
         }
+        system.saveChangedDocuments();
+        EXPECT_NE(fileText(dbFile()).find("bell.wav"), std::string::npos);
         system.startWriters();
-        EXPECT_TRUE(eventually([&] { return fileText(dbFile()).find("bell.wav") != std::string::npos; }));
     }
     // The writer must not be left hanging in a stall when the system stops.
     ~ASchoolOnAFaultyDisk() override { disk.heal(); }
