@@ -165,8 +165,9 @@ describe('durations', () => {
 
 describe('short dates', () => {
   it('writes the weekday, day and month', () => {
-    expect(shortDate('2024-09-09')).toBe('Mon 9 Sept');
-    expect(shortDate('2026-01-01')).toBe('Thu 1 Jan');
+    // Versions of the platform's locale data differ in the comma after the weekday.
+    expect(shortDate('2024-09-09')).toMatch(/^Mon,? 9 Sept?$/);
+    expect(shortDate('2026-01-01')).toMatch(/^Thu,? 1 Jan$/);
     expect(shortDate('x')).toBe('x');
   });
 });
