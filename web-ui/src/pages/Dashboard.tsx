@@ -16,14 +16,11 @@ import { useDashboard } from '../lib/useDashboard';
 import { describeDate, formatDuration } from '../lib/time';
 import { Link } from '../router';
 import { versionText } from '../lib/version';
-import { currentLocale, t } from '../i18n';
+import { t } from '../i18n';
 import { signalName, timetableName } from '../i18n/factoryNames';
 import './Dashboard.css';
 
 const FOLLOW_CALENDAR = '';
-
-/** A kind of day inside a sentence: German writes its nouns with a capital there too. */
-const inSentence = (label: string): string => (currentLocale() === 'de' ? label : label.toLowerCase());
 
 export function Dashboard() {
   useTitle(t('dashboard.title'));
@@ -244,7 +241,7 @@ function TodayCard({ overview, bellsOn, selected, onChanged }: { overview: Overv
           <dt>{t('dashboard.kindOfDay')}</dt>
           <dd>
             <span class={`chip ${bells.kind.className}`}>{bells.kind.label}</span>
-            {bells.overrides && <span class="reason">{t('dashboard.eventMakesBellsRing', { kind: inSentence(bells.kind.label) })}</span>}
+            {bells.overrides && <span class="reason">{t('dashboard.eventMakesBellsRing', { kind: bells.kind.inText })}</span>}
           </dd>
         </div>
         <div>
