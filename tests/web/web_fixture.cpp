@@ -1,6 +1,7 @@
 #include "web_fixture.h"
 
 #include <arpa/inet.h>
+#include <cerrno>
 #include <fstream>
 #include <netinet/in.h>
 #include <poll.h>
@@ -115,7 +116,7 @@ RawConnection::RawConnection(int port, const std::string& text, const std::strin
     address.sin_port = htons(static_cast<uint16_t>(port));
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     if (::connect(_fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0)
-        ::send(_fd, text.data(), text.size(), MSG_NOSIGNAL);
+        send(text);
 }
 
 RawConnection::~RawConnection() {
@@ -123,7 +124,19 @@ RawConnection::~RawConnection() {
 }
 
 bool RawConnection::send(const std::string& text) {
-    return ::send(_fd, text.data(), text.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(text.size());
+    ssize_t n = 0;
+    while ((n = ::send(_fd, text.data(), text.size(), MSG_NOSIGNAL)) < 0 && errno == EINTR) {
+    }
+    return n == static_cast<ssize_t>(text.size());
+}
+
+// A read that a signal does not end: the answer may still be on its way. (A signal reaches the
+// test's threads when the process is traced, as under a debugger, whenever a child process ends.)
+long RawConnection::receive(char* buffer, std::size_t size, int flags) {
+    ssize_t n = 0;
+    while ((n = ::recv(_fd, buffer, size, flags)) < 0 && errno == EINTR) {
+    }
+    return n;
 }
 
 bool RawConnection::closedByServer(std::chrono::milliseconds timeout) {
@@ -133,7 +146,7 @@ bool RawConnection::closedByServer(std::chrono::milliseconds timeout) {
         pollfd entry{_fd, POLLIN, 0};
         if (::poll(&entry, 1, 100) <= 0)
             continue;
-        const ssize_t n = ::recv(_fd, buffer, sizeof buffer, MSG_DONTWAIT);
+        const ssize_t n = receive(buffer, sizeof buffer, MSG_DONTWAIT);
         if (n == 0 || (n < 0 && errno != EAGAIN && errno != EINTR))
             return true;
     }
@@ -143,7 +156,7 @@ bool RawConnection::closedByServer(std::chrono::milliseconds timeout) {
 std::string RawConnection::readAnswer() {
     std::string answer;
     char buffer[4096];
-    for (ssize_t n; (n = ::recv(_fd, buffer, sizeof buffer, 0)) > 0;) {
+    for (ssize_t n; (n = receive(buffer, sizeof buffer, 0)) > 0;) {
         answer.append(buffer, static_cast<std::size_t>(n));
         const std::size_t headEnd = answer.find("\r\n\r\n");
         if (headEnd == std::string::npos)
@@ -159,7 +172,7 @@ std::string RawConnection::readAnswer() {
 std::string RawConnection::readThrough(std::string_view marker) {
     std::string got;
     char c = 0;
-    while (!got.ends_with(marker) && ::recv(_fd, &c, 1, 0) == 1)
+    while (!got.ends_with(marker) && receive(&c, 1, 0) == 1)
         got += c;
     return got;
 }

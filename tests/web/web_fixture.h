@@ -106,6 +106,8 @@ public:
     bool closedByServer(std::chrono::milliseconds timeout);
 
 private:
+    long receive(char* buffer, std::size_t size, int flags);
+
     int _fd;
 };
 

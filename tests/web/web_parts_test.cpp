@@ -1,12 +1,22 @@
 // The pieces of the frame that need no server: session cookies, route patterns, input checks.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <csignal>
+#include <fstream>
+#include <pthread.h>
+#include <sys/syscall.h>
+#include <thread>
+#include <unistd.h>
+
 #include "runtime/errors.h"
 #include "storage/crypto.h"
+#include "support/eventually.h"
 #include "web/api/routes.h"
 #include "web/api/web_input.h"
 #include "web/http/request_target.h"
 #include "web/http/session.h"
+#include "web/http/socket_io.h"
 
 using namespace tollwick;
 using namespace tollwick::web;
@@ -182,6 +192,54 @@ TEST(BrowserInput, ProgrammesNameWhatIsWrong) {
     EXPECT_EQ(message("2024-09-02", std::nullopt), "Missing programme time");
     EXPECT_TRUE(message("2024-02-30", "10:00").starts_with("Invalid programme date '2024-02-30'"));
     EXPECT_TRUE(message("2024-09-02", "25:00").starts_with("Invalid programme time '25:00'"));
+}
+
+std::atomic<int> signalsSeen{0};
+void countSignal(int) {
+    ++signalsSeen;
+}
+
+// Whether thread `tid` of this process sleeps in poll() now.
+bool sleepsInPoll(pid_t tid) {
+    std::ifstream in("/proc/self/task/" + std::to_string(tid) + "/syscall");
+    long number = -1;
+    in >> number;
+    return number == SYS_ppoll
+#ifdef SYS_poll
+           || number == SYS_poll
+#endif
+        ;
+}
+
+TEST(Sockets, ASignalDoesNotCutAWaitShort) {
+    // A handler without SA_RESTART interrupts the wait, as any signal does while a debugger traces
+    // the process; the wait must still end only with its socket or its time.
+    struct sigaction count {};
+    count.sa_handler = countSignal;
+    struct sigaction previous {};
+    ASSERT_EQ(::sigaction(SIGUSR1, &count, &previous), 0);
+    net::Waker waker;
+    std::atomic<pid_t> tid{0};
+    std::atomic<bool> done{false};
+    int ready = -1;
+    bool readable = false;
+    std::thread waiting([&] {
+        tid = static_cast<pid_t>(::syscall(SYS_gettid));
+        std::vector<net::PollEntry> entries{{waker.socket(), true, false}};
+        ready = net::pollSockets(entries, std::chrono::seconds(20));
+        readable = entries[0].readable;
+        done = true;
+    });
+    EXPECT_TRUE(test::eventually([&] { return tid != 0 && sleepsInPoll(tid); }));
+    ::pthread_kill(waiting.native_handle(), SIGUSR1);
+    EXPECT_TRUE(test::eventually([&] { return signalsSeen > 0; }));
+    // Back in its wait, or (wrongly) done with it.
+    EXPECT_TRUE(test::eventually([&] { return done || sleepsInPoll(tid); }));
+    waker.wake();
+    waiting.join();
+    ::sigaction(SIGUSR1, &previous, nullptr);
+    EXPECT_EQ(ready, 1);
+    EXPECT_TRUE(readable);
 }
 
 } // namespace

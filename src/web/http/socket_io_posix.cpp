@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
 #include <fcntl.h>
@@ -142,7 +143,19 @@ int pollSockets(std::vector<PollEntry>& entries, std::chrono::milliseconds timeo
         fds[i].fd = fdOf(entries[i].socket);
         fds[i].events = static_cast<short>((entries[i].wantRead ? POLLIN : 0) | (entries[i].wantWrite ? POLLOUT : 0));
     }
-    const int ready = ::poll(fds.data(), fds.size(), timeout.count() < 0 ? -1 : static_cast<int>(timeout.count()));
+    // A signal ends poll() early; the wait goes on for what is left of it, so that a caller never
+    // takes an interrupted wait for a peer that did not answer in time.
+    const auto until = std::chrono::steady_clock::now() + timeout;
+    int ready = 0;
+    for (;;) {
+        int wait = -1;
+        if (timeout.count() >= 0)
+            wait = static_cast<int>(std::max<long long>(
+                0, std::chrono::ceil<std::chrono::milliseconds>(until - std::chrono::steady_clock::now()).count()));
+        ready = ::poll(fds.data(), fds.size(), wait);
+        if (ready >= 0 || errno != EINTR)
+            break;
+    }
     for (std::size_t i = 0; i < entries.size(); ++i) {
         const short got = ready > 0 ? fds[i].revents : 0;
         entries[i].readable = (got & (POLLIN | POLLERR | POLLHUP | POLLNVAL)) != 0;
