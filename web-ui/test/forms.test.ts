@@ -49,8 +49,8 @@ describe('upload files', () => {
     it.each<[Locale, string, () => string | null, string]>([
       ['hu', 'a signal uploaded twice', () => explainUploadRefusal('File is already uploaded'), 'Ez a fájl már fel van töltve: ugyanez a hang már szerepel a csengőhangok között.'],
       ['de', 'a format the server refused', () => explainUploadRefusal('Bad format: ogg'), 'Ungeeignetes Format: ogg – nur WAV- und MP3-Dateien sind möglich.'],
-      ['de', 'a file too large', () => checkUploadFile({ name: 'a.wav', size: MAX_UPLOAD_BYTES + 1 }), 'Die Datei ist zu groß: 100,0 MiB. Hochladen lassen sich Dateien bis 100,0 MiB.'],
-      ['hu', 'a format that cannot play', () => checkUploadFile({ name: 'noise.ogg', size: 10 }), 'Nem megfelelő formátum: a „.ogg” fájlok nem játszhatók le. Válasszon WAV vagy MP3 fájlt.'],
+      ['de', 'a file too large', () => checkUploadFile({ name: 'a.wav', size: MAX_UPLOAD_BYTES + 1 }), 'Die Datei ist zu groß: 100,0\u00a0MiB. Sie können Dateien bis 100,0\u00a0MiB hochladen.'],
+      ['hu', 'a format that cannot play', () => checkUploadFile({ name: 'noise.ogg', size: 10 }), 'Nem megfelelő formátum: a „.ogg” kiterjesztésű fájlok nem játszhatók le. Válasszon WAV- vagy MP3-fájlt.'],
     ])('%s: %s', async (locale, _case, say, want) => {
       await activate(locale);
       expect(say()).toBe(want);

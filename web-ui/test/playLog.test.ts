@@ -13,7 +13,7 @@ describe('quiet period form', () => {
     ['en', '09:00:30', '10:00', { ok: false, error: 'Give whole minutes, like 08:00' }],
     ['en', '', '10:00', { ok: false, error: 'Enter a time' }],
     ['en', '09:00', '25:00', { ok: false, error: 'The hour of "25:00" must be 0 to 23' }],
-    ['hu', '10:00', '09:00', { ok: false, error: 'A csendes időszak végének a kezdete utánra kell esnie' }],
+    ['hu', '10:00', '09:00', { ok: false, error: 'A csendes időszak vége legyen későbbi, mint a kezdete' }],
     ['de', '09:00:30', '10:00', { ok: false, error: 'Bitte geben Sie ganze Minuten an, etwa 08:00' }],
   ] as const)('%s: %s to %s', async (locale, from, to, expected) => {
     await activate(locale);
@@ -30,9 +30,9 @@ describe('what became of a bell', () => {
     ['en', 'skipped', null, null, 'quiet period', 'Skipped', 'quiet period', 'skip'],
     ['en', 'missed', null, null, '', 'Did not ring', 'Tollwick Player was not running, or the bells were off', 'bad'],
     ['en', 'coming', null, null, '', 'Still to ring', null, 'coming'],
-    ['hu', 'played', '2026-12-08T09:45:01.250', 1250, '', 'Megszólalt: 09:45:01', '1,3 mp késéssel', 'ok'],
+    ['hu', 'played', '2026-12-08T09:45:01.250', 1250, '', 'Megszólalt: 09:45:01', '1,3\u00a0mp késéssel', 'ok'],
     ['hu', 'quiet', null, null, '', 'Kimarad', 'csendes időszak', 'skip'],
-    ['de', 'played', '2026-12-08T09:45:01.250', 150000, '', 'Geklingelt um 09:45:01', '3 Min. zu spät', 'ok'],
+    ['de', 'played', '2026-12-08T09:45:01.250', 150000, '', 'Geklingelt um 09:45:01', '3\u00a0Min. zu spät', 'ok'],
     ['de', 'coming', null, null, '', 'Steht noch aus', null, 'coming'],
   ] as const)('%s: %s %s', async (locale, mark, started, lateMs, detail, text, said, tone) => {
     await activate(locale);

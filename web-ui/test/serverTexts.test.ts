@@ -13,7 +13,7 @@ describe('texts from the server', () => {
     ['de', 'Failed to download announcement', 'Die Durchsage konnte nicht heruntergeladen werden'],
     ['en', 'Bad format: ogg', 'Bad format: ogg'],
     ['hu', 'Bad format: ogg', 'Nem megfelelő formátum: ogg'],
-    ['de', 'Too many failed logins from this address; try again in 120 seconds', 'Zu viele fehlgeschlagene Anmeldungen von diesem Rechner. Bitte versuchen Sie es in 120 Sekunden erneut.'],
+    ['de', 'Too many failed logins from this address; try again in 120 seconds', 'Zu viele fehlgeschlagene Anmeldungen von diesem Computer. Bitte versuchen Sie es in 120 Sekunden erneut.'],
     ['en', "Invalid id 'a/b': only letters, digits, \"-\" and \"_\" are allowed", "Invalid id 'a/b': only letters, digits, \"-\" and \"_\" are allowed"],
     ['hu', 'Something the interface never heard of', 'Something the interface never heard of'],
     ['de', 'Bad format', 'Bad format'],

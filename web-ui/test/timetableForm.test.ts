@@ -178,8 +178,8 @@ describe('the problems in each language', () => {
   afterAll(() => activate('en'));
 
   it.each<[Locale, string, string, string]>([
-    ['hu', '2. óra: ekkor még tart egy korábbi (1. óra, vége: 08:45:30)', '1. óra: kezdete 00:01, előtte csak 1 perc van a napból', 'Adjon meg egy számot 0 és 1439 között'],
-    ['de', 'Die 2. Stunde beginnt, bevor die 1. Stunde um 08:45:30 Uhr endet', 'Vor Beginn der 1. Stunde um 00:01 Uhr hat der Tag nur 1 Minute', 'Bitte eine Zahl von 0 bis 1439 eingeben'],
+    ['hu', '2. óra: akkor kezdődik, amikor a korábbi 1. óra még tart (vége: 08:45:30)', '1. óra: kezdete 00:01, előtte csak 1 perc van a napból', 'Adjon meg egy számot 0 és 1439 között'],
+    ['de', 'Die 2. Stunde beginnt, bevor die 1. Stunde um 08:45:30\u00a0Uhr endet', 'Vor Beginn der 1. Stunde um 00:01\u00a0Uhr hat der Tag nur 1 Minute', 'Bitte geben Sie eine Zahl von 0 bis 1439 ein'],
     ['en', 'Lesson 2 starts before lesson 1 ends at 08:45:30', 'The day has only 1 minute before lesson 1 starts at 00:01', 'Enter a number from 0 to 1439'],
   ])('%s names the lessons, times and limits', async (locale, overlap, noRoom, range) => {
     await activate(locale);
