@@ -114,20 +114,24 @@ describe('why a timetable is in force', () => {
 
 describe('the days in each language', () => {
   afterAll(() => activate('en'));
-  const timetables = [{ id: 'A', name: 'Normal day' }];
+  const FIRST = 'ID_factory_default_timetable';
+  const timetables = [{ id: 'A', name: 'Normal day' }, { id: FIRST, name: 'Default' }];
   const today: TimetableInfo = { id: 'NULL', source: 'NORMAL', date: '2024-09-02', dayOfWeek: 0, typeOfDay: 'SCHOOL_BREAK', programmeToday: null };
 
-  it.each<[Locale, string, string, string, string]>([
-    ['en', 'School holiday', 'bells by Normal day, although it is a school holiday: a calendar event overrides it', 'no bells: the bells are switched off; extra school day', 'Today is a school holiday: no timetable by the calendar.'],
-    ['hu', 'Tanítási szünet', 'csengetés: Normal day, bár tanítási szünet van: egy naptári esemény felülírja', 'nincs csengetés: a csengetés ki van kapcsolva; rendkívüli tanítási nap', 'Ma tanítási szünet van: a naptár szerint nincs csengetési rend.'],
-    ['de', 'Ferien', 'Klingeln nach Normal day, obwohl es ein Ferientag ist: Ein Kalendereintrag geht vor', 'kein Klingeln: das Klingeln ist ausgeschaltet; zusätzlicher Schultag', 'Heute ist ein Ferientag: Laut Kalender gilt kein Stundenplan.'],
-  ])('%s names the kind of day as a label and within sentences', async (locale, label, overridden, silent, reason) => {
+  it.each<[Locale, string, string, string, string, string]>([
+    ['en', 'School holiday', 'bells by Normal day, although it is a school holiday: a calendar event overrides it', 'no bells: the bells are switched off; extra school day', 'Today is a school holiday: no timetable by the calendar.', 'Default'],
+    ['hu', 'Tanítási szünet', 'csengetés: Normal day, bár tanítási szünet van: egy naptári esemény felülírja', 'nincs csengetés: a csengetés ki van kapcsolva; rendkívüli tanítási nap', 'Ma tanítási szünet van: a naptár szerint nincs csengetési rend.', 'Alap csengetési rend'],
+    ['de', 'Ferien', 'Klingeln nach Normal day, obwohl es ein Ferientag ist: Ein Kalendereintrag geht vor', 'kein Klingeln: das Klingeln ist ausgeschaltet; zusätzlicher Schultag', 'Heute ist ein Ferientag: Laut Kalender gilt kein Stundenplan.', 'Standard-Stundenplan'],
+  ])('%s names the kind of day as a label and within sentences', async (locale, label, overridden, silent, reason, first) => {
     await activate(locale);
     // The table of kinds is made once; its words follow the language chosen since.
     expect(DAY_KINDS.find((k) => k.kind === 'SCHOOL_BREAK')?.label).toBe(label);
     expect(describeDayBells(dayBells({ id: 'A', typeOfDay: 'SCHOOL_BREAK' }, timetables, true))).toBe(overridden);
     expect(describeDayBells(dayBells({ id: 'A', typeOfDay: 'REPLACED_WORKDAY' }, timetables, false))).toBe(silent);
     expect(explainToday(today, timetables, 'A').reason).toBe(reason);
+    // The first timetable, not renamed, under its name in the language.
+    expect(dayBells({ id: FIRST, typeOfDay: 'WORKDAY' }, timetables, true).title).toBe(first);
+    expect(explainToday({ ...today, id: FIRST, typeOfDay: 'WORKDAY' }, timetables, FIRST).title).toBe(first);
   });
 });
 

@@ -1,7 +1,7 @@
 import { afterEach, describe, expect, it } from 'vitest';
 import { activate, type Locale } from '../src/i18n';
 import { signalName, timetableName } from '../src/i18n/factoryNames';
-import { checkQuietPeriod, clockWarning, countdown, describeQuiet, lateness, markText, sourceLabel } from '../src/lib/playLog';
+import { checkQuietPeriod, clockWarning, countdown, describeQuiet, lateness, markText, signalByName, sourceLabel } from '../src/lib/playLog';
 
 afterEach(() => activate('en'));
 
@@ -32,6 +32,8 @@ describe('what became of a bell', () => {
     ['en', 'coming', null, null, '', 'Still to ring', null, 'coming'],
     ['hu', 'played', '2026-12-08T09:45:01.250', 1250, '', 'Megszólalt: 09:45:01', '1,3\u00a0mp késéssel', 'ok'],
     ['hu', 'quiet', null, null, '', 'Kimarad', 'csendes időszak', 'skip'],
+    ['hu', 'skipped', null, null, 'quiet period', 'Kihagyva', 'csendes időszak', 'skip'],
+    ['de', 'failed', null, null, 'Key not found: ID_gone', 'Fehlgeschlagen', 'Der Signalton wurde gelöscht', 'bad'],
     ['de', 'played', '2026-12-08T09:45:01.250', 150000, '', 'Geklingelt um 09:45:01', '3\u00a0Min. zu spät', 'ok'],
     ['de', 'coming', null, null, '', 'Steht noch aus', null, 'coming'],
   ] as const)('%s: %s %s', async (locale, mark, started, lateMs, detail, text, said, tone) => {
@@ -108,6 +110,16 @@ describe('the names of the built-in signals and timetable', () => {
     const stored = { ID_ping: 'ping', ID_melody: 'melody', ID_bigben: 'BigBen' }[signal] ?? '';
     expect(signalName(signal, stored)).toBe(signalSaid);
     expect(timetableName(timetable, 'Default')).toBe(timetableSaid);
+  });
+
+  it.each<[Locale, string, { id: string; name: string }[] | undefined, string]>([
+    ['hu', 'melody', [{ id: 'ID_melody', name: 'melody' }, { id: 'u1', name: 'Gong' }], 'Dallam'],
+    ['hu', 'melody', [{ id: 'ID_melody', name: 'melody' }, { id: 'u1', name: 'melody' }], 'melody'],
+    ['de', 'melody', undefined, 'melody'],
+    ['de', 'School song', [{ id: 'ID_melody', name: 'School song' }], 'School song'],
+  ])('%s shows the bell signal stored as %j among %j as %j', async (locale, stored, signals, said) => {
+    await activate(locale);
+    expect(signalByName(stored, signals)).toBe(said);
   });
 
   it.each([

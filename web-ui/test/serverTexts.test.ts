@@ -15,6 +15,21 @@ describe('texts from the server', () => {
     ['hu', 'Bad format: ogg', 'Nem megfelelő formátum: ogg'],
     ['de', 'Too many failed logins from this address; try again in 120 seconds', 'Zu viele fehlgeschlagene Anmeldungen von diesem Computer. Bitte versuchen Sie es in 120 Sekunden erneut.'],
     ['en', "Invalid id 'a/b': only letters, digits, \"-\" and \"_\" are allowed", "Invalid id 'a/b': only letters, digits, \"-\" and \"_\" are allowed"],
+    ['hu', 'File does not exist: /srv/bells/a.mp3', 'A hangfájl hiányzik: /srv/bells/a.mp3'],
+    ['de', 'Failed to play the file: /srv/bells/a.ogg - Unsupported file format: .ogg', 'Die Tondatei konnte nicht abgespielt werden: /srv/bells/a.ogg - Unsupported file format: .ogg'],
+    ['en', 'No playing thread could be started: Resource temporarily unavailable', 'Playing could not begin (Resource temporarily unavailable)'],
+    ['de', 'quiet period', 'Ruhezeit'],
+    [
+      'hu',
+      'The database /data/_db.json could not be read (Permission denied); it was kept as /data/_db.json.bad and the factory configuration is in use.',
+      'A mentett csengetési rendeket, csengőhangokat és beállításokat nem sikerült beolvasni (Permission denied). A csengetés most egy új telepítés beállításai szerint működik. A régi fájl ezen a néven maradt meg: /data/_db.json.bad. Állítson vissza egy biztonsági mentést a beállításokban, vagy kérjen segítséget a rendszergazdától.',
+    ],
+    [
+      'en',
+      'The database /my data/_db.json has a version this program does not know; it was kept as /my data/_db (2).json and the factory configuration is in use.',
+      'The saved timetables, signals and settings come from a version of the program that this one cannot read. The bells now follow the settings of a new installation. The old file was kept as /my data/_db (2).json. Restore a backup in the settings, or ask your technician for help.',
+    ],
+    ['de', 'Key not found: ID_gone', 'Nicht gefunden (ID_gone). Vielleicht wurde es inzwischen gelöscht; bitte laden Sie die Seite neu.'],
     ['hu', 'Something the interface never heard of', 'Something the interface never heard of'],
     ['de', 'Bad format', 'Bad format'],
   ])('%s shows %j as %j', async (locale, sent, shown) => {

@@ -80,21 +80,23 @@ describe('the uses in each language', () => {
     singleEvents: [{ timeTableId: 'S', start: '2026-12-21', end: '2026-12-23' }],
     reoccurringEvents: [{ timeTableId: 'S', mode: 2, days: 0b101 }],
   };
+  // The first timetable, not renamed: its name follows the language.
+  const first = timetable('Default', { endOfClass: 'gong' });
 
   it.each<[Locale, string, string]>([
     [
       'hu',
       'Használja: a mai nap (az áttekintésben kiválasztva), az egyszeri esemény (2026. december 21., hétfő – 2026. december 23., szerda), az ismétlődő esemény (páros heteken: H, Sze).',
-      'Használja: Short day (külön csengetés, tartalék csengetés: kicsengetés előtti jelzés), a riasztás.',
+      'Használja: Short day (külön csengetés, tartalék csengetés: kicsengetés előtti jelzés), Alap csengetési rend (kicsengetés), a riasztás.',
     ],
     [
       'de',
       'Verwendung: heute (in der Übersicht gewählt), der einmalige Eintrag vom Montag, 21. Dezember 2026 bis Mittwoch, 23. Dezember 2026, der regelmäßige Eintrag in geraden Wochen (Mo, Mi).',
-      'Verwendung: Short day (Zusatzklingeln, Reserve: Vorklingeln vor Stundenende), der Alarm.',
+      'Verwendung: Short day (Zusatzklingeln, Reserve: Vorklingeln vor Stundenende), Standard-Stundenplan (Stundenende), der Alarm.',
     ],
   ])('%s writes each use as a whole sentence of its own', async (locale, timetable, signal) => {
     await activate(locale);
     expect(usedBySentence(timetableUsers('S', { settings: { ...settings, calendar } }), '')).toBe(timetable);
-    expect(usedBySentence(signalUsers('gong', { ...db, timetables: { S: db.timetables.S } }), '')).toBe(signal);
+    expect(usedBySentence(signalUsers('gong', { ...db, timetables: { S: db.timetables.S, ID_factory_default_timetable: first } }), '')).toBe(signal);
   });
 });

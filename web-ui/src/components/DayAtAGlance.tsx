@@ -2,9 +2,9 @@
 // with what became of each, the quiet periods of today, and the clock warning.
 import { useState } from 'preact/hooks';
 import { api } from '../api/client';
-import type { ClockHealth, NextBell, QuietToday, TodayBell } from '../api/types';
+import type { ClockHealth, NextBell, QuietToday, SignalRow, TodayBell } from '../api/types';
 import { t } from '../i18n';
-import { checkQuietPeriod, clockWarning, countdown, describeQuiet, markText, sourceLabel } from '../lib/playLog';
+import { checkQuietPeriod, clockWarning, countdown, describeQuiet, markText, signalByName, sourceLabel } from '../lib/playLog';
 import { secondsUntil } from '../lib/dashboardPoll';
 import { useAction } from '../lib/hooks';
 import { Icon } from './Icon';
@@ -30,14 +30,14 @@ export function ClockWarning({ health }: { health: ClockHealth | undefined }) {
  * The next bell and the seconds until it by the clock shown beside it: both come from the
  * server's clock, so the countdown goes on with the clock, second by second.
  */
-export function NextBellLine({ next, time }: { next: NextBell | null | undefined; time: string }) {
+export function NextBellLine({ next, time, signals }: { next: NextBell | null | undefined; time: string; signals: SignalRow[] | undefined }) {
   if (next === undefined) return <p class="next-bell muted">{t('dayGlance.lookingForNextBell')}</p>;
   if (!next) return <p class="next-bell muted" data-testid="next-bell">{t('dayGlance.noMoreBells')}</p>;
   return (
     <p class="next-bell" data-testid="next-bell">
       <Icon name="bell" size={18} />
       <span>
-        {t('dayGlance.nextBell')} <strong>{shortTime(next.at)}</strong>: {sourceLabel(next.source, next.lesson)}, {next.songName}
+        {t('dayGlance.nextBell')} <strong>{shortTime(next.at)}</strong>: {sourceLabel(next.source, next.lesson)}, {signalByName(next.songName, signals)}
       </span>
       <span class="countdown" aria-live="off" data-testid="countdown">
         {countdown(secondsUntil(next.at, time))}
@@ -51,12 +51,14 @@ export function TodayBellsCard({
   error,
   quiet,
   nextBell,
+  signals,
   onChanged,
 }: {
   bells: TodayBell[] | undefined;
   error: string | null;
   quiet: QuietToday | undefined;
   nextBell: NextBell | null | undefined;
+  signals: SignalRow[] | undefined;
   onChanged: () => Promise<void>;
 }) {
   return (
@@ -83,7 +85,7 @@ export function TodayBellsCard({
                 <span class="bell-at">{shortTime(bell.at)}</span>
                 <span class="bell-what">
                   {sourceLabel(bell.source, bell.lesson)}
-                  <span class="muted"> · {bell.songName}</span>
+                  <span class="muted"> · {signalByName(bell.songName, signals)}</span>
                 </span>
                 <span class="bell-mark">
                   {mark.text}

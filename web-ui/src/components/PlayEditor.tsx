@@ -2,6 +2,7 @@
 import type { ComponentChildren, JSX } from 'preact';
 import { NULL_ID, type SignalRow } from '../api/types';
 import { t } from '../i18n';
+import { signalName } from '../i18n/factoryNames';
 import type { FieldErrors, PlayDraft } from '../lib/timetableForm';
 import { ListenButton } from './Listen';
 import { described, SignalSelect } from './ui';
@@ -30,7 +31,7 @@ export function PlayEditor({ idBase, legend, value, onChange, signals, errors, p
         <label for={selectId}>{t('playEditor.signal')}</label>
         <div class="signal-choice">
           <SignalSelect id={selectId} value={value.id} onChange={(id) => set({ id })} signals={signals} extra={deleted ? { 'aria-describedby': `${selectId}-error` } : undefined} />
-          {chosen && <ListenButton id={chosen.id} name={chosen.name} />}
+          {chosen && <ListenButton id={chosen.id} name={signalName(chosen.id, chosen.name)} />}
         </div>
         {deleted && (
           <small class="field-error" id={`${selectId}-error`}>

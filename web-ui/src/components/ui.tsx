@@ -3,6 +3,7 @@ import type { ComponentChildren, JSX } from 'preact';
 import { useEffect, useRef, useState } from 'preact/hooks';
 import { NULL_ID, type NamedId, type SignalRow } from '../api/types';
 import { t } from '../i18n';
+import { signalName, timetableName } from '../i18n/factoryNames';
 import { explainServerText } from '../i18n/serverTexts';
 import type { Action } from '../lib/hooks';
 import { Link } from '../router';
@@ -224,7 +225,7 @@ export function SignalSelect({ id, value, onChange, signals, allowNone = true, d
       {!known && <option value={value}>{t('ui.deletedSignal')}</option>}
       {signals.map((s) => (
         <option key={s.id} value={s.id}>
-          {s.name}
+          {signalName(s.id, s.name)}
         </option>
       ))}
     </select>
@@ -243,7 +244,7 @@ export function TimetableSelect({ id, value, onChange, timetables, disabled, ext
       )}
       {timetables.map((timetable) => (
         <option key={timetable.id} value={timetable.id}>
-          {timetable.name}
+          {timetableName(timetable.id, timetable.name)}
         </option>
       ))}
       <option value={NULL_ID}>{t('ui.noBells')}</option>

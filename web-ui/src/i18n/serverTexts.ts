@@ -48,14 +48,30 @@ const SERVER_TEXTS: ServerText[] = [
   { start: 'The archive holds no database', key: 'server.archiveWithoutDatabase' },
   { text: 'The database in the archive is of a version this program cannot read', key: 'server.archiveTooNew' },
   { start: 'The backup could not be restored, and everything stays as it was: ', key: 'server.restoreFailed' },
+  // Why a play failed or was skipped, as the play log keeps it
+  { text: 'quiet period', key: 'playLog.quietPeriod' },
+  { start: 'File does not exist: ', key: 'server.fileMissing' },
+  { start: 'Failed to play the file: ', key: 'server.playFailed' },
+  { start: 'No playing thread could be started: ', key: 'server.playerNotStarted' },
+  // The warnings of the start, when the saved data could not be used
+  {
+    pattern: /^The database (?<file>.+) could not be read \((?<reason>.*)\); it was kept as (?<aside>.+) and the factory configuration is in use\.$/,
+    key: 'server.databaseUnreadable',
+  },
+  {
+    pattern: /^The database (?<file>.+) has a version this program does not know; it was kept as (?<aside>.+) and the factory configuration is in use\.$/,
+    key: 'server.databaseTooNew',
+  },
   // The server itself
   { text: 'The server is busy; try again in a moment', key: 'server.busy' },
   { text: 'Internal Server Error', key: 'server.internalError' },
 ];
 
-/** The catalogue key of a server text and the values of its placeholders; null for a text not known here. */
-export function matchServerText(text: string): { key: MessageKey; values: Values } | null {
-  for (const entry of SERVER_TEXTS) {
+// In the play log, a key not found is the signal that was to play: it was deleted.
+const PLAY_LOG_TEXTS: ServerText[] = [{ start: 'Key not found: ', key: 'server.signalGone' }];
+
+function matchIn(entries: ServerText[], text: string): { key: MessageKey; values: Values } | null {
+  for (const entry of entries) {
     if ('text' in entry && text === entry.text) return { key: entry.key, values: {} };
     if ('start' in entry && text.startsWith(entry.start)) return { key: entry.key, values: { rest: text.slice(entry.start.length) } };
     if ('pattern' in entry) {
@@ -66,8 +82,19 @@ export function matchServerText(text: string): { key: MessageKey; values: Values
   return null;
 }
 
+/** The catalogue key of a server text and the values of its placeholders; null for a text not known here. */
+export function matchServerText(text: string): { key: MessageKey; values: Values } | null {
+  return matchIn(SERVER_TEXTS, text);
+}
+
 /** A server text in the active language; the text as the server sent it when it is not known here. */
 export function explainServerText(text: string): string {
   const found = matchServerText(text);
+  return found ? t(found.key, found.values) : text;
+}
+
+/** Why a play failed or was skipped, as the play log gives it, in the active language. */
+export function explainPlayDetail(text: string): string {
+  const found = matchIn(PLAY_LOG_TEXTS, text) ?? matchIn(SERVER_TEXTS, text);
   return found ? t(found.key, found.values) : text;
 }

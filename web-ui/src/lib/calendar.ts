@@ -5,6 +5,7 @@ import { addDays, type CalendarDate, formatDate, isoWeek, parseDate, weekdayOf }
 import { recurrenceApplies } from './weekdays';
 import { timetableLabel } from './forms';
 import { t, type MessageKey } from '../i18n';
+import { timetableName } from '../i18n/factoryNames';
 
 export interface DayKindInfo {
   kind: DayKind;
@@ -74,7 +75,7 @@ export function dayBells(day: Pick<MonthDay, 'id' | 'typeOfDay'>, timetables: Na
   if (day.id === NULL_ID) return silent(null);
   const timetable = timetables.find((t) => t.id === day.id);
   if (!timetable) return silent(t('calendar.silentTimetableDeleted'));
-  return { rings: true, title: timetable.name, silentBecause: null, kind, overrides: !kind.ringsByDefault };
+  return { rings: true, title: timetableName(timetable.id, timetable.name), silentBecause: null, kind, overrides: !kind.ringsByDefault };
 }
 
 /** The sentence a screen reader gives for a day of the grid. */

@@ -2,6 +2,7 @@
 // send or the problems keyed by field name, so the form can show each next to its input.
 import { NULL_ID } from '../api/types';
 import { intlLocale, t } from '../i18n';
+import { timetableName } from '../i18n/factoryNames';
 import { parseLocalDate } from '../i18n/format';
 import { matchServerText } from '../i18n/serverTexts';
 import { compareDates, compareTimes, formatDate, normaliseTime, parseDate } from './time';
@@ -134,5 +135,6 @@ export function checkAnnouncementCode(code: string): string | null {
 export function timetableLabel(id: string | null | undefined, timetables: { id: string; name: string }[]): string {
   if (id === null || id === undefined) return '—';
   if (id === NULL_ID) return t('forms.noBells');
-  return timetables.find((timetable) => timetable.id === id)?.name ?? t('forms.deletedTimetable');
+  const timetable = timetables.find((candidate) => candidate.id === id);
+  return timetable ? timetableName(timetable.id, timetable.name) : t('forms.deletedTimetable');
 }

@@ -1,6 +1,8 @@
 // How the interface words what rang, what rings next and how far the clock can be trusted.
-import type { BellMark, ClockHealth, PlaySource, QuietToday } from '../api/types';
+import type { BellMark, ClockHealth, NamedId, PlaySource, QuietToday } from '../api/types';
 import { intlLocale, PRODUCT_NAME, t, type MessageKey } from '../i18n';
+import { signalName } from '../i18n/factoryNames';
+import { explainPlayDetail } from '../i18n/serverTexts';
 import { clockTime, inTime } from '../i18n/format';
 import { parseTime, timeToSeconds } from './time';
 
@@ -21,6 +23,16 @@ const SOURCES: Record<PlaySource, { lesson?: MessageKey; plain: MessageKey }> = 
 export function sourceLabel(source: PlaySource, lesson: number | null): string {
   const words = SOURCES[source];
   return words.lesson && lesson !== null ? t(words.lesson, { lesson }) : t(words.plain);
+}
+
+/**
+ * The name to show for a signal that an answer gives by its stored name only (the next bell,
+ * today's bells): a built-in one in the active language when the signals leave no doubt which one
+ * it is, any other as it is stored.
+ */
+export function signalByName(storedName: string, signals: NamedId[] | undefined): string {
+  const named = (signals ?? []).filter((signal) => signal.name === storedName);
+  return named.length === 1 ? signalName(named[0].id, storedName) : storedName;
 }
 
 /**
@@ -69,9 +81,9 @@ export function markText(mark: BellMark, started: string | null, lateMs: number 
         tone: 'ok',
       };
     case 'failed':
-      return { text: t('playLog.failed'), detail: detail || null, tone: 'bad' };
+      return { text: t('playLog.failed'), detail: detail ? explainPlayDetail(detail) : null, tone: 'bad' };
     case 'skipped':
-      return { text: t('playLog.skipped'), detail: detail || null, tone: 'skip' };
+      return { text: t('playLog.skipped'), detail: detail ? explainPlayDetail(detail) : null, tone: 'skip' };
     case 'missed':
       return { text: t('playLog.didNotRing'), detail: t('playLog.didNotRingWhy', { product: PRODUCT_NAME }), tone: 'bad' };
     case 'quiet':

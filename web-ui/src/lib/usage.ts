@@ -3,6 +3,7 @@
 // active language.
 import { NULL_ID, type Database } from '../api/types';
 import { t, type MessageKey } from '../i18n';
+import { timetableName } from '../i18n/factoryNames';
 import { describeDate } from './time';
 import { describeMask, RECURRENCE_MODES } from './weekdays';
 
@@ -38,9 +39,9 @@ export function rolesIn(timetable: Plays, test: (play: Play) => boolean): string
 /** "Used by" entries for a signal: "Normal day (end of lesson), Short day (extra bell), the alarm". */
 export function signalUsers(signalId: string, db: Pick<Database, 'timetables' | 'settings'>): string[] {
   const users: string[] = [];
-  for (const timetable of Object.values(db.timetables)) {
+  for (const [id, timetable] of Object.entries(db.timetables)) {
     const roles = rolesIn(timetable, (play) => play.id === signalId);
-    if (roles.length) users.push(t('usage.timetableAt', { timetable: timetable.name, places: roles.join(', ') }));
+    if (roles.length) users.push(t('usage.timetableAt', { timetable: timetableName(id, timetable.name), places: roles.join(', ') }));
   }
   if (db.settings.alarmSignalId === signalId) users.push(t('usage.theAlarm'));
   if (db.settings.announcementSignalId === signalId) users.push(t('usage.beforeAnnouncements'));

@@ -18,6 +18,7 @@ import { Link } from '../router';
 import { versionText } from '../lib/version';
 import { t } from '../i18n';
 import { signalName, timetableName } from '../i18n/factoryNames';
+import { explainServerText } from '../i18n/serverTexts';
 import './Dashboard.css';
 
 const FOLLOW_CALENDAR = '';
@@ -45,7 +46,7 @@ export function Dashboard() {
       {data.warnings?.map((warning) => (
         <p class="notice notice-error" key={warning}>
           <Icon name="alarm" size={18} />
-          <span>{warning}</span>
+          <span>{explainServerText(warning)}</span>
         </p>
       ))}
       {overview.passwordMissing && (
@@ -59,7 +60,7 @@ export function Dashboard() {
       )}
       <ClockWarning health={data.clockHealth} />
       <div class="dash-top">
-        <ClockCard status={status} statusError={errors.status ?? null} overview={overview} next={day?.next} onPlayerChanged={() => refresh('status')} />
+        <ClockCard status={status} statusError={errors.status ?? null} overview={overview} next={day?.next} signals={data.signals} onPlayerChanged={() => refresh('status')} />
         <AlarmCard active={overview.alarmActive} unreachable={data.unreachable} onChanged={() => refresh('overview')} />
       </div>
       <div class="dash-grid">
@@ -76,7 +77,7 @@ export function Dashboard() {
           isPlaying={status?.isPlaying}
           onPlayed={() => refresh('status')}
         />
-        <TodayBellsCard bells={day?.bells} error={errors.day ?? null} quiet={day?.quiet} nextBell={day?.next} onChanged={refreshDay} />
+        <TodayBellsCard bells={day?.bells} error={errors.day ?? null} quiet={day?.quiet} nextBell={day?.next} signals={data.signals} onChanged={refreshDay} />
         <Card
           title={t('dashboard.thisMonth')}
           class="dash-calendar"
@@ -100,12 +101,14 @@ function ClockCard({
   statusError,
   overview,
   next,
+  signals,
   onPlayerChanged,
 }: {
   status: Status | undefined;
   statusError: string | null;
   overview: Overview;
   next: NextBell | null | undefined;
+  signals: SignalRow[] | undefined;
   onPlayerChanged: () => Promise<void>;
 }) {
   const stop = useAction();
@@ -116,7 +119,7 @@ function ClockCard({
         <time dateTime={time}>{sayTime(time, true)}</time>
       </p>
       <p class="clock-date">{describeDate(overview.activeTimetableInfo.date)}</p>
-      <NextBellLine next={next} time={time} />
+      <NextBellLine next={next} time={time} signals={signals} />
       <div class="playing-row">
         <span class={`playing-state ${status?.isPlaying ? 'is-playing' : ''}`} role="status">
           <span class="dot" aria-hidden="true" />
@@ -210,10 +213,6 @@ function TodayCard({ overview, bellsOn, selected, onChanged }: { overview: Overv
   // The choice waits for a confirmation: a stray arrow key on the list must not change the bells.
   const [pending, setPending] = useState<string | null>(null);
   const shown = pending ?? current;
-  const choiceName = (value: string) => {
-    const chosen = overview.timetables.find((tt) => tt.id === value);
-    return chosen ? timetableName(chosen.id, chosen.name) : timetableLabel(value, overview.timetables);
-  };
   const apply = async () => {
     if (pending === null) return;
     const value = pending;
@@ -269,7 +268,7 @@ function TodayCard({ overview, bellsOn, selected, onChanged }: { overview: Overv
               ? t('dashboard.confirmNoBells')
               : pending === FOLLOW_CALENDAR
                 ? t('dashboard.confirmCalendar')
-                : t('dashboard.confirmTimetable', { timetable: choiceName(pending) })}
+                : t('dashboard.confirmTimetable', { timetable: timetableLabel(pending, overview.timetables) })}
           </p>
           <div class="button-row">
             <Button variant="primary" icon="check" busy={choose.busy} onClick={apply}>

@@ -9,7 +9,7 @@ import { checkNewPassword } from '../lib/forms';
 import { useAction, useLoad, useTitle } from '../lib/hooks';
 import { learnInstallationLanguage, LANGUAGES, LOCALES, PRODUCT_NAME, t, type Language, type MessageKey } from '../i18n';
 import { readDecimal } from '../lib/timetableForm';
-import { knownVersion } from '../lib/version';
+import { bareVersion } from '../lib/version';
 import { navigate } from '../router';
 import { setPasswordSet, usePasswordSet } from '../session';
 import './Settings.css';
@@ -38,7 +38,7 @@ export function SettingsPage() {
           <dl class="facts">
             <div>
               <dt>{t('settings.version')}</dt>
-              <dd>{knownVersion(info.version) ?? t('settings.versionNotKnown')}</dd>
+              <dd>{bareVersion(info.version)}</dd>
             </div>
             <div>
               <dt>{t('settings.onlineService')}</dt>

@@ -32,15 +32,23 @@ import { missingSignalRoles } from '../lib/usage';
 import { TimeInput } from '../components/TimeInput';
 import { Link, setLeaveGuard } from '../router';
 import { t, useLocale, type MessageKey } from '../i18n';
+import { timetableName } from '../i18n/factoryNames';
 import { clockTime } from '../i18n/format';
 import './TimetableEditor.css';
 
 export function TimetableEditor({ id }: { id: string }) {
   const loaded = useLoad(async () => {
     const [rows, signals] = await Promise.all([api.timetables(), api.signals()]);
-    return { row: rows.find((r) => r.id === id) ?? null, otherNames: rows.filter((r) => r.id !== id).map((r) => r.name), signals };
+    return { rows, row: rows.find((r) => r.id === id) ?? null, signals };
   }, [id]);
-  useTitle(loaded.data?.row ? t('editor.pageTitleNamed', { name: loaded.data.row.name }) : t('editor.pageTitle'));
+  const locale = useLocale();
+  // The names as people see them: a new name must differ from each.
+  const otherNames = useMemo(
+    () => (loaded.data?.rows ?? []).filter((r) => r.id !== id).map((r) => timetableName(r.id, r.name)),
+    [loaded.data, id, locale],
+  );
+  const row = loaded.data?.row;
+  useTitle(row ? t('editor.pageTitleNamed', { name: timetableName(row.id, row.name) }) : t('editor.pageTitle'));
 
   if (loaded.error && !loaded.data) return <LoadError error={loaded.error} retry={loaded.reload} />;
   if (!loaded.data) return <Loading />;
@@ -53,13 +61,17 @@ export function TimetableEditor({ id }: { id: string }) {
         </p>
       </div>
     );
-  const { row, otherNames, signals } = loaded.data;
-  return <Editor key={id} id={id} initial={toDraft(row)} otherNames={otherNames} signals={signals} />;
+  const { row: found, signals } = loaded.data;
+  return <Editor key={id} id={id} stored={found} otherNames={otherNames} signals={signals} />;
 }
 
-function Editor({ id, initial, otherNames, signals }: { id: string; initial: TimetableDraft; otherNames: string[]; signals: SignalRow[] }) {
+function Editor({ id, stored, otherNames, signals }: { id: string; stored: TimeTable; otherNames: string[]; signals: SignalRow[] }) {
+  // The name field starts from the name shown, which a first timetable that nobody renamed has in
+  // the language of the moment; saving it keeps what the user saw.
+  const [initial] = useState(() => ({ ...toDraft(stored), name: timetableName(id, stored.name) }));
   const [draft, setDraft] = useState(initial);
   const [saved, setSaved] = useState(() => snapshot(initial));
+  const [storedName, setStoredName] = useState(stored.name);
   const [showErrors, setShowErrors] = useState(false);
   const [secondOpen, setSecondOpen] = useState(false);
   const save = useAction();
@@ -71,6 +83,17 @@ function Editor({ id, initial, otherNames, signals }: { id: string; initial: Tim
   // Problems are shown from the first attempt to save on, and then follow every change.
   const errors: FieldErrors = showErrors && !checked.ok ? checked.errors : {};
   const missing = missingSignalRoles(draft, new Set(signals.map((s) => s.id)));
+
+  // While its stored name is still the factory one, an unchanged name follows the language.
+  const factoryShown = timetableName(id, storedName);
+  const shownBefore = useRef(factoryShown);
+  useEffect(() => {
+    const before = shownBefore.current;
+    shownBefore.current = factoryShown;
+    if (before === factoryShown) return;
+    setDraft((d) => (d.name === before ? { ...d, name: factoryShown } : d));
+    setSaved((s) => renamedSnapshot(s, before, factoryShown));
+  }, [factoryShown]);
 
   // Unsaved work is not thrown away by a click on the menu, a link, the back button or a reload.
   useEffect(() => {
@@ -111,7 +134,10 @@ function Editor({ id, initial, otherNames, signals }: { id: string; initial: Tim
       return;
     }
     const ok = await save.run(() => api.updateTimetable(id, checked.timetable), t('editor.saved'));
-    if (ok) setSaved(snapshot(draft));
+    if (ok) {
+      setSaved(snapshot(draft));
+      setStoredName(checked.timetable.name);
+    }
   };
 
   return (
@@ -193,6 +219,15 @@ function Editor({ id, initial, otherNames, signals }: { id: string; initial: Tim
 function snapshot(draft: TimetableDraft): string {
   const result = fromDraft(draft);
   return JSON.stringify(result.ok ? result : { ok: false, draft });
+}
+
+/** The snapshot `saved` with the name `from` read as `to`: what was saved, named in another language. */
+function renamedSnapshot(saved: string, from: string, to: string): string {
+  const parsed = JSON.parse(saved) as { ok: true; timetable: TimeTable } | { ok: false; draft: TimetableDraft };
+  const named = parsed.ok ? parsed.timetable : parsed.draft;
+  if (named.name !== from) return saved;
+  named.name = to;
+  return JSON.stringify(parsed);
 }
 
 /** Back to what was last saved: the saved record when it reads, else what was loaded. */

@@ -10,12 +10,16 @@ import { checkTimetableName, emptyDraft, fromDraft } from '../lib/timetableForm'
 import { missingSignalRoles, timetableUsers, usedBySentence } from '../lib/usage';
 import { Link, navigate } from '../router';
 import { t } from '../i18n';
+import { timetableName } from '../i18n/factoryNames';
 import { clockTime } from '../i18n/format';
 import './Timetables.css';
 
 function withoutId({ id: _id, ...timetable }: TimeTableRow) {
   return timetable;
 }
+
+/** The name people see, against which a new or changed name must differ. */
+const shownName = (row: TimeTableRow): string => timetableName(row.id, row.name);
 
 export function TimetablesPage() {
   useTitle(t('timetables.title'));
@@ -27,7 +31,7 @@ export function TimetablesPage() {
   const submitNew = async (e: Event) => {
     e.preventDefault();
     const name = newName.trim();
-    const problem = name ? checkTimetableName(name, list.data?.[0].map((t) => t.name) ?? []) : t('timetables.nameTheNew');
+    const problem = name ? checkTimetableName(name, list.data?.[0].map(shownName) ?? []) : t('timetables.nameTheNew');
     if (problem) {
       setNameError(problem);
       return;
@@ -74,7 +78,7 @@ export function TimetablesPage() {
                 key={row.id}
                 row={row}
                 isDefault={row.id === list.data![1].defaultTimetableId}
-                otherNames={list.data![0].filter((t) => t.id !== row.id).map((t) => t.name)}
+                otherNames={list.data![0].filter((t) => t.id !== row.id).map(shownName)}
                 missing={missingSignalRoles(row, new Set(Object.keys(list.data![2].songs)))}
                 onChanged={list.reload}
               />
@@ -91,7 +95,10 @@ function TimetableItem({ row, isDefault, otherNames, missing, onChanged }: { row
   const action = useAction();
   const confirm = useConfirm();
   const [renaming, setRenaming] = useState(false);
-  const [name, setName] = useState(row.name);
+  const shown = shownName(row);
+  // The field starts from the name shown: a first timetable that nobody renamed is then saved
+  // under its name in the language of the moment, which is what the user saw.
+  const [name, setName] = useState(shown);
   const [nameError, setNameError] = useState<string | null>(null);
   const editHref = `/timetables/${encodeURIComponent(row.id)}`;
   const lessons = row.chA.lessons;
@@ -122,7 +129,7 @@ function TimetableItem({ row, isDefault, otherNames, missing, onChanged }: { row
       () => null,
     );
     const yes = await confirm.ask({
-      title: t('timetables.deleteTitle', { name: row.name }),
+      title: t('timetables.deleteTitle', { name: shown }),
       message:
         users === null ? (
           <p>{t('timetables.deleteUnknownUsers')}</p>
@@ -148,7 +155,7 @@ function TimetableItem({ row, isDefault, otherNames, missing, onChanged }: { row
       <div class="row-main">
         {renaming ? (
           <form class="inline-form" onSubmit={rename} noValidate>
-            <Field id={`rename-${row.id}`} label={t('timetables.newNameFor', { name: row.name })} error={nameError}>
+            <Field id={`rename-${row.id}`} label={t('timetables.newNameFor', { name: shown })} error={nameError}>
               <input
                 id={`rename-${row.id}`}
                 type="text"
@@ -162,14 +169,14 @@ function TimetableItem({ row, isDefault, otherNames, missing, onChanged }: { row
             <Button type="submit" variant="primary" small busy={action.busy}>
               {t('timetables.save')}
             </Button>
-            <Button small onClick={() => { setRenaming(false); setName(row.name); setNameError(null); }}>
+            <Button small onClick={() => { setRenaming(false); setNameError(null); }}>
               {t('timetables.cancel')}
             </Button>
           </form>
         ) : (
           <>
             <Link href={editHref} class="row-title">
-              {row.name}
+              {shown}
             </Link>
             {isDefault && (
               <span class="chip chip-accent">
@@ -190,7 +197,7 @@ function TimetableItem({ row, isDefault, otherNames, missing, onChanged }: { row
           <ButtonLink href={editHref} icon="edit" variant="plain">
             {t('timetables.edit')}
           </ButtonLink>
-          <Button small icon="edit" onClick={() => setRenaming(true)} aria-label={t('timetables.renameNamed', { name: row.name })}>
+          <Button small icon="edit" onClick={() => { setName(shown); setRenaming(true); }} aria-label={t('timetables.renameNamed', { name: shown })}>
             {t('timetables.rename')}
           </Button>
           {!isDefault && (
@@ -198,12 +205,12 @@ function TimetableItem({ row, isDefault, otherNames, missing, onChanged }: { row
               small
               icon="star"
               busy={action.busy}
-              aria-label={t('timetables.makeNamedDefault', { name: row.name })}
+              aria-label={t('timetables.makeNamedDefault', { name: shown })}
               onClick={() =>
                 action.run(async () => {
                   await api.updateSettings({ defaultTimetableId: row.id });
                   await onChanged();
-                }, t('timetables.nowDefault', { name: row.name }))
+                }, t('timetables.nowDefault', { name: shown }))
               }
             >
               {t('timetables.makeDefault')}
@@ -216,7 +223,7 @@ function TimetableItem({ row, isDefault, otherNames, missing, onChanged }: { row
             disabled={isDefault}
             title={isDefault ? t('timetables.makeAnotherDefaultFirst') : undefined}
             onClick={remove}
-            aria-label={t('timetables.deleteNamed', { name: row.name })}
+            aria-label={t('timetables.deleteNamed', { name: shown })}
           >
             {t('timetables.delete')}
           </Button>
