@@ -21,7 +21,10 @@ export const accented = (text: string): string => [...text].map((c) => ACCENTED[
  */
 function pseudoMessage(message: string) {
   const compiled = compileMessage(message, accented);
-  const tail = ` ${'~'.repeat(Math.ceil(message.replace(/\{[^}]*\}/g, '').replace(/[^\p{L}]/gu, '').length * 0.4))}]`;
+  // The padding comes in words of a few letters, as a longer language's text would, so that it
+  // wraps where words wrap instead of standing out as one word no box could hold.
+  const padding = Math.ceil(message.replace(/\{[^}]*\}/g, '').replace(/[^\p{L}]/gu, '').length * 0.4);
+  const tail = ` ${'~'.repeat(padding).replace(/~{6}(?=~)/g, '$& ')}]`;
   return typeof compiled === 'string' ? `[${compiled}${tail}` : ['[', ...compiled, tail];
 }
 

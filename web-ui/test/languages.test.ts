@@ -85,5 +85,8 @@ describe('each language', () => {
     await activate('pseudo');
     expect(describeDays([])).toBe('[ñö dåý ~~]');
     expect(t('schoolWeek.unknown', { code: 99 })).toBe('[Évérý dåý (çödé 99) ~~~~~]');
+    // A long text's padding wraps like words do.
+    expect(t('dashboard.noPassword')).toMatch(/ ~{6} ~{6} .*~\]$/);
+    expect(t('dashboard.noPassword')).not.toMatch(/~{7}/);
   });
 });
