@@ -1,16 +1,21 @@
 // Takes the README's screenshots: the dashboard (the default timetable's lessons moved to begin
 // in a minute or two, so that one bell has rung and the others are to come), the timetable editor,
 // the calendar (with a public holiday on which a recurring event rings), the play log and the
-// dashboard with the bells switched off, at a desktop and a phone width, against a real server with a password, a second timetable and a few
-// calendar events, and holidays of this month from the substitute vendor service.
+// dashboard with the bells switched off, at a desktop and a phone width, and the dashboard and the
+// calendar in Hungarian and German; against a real server with a password, a second timetable and
+// a few calendar events, and holidays of this month from the substitute vendor service.
 // Run: node tests/ui/screenshots.mjs <directory>   (or: make screenshots)
-import { mkdirSync, rmSync } from 'node:fs';
-import { resolve } from 'node:path';
+import { mkdirSync, readFileSync, rmSync } from 'node:fs';
+import { join, resolve } from 'node:path';
 import { addDays, nextWeekday, vendorDataWith } from './calendar-data.mjs';
-import { eventually, withSession } from './harness.mjs';
+import { ROOT, eventually, withSession } from './harness.mjs';
 
 const FACTORY = 'ID_factory_default_timetable';
 const WIDTHS = { desktop: { width: 1280, height: 860 }, phone: { width: 390, height: 844 } };
+// The dashboard and the calendar are shown in these languages too, with the second timetable's
+// name as a school there would write it.
+const LANGUAGES = { hu: { locale: 'hu-HU', shortDay: 'Rövidített nap' }, de: { locale: 'de-DE', shortDay: 'Kurzer Tag' } };
+const catalogue = (language) => JSON.parse(readFileSync(join(ROOT, 'web-ui', 'src', 'i18n', 'catalogues', `${language}.json`), 'utf8'));
 
 const outDir = resolve(process.argv[2] ?? 'docs/screenshots');
 mkdirSync(outDir, { recursive: true });
@@ -50,6 +55,7 @@ async function furnish(s, page) {
   await trigger('addSingleEvent', { timetableId: shortId, startDate: dayOfThisMonth(16), endDate: dayOfThisMonth(16) });
   // Every Friday, also on the holiday and in the school break.
   await trigger('addReoccurringEvent', { timetableId: shortId, mode: 1, days: 1 << 4 });
+  return shortId;
 }
 
 const hhmm = (m) => `${String(Math.floor(m / 60)).padStart(2, '0')}:${String(m % 60).padStart(2, '0')}`;
@@ -91,7 +97,7 @@ try {
   await withSession('screenshots', { vendor: true, vendorData }, async (s) => {
     await eventually(() => s.getJson('/api/get/calendarInfo'), (r) => r.body.regions?.length === 1, 'the region', 20000);
     const setup = await s.newPage();
-    await furnish(s, setup);
+    const shortId = await furnish(s, setup);
     await lessonsFromNow(s, setup);
     const cookies = await setup.context().cookies();
 
@@ -121,6 +127,29 @@ try {
       await s.screenshot(page, `log-${form}`, outDir);
       await page.context().close();
     }
+
+    for (const [language, { locale, shortDay }] of Object.entries(LANGUAGES)) {
+      const T = catalogue(language);
+      const db = await (await ok(setup.request.get(`${s.base}/db`), 'reading the database')).json();
+      const renamed = { ...db.timetables[shortId], name: shortDay };
+      await ok(setup.request.post(`${s.base}/db/timetables/update/${shortId}`, { data: renamed }), 'naming the timetable');
+      for (const [form, size] of Object.entries(WIDTHS)) {
+        const page = await s.newPage({ ...size, locale });
+        await page.context().addCookies(cookies);
+        await page.addInitScript(() => window.localStorage.setItem('tollwick.welcomeDone', '1'));
+        await page.goto(`${s.base}/?language=${language}`);
+        await page.getByRole('heading', { name: T['dashboard.today'], exact: true }).waitFor();
+        await page.getByTestId('today-bell').first().waitFor();
+        await s.screenshot(page, `dashboard-${form}-${language}`, outDir);
+        await page.goto(`${s.base}/calendar`);
+        await page.getByText(shortDay).first().waitFor();
+        await page.locator(`td[data-date="${holiday}"].day-override`).waitFor();
+        await s.screenshot(page, `calendar-${form}-${language}`, outDir);
+        await page.context().close();
+      }
+    }
+    const db = await (await ok(setup.request.get(`${s.base}/db`), 'reading the database')).json();
+    await ok(setup.request.post(`${s.base}/db/timetables/update/${shortId}`, { data: { ...db.timetables[shortId], name: 'Short day' } }), 'naming the timetable');
 
     await ok(setup.request.post(`${s.base}/db/settings/update`, { data: { schedulerEnable: false } }), 'switching the bells off');
     for (const [form, size] of Object.entries(WIDTHS)) {

@@ -37,6 +37,14 @@ function placeholders(message: CompiledMessage, names = new Set<string>()): Set<
 describe('catalogues', () => {
   const english = catalogue('en');
 
+  it('are one for each language of the interface, and the server keeps the same languages', () => {
+    const files = readdirSync(CATALOGUES).filter((f) => f.endsWith('.json')).map((f) => f.replace(/\.json$/, ''));
+    expect(files.sort()).toEqual([...LANGUAGES].sort());
+    const settings = readFileSync(join(__dirname, '..', '..', 'src', 'model', 'settings.h'), 'utf8');
+    const server = /INTERFACE_LANGUAGES\{([^}]*)\}/.exec(settings)?.[1].match(/"(\w+)"/g)?.map((q) => q.slice(1, -1));
+    expect(server, 'INTERFACE_LANGUAGES in src/model/settings.h').toEqual([...LANGUAGES]);
+  });
+
   it.each(LANGUAGES.filter((l) => l !== 'en'))('%s has exactly the keys of English', (language) => {
     const keys = Object.keys(catalogue(language));
     expect(Object.keys(english).filter((k) => !keys.includes(k)), 'missing').toEqual([]);
