@@ -19,6 +19,11 @@ describe('texts from the server', () => {
     ['de', 'Failed to play the file: /srv/bells/a.ogg - Unsupported file format: .ogg', 'Die Tondatei konnte nicht abgespielt werden: /srv/bells/a.ogg - Unsupported file format: .ogg'],
     ['en', 'No playing thread could be started: Resource temporarily unavailable', 'Playing could not begin (Resource temporarily unavailable)'],
     ['de', 'quiet period', 'Ruhezeit'],
+    ['hu', 'Today already has 8 quiet periods, the most a day can hold. Clear them to set new ones.', 'Mára már 8 csendes időszak van beállítva, ennél több nem lehet. Újak beállításához törölje a meglévőket.'],
+    // A restore's reason is explained inside the restore's own text.
+    ['de', 'The backup could not be restored, and everything stays as it was: The archive lacks the sound file "u1.mp3" of "Gong"', 'Die Sicherung konnte nicht wiederhergestellt werden, alles bleibt, wie es war: In der Sicherung fehlt die Tondatei des Signaltons „Gong“ (u1.mp3)'],
+    ['en', 'The backup could not be restored, and everything stays as it was: This backup holds more than 5000 files; it was not made by Tollwick Player', 'The backup could not be restored, and everything stays as it was: This backup holds more than 5000 files: it was not made by Tollwick Player'],
+    ['hu', 'The backup could not be restored, and everything stays as it was: something new', 'A biztonsági mentést nem sikerült visszaállítani, minden a régiben maradt: something new'],
     [
       'hu',
       'The database /data/_db.json could not be read (Permission denied); it was kept as /data/_db.json.bad and the factory configuration is in use.',

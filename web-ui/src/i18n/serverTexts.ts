@@ -1,13 +1,13 @@
 // The server's own messages, as it sends them when it refuses a request, each with the catalogue
 // key of its translation. The server's texts stay as they are; the interface shows its own words
 // for each one it knows here, and the server's text as it stands for any other.
-import { t, type MessageKey, type Values } from './index';
+import { PRODUCT_NAME, t, type MessageKey, type Values } from './index';
 
 type ServerText =
   /** The whole text, exactly. */
   | { text: string; key: MessageKey }
-  /** A fixed beginning; what follows it is the message's {rest}. */
-  | { start: string; key: MessageKey }
+  /** A fixed beginning; what follows it is the message's {rest}, itself explained when `explainRest`. */
+  | { start: string; key: MessageKey; explainRest?: boolean }
   /** A text with values inside; the named groups are the message's placeholders. */
   | { pattern: RegExp; key: MessageKey };
 
@@ -47,8 +47,24 @@ const SERVER_TEXTS: ServerText[] = [
   { start: 'The file is not a zip archive that can be read: ', key: 'server.notAnArchive' },
   { start: 'The archive holds no database', key: 'server.archiveWithoutDatabase' },
   { text: 'The database in the archive is of a version this program cannot read', key: 'server.archiveTooNew' },
-  { start: 'The backup could not be restored, and everything stays as it was: ', key: 'server.restoreFailed' },
+  { start: 'The backup could not be restored, and everything stays as it was: ', key: 'server.restoreFailed', explainRest: true },
   // Why a play failed or was skipped, as the play log keeps it
+  { text: 'The quiet period must end after it begins', key: 'playLog.quietEndsBeforeStart' },
+  { text: 'That time is already over today', key: 'server.quietAlreadyOver' },
+  { pattern: /^Today already has (?<count>\d+) quiet periods, the most a day can hold\. Clear them to set new ones\.$/, key: 'server.tooManyQuietPeriods' },
+  { pattern: /^Today already has (?<count>\d+) skipped bells, the most a day can hold\. Clear them to skip others\.$/, key: 'server.tooManySkippedBells' },
+  { pattern: /^The month offset -?\d+ (is out of range|leads outside the years 1 to 9999)$/, key: 'server.monthOutOfRange' },
+  { pattern: /^There are more than (?<count>\d+) sound files, more than a backup holds: delete some, then make the backup$/, key: 'server.backupTooManyFiles' },
+  { pattern: /^The sound file "(?<file>.*)" of "(?<name>.*)" is missing: delete that song or upload it again, then make the backup$/, key: 'server.backupFileMissing' },
+  // Why a backup could not be restored: they follow the restore's own text.
+  { pattern: /^The archive unpacks to more than (?<size>.+)$/, key: 'server.archiveTooLarge' },
+  { pattern: /^The archive's entry "(?<name>.*)" unpacks to more than (?<size>.+)$/, key: 'server.archiveEntryTooLarge' },
+  { pattern: /^The archive's entry "(?<name>.*)" is damaged: /, key: 'server.archiveEntryDamaged' },
+  { pattern: /^The archive's entry "(?<name>.*)" (points outside the data directory|is not a file of the data directory)$/, key: 'server.archiveForeignEntry' },
+  { pattern: /^The archive holds "(?<name>.*)" twice$/, key: 'server.archiveEntryTwice' },
+  { pattern: /^This backup holds more than (?<count>\d+) files; it was not made by Tollwick Player$/, key: 'server.backupTooManyEntries' },
+  { pattern: /^This backup names the file "(?<file>.*)" for the sound "(?<name>.*)"; it was not made by Tollwick Player$/, key: 'server.backupOddFileName' },
+  { pattern: /^The archive lacks the sound file "(?<file>.*)" of "(?<name>.*)"$/, key: 'server.archiveLacksFile' },
   { text: 'quiet period', key: 'playLog.quietPeriod' },
   { start: 'File does not exist: ', key: 'server.fileMissing' },
   { start: 'Failed to play the file: ', key: 'server.playFailed' },
@@ -73,13 +89,21 @@ const PLAY_LOG_TEXTS: ServerText[] = [{ start: 'Key not found: ', key: 'server.s
 function matchIn(entries: ServerText[], text: string): { key: MessageKey; values: Values } | null {
   for (const entry of entries) {
     if ('text' in entry && text === entry.text) return { key: entry.key, values: {} };
-    if ('start' in entry && text.startsWith(entry.start)) return { key: entry.key, values: { rest: text.slice(entry.start.length) } };
+    if ('start' in entry && text.startsWith(entry.start)) {
+      const rest = text.slice(entry.start.length);
+      return { key: entry.key, values: { rest: entry.explainRest ? explainIn(entries, rest) : rest } };
+    }
     if ('pattern' in entry) {
       const found = entry.pattern.exec(text);
       if (found) return { key: entry.key, values: { ...found.groups } };
     }
   }
   return null;
+}
+
+function explainIn(entries: ServerText[], text: string): string {
+  const found = matchIn(entries, text);
+  return found ? t(found.key, { product: PRODUCT_NAME, ...found.values }) : text;
 }
 
 /** The catalogue key of a server text and the values of its placeholders; null for a text not known here. */
@@ -89,12 +113,10 @@ export function matchServerText(text: string): { key: MessageKey; values: Values
 
 /** A server text in the active language; the text as the server sent it when it is not known here. */
 export function explainServerText(text: string): string {
-  const found = matchServerText(text);
-  return found ? t(found.key, found.values) : text;
+  return explainIn(SERVER_TEXTS, text);
 }
 
 /** Why a play failed or was skipped, as the play log gives it, in the active language. */
 export function explainPlayDetail(text: string): string {
-  const found = matchIn(PLAY_LOG_TEXTS, text) ?? matchIn(SERVER_TEXTS, text);
-  return found ? t(found.key, found.values) : text;
+  return matchIn(PLAY_LOG_TEXTS, text) ? explainIn(PLAY_LOG_TEXTS, text) : explainIn(SERVER_TEXTS, text);
 }
