@@ -96,7 +96,15 @@ export function DateInput({ id, value, onChange, min, max, class: className, 'ar
           setTyping(true);
         }}
         onBlur={(e) => typing && commit(e.currentTarget.value)}
-        onKeyDown={(e) => e.key === 'Enter' && commit(e.currentTarget.value)}
+        onKeyDown={(e) => {
+          if (e.key !== 'Enter') return;
+          // The form is sent once the date read here is its own: sent at once, as the browser
+          // would, it would go with the date the field held before.
+          e.preventDefault();
+          const form = e.currentTarget.form;
+          commit(e.currentTarget.value);
+          window.setTimeout(() => form?.requestSubmit(), 0);
+        }}
       />
       {ownProblem && (
         <small class="field-error" id={problemId} role="alert">
