@@ -104,6 +104,11 @@ bool System::loadDocuments() {
     _docs.shadow.rememberContent();
     _docs.cache.rememberContent();
     _quiet.load(getUserFilePath("quiet.json"));
+    try {
+        _quiet.dropExpired(_clock.updateClock());
+    } catch (const std::exception& e) {
+        spdlog::warn("{}", e.what()); // they count for nothing all the same, and go with the next change
+    }
     _playLog.open(std::filesystem::path(getUserFilePath()) / "playlog");
     return firstStart;
 }

@@ -4,16 +4,46 @@
 
 #include <spdlog/spdlog.h>
 
+#include "model/date.h"
 #include "scheduling/clock.h"
 #include "storage/atomic_file.h"
+#include "storage/crypto.h"
 #include "storage/storage_wrapper.h"
 
 namespace tollwick {
 
 bool QuietDay::isQuiet(const TimeOfDay& t) const noexcept {
     return std::any_of(periods.begin(), periods.end(), [&](const QuietPeriod& p) { return p.covers(t); }) ||
-           std::find(skippedBells.begin(), skippedBells.end(), t) != skippedBells.end();
+           std::find(skippedBells.begin(), skippedBells.end(), t) != skippedBells.end() || plannedAt(t) != nullptr;
 }
+
+const PlannedQuiet* QuietDay::plannedAt(const TimeOfDay& t) const noexcept {
+    for (const PlannedQuiet& p : planned)
+        if (p.covers(date, t))
+            return &p;
+    return nullptr;
+}
+
+namespace {
+
+// Whether `p` is over at `now`: its day has passed, or its end has come today.
+bool isOver(const PlannedQuiet& p, const std::string& today, const TimeOfDay& now) {
+    return p.date < today || (p.date == today && !(p.to > now));
+}
+
+bool dropOver(std::vector<PlannedQuiet>& planned, const ClockReading& now) {
+    const std::string today = dateStringOf(now);
+    const TimeOfDay time = TimeOfDay::fromTimeStruct(now);
+    const auto before = planned.size();
+    std::erase_if(planned, [&](const PlannedQuiet& p) { return isOver(p, today, time); });
+    return planned.size() != before;
+}
+
+bool startsBefore(const PlannedQuiet& a, const PlannedQuiet& b) {
+    return std::tie(a.date, a.from, a.to) < std::tie(b.date, b.from, b.to);
+}
+
+} // namespace
 
 void QuietPeriods::load(const std::filesystem::path& path) {
     _path = path;
@@ -35,14 +65,38 @@ void QuietPeriods::load(const std::filesystem::path& path) {
 
 bool QuietPeriods::isQuiet(const ClockReading& at) const {
     const std::string date = dateStringOf(at);
+    const TimeOfDay t = TimeOfDay::fromTimeStruct(at);
     std::scoped_lock lock(_mutex);
-    return _day.date == date && _day.isQuiet(TimeOfDay::fromTimeStruct(at));
+    if (_day.date == date)
+        return _day.isQuiet(t);
+    return std::any_of(_day.planned.begin(), _day.planned.end(),
+                       [&](const PlannedQuiet& p) { return p.covers(date, t); });
+}
+
+bool QuietPeriods::holdsProgrammes(const ClockReading& at) const {
+    const std::string date = dateStringOf(at);
+    const TimeOfDay t = TimeOfDay::fromTimeStruct(at);
+    std::scoped_lock lock(_mutex);
+    return std::any_of(_day.planned.begin(), _day.planned.end(),
+                       [&](const PlannedQuiet& p) { return p.holdProgrammes && p.covers(date, t); });
 }
 
 QuietDay QuietPeriods::today(const ClockReading& now) const {
     const std::string date = dateStringOf(now);
     std::scoped_lock lock(_mutex);
-    return _day.date == date ? _day : QuietDay{date};
+    QuietDay day = _day.date == date ? _day : QuietDay{date, {}, {}, _day.planned};
+    std::erase_if(day.planned, [&](const PlannedQuiet& p) { return p.date != date; });
+    return day;
+}
+
+std::vector<PlannedQuiet> QuietPeriods::planned(const ClockReading& now) const {
+    std::vector<PlannedQuiet> out;
+    {
+        std::scoped_lock lock(_mutex);
+        out = _day.planned;
+    }
+    dropOver(out, now);
+    return out;
 }
 
 template <class Change>
@@ -54,8 +108,10 @@ void QuietPeriods::change(const ClockReading& now, Change&& change) {
         before = _day;
     }
     // Only changes write _day, and they take turns, so the copy stays current meanwhile.
-    QuietDay after = before.date == dateStringOf(now) ? before : QuietDay{dateStringOf(now)};
-    if (!change(after))
+    QuietDay after = before.date == dateStringOf(now) ? before : QuietDay{dateStringOf(now), {}, {}, before.planned};
+    // Planned periods that are over go with any change.
+    const bool dropped = dropOver(after.planned, now);
+    if (!change(after) && !dropped)
         return;
     {
         std::scoped_lock lock(_mutex);
@@ -109,6 +165,54 @@ void QuietPeriods::clear(const ClockReading& now) {
         day.skippedBells.clear();
         return true;
     });
+}
+
+std::string QuietPeriods::plan(const ClockReading& now, PlannedQuiet period) {
+    Date::decode(period.date); // InvalidValueError for what is no date
+    if (!(period.to > period.from))
+        throw InvalidValueError("The quiet period must end after it begins");
+    if (isOver(period, dateStringOf(now), TimeOfDay::fromTimeStruct(now)))
+        throw InvalidValueError("That time is already over");
+    if (period.name.size() > MAX_NAME_BYTES)
+        throw InvalidValueError("The name of a quiet period is at most " + std::to_string(MAX_NAME_BYTES) +
+                                " bytes long");
+    std::string id;
+    change(now, [&](QuietDay& day) {
+        for (PlannedQuiet& p : day.planned)
+            if (p.date == period.date && p.from == period.from && p.to == period.to) {
+                id = p.id;
+                const bool same = p.name == period.name && p.holdProgrammes == period.holdProgrammes;
+                p.name = period.name;
+                p.holdProgrammes = period.holdProgrammes;
+                return !same;
+            }
+        if (day.planned.size() >= MAX_PLANNED)
+            throw InvalidValueError("There are already " + std::to_string(MAX_PLANNED) +
+                                    " quiet periods planned, the most that can be kept. Delete some to plan new ones.");
+        do
+            period.id = "q" + secureRandomHex(6);
+        while (std::any_of(day.planned.begin(), day.planned.end(),
+                           [&](const PlannedQuiet& p) { return p.id == period.id; }));
+        id = period.id;
+        day.planned.insert(std::upper_bound(day.planned.begin(), day.planned.end(), period, startsBefore), period);
+        return true;
+    });
+    return id;
+}
+
+void QuietPeriods::unplan(const ClockReading& now, const std::string& id) {
+    change(now, [&](QuietDay& day) {
+        const auto it =
+            std::find_if(day.planned.begin(), day.planned.end(), [&](const PlannedQuiet& p) { return p.id == id; });
+        if (it == day.planned.end())
+            throw KeyError("Key not found: " + id);
+        day.planned.erase(it);
+        return true;
+    });
+}
+
+void QuietPeriods::dropExpired(const ClockReading& now) {
+    change(now, [](QuietDay&) { return false; });
 }
 
 } // namespace tollwick

@@ -180,11 +180,11 @@ int Scheduler::startAll(std::vector<PlannedPlay>& plays, long long nowSecond) no
     return started;
 }
 
-void Scheduler::skipQuietly(const DB& db, const PlayDesc& desc, const PlayOrigin& origin) noexcept {
-    if (desc.id == NULL_ID)
+void Scheduler::skipQuietly(const DB& db, const std::string& songId, const PlayOrigin& origin) noexcept {
+    if (songId == NULL_ID)
         return;
     try {
-        _sounds.record(desc.id, songNameOf(db, desc.id), origin, PlayOutcome::SKIPPED, "quiet period");
+        _sounds.record(songId, songNameOf(db, songId), origin, PlayOutcome::SKIPPED, "quiet period");
     } catch (const std::exception& e) {
         logSchedulerError(e);
     }
@@ -208,8 +208,13 @@ void Scheduler::planSecond(const ClockReading& now, std::vector<PlannedPlay>& pl
 
     std::vector<std::string> keysToRemove;
     const PlayOrigin programme{PlaySource::PROGRAMME, std::nullopt, now};
+    // Held by a planned quiet period, a programme is logged as skipped and stays in the list, its
+    // file with it, for the user to book again or delete.
+    const bool held = _quiet.holdsProgrammes(now);
     for (const auto& [key, p] : db.programmes) {
-        if (p.date == now && p.time == now) {
+        if (p.date == now && p.time == now && held) {
+            skipQuietly(db, p.songId, programme);
+        } else if (p.date == now && p.time == now) {
             // A programme that deletes itself takes its song's file along once it has played.
             const std::string& songId = p.songId;
             const bool deleteAfterPlay = p.deleteAfterPlay;
@@ -240,7 +245,7 @@ void Scheduler::planSecond(const ClockReading& now, std::vector<PlannedPlay>& pl
                           return;
                       const PlayOrigin origin{source, lesson, now};
                       if (quiet)
-                          skipQuietly(db, desc, origin);
+                          skipQuietly(db, desc.id, origin);
                       else
                           plan(db, desc.id, origin, plays, [&] { return resolveDescriptor(db, _paths, desc); });
                   });

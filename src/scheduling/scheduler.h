@@ -105,7 +105,7 @@ private:
     int startAll(std::vector<PlannedPlay>& plays, long long nowSecond) noexcept;
     void startPhoneHome();
     // Logs a quiet bell as skipped, keeping a failure to itself as plan does.
-    void skipQuietly(const DB& db, const PlayDesc& desc, const PlayOrigin& origin) noexcept;
+    void skipQuietly(const DB& db, const std::string& songId, const PlayOrigin& origin) noexcept;
 
     Documents& _docs;
     Clock& _clock;

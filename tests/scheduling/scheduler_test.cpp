@@ -171,6 +171,30 @@ TEST_F(SchedulerTest, QuietBellsAreSkippedAndProgrammesStillPlay) {
         EXPECT_EQ(at(c.h, c.m), c.plays) << c.h << ":" << c.m;
 }
 
+// A planned period holds the programmes inside it too, unless it lets them sound; a held programme
+// that deletes itself stays, with its song, for the user to book again.
+TEST_F(SchedulerTest, APlannedQuietPeriodHoldsItsProgrammesWhenItSays) {
+    quiet.load(dir.path() / "quiet.json");
+    auto& programmes = docs.db.edit().programmes;
+    programmes.add(Programme{"song-a", Date(2026, 12, 8), TimeOfDay(8, 10), true}, "held");
+    programmes.add(Programme{"song-b", Date(2026, 12, 8), TimeOfDay(9, 10), false}, "sounds");
+    quiet.plan(time.reading(), PlannedQuiet{"", "2026-12-08", TimeOfDay(8, 0), TimeOfDay(8, 45), "Exam"});
+    quiet.plan(time.reading(), PlannedQuiet{"", "2026-12-08", TimeOfDay(9, 5), TimeOfDay(9, 20), "", false});
+    const struct {
+        int h, m;
+        Plays plays;
+    } cases[] = {
+        {8, 0, {"start skipped: quiet period"}},
+        {8, 10, {"song-a skipped: quiet period"}},
+        {8, 45, {"end", "start"}},
+        {9, 10, {"song-b"}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(at(c.h, c.m), c.plays) << c.h << ":" << c.m;
+    EXPECT_TRUE(programmes.contains("held"));
+    EXPECT_TRUE(docs.db->songs.contains("song-a"));
+}
+
 TEST_F(SchedulerTest, ProgrammesRingOnTheirDateAndDeleteThemselvesWithTheirSong) {
     auto& programmes = docs.db.edit().programmes;
     programmes.add(Programme{"song-a", Date(2026, 12, 8), TimeOfDay(10, 30), true}, "a");

@@ -897,13 +897,69 @@ test('the dashboard counts down to the next bell, marks today’s bells and keep
     await s.screenshot(page, 'dashboard-quiet');
     await page.getByRole('button', { name: 'End the quiet' }).click();
     await settles(() => next.innerText(), new RegExp(`^Next bell ${shortTime(later)}`));
-    await settles(async () => (await s.getJson('/api/get/quietToday')).body, { periods: [], skippedBells: [] });
+    await settles(async () => (await s.getJson('/api/get/quietToday')).body, { periods: [], skippedBells: [], planned: [] });
 
     // A reversed period is refused before anything is sent.
     await page.getByLabel('Quiet from').fill('11:00');
     await page.getByLabel('to', { exact: true }).fill('10:00');
     await page.getByRole('button', { name: 'Keep the bells quiet' }).click();
     await settles(() => alertText(page.locator('#quiet')), 'The quiet period must end after it begins');
+    assert.deepEqual(page.consoleErrors, []);
+  });
+});
+
+test('quiet periods planned ahead: listed on the dashboard, shown in the calendar, and said at the top while one runs', async () => {
+  await withSession('planned-quiet', { timeZone: noonZone() }, async (s) => {
+    const today = (await s.getJson('/api/get/calendarInfo')).body.date;
+    const later = addDays(today, 3);
+    const page = await s.newPage();
+    await skipWelcome(page);
+    await page.goto(`${s.base}/`);
+    const card = page.locator('#quiet-card');
+    await card.getByText('No quiet period is planned.').waitFor();
+
+    // Planned for a day to come, with its name; programmes are held too unless unticked.
+    await card.getByLabel('Day', { exact: true }).fill(later);
+    await card.getByLabel('From', { exact: true }).fill('8.00');
+    await card.getByLabel('To', { exact: true }).fill('09:30');
+    await card.getByLabel('What it is for (optional)').fill('Maths exam, 10B');
+    await card.getByRole('button', { name: 'Add quiet period' }).click();
+    await card.getByText('Quiet period planned').waitFor();
+    const rows = card.getByTestId('planned-quiet-row');
+    await settles(() => rows.innerText().then((t) => t.replace(/\s+/g, ' ').trim()), / 08:00–09:30 Maths exam, 10B programmes held too Delete$/);
+    const planned = await settles(
+      async () => (await s.getJson('/api/get/quietPlanned')).body.map(({ id, ...p }) => p),
+      [{ date: later, from: '08:00', to: '09:30', name: 'Maths exam, 10B', holdProgrammes: true }],
+    );
+    assert.equal(planned.length, 1);
+
+    // The calendar's day says so.
+    const offset = Number(later.slice(0, 4)) * 12 + Number(later.slice(5, 7)) - (Number(today.slice(0, 4)) * 12 + Number(today.slice(5, 7)));
+    await page.goto(`${s.base}/calendar${offset ? `?offset=${offset}` : ''}`);
+    await page.locator(`td[data-date="${later}"] .day-quiet`, { hasText: 'Quiet 08:00–09:30 (Maths exam, 10B)' }).waitFor();
+
+    // One that runs now, planned to let programmes sound: the top of the dashboard says until when.
+    const now = await serverSeconds(s);
+    const from = hms(now - (now % 60)).slice(0, 5);
+    const to = hms(now - (now % 60) + 1800).slice(0, 5);
+    await page.goto(`${s.base}/`);
+    await card.getByLabel('Day', { exact: true }).fill(today);
+    await card.getByLabel('From', { exact: true }).fill(from);
+    await card.getByLabel('To', { exact: true }).fill(to);
+    await card.getByLabel('What it is for (optional)').fill('Oral exam');
+    await card.getByLabel('Hold programmes and announcements too').uncheck();
+    await card.getByRole('button', { name: 'Add quiet period' }).click();
+    await settles(() => page.getByTestId('quiet-now').innerText(), `Bells are quiet until ${to} (Oral exam)`);
+    await settles(() => rows.count(), 2);
+    await settles(() => rows.first().innerText().then((t) => t.includes('programmes sound')), true);
+
+    // Deleted after a confirmation, and the top card says nothing any more.
+    await rows.first().getByRole('button', { name: /^Delete the quiet period on / }).click();
+    await page.getByRole('dialog').getByRole('button', { name: 'Delete' }).click();
+    await card.getByText('Quiet period deleted').waitFor();
+    await settles(() => rows.count(), 1);
+    await settles(() => page.getByTestId('quiet-now').count(), 0);
+    await s.screenshot(page, 'dashboard-planned-quiet');
     assert.deepEqual(page.consoleErrors, []);
   });
 });

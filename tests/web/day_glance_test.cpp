@@ -29,7 +29,7 @@ TEST_F(DayAtAGlance, TheNextBellWithItsCountdownAndQuietTimesThatSkipIt) {
     EXPECT_EQ(outcome(b.get("/api/trigger/skipNextBell/today")), "200 ok");
     EXPECT_EQ(jsonOf(b.get("/api/get/nextBell"))["at"], "12:00:00");
     EXPECT_EQ(jsonOf(b.get("/api/get/quietToday")),
-              Json::parse(R"({"periods": [{"from": "10:20", "to": "11:16"}], "skippedBells": ["11:20:00"]})"));
+              Json::parse(R"({"periods": [{"from": "10:20", "to": "11:16"}], "skippedBells": ["11:20:00"], "planned": []})"));
     EXPECT_EQ(outcome(b.get("/api/trigger/clearQuiet/today")), "200 ok");
     EXPECT_EQ(jsonOf(b.get("/api/get/nextBell"))["at"], "10:25:00");
 
@@ -55,6 +55,43 @@ TEST_F(DayAtAGlance, MalformedQuietTimesAreRefused) {
     for (const auto& c : cases)
         EXPECT_EQ(outcome(b.get(std::string("/api/trigger/") + c.query)), c.answer) << c.query;
     EXPECT_EQ(jsonOf(b.get("/api/get/quietToday"))["periods"], Json::array());
+}
+
+TEST_F(DayAtAGlance, QuietPeriodsArePlannedForAnyDayAndListedUntilTheyAreOver) {
+    const std::string plan = "/api/trigger/planQuiet/0?";
+    EXPECT_EQ(outcome(b.get(plan + "date=2024-09-05&from=08:00&to=09:30&name=Maths%20exam%2C%2010B")), "200 ok");
+    EXPECT_EQ(outcome(b.get(plan + "date=2024-09-02&from=11:00&to=11:30&holdProgrammes=false")), "200 ok");
+    Json planned = jsonOf(b.get("/api/get/quietPlanned"));
+    ASSERT_EQ(planned.size(), 2u);
+    const std::string todays = planned[0]["id"];
+    for (Json& p : planned)
+        p.erase("id");
+    EXPECT_EQ(planned, Json::parse(R"([
+        {"date": "2024-09-02", "from": "11:00", "to": "11:30", "name": "", "holdProgrammes": false},
+        {"date": "2024-09-05", "from": "08:00", "to": "09:30", "name": "Maths exam, 10B", "holdProgrammes": true}])"));
+    const Json today = jsonOf(b.get("/api/get/quietToday"))["planned"];
+    ASSERT_EQ(today.size(), 1u);
+    EXPECT_EQ(today[0]["id"], todays);
+    EXPECT_EQ(jsonOf(b.get("/api/get/nextBell"))["at"], "10:25:00");
+    time.set(2024, 9, 2, 11, 10, 0);
+    clock.updateClock();
+    EXPECT_EQ(jsonOf(b.get("/api/get/nextBell"))["at"], "12:00:00") << "11:15 and 11:20 fall in the period";
+
+    const struct {
+        const char* query;
+        const char* answer;
+    } refused[] = {
+        {"from=08:00&to=09:00", "400 Missing query parameter: date"},
+        {"date=2024-9-05&from=08:00&to=09:00", "400 Invalid date: '2024-9-05' (expected yyyy-mm-dd)"},
+        {"date=2024-09-01&from=08:00&to=09:00", "400 That time is already over"},
+        {"date=2024-09-05&from=08:00&to=09:00&name=%FF", "400 name is not valid UTF-8 text"},
+    };
+    for (const auto& c : refused)
+        EXPECT_EQ(outcome(b.get(plan + c.query)), c.answer) << c.query;
+
+    EXPECT_EQ(outcome(b.get("/api/trigger/unplanQuiet/" + todays)), "200 ok");
+    EXPECT_EQ(outcome(b.get("/api/trigger/unplanQuiet/" + todays)), "400 Key not found: " + todays);
+    EXPECT_EQ(jsonOf(b.get("/api/get/quietPlanned")).size(), 1u);
 }
 
 // A request sent twice (a double click, a retry) keeps one period and leaves the file as it is.

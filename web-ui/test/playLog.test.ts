@@ -1,7 +1,7 @@
 import { afterEach, describe, expect, it } from 'vitest';
 import { activate, type Locale } from '../src/i18n';
 import { signalName, timetableName } from '../src/i18n/factoryNames';
-import { checkQuietPeriod, clockWarning, countdown, describeQuiet, lateness, markText, signalByName, sourceLabel } from '../src/lib/playLog';
+import { checkPlannedQuiet, checkQuietPeriod, clockWarning, countdown, describeQuiet, lateness, markText, quietNow, signalByName, sourceLabel } from '../src/lib/playLog';
 
 afterEach(() => activate('en'));
 
@@ -89,7 +89,7 @@ describe('clock and quiet notices', () => {
     expect(clockWarning(health)).toBe(said);
   });
 
-  const quiet = { periods: [{ from: '08:00', to: '09:30' }], skippedBells: ['10:25:00', '11:10:30'] };
+  const quiet = { periods: [{ from: '08:00', to: '09:30' }], skippedBells: ['10:25:00', '11:10:30'], planned: [] };
   it.each([
     ['en', ['The bells are kept quiet from 08:00 to 09:30.', 'The bell at 10:25 is skipped.', 'The bell at 11:10:30 is skipped.']],
     ['hu', ['08:00 és 09:30 között nem szól a csengetés.', '10:25-kor kimarad a csengetés.', '11:10:30-kor kimarad a csengetés.']],
@@ -97,6 +97,33 @@ describe('clock and quiet notices', () => {
   ] as const)('%s names each period and each skipped bell', async (locale, said) => {
     await activate(locale);
     expect(describeQuiet(quiet)).toEqual(said);
+  });
+});
+
+describe('quiet periods', () => {
+  const exam = { id: 'q1', date: '2026-12-10', from: '10:00', to: '11:30', name: 'Maths exam', holdProgrammes: true };
+  const quiet = { periods: [{ from: '08:00', to: '09:00' }, { from: '08:30', to: '10:15' }], skippedBells: [], planned: [exam] };
+  it.each([
+    ['07:59:59', null],
+    ['08:00:00', { until: '09:00', name: '' }],
+    ['08:45:00', { until: '10:15', name: '' }], // the latest end of the periods that cover it
+    ['10:05:00', { until: '11:30', name: 'Maths exam' }],
+    ['11:30:00', null], // a bell at the end rings
+  ])('at %s the bells are quiet: %j', (time, said) => {
+    expect(quietNow(quiet, time)).toEqual(said);
+  });
+
+  const today = { y: 2026, m: 12, d: 10 };
+  const plan = { date: '2026-12-11', from: '8.00', to: '9:30', name: '  Maths exam, 10B ', holdProgrammes: false };
+  it.each([
+    ['a day to come, times tidied, name trimmed', plan, { ok: true, value: { ...plan, from: '08:00', to: '09:30', name: 'Maths exam, 10B' } }],
+    ['today', { ...plan, date: '2026-12-10' }, { ok: true, value: { ...plan, date: '2026-12-10', from: '08:00', to: '09:30', name: 'Maths exam, 10B' } }],
+    ['no day', { ...plan, date: '' }, { ok: false, errors: { date: 'Choose the day' } }],
+    ['yesterday', { ...plan, date: '2026-12-09' }, { ok: false, errors: { date: 'That day has passed' } }],
+    ['an end before the start', { ...plan, to: '07:00' }, { ok: false, errors: { times: 'The quiet period must end after it begins' } }],
+    ['a name too long', { ...plan, name: 'é'.repeat(101) }, { ok: false, errors: { name: 'The name is too long' } }],
+  ])('planning %s', (_, input, want) => {
+    expect(checkPlannedQuiet(input, today)).toEqual(want);
   });
 });
 

@@ -127,6 +127,15 @@ Json clockHealthOf(WebContext&, const Args&) {
     return clockHealth();
 }
 
+namespace {
+
+Json plannedJson(const PlannedQuiet& p) {
+    return Json{{"id", p.id},     {"date", p.date}, {"from", p.from.asString()}, {"to", p.to.asString()},
+                {"name", p.name}, {"holdProgrammes", p.holdProgrammes}};
+}
+
+} // namespace
+
 Json quietToday(WebContext& ctx, const Args&) {
     const ClockReading now = ctx.clock.getClock();
     const TimeOfDay nowTime = TimeOfDay::fromTimeStruct(now);
@@ -135,6 +144,10 @@ Json quietToday(WebContext& ctx, const Args&) {
     for (const QuietPeriod& p : day.periods)
         if (p.to > nowTime)
             periods.push_back(Json{{"from", p.from.asString()}, {"to", p.to.asString()}});
+    Json planned = Json::array();
+    for (const PlannedQuiet& p : day.planned)
+        if (p.to > nowTime)
+            planned.push_back(plannedJson(p));
     Json skipped = Json::array();
     for (const TimeOfDay& t : day.skippedBells)
         if (!(nowTime > t))
@@ -142,6 +155,14 @@ Json quietToday(WebContext& ctx, const Args&) {
     Json out = Json::object();
     out["periods"] = std::move(periods);
     out["skippedBells"] = std::move(skipped);
+    out["planned"] = std::move(planned);
+    return out;
+}
+
+Json quietPlanned(WebContext& ctx, const Args&) {
+    Json out = Json::array();
+    for (const PlannedQuiet& p : ctx.day.quiet.planned(ctx.clock.getClock()))
+        out.push_back(plannedJson(p));
     return out;
 }
 
@@ -168,6 +189,21 @@ void skipNextBell(WebContext& ctx, const std::string& id, const Args&) {
 void clearQuiet(WebContext& ctx, const std::string& id, const Args&) {
     requireToday(id);
     ctx.day.quiet.clear(ctx.clock.getClock());
+}
+
+void planQuiet(WebContext& ctx, const std::string&, const Args& args) {
+    PlannedQuiet period;
+    period.date = checkedDate(requireArg(args, "date"));
+    period.from = checkedTime(requireArg(args, "from"));
+    period.to = checkedTime(requireArg(args, "to"));
+    period.name = requireUtf8(optionalArg(args, "name").value_or(""), "name");
+    const std::string hold = optionalArg(args, "holdProgrammes").value_or("true");
+    period.holdProgrammes = hold != "false" && hold != "0";
+    ctx.day.quiet.plan(ctx.clock.getClock(), std::move(period));
+}
+
+void unplanQuiet(WebContext& ctx, const std::string& id, const Args&) {
+    ctx.day.quiet.unplan(ctx.clock.getClock(), id);
 }
 
 } // namespace tollwick::web

@@ -21,8 +21,12 @@ Json nextBell(WebContext& ctx, const Args& args);
 // in the log).
 Json todayBells(WebContext& ctx, const Args& args);
 Json clockHealthOf(WebContext& ctx, const Args& args);
-// {"periods": [{"from", "to"}], "skippedBells": [...]}: today's quiet times not yet over.
+// {"periods": [{"from", "to"}], "skippedBells": [...], "planned": [planned periods of today]}:
+// today's quiet times not yet over.
 Json quietToday(WebContext& ctx, const Args& args);
+// [{"id", "date", "from", "to", "name", "holdProgrammes"}]: the planned quiet periods not yet over,
+// by date and start.
+Json quietPlanned(WebContext& ctx, const Args& args);
 
 // Trigger targets, on the id "today" only.
 // Keeps the bells quiet from the query parameter `from` up to `to` (both "HH:MM").
@@ -31,5 +35,11 @@ void muteBells(WebContext& ctx, const std::string& id, const Args& args);
 void skipNextBell(WebContext& ctx, const std::string& id, const Args& args);
 // Ends today's quiet periods and skips.
 void clearQuiet(WebContext& ctx, const std::string& id, const Args& args);
+
+// Plans a quiet period for the query parameters `date` ("yyyy-mm-dd"), `from` and `to`
+// ("HH:MM"), with an optional `name` and `holdProgrammes` ("false" or "0" lets programmes sound).
+void planQuiet(WebContext& ctx, const std::string& id, const Args& args);
+// Drops the planned quiet period `id`.
+void unplanQuiet(WebContext& ctx, const std::string& id, const Args& args);
 
 } // namespace tollwick::web

@@ -204,6 +204,7 @@ constexpr std::pair<std::string_view, GetTarget> GET_TARGETS[] = {
     {"todayBells", todayBells},
     {"clockHealth", clockHealthOf},
     {"quietToday", quietToday},
+    {"quietPlanned", quietPlanned},
 };
 
 std::string argsText(const Args& args) {

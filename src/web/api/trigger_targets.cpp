@@ -201,6 +201,8 @@ constexpr std::pair<std::string_view, TriggerTarget> TRIGGER_TARGETS[] = {
     {"muteBells", muteBells},
     {"skipNextBell", skipNextBell},
     {"clearQuiet", clearQuiet},
+    {"planQuiet", planQuiet},
+    {"unplanQuiet", unplanQuiet},
 };
 
 } // namespace

@@ -13,6 +13,7 @@ import type {
   Overview,
   PlayLogEntry,
   ProgrammeInfo,
+  PlannedQuiet,
   QuietToday,
   SignalRow,
   Settings,
@@ -135,6 +136,7 @@ export const api = {
   todayBells: () => getJson<TodayBell[]>('/api/get/todayBells'),
   clockHealth: () => getJson<ClockHealth>('/api/get/clockHealth'),
   quietToday: () => getJson<QuietToday>('/api/get/quietToday'),
+  quietPlanned: () => getJson<PlannedQuiet[]>('/api/get/quietPlanned'),
   timetables: () => getJson<TimeTableRow[]>('/db/timetables'),
   db: () => getJson<Database>('/db'),
 

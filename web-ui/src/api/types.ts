@@ -238,8 +238,24 @@ export interface ClockHealth {
   utcOffsetMin: number;
 }
 
+/** A quiet period planned for a date, as for an exam. */
+export interface PlannedQuiet {
+  id: string;
+  /** "YYYY-MM-DD" */
+  date: string;
+  /** "HH:MM"; a bell at `to` rings. */
+  from: string;
+  to: string;
+  /** What it is for; may be empty. */
+  name: string;
+  /** Programmes and booked announcements inside it are held too. */
+  holdProgrammes: boolean;
+}
+
 export interface QuietToday {
   periods: { from: string; to: string }[];
   /** "HH:MM:SS" of each bell skipped today, still to come. */
   skippedBells: string[];
+  /** Today's planned periods, not yet over. */
+  planned: PlannedQuiet[];
 }

@@ -1,7 +1,7 @@
 // One month, Monday first. Each day says first whether bells ring and by which timetable, and
 // second what kind of day it is; days on which an event makes the bells ring although there is
 // no school are marked.
-import type { Month, NamedId } from '../api/types';
+import type { Month, NamedId, PlannedQuiet } from '../api/types';
 import { t, type MessageKey } from '../i18n';
 import { monthAndYear } from '../i18n/format';
 import { DAY_KINDS, dayBells, describeDayBells, monthGrid } from '../lib/calendar';
@@ -18,6 +18,8 @@ interface Props {
   /** Called with the date text when a day is picked; days are plain text without it. */
   onPick?: (dateText: string) => void;
   compact?: boolean;
+  /** Quiet periods planned: each shows in its day. */
+  planned?: PlannedQuiet[];
 }
 
 /** Short names of the kinds of day, for the small tag of each day. */
@@ -31,7 +33,7 @@ const KIND_TAGS: Record<string, MessageKey> = {
 
 const kindTag = (kind: string): string | undefined => (kind in KIND_TAGS ? t(KIND_TAGS[kind]) : undefined);
 
-export function MonthGrid({ month, timetables, bellsOn, onPick, compact }: Props) {
+export function MonthGrid({ month, timetables, bellsOn, onPick, compact, planned = [] }: Props) {
   let weeks;
   try {
     weeks = monthGrid(month);
@@ -67,8 +69,11 @@ export function MonthGrid({ month, timetables, bellsOn, onPick, compact }: Props
               </th>
               {week.cells.map((cell) => {
                 const bells = dayBells(cell, timetables, bellsOn);
+                const quiet = planned
+                  .filter((p) => p.date === cell.dateText)
+                  .map((p) => t('monthGrid.quiet', { from: p.from, to: p.to }) + (p.name ? ` (${p.name})` : ''));
                 const day = { date: describeDate(cell.dateText), bells: describeDayBells(bells) };
-                const label = cell.isToday ? t('monthGrid.todayLabel', day) : t('monthGrid.dayLabel', day);
+                const label = [cell.isToday ? t('monthGrid.todayLabel', day) : t('monthGrid.dayLabel', day), ...quiet].join('. ');
                 const classes = [
                   'day',
                   bells.rings ? 'day-rings' : 'day-silent',
@@ -87,6 +92,11 @@ export function MonthGrid({ month, timetables, bellsOn, onPick, compact }: Props
                       {bells.overrides && <Icon name="alarm" size={12} class="icon day-flag" />}
                       {bells.title}
                     </span>
+                    {quiet.map((line) => (
+                      <span class="day-quiet" key={line}>
+                        {line}
+                      </span>
+                    ))}
                   </>
                 );
                 return (

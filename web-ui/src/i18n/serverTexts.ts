@@ -51,6 +51,8 @@ const SERVER_TEXTS: ServerText[] = [
   // Why a play failed or was skipped, as the play log keeps it
   { text: 'The quiet period must end after it begins', key: 'playLog.quietEndsBeforeStart' },
   { text: 'That time is already over today', key: 'server.quietAlreadyOver' },
+  { text: 'That time is already over', key: 'server.plannedAlreadyOver' },
+  { pattern: /^There are already (?<count>\d+) quiet periods planned, the most that can be kept\. Delete some to plan new ones\.$/, key: 'server.tooManyPlanned' },
   { pattern: /^Today already has (?<count>\d+) quiet periods, the most a day can hold\. Clear them to set new ones\.$/, key: 'server.tooManyQuietPeriods' },
   { pattern: /^Today already has (?<count>\d+) skipped bells, the most a day can hold\. Clear them to skip others\.$/, key: 'server.tooManySkippedBells' },
   { pattern: /^The month offset -?\d+ (is out of range|leads outside the years 1 to 9999)$/, key: 'server.monthOutOfRange' },

@@ -1,10 +1,10 @@
 // How the interface words what rang, what rings next and how far the clock can be trusted.
-import type { BellMark, ClockHealth, NamedId, PlaySource, QuietToday } from '../api/types';
+import type { BellMark, ClockHealth, NamedId, PlannedQuiet, PlaySource, QuietToday } from '../api/types';
 import { intlLocale, PRODUCT_NAME, t, type MessageKey } from '../i18n';
 import { signalName } from '../i18n/factoryNames';
 import { explainPlayDetail } from '../i18n/serverTexts';
 import { clockTime, inTime } from '../i18n/format';
-import { parseTime, timeToSeconds } from './time';
+import { compareDates, parseDate, parseTime, timeToSeconds, type CalendarDate } from './time';
 
 /** Each source's words with the lesson's number, and without one. */
 const SOURCES: Record<PlaySource, { lesson?: MessageKey; plain: MessageKey }> = {
@@ -108,6 +108,55 @@ export function describeQuiet(quiet: QuietToday): string[] {
     ...quiet.skippedBells.map((at) => t('playLog.bellSkipped', { time: sayTime(at) })),
   ];
 }
+
+/**
+ * Whether the bells are quiet at `time` ("HH:MM:SS") of today, and until when: the latest end of
+ * the periods that cover it, and the name of a planned one among them.
+ */
+export function quietNow(quiet: QuietToday, time: string): { until: string; name: string } | null {
+  const now = parseTime(time);
+  if (!now.ok) return null;
+  const at = timeToSeconds(now.value);
+  const seconds = (text: string) => {
+    const parsed = parseTime(text);
+    return parsed.ok ? timeToSeconds(parsed.value) : -1;
+  };
+  const covering = [...quiet.periods.map((p) => ({ ...p, name: '' })), ...quiet.planned].filter(
+    (p) => seconds(p.from) <= at && at < seconds(p.to),
+  );
+  if (covering.length === 0) return null;
+  const until = covering.reduce((latest, p) => (seconds(p.to) > seconds(latest) ? p.to : latest), covering[0].to);
+  return { until, name: covering.find((p) => p.name)?.name ?? '' };
+}
+
+export interface QuietPlanInput {
+  date: string;
+  from: string;
+  to: string;
+  name: string;
+  holdProgrammes: boolean;
+}
+
+/** Reads the form that plans a quiet period on a day from `today` on; each field's reason when it cannot be one. */
+export function checkPlannedQuiet(
+  input: QuietPlanInput,
+  today: CalendarDate,
+): { ok: true; value: QuietPlanInput } | { ok: false; errors: Partial<Record<'date' | 'times' | 'name', string>> } {
+  const errors: Partial<Record<'date' | 'times' | 'name', string>> = {};
+  const date = parseDate(input.date);
+  if (input.date.trim() === '') errors.date = t('quiet.chooseDate');
+  else if (!date.ok) errors.date = date.error;
+  else if (compareDates(date.value, today) < 0) errors.date = t('quiet.datePassed');
+  const times = checkQuietPeriod(input.from, input.to);
+  if (!times.ok) errors.times = times.error;
+  const name = input.name.trim();
+  if (new TextEncoder().encode(name).length > 200) errors.name = t('quiet.nameTooLong');
+  if (Object.keys(errors).length > 0 || !times.ok) return { ok: false, errors };
+  return { ok: true, value: { date: input.date, from: times.from, to: times.to, name, holdProgrammes: input.holdProgrammes } };
+}
+
+/** The planned periods of the day `date` ("YYYY-MM-DD"). */
+export const plannedOn = (planned: PlannedQuiet[], date: string): PlannedQuiet[] => planned.filter((p) => p.date === date);
 
 /** Reads a quiet period typed as two whole-minute times; the reason when it cannot be one. */
 export function checkQuietPeriod(from: string, to: string): { ok: true; from: string; to: string } | { ok: false; error: string } {

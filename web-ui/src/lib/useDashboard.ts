@@ -2,7 +2,7 @@
 // all the answers over at once, so that no part of the dashboard shows an older state than another.
 import { useCallback, useEffect, useRef, useState } from 'preact/hooks';
 import { api, ApiError } from '../api/client';
-import type { ClockHealth, NextBell, Overview, QuietToday, Settings, SignalRow, Status, TodayBell } from '../api/types';
+import type { ClockHealth, NextBell, Overview, PlannedQuiet, QuietToday, Settings, SignalRow, Status, TodayBell } from '../api/types';
 import { setBellsOn } from '../bells';
 import { navigate } from '../router';
 import { setPasswordSet, welcomeDone } from '../session';
@@ -14,6 +14,8 @@ export interface DayAnswers {
   next: NextBell | null;
   bells: TodayBell[];
   quiet: QuietToday;
+  /** The quiet periods planned for today and the days to come. */
+  planned: PlannedQuiet[];
 }
 
 export interface DashboardData {
@@ -37,8 +39,8 @@ const LOAD: { [P in Part]: () => Promise<Answers[P]> } = {
   overview: api.overview,
   settings: api.settings,
   day: async () => {
-    const [next, bells, quiet] = await Promise.all([api.nextBell(), api.todayBells(), api.quietToday()]);
-    return { next, bells, quiet };
+    const [next, bells, quiet, planned] = await Promise.all([api.nextBell(), api.todayBells(), api.quietToday(), api.quietPlanned()]);
+    return { next, bells, quiet, planned };
   },
   clockHealth: api.clockHealth,
   signals: api.signals,

@@ -30,6 +30,7 @@ export function CalendarPage() {
   const info = useLoad(() => api.calendarInfo());
   const month = useLoad(() => api.calendarDays(offset), [offset]);
   const settings = useLoad(() => api.settings());
+  const planned = useLoad(() => api.quietPlanned());
   const bellsOn = useBellsOn() ?? settings.data?.schedulerEnable ?? true;
   const [picked, setPicked] = useState<{ date: string; at: number } | null>(null);
   const formRef = useRef<HTMLDivElement>(null);
@@ -69,6 +70,7 @@ export function CalendarPage() {
             month={month.data}
             timetables={info.data?.timetables ?? []}
             bellsOn={bellsOn}
+            planned={planned.data ?? []}
             onPick={(date) => {
               setPicked({ date, at: Date.now() });
               formRef.current?.scrollIntoView({ behavior: 'smooth', block: 'start' });

@@ -1,9 +1,10 @@
 // The day at a glance: clock, what plays, whether bells ring today and why, the alarm, the signals.
 import { useEffect, useRef, useState } from 'preact/hooks';
 import { api } from '../api/client';
-import { NULL_ID, type NextBell, type Overview, type SignalRow, type Status } from '../api/types';
+import { NULL_ID, type NextBell, type Overview, type QuietToday, type SignalRow, type Status } from '../api/types';
 import { useBellsOn } from '../bells';
 import { ClockWarning, NextBellLine, TodayBellsCard } from '../components/DayAtAGlance';
+import { QuietCard } from '../components/QuietCard';
 import { DayLegend, MonthGrid } from '../components/MonthGrid';
 import { Icon } from '../components/Icon';
 import { ListenButton } from '../components/Listen';
@@ -11,7 +12,7 @@ import { Button, ButtonLink, Card, LoadError, Loading, Outcome, useConfirm } fro
 import { dayBells, explainToday } from '../lib/calendar';
 import { timetableLabel } from '../lib/forms';
 import { soundNoteMs, useAction, useTitle } from '../lib/hooks';
-import { sayTime } from '../lib/playLog';
+import { quietNow, sayTime } from '../lib/playLog';
 import { useDashboard } from '../lib/useDashboard';
 import { describeDate, formatDuration } from '../lib/time';
 import { Link } from '../router';
@@ -60,7 +61,7 @@ export function Dashboard() {
       )}
       <ClockWarning health={data.clockHealth} />
       <div class="dash-top">
-        <ClockCard status={status} statusError={errors.status ?? null} overview={overview} next={day?.next} signals={data.signals} onPlayerChanged={() => refresh('status')} />
+        <ClockCard status={status} statusError={errors.status ?? null} overview={overview} next={day?.next} quiet={day?.quiet} signals={data.signals} onPlayerChanged={() => refresh('status')} />
         <AlarmCard active={overview.alarmActive} unreachable={data.unreachable} onChanged={() => refresh('overview')} />
       </div>
       <div class="dash-grid">
@@ -70,6 +71,7 @@ export function Dashboard() {
           selected={data.settings?.dailyPreferences.selectedTimetableId ?? null}
           onChanged={() => refresh('overview', 'settings')}
         />
+        <QuietCard quiet={day?.quiet} planned={day?.planned} nextBell={day?.next} onChanged={refreshDay} />
         <SignalsCard
           signals={data.signals}
           error={errors.signals ?? null}
@@ -77,7 +79,7 @@ export function Dashboard() {
           isPlaying={status?.isPlaying}
           onPlayed={() => refresh('status')}
         />
-        <TodayBellsCard bells={day?.bells} error={errors.day ?? null} quiet={day?.quiet} nextBell={day?.next} signals={data.signals} onChanged={refreshDay} />
+        <TodayBellsCard bells={day?.bells} error={errors.day ?? null} signals={data.signals} onChanged={refreshDay} />
         <Card
           title={t('dashboard.thisMonth')}
           class="dash-calendar"
@@ -88,7 +90,7 @@ export function Dashboard() {
             </ButtonLink>
           }
         >
-          <MonthGrid month={overview.calendar} timetables={overview.timetables} bellsOn={bellsSwitchedOn} compact />
+          <MonthGrid month={overview.calendar} timetables={overview.timetables} bellsOn={bellsSwitchedOn} planned={day?.planned} compact />
           <DayLegend />
         </Card>
       </div>
@@ -101,6 +103,7 @@ function ClockCard({
   statusError,
   overview,
   next,
+  quiet,
   signals,
   onPlayerChanged,
 }: {
@@ -108,6 +111,7 @@ function ClockCard({
   statusError: string | null;
   overview: Overview;
   next: NextBell | null | undefined;
+  quiet: QuietToday | undefined;
   signals: SignalRow[] | undefined;
   onPlayerChanged: () => Promise<void>;
 }) {
@@ -120,6 +124,7 @@ function ClockCard({
       </p>
       <p class="clock-date">{describeDate(overview.activeTimetableInfo.date)}</p>
       <NextBellLine next={next} time={time} signals={signals} />
+      <QuietNowLine quiet={quiet} time={time} />
       <div class="playing-row">
         <span class={`playing-state ${status?.isPlaying ? 'is-playing' : ''}`} role="status">
           <span class="dot" aria-hidden="true" />
@@ -148,6 +153,19 @@ function ClockCard({
       <Outcome action={stop} />
       {status && <p class="version">{versionText(status.version)}</p>}
     </Card>
+  );
+}
+
+/** While a quiet period runs: until when the bells are quiet, and what for. */
+function QuietNowLine({ quiet, time }: { quiet: QuietToday | undefined; time: string }) {
+  const now = quiet ? quietNow(quiet, time) : null;
+  if (!now) return null;
+  const until = sayTime(now.until);
+  return (
+    <p class="quiet-now" role="status" data-testid="quiet-now">
+      <Icon name="close" size={18} />
+      {now.name ? t('dashboard.quietUntilNamed', { time: until, name: now.name }) : t('dashboard.quietUntil', { time: until })}
+    </p>
   );
 }
 
