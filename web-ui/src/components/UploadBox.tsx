@@ -5,6 +5,7 @@ import { t } from '../i18n';
 import { checkUploadFile, explainUploadRefusal, formatBytes } from '../lib/forms';
 import { errorText } from '../lib/hooks';
 import { Button, described, Outcome, ProgressBar } from './ui';
+import { FilePicker } from './FilePicker';
 import './UploadBox.css';
 
 export interface UploadState {
@@ -59,13 +60,13 @@ export function FileChooser({ id, label, upload }: { id: string; label: string; 
   return (
     <div class={`field ${state.fileError ? 'field-invalid' : ''}`}>
       <label for={id}>{label}</label>
-      <input
-        ref={inputRef}
+      <FilePicker
+        inputRef={inputRef}
         id={id}
-        type="file"
         accept=".wav,.mp3,audio/wav,audio/mpeg"
+        file={state.file}
         disabled={state.busy}
-        onChange={(e) => upload.choose(e.currentTarget.files?.[0] ?? null)}
+        onChoose={(file) => upload.choose(file)}
         {...described(id, state.fileError, true)}
       />
       <small class="hint" id={`${id}-hint`}>

@@ -4,6 +4,7 @@ import { useEffect, useRef, useState } from 'preact/hooks';
 import { api } from '../api/client';
 import type { Settings, SignalRow } from '../api/types';
 import { refreshBells, switchBells, useBellsOn } from '../bells';
+import { FilePicker } from '../components/FilePicker';
 import { Button, Card, described, Field, LoadError, Loading, Outcome, PageHeader, SignalSelect, useConfirm } from '../components/ui';
 import { checkNewPassword } from '../lib/forms';
 import { useAction, useLoad, useTitle } from '../lib/hooks';
@@ -336,13 +337,13 @@ function BackupCard({ onRestored }: { onRestored: () => Promise<void> }) {
       <h3 class="restore-title">{t('settings.restore')}</h3>
       <div class="field">
         <label for="restore-file">{t('settings.backupFile')}</label>
-        <input
-          ref={chooser}
+        <FilePicker
+          inputRef={chooser}
           id="restore-file"
-          type="file"
           accept=".zip,application/zip"
-          onChange={(e) => {
-            setChosen(e.currentTarget.files?.[0] ?? null);
+          file={chosen}
+          onChoose={(file) => {
+            setChosen(file);
             restore.clear();
           }}
         />
