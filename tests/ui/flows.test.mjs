@@ -17,6 +17,8 @@ async function skipWelcome(page) {
 
 const alertText = (scope) => scope.getByRole('alert').first().innerText();
 
+const NO_HOLIDAY_DATA = 'No holiday data yet: public holidays and school holidays are not known. Bells ring on them unless you add them as calendar events.';
+
 test('first start: the welcome page sets the language, password, region and school week', async () => {
   await withSession('welcome', { vendor: true }, async (s) => {
     // Phone-home fills the regions a few seconds after start.
@@ -352,6 +354,8 @@ test('the calendar: paging months, adding and removing events', async () => {
     await page.goto(`${s.base}/calendar`);
     const heading = page.getByTestId('month-title');
     await heading.filter({ hasText: title(calendar.year, calendar.month) }).waitFor();
+    // No online service: the calendar knows no holidays, and says so.
+    await settles(() => page.locator('#month').getByTestId('no-holiday-data').innerText(), NO_HOLIDAY_DATA);
 
     await page.getByRole('button', { name: 'Next month' }).click();
     await heading.filter({ hasText: title(calendar.year, calendar.month + 1) }).waitFor();
@@ -394,8 +398,14 @@ test('the calendar: paging months, adding and removing events', async () => {
     await recurring.getByLabel('Weeks').selectOption({ label: 'Odd weeks' });
     await recurring.getByRole('button', { name: 'Add recurring event' }).click();
     await recurring.getByText('Choose at least one weekday').waitFor();
-    await recurring.getByLabel('Monday').check();
-    await recurring.getByLabel('Wednesday').check();
+    const weekday = (name, pressed) => recurring.getByRole('button', { name, pressed });
+    await weekday('Monday', false).click();
+    await weekday('Friday', false).click();
+    await weekday('Friday', true).click();
+    await weekday('Wednesday', false).click();
+    // The chosen days are pressed and ticked, the others neither.
+    await settles(() => recurring.getByRole('button', { pressed: true }).allInnerTexts(), ['Mon', 'Wed']);
+    await settles(() => recurring.locator('.weekday-box svg').count(), 2);
     await recurring.getByText(/^Next: /).waitFor();
     await recurring.getByRole('button', { name: 'Add recurring event' }).click();
     await recurring.getByText('Recurring event added').waitFor();
@@ -413,6 +423,10 @@ test('the calendar: paging months, adding and removing events', async () => {
       const after = (await s.getJson('/api/get/calendarInfo')).body;
       return [after.singleEvents, after.reoccurringEvents];
     }, [[], []]);
+
+    await skipWelcome(page);
+    await page.goto(`${s.base}/`);
+    await settles(() => page.locator('#dash-calendar').getByTestId('no-holiday-data').innerText(), NO_HOLIDAY_DATA);
   });
 });
 
@@ -448,6 +462,10 @@ test('programmes: a song for a date and time, and announcements', async () => {
     await announcements.getByRole('button', { name: 'Play on the loudspeakers now' }).click();
     await announcements.getByText('Announcement “fire-drill” is playing').waitFor();
     await eventually(() => s.plays(), (plays) => plays.some((line) => line.includes('announcement')), 'the announcement to play');
+    // A code that played is offered in the field from then on.
+    const offered = () => page.locator('#announcement-codes option').evaluateAll((options) => options.map((o) => o.value));
+    await settles(offered, ['fire-drill']);
+    await settles(() => announcements.getByLabel('Announcement code').getAttribute('list'), 'announcement-codes');
 
     await announcements.getByLabel('Name shown in the list').fill('Drill');
     await announcements.getByLabel('Date').fill(day);
@@ -462,6 +480,9 @@ test('programmes: a song for a date and time, and announcements', async () => {
     await announcements.getByRole('button', { name: 'Play on the loudspeakers now' }).click();
     await settles(() => alertText(announcements), 'Failed to download announcement');
     await s.screenshot(page, 'programmes');
+    // Scheduled again and refused codes are not added; the browser keeps the list over a reload.
+    await page.reload();
+    await settles(offered, ['fire-drill']);
 
     await row.getByRole('button', { name: 'Delete Fanfare' }).click();
     await page.getByRole('dialog').getByRole('button', { name: 'Delete' }).click();
@@ -516,10 +537,12 @@ test('the calendar marks a holiday that a recurring event overrides, and its for
       await eventually(() => s.getJson('/api/get/calendarInfo'), (r) => r.body.regions?.length === 1, 'the region', 20000);
       const serverToday = (await s.getJson('/api/get/calendarInfo')).body.date;
       const page = await s.newPage();
+      await skipWelcome(page);
       await page.goto(`${s.base}/calendar`);
       const recurring = page.locator('#recurring-events');
       await page.locator('#recurring-timetable').selectOption({ label: 'Default' });
-      await recurring.getByLabel('Wednesday').check();
+      await settles(() => page.getByTestId('no-holiday-data').count(), 0, 'the calendar has its holiday data');
+      await recurring.getByRole('button', { name: 'Wednesday', pressed: false }).click();
       // Before anything is saved, the form names the days without school on which it would ring.
       await settles(
         () => recurring.getByTestId('override-warning').innerText(),
@@ -535,6 +558,18 @@ test('the calendar marks a holiday that a recurring event overrides, and its for
       await settles(() => day.getByRole('button').getAttribute('aria-label'), /: bells by Default, although it is a public holiday: a calendar event overrides it$/);
       await settles(() => day.innerText(), /Holiday[\s\S]*Default/);
       await s.screenshot(page, 'calendar-override');
+
+      // A phone shows the mark too, and a screen reader hears it.
+      const phone = await s.newPage({ width: 390, height: 844 });
+      await phone.goto(`${s.base}/calendar?offset=${monthOffset(serverToday, holiday)}`);
+      const phoneDay = phone.locator(`td[data-date="${holiday}"]`);
+      await settles(() => phoneDay.locator('.day-flag').isVisible(), true, 'the mark at phone width');
+      await settles(() => phoneDay.getByRole('button').getAttribute('aria-label'), /although it is a public holiday: a calendar event overrides it$/);
+
+      // The dashboard, read with the rest of its first answers (the signals), says nothing of missing data.
+      await page.goto(`${s.base}/`);
+      await page.locator('#play-signal').getByRole('button', { name: /^ping/ }).waitFor();
+      await settles(() => page.getByTestId('no-holiday-data').count(), 0);
     });
   } finally {
     rmSync(vendorData, { recursive: true, force: true });
@@ -555,6 +590,8 @@ test('bells switched off: confirmed first, then a banner on every page and no ri
 
     await page.goto(`${s.base}/settings`);
     const bellSwitch = page.getByRole('switch', { name: 'Ring the bells by the timetables' });
+    // Below the everyday settings, which a phone shows first.
+    await settles(() => page.locator('main section.card').evaluateAll((cards) => cards.map((c) => c.id)), ['language', 'sounds', 'password', 'scheduler', 'backup', 'about']);
     await bellSwitch.click();
     const dialog = page.getByRole('dialog');
     await dialog.getByRole('heading', { name: 'Switch the bells off?' }).waitFor();
@@ -973,12 +1010,33 @@ test('the dashboard warns when the PC’s clock is not synchronised, and only th
       route.fulfill({ json: { synchronised, maxErrorMs: synchronised ? 12 : 16000, timezone: 'Europe/Vienna', utcOffsetMin: 60 } }),
     );
     await page.goto(`${s.base}/`);
-    await settles(() => page.locator('#clock-warning').innerText(), "This PC's clock is not synchronised: the bells may drift.");
+    await settles(() => page.locator('#clock-warning p').allInnerTexts(), [
+      "This PC's clock is not synchronised: the bells may drift.",
+      "Check in this PC's date and time settings that time synchronisation (NTP) is switched on, or ask the school's IT staff to look into it.",
+    ]);
     await s.screenshot(page, 'dashboard-clock-warning');
     synchronised = true;
     await page.reload();
     await page.getByRole('heading', { name: 'Today', exact: true }).waitFor();
     await settles(() => page.locator('#clock-warning').count(), 0);
+  });
+});
+
+test('today’s bells read down one column, then the next', async () => {
+  await withSession('bells-read-down', {}, async (s) => {
+    // The default timetable rings today, whatever day it is.
+    const today = (await s.getJson('/api/get/calendarInfo')).body.date;
+    const event = new URLSearchParams({ timetableId: FACTORY, startDate: today, endDate: today });
+    assert.equal((await fetch(`${s.base}/api/trigger/addSingleEvent/0?${event}`)).status, 200);
+    const page = await s.newPage();
+    await skipWelcome(page);
+    await page.goto(`${s.base}/`);
+    const rows = page.getByTestId('today-bell');
+    await eventually(() => rows.count(), (n) => n >= 6, 'today’s bells');
+    const corners = await rows.evaluateAll((items) => items.map((item) => [Math.round(item.getBoundingClientRect().left), Math.round(item.getBoundingClientRect().top)]));
+    assert.ok(new Set(corners.map(([left]) => left)).size > 1, `more than one column: ${JSON.stringify(corners)}`);
+    const byColumn = [...corners].sort(([leftA, topA], [leftB, topB]) => leftA - leftB || topA - topB);
+    assert.deepEqual(corners, byColumn, 'each column is read to its end before the next');
   });
 });
 

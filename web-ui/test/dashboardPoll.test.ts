@@ -25,6 +25,7 @@ describe('the dashboard poll', () => {
       settings: [0, 10000, 20000, 30000, 40000, 50000, 60000],
       day: [0, 15000, 30000, 45000, 60000],
       clockHealth: [0, 60000],
+      calendarInfo: [0, 60000],
       signals: [0],
       warnings: [0],
     });

@@ -15,10 +15,13 @@ export function ClockWarning({ health }: { health: ClockHealth | undefined }) {
   const warning = clockWarning(health);
   if (!warning) return null;
   return (
-    <p class="notice notice-warn" role="alert" id="clock-warning">
+    <div class="notice notice-warn" role="alert" id="clock-warning">
       <Icon name="clock" size={18} />
-      <span>{warning}</span>
-    </p>
+      <div class="notice-lines">
+        <p>{warning}</p>
+        <p>{t('dayGlance.clockWhatToCheck')}</p>
+      </div>
+    </div>
   );
 }
 

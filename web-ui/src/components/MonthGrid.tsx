@@ -90,7 +90,7 @@ export function MonthGrid({ month, timetables, bellsOn, onPick, compact, planned
                     </span>
                     <span class="day-timetable">
                       {bells.overrides && <Icon name="alarm" size={12} class="icon day-flag" />}
-                      {bells.title}
+                      <span class="day-title">{bells.title}</span>
                     </span>
                     {quiet.map((line) => (
                       <span class="day-quiet" key={line}>
@@ -121,6 +121,20 @@ export function MonthGrid({ month, timetables, bellsOn, onPick, compact, planned
         </tbody>
       </table>
     </div>
+  );
+}
+
+/**
+ * Until the online service has sent holiday data (`lastUpdate` is empty), the calendar knows no
+ * public holiday and no school holiday: on those days it rings like on any school day.
+ */
+export function NoHolidayData({ lastUpdate }: { lastUpdate: string | undefined }) {
+  if (lastUpdate !== '') return null;
+  return (
+    <p class="notice notice-warn notice-holidays" data-testid="no-holiday-data">
+      <Icon name="alarm" size={18} />
+      <span>{t('monthGrid.noHolidayData')}</span>
+    </p>
   );
 }
 

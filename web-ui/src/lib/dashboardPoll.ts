@@ -1,10 +1,11 @@
 // When the dashboard asks the server for what. One timer ticks every second; each tick asks for
 // the answers whose time has come, all at once, so that what the dashboard shows was read
 // together: the clock every second, today's state every ten seconds, today's bells every
-// fifteen and the clock's health every minute. The signals and start-up warnings are asked once.
+// fifteen, the clock's health and the calendar's holiday data every minute. The signals and
+// start-up warnings are asked once.
 
 /** An answer, or a group of answers that change together, that the dashboard shows. */
-export type Part = 'status' | 'overview' | 'settings' | 'day' | 'clockHealth' | 'signals' | 'warnings';
+export type Part = 'status' | 'overview' | 'settings' | 'day' | 'clockHealth' | 'calendarInfo' | 'signals' | 'warnings';
 
 export const TICK_MS = 1000;
 
@@ -17,6 +18,8 @@ export const EVERY_MS: Record<Part, number> = {
   // The next bell, today's bells and the quiet periods.
   day: 15000,
   clockHealth: 60000,
+  // Whether the online service has sent holiday data yet: it comes once, some time after the start.
+  calendarInfo: 60000,
   signals: Infinity,
   warnings: Infinity,
 };

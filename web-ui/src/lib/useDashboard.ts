@@ -2,7 +2,7 @@
 // all the answers over at once, so that no part of the dashboard shows an older state than another.
 import { useCallback, useEffect, useRef, useState } from 'preact/hooks';
 import { api, ApiError } from '../api/client';
-import type { ClockHealth, NextBell, Overview, PlannedQuiet, QuietToday, Settings, SignalRow, Status, TodayBell } from '../api/types';
+import type { CalendarInfo, ClockHealth, NextBell, Overview, PlannedQuiet, QuietToday, Settings, SignalRow, Status, TodayBell } from '../api/types';
 import { setBellsOn } from '../bells';
 import { navigate } from '../router';
 import { setPasswordSet, welcomeDone } from '../session';
@@ -24,6 +24,7 @@ export interface DashboardData {
   settings?: Settings;
   day?: DayAnswers;
   clockHealth?: ClockHealth;
+  calendarInfo?: CalendarInfo;
   signals?: SignalRow[];
   warnings?: string[];
   /** Why a part could not be had at its last asking; its last answer stays shown. */
@@ -43,6 +44,7 @@ const LOAD: { [P in Part]: () => Promise<Answers[P]> } = {
     return { next, bells, quiet, planned };
   },
   clockHealth: api.clockHealth,
+  calendarInfo: api.calendarInfo,
   signals: api.signals,
   warnings: api.startupWarnings,
 };

@@ -5,7 +5,7 @@ import { NULL_ID, type CalendarInfo, type NamedId, type Settings } from '../api/
 import { useBellsOn } from '../bells';
 import { DateInput } from '../components/DateInput';
 import { Icon } from '../components/Icon';
-import { DayLegend, MonthGrid } from '../components/MonthGrid';
+import { DayLegend, MonthGrid, NoHolidayData } from '../components/MonthGrid';
 import { Button, Card, described, Field, LoadError, Loading, Outcome, PageHeader, TimetableSelect, useConfirm } from '../components/ui';
 import { checkRecurringEvent, checkSingleEvent, type FormResult, type RecurringEventInput, type SingleEventInput, timetableLabel } from '../lib/forms';
 import { type Loaded, useAction, useLoad, useTitle } from '../lib/hooks';
@@ -65,6 +65,7 @@ export function CalendarPage() {
         {month.error && <LoadError error={month.error} retry={month.reload} />}
         {!month.data && !month.error && <Loading />}
         {!bellsOn && <p class="notice notice-warn">{t('calendar.bellsOff')}</p>}
+        <NoHolidayData lastUpdate={info.data?.lastUpdate} />
         {month.data && (
           <MonthGrid
             month={month.data}
@@ -222,12 +223,23 @@ function RecurringEvents({ info, rules, onChanged }: { info: CalendarInfo; rules
         <fieldset class={`weekdays ${errors.days ? 'field-invalid' : ''}`} aria-describedby={errors.days ? 'recurring-days-error' : undefined}>
           <legend>{t('calendar.weekdays')}</legend>
           <div class="weekday-boxes">
-            {weekdaysShort().map((d, i) => (
-              <label key={d} class="weekday-box" title={weekdaysLong()[i]}>
-                <input type="checkbox" checked={maskHasDay(form.days, i)} onChange={() => setForm({ ...form, days: toggleDay(form.days, i) })} aria-label={weekdaysLong()[i]} />
-                <span aria-hidden="true">{d}</span>
-              </label>
-            ))}
+            {weekdaysShort().map((d, i) => {
+              const chosen = maskHasDay(form.days, i);
+              return (
+                <button
+                  type="button"
+                  key={d}
+                  class="weekday-box"
+                  title={weekdaysLong()[i]}
+                  aria-label={weekdaysLong()[i]}
+                  aria-pressed={chosen}
+                  onClick={() => setForm({ ...form, days: toggleDay(form.days, i) })}
+                >
+                  {chosen && <Icon name="check" size={14} />}
+                  <span>{d}</span>
+                </button>
+              );
+            })}
           </div>
           {errors.days && (
             <small class="field-error" id="recurring-days-error" role="alert">

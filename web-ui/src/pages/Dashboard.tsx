@@ -5,7 +5,7 @@ import { NULL_ID, type NextBell, type Overview, type QuietToday, type SignalRow,
 import { useBellsOn } from '../bells';
 import { ClockWarning, NextBellLine, TodayBellsCard } from '../components/DayAtAGlance';
 import { QuietCard } from '../components/QuietCard';
-import { DayLegend, MonthGrid } from '../components/MonthGrid';
+import { DayLegend, MonthGrid, NoHolidayData } from '../components/MonthGrid';
 import { Icon } from '../components/Icon';
 import { ListenButton } from '../components/Listen';
 import { Button, ButtonLink, Card, LoadError, Loading, Outcome, useConfirm } from '../components/ui';
@@ -90,6 +90,7 @@ export function Dashboard() {
             </ButtonLink>
           }
         >
+          <NoHolidayData lastUpdate={data.calendarInfo?.lastUpdate} />
           <MonthGrid month={overview.calendar} timetables={overview.timetables} bellsOn={bellsSwitchedOn} planned={day?.planned} compact />
           <DayLegend />
         </Card>

@@ -10,6 +10,7 @@ import { useAction, useLoad, useTitle } from '../lib/hooks';
 import { compareTimes, describeDate, formatDuration } from '../lib/time';
 import { TimeInput } from '../components/TimeInput';
 import { sayTime } from '../lib/playLog';
+import { readRecentCodes, rememberCode } from '../lib/recentCodes';
 import { t, type MessageKey } from '../i18n';
 import './Programmes.css';
 
@@ -158,6 +159,7 @@ function SongUpload({ onAdded, today }: { onAdded: () => Promise<void>; today: s
 
 function Announcements({ onAdded, today }: { onAdded: () => Promise<void>; today: string | undefined }) {
   const [code, setCode] = useState('');
+  const [recent, setRecent] = useState(() => readRecentCodes());
   const [codeError, setCodeError] = useState<string | null>(null);
   const [value, setValue] = useState(emptySchedule);
   const [errors, setErrors] = useState<Record<string, string>>({});
@@ -172,8 +174,10 @@ function Announcements({ onAdded, today }: { onAdded: () => Promise<void>; today
 
   const play = async () => {
     const id = readCode();
+    if (!id) return;
     // The note goes once the announcement has most likely ended; its length is not known here.
-    if (id) await playNow.run(() => api.trigger('announce', id), t('programmes.announcementPlaying', { code: id }), 20000);
+    const ok = await playNow.run(() => api.trigger('announce', id), t('programmes.announcementPlaying', { code: id }), 20000);
+    if (ok) setRecent(rememberCode(id));
   };
 
   const submit = async (e: Event) => {
@@ -189,6 +193,7 @@ function Announcements({ onAdded, today }: { onAdded: () => Promise<void>; today
       await api.trigger('scheduleProgrammedAnnouncement', id, { programName: name, date, time });
     }, t('programmes.scheduledAt', { name, date: describeDate(date), time: sayTime(time) }));
     if (ok) {
+      setRecent(rememberCode(id));
       setValue(emptySchedule());
       await onAdded();
     }
@@ -198,7 +203,13 @@ function Announcements({ onAdded, today }: { onAdded: () => Promise<void>; today
     <Card title={t('programmes.announcements')} id="announcements">
       <form onSubmit={submit} noValidate>
         <Field id="announcement-code" label={t('programmes.announcementCode')} error={codeError} hint={t('programmes.announcementCodeHint')}>
-          <input id="announcement-code" type="text" value={code} autoComplete="off" spellcheck={false} onInput={(e) => setCode(e.currentTarget.value)} {...described('announcement-code', codeError, true)} />
+          <input id="announcement-code" type="text" value={code} autoComplete="off" spellcheck={false} list="announcement-codes" onInput={(e) => setCode(e.currentTarget.value)} {...described('announcement-code', codeError, true)} />
+          {/* The codes that played or were scheduled last in this browser, newest first. */}
+          <datalist id="announcement-codes">
+            {recent.map((c) => (
+              <option key={c} value={c} />
+            ))}
+          </datalist>
         </Field>
         <div class="button-row">
           <Button icon="speaker" busy={playNow.busy} onClick={play}>

@@ -1,4 +1,4 @@
-// The bells switch, the school's language, alarm and announcement signals, password and logout,
+// The school's language, alarm and announcement signals, password and logout, the bells switch,
 // backups.
 import { useEffect, useRef, useState } from 'preact/hooks';
 import { api } from '../api/client';
@@ -28,12 +28,13 @@ export function SettingsPage() {
     <div>
       <PageHeader title={t('settings.title')} />
       <div class="two-columns">
-        <SchedulerCard settings={settings} onChanged={loaded.reload} />
         <Card title={t('settings.languageTitle')} id="language">
           <SchoolLanguageField id="school-language" language={settings.language ?? 'en'} onSaved={loaded.reload} />
         </Card>
         <SoundsCard settings={settings} signals={signals} onChanged={loaded.reload} />
         <PasswordCard />
+        {/* Below the everyday settings: a thumb scrolling down a phone must not meet it first. */}
+        <SchedulerCard settings={settings} onChanged={loaded.reload} />
         <BackupCard onRestored={loaded.reload} />
         <Card title={t('settings.about')} id="about">
           <dl class="facts">
