@@ -15,6 +15,15 @@ async function skipWelcome(page) {
   await page.addInitScript(() => window.localStorage.setItem('tollwick.welcomeDone', '1'));
 }
 
+/** Lets the dashboard play signals without asking first, for the rest of the browser's day. */
+async function playWithoutAsking(page) {
+  await page.addInitScript(() => {
+    const now = new Date();
+    const day = `${now.getFullYear()}-${String(now.getMonth() + 1).padStart(2, '0')}-${String(now.getDate()).padStart(2, '0')}`;
+    window.localStorage.setItem('tollwick.playWithoutAskingOn', day);
+  });
+}
+
 const alertText = (scope) => scope.getByRole('alert').first().innerText();
 
 const NO_HOLIDAY_DATA = 'No holiday data yet: public holidays and school holidays are not known. Bells ring on them unless you add them as calendar events.';
@@ -284,16 +293,34 @@ test('uploading a signal: the progress bar reaches the end, refusals are shown',
   });
 });
 
-test('playing a signal with one click', async () => {
+test('playing a signal on all loudspeakers: asked first, unless not again today; the alarm is not among them', async () => {
   await withSession('play-signal', {}, async (s) => {
     const page = await s.newPage();
     await skipWelcome(page);
     await page.goto(`${s.base}/`);
     const card = page.locator('#play-signal');
+    await card.getByRole('button', { name: /^ping/ }).waitFor();
+    assert.equal(await card.getByRole('button', { name: /^alarm/ }).count(), 0, 'the alarm has its own card');
+    await card.getByRole('button', { name: 'Listen here' }).first().waitFor();
+
+    // Asked, and a no plays nothing.
+    const dialog = page.getByRole('dialog');
     await card.getByRole('button', { name: /^ping/ }).click();
+    await dialog.getByText('Play “ping” on every loudspeaker of the school now?').waitFor();
+    await dialog.getByRole('button', { name: 'Cancel' }).click();
+    await settles(() => dialog.isVisible(), false);
+    // A yes plays it; "not again today" lets the next one play at once, also after a reload.
+    await card.getByRole('button', { name: /^ping/ }).click();
+    await dialog.getByLabel('Do not ask again today').check();
+    await dialog.getByRole('button', { name: 'Play on all loudspeakers' }).click();
     await card.getByText('Playing “ping”').waitFor();
     await eventually(() => s.plays(), (plays) => plays.some((line) => line.endsWith('p-ping.mp3')), 'the fake player to play ping');
+    assert.equal(s.plays().length, 1);
     await s.screenshot(page, 'dashboard-playing');
+    await page.reload();
+    await card.getByRole('button', { name: /^melody/ }).click();
+    await eventually(() => s.plays(), (plays) => plays.some((line) => line.endsWith('p-melody.mp3')), 'melody played without asking');
+    assert.equal(await dialog.isVisible(), false);
 
     await page.goto(`${s.base}/signals`);
     await page.getByRole('button', { name: 'Play BigBen on the loudspeakers' }).click();
@@ -305,6 +332,7 @@ test('the Stop button ends what is playing', async () => {
   await withSession('stop', { playSeconds: 20 }, async (s) => {
     const page = await s.newPage();
     await skipWelcome(page);
+    await playWithoutAsking(page);
     await page.goto(`${s.base}/`);
     await page.locator('#play-signal').getByRole('button', { name: /^melody/ }).click();
     await page.getByText('Playing now').waitFor();
@@ -1044,6 +1072,7 @@ test('the log page shows what rang on any day, failures with their reason', asyn
   await withSession('play-log', {}, async (s) => {
     const page = await s.newPage();
     await skipWelcome(page);
+    await playWithoutAsking(page);
     await page.goto(`${s.base}/`);
     await page.locator('#play-signal').getByRole('button', { name: /^ping/ }).click();
     await settles(() => s.plays().length, 1);

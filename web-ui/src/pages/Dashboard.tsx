@@ -14,7 +14,9 @@ import { timetableLabel } from '../lib/forms';
 import { soundNoteMs, useAction, useTitle } from '../lib/hooks';
 import { quietNow, sayTime } from '../lib/playLog';
 import { useDashboard } from '../lib/useDashboard';
-import { describeDate, formatDuration } from '../lib/time';
+import { describeDate, formatDate, formatDuration } from '../lib/time';
+import { asksBeforePlaying, stopAskingToday } from '../lib/askBeforePlaying';
+import { browserToday } from '../i18n/format';
 import { Link } from '../router';
 import { versionText } from '../lib/version';
 import { t } from '../i18n';
@@ -74,6 +76,7 @@ export function Dashboard() {
         <QuietCard quiet={day?.quiet} planned={day?.planned} nextBell={day?.next} onChanged={refreshDay} />
         <SignalsCard
           signals={data.signals}
+          alarmSignalId={data.settings?.alarmSignalId}
           error={errors.signals ?? null}
           retry={() => void refresh('signals')}
           isPlaying={status?.isPlaying}
@@ -306,20 +309,57 @@ function TodayCard({ overview, bellsOn, selected, onChanged }: { overview: Overv
 
 function SignalsCard({
   signals,
+  alarmSignalId,
   error,
   retry,
   isPlaying,
   onPlayed,
 }: {
   signals: SignalRow[] | undefined;
+  /** The alarm's own signal: the alarm card plays it, not a button among the others. */
+  alarmSignalId: string | undefined;
   error: string | null;
   retry: () => void;
   isPlaying: boolean | undefined;
   onPlayed: () => Promise<void>;
 }) {
   const play = useAction();
+  const confirm = useConfirm();
   const [last, setLast] = useState<string | null>(null);
   const startedAt = useRef(0);
+  const playNow = (s: SignalRow, name: string) => {
+    setLast(s.id);
+    startedAt.current = Date.now();
+    void play.run(
+      async () => {
+        await api.trigger('playSignal', s.id);
+        await onPlayed();
+      },
+      t('dashboard.playingSignal', { name }),
+      soundNoteMs(s.lengthSec),
+    );
+  };
+  const ask = async (s: SignalRow, name: string) => {
+    const day = formatDate(browserToday());
+    if (!asksBeforePlaying(day)) return playNow(s, name);
+    let notAgain = false;
+    const yes = await confirm.ask({
+      title: t('dashboard.playEverywhereTitle'),
+      message: (
+        <>
+          <p>{t('dashboard.playEverywhereText', { name })}</p>
+          <label class="check">
+            <input type="checkbox" onChange={(e) => (notAgain = e.currentTarget.checked)} />
+            {t('dashboard.playEverywhereNotAgain')}
+          </label>
+        </>
+      ),
+      confirmLabel: t('dashboard.playEverywhere'),
+    });
+    if (!yes) return;
+    if (notAgain) stopAskingToday(day);
+    playNow(s, name);
+  };
   // "Playing" stops being true when the player has nothing left: the status tells within a second.
   useEffect(() => {
     if (isPlaying === false && play.done && Date.now() - startedAt.current > 1500) play.clear();
@@ -340,7 +380,7 @@ function SignalsCard({
       {!signals && !error && <Loading />}
       {signals && (
         <ul class="signal-buttons">
-          {signals.map((s) => {
+          {signals.filter((s) => s.id !== alarmSignalId).map((s) => {
             const name = signalName(s.id, s.name);
             return (
               <li key={s.id} class="signal-item">
@@ -349,30 +389,23 @@ function SignalsCard({
                   class="signal-button"
                   aria-label={t('dashboard.playSignalLabel', { name, length: formatDuration(s.lengthSec) })}
                   disabled={play.busy && last === s.id}
-                  onClick={() => {
-                    setLast(s.id);
-                    startedAt.current = Date.now();
-                    void play.run(
-                      async () => {
-                        await api.trigger('playSignal', s.id);
-                        await onPlayed();
-                      },
-                      t('dashboard.playingSignal', { name }),
-                      soundNoteMs(s.lengthSec),
-                    );
-                  }}
+                  onClick={() => void ask(s, name)}
                 >
                   <Icon name="speaker" size={16} />
-                  <span class="signal-name">{name}</span>
+                  <span class="signal-words">
+                    <span class="signal-name">{name}</span>
+                    <small class="signal-where">{t('dashboard.onAllLoudspeakers')}</small>
+                  </span>
                   <span class="signal-length">{formatDuration(s.lengthSec)}</span>
                 </button>
-                <ListenButton id={s.id} name={name} iconOnly />
+                <ListenButton id={s.id} name={name} />
               </li>
             );
           })}
         </ul>
       )}
       <Outcome action={play} />
+      {confirm.element}
     </Card>
   );
 }
