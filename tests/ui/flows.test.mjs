@@ -301,7 +301,7 @@ test('playing a signal on all loudspeakers: asked first, unless not again today;
     const card = page.locator('#play-signal');
     await card.getByRole('button', { name: /^ping/ }).waitFor();
     assert.equal(await card.getByRole('button', { name: /^alarm/ }).count(), 0, 'the alarm has its own card');
-    await card.getByRole('button', { name: 'Listen here' }).first().waitFor();
+    await card.getByRole('button', { name: 'Listen to ping here' }).getByText('Listen here').waitFor();
 
     // Asked, and a no plays nothing.
     const dialog = page.getByRole('dialog');
