@@ -319,7 +319,7 @@ test('playing a signal on all loudspeakers: asked first, unless not again today;
     await s.screenshot(page, 'dashboard-playing');
     await page.reload();
     await card.getByRole('button', { name: /^melody/ }).click();
-    await eventually(() => s.plays(), (plays) => plays.some((line) => line.endsWith('p-melody.mp3')), 'melody played without asking');
+    await eventually(() => s.plays(), (plays) => plays.some((line) => line.endsWith('s-melody.mp3')), 'melody played without asking');
     assert.equal(await dialog.isVisible(), false);
 
     await page.goto(`${s.base}/signals`);
