@@ -359,14 +359,47 @@ test('the alarm: one button, confirmed, and stopped again', async () => {
 
     await alarm.click();
     await dialog.getByRole('button', { name: 'Sound the alarm' }).click();
-    await page.getByText('The alarm is sounding').waitFor();
+    await page.locator('#alarm').getByText('The alarm is sounding').waitFor();
     await settles(async () => (await s.getJson('/api/get/overview')).body.alarmActive, true);
     await eventually(() => s.plays(), (plays) => plays.some((line) => line.endsWith('alarm.mp3')), 'the alarm signal to play');
     await s.screenshot(page, 'alarm-on');
 
-    await page.getByRole('button', { name: 'Stop the alarm' }).click();
+    await page.locator('#alarm').getByRole('button', { name: 'Stop the alarm' }).click();
     await page.getByText('The alarm is off.').waitFor();
     await settles(async () => (await s.getJson('/api/get/overview')).body.alarmActive, false);
+  });
+});
+
+test('what sounds is one answer on every page: a play started elsewhere shows on the dashboard, and the alarm crosses every page', async () => {
+  await withSession('playing-everywhere', { playSeconds: 20 }, async (s) => {
+    const dashboard = await s.newPage();
+    await skipWelcome(dashboard);
+    await dashboard.goto(`${s.base}/`);
+    await dashboard.getByText('Nothing is playing').waitFor();
+    const signals = await dashboard.context().newPage();
+    await signals.goto(`${s.base}/signals`);
+    await signals.getByRole('button', { name: 'Play BigBen on the loudspeakers' }).click();
+
+    // The dashboard says so by itself, and its Stop ends it.
+    const clock = dashboard.locator('#clock');
+    await clock.getByText('Playing now').waitFor();
+    await clock.getByRole('button', { name: 'Stop' }).click();
+    await clock.getByText('Nothing is playing').waitFor();
+    await settles(async () => (await s.getJson('/api/get/playing')).body, { isPlaying: false, alarmActive: false });
+
+    // The alarm, sounded from anywhere: every page shows it, and any of them stops it.
+    const calendar = await dashboard.context().newPage();
+    await calendar.goto(`${s.base}/calendar`);
+    assert.equal((await fetch(`${s.base}/api/trigger/toggleAlarm`)).status, 200);
+    for (const page of [dashboard, signals, calendar])
+      await page.getByRole('alert').filter({ hasText: 'The alarm is sounding' }).waitFor();
+    await dashboard.locator('#alarm').getByText('The alarm is sounding').waitFor();
+    await s.screenshot(calendar, 'alarm-banner');
+    await calendar.getByRole('alert').getByRole('button', { name: 'Stop the alarm' }).click();
+    for (const page of [dashboard, signals, calendar])
+      await settles(() => page.getByRole('alert').filter({ hasText: 'The alarm is sounding' }).count(), 0);
+    await dashboard.getByText('The alarm is off.').waitFor();
+    for (const page of [dashboard, signals, calendar]) assert.deepEqual(page.consoleErrors, []);
   });
 });
 

@@ -68,6 +68,11 @@ TEST_F(TargetApi, StatusAndInfo) {
     recorder->setPlayTime(assetFile("ID_ping"), 5s);
     EXPECT_EQ(trigger("playSignal/ID_ping"), "ok");
     EXPECT_EQ(get("status")["isPlaying"], true);
+    EXPECT_EQ(get("playing"), Json::parse(R"({"isPlaying": true, "alarmActive": false})"));
+    EXPECT_EQ(trigger("toggleAlarm"), "ok");
+    EXPECT_EQ(get("playing"), Json::parse(R"({"isPlaying": true, "alarmActive": true})"));
+    EXPECT_EQ(trigger("stopAll"), "ok");
+    EXPECT_EQ(get("playing"), Json::parse(R"({"isPlaying": false, "alarmActive": false})"));
     time.advance(61);
     clock.updateClock();
     EXPECT_EQ(get("status")["time"], "10:01:01");

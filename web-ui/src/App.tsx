@@ -2,8 +2,10 @@ import { useEffect, useState } from 'preact/hooks';
 import { api, onAuthLost } from './api/client';
 import { Icon, type IconName } from './components/Icon';
 import { refreshBells } from './bells';
+import { AlarmBanner } from './components/AlarmBanner';
 import { BellsOffBanner } from './components/BellsOffBanner';
 import { usePolling } from './lib/hooks';
+import { refreshPlaying } from './playing';
 import { Link, matchPath, mayLeave, navigate, useLocation } from './router';
 import { refreshSession, rememberReturn, usePasswordSet } from './session';
 import { Dashboard } from './pages/Dashboard';
@@ -104,6 +106,8 @@ export function App() {
     const here = window.location.pathname;
     return isBare(here) || watchesItself(here) ? undefined : refreshBells();
   }, 10000);
+  // What sounds now, every second on every page: the alarm banner and the dashboard read it.
+  usePolling(() => (isBare(window.location.pathname) ? undefined : refreshPlaying()), 1000);
 
   const logout = async () => {
     if (!(await mayLeave())) return;
@@ -163,6 +167,7 @@ export function App() {
         <LanguageMenu />
       </header>
       <main id="main" tabIndex={-1}>
+        {!bare && <AlarmBanner />}
         {!bare && <BellsOffBanner />}
         <Page path={path} />
       </main>

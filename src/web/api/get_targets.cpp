@@ -45,6 +45,15 @@ Json status(WebContext& ctx, const Args&) {
     return out;
 }
 
+// What sounds now, for every page: whether anything plays, and whether the alarm is on. Read
+// without the document mutex, so that it answers at once whatever else is going on.
+Json playing(WebContext& ctx, const Args&) {
+    Json out = Json::object();
+    out["isPlaying"] = ctx.player.isPlaying();
+    out["alarmActive"] = ctx.alarm.isActive();
+    return out;
+}
+
 Json info(WebContext& ctx, const Args&) {
     Json out = Json::object();
     out["version"] = version();
@@ -205,6 +214,7 @@ constexpr std::pair<std::string_view, GetTarget> GET_TARGETS[] = {
     {"clockHealth", clockHealthOf},
     {"quietToday", quietToday},
     {"quietPlanned", quietPlanned},
+    {"playing", playing},
 };
 
 std::string argsText(const Args& args) {

@@ -130,6 +130,7 @@ export const api = {
   calendarDays: (offset: number) => getJson<Month>(withQuery('/api/get/calendarDays', { offset })),
   /** What the server warned about when it started (a database it could not use, for one). */
   startupWarnings: () => getJson<string[]>('/api/get/startupWarnings'),
+  playing: () => getJson<{ isPlaying: boolean; alarmActive: boolean }>('/api/get/playing'),
   /** The play log of a day ("YYYY-MM-DD"), today when none is given. */
   playLog: (date?: string) => getJson<PlayLogEntry[]>(withQuery('/api/get/playLog', { date })),
   nextBell: () => getJson<NextBell | null>('/api/get/nextBell'),

@@ -3,6 +3,7 @@ import { useEffect, useRef, useState } from 'preact/hooks';
 import { api } from '../api/client';
 import { NULL_ID, type NextBell, type Overview, type QuietToday, type SignalRow, type Status } from '../api/types';
 import { useBellsOn } from '../bells';
+import { refreshPlaying, usePlaying } from '../playing';
 import { ClockWarning, NextBellLine, TodayBellsCard } from '../components/DayAtAGlance';
 import { QuietCard } from '../components/QuietCard';
 import { DayLegend, MonthGrid, NoHolidayData } from '../components/MonthGrid';
@@ -32,6 +33,10 @@ export function Dashboard() {
   const { overview, status, day, errors } = data;
 
   const bellsOn = useBellsOn();
+  // What sounds now: the same answer as the alarm banner of every page.
+  const playing = usePlaying();
+  const isPlaying = playing?.isPlaying ?? data.status?.isPlaying;
+  const afterPlay = (...parts: Parameters<typeof refresh>) => Promise.all([refresh(...parts), refreshPlaying()]).then(() => undefined);
   // Switched on or off elsewhere (the banner, another browser): today's answer follows at once.
   useEffect(() => {
     const shownOff = overview?.activeTimetableInfo.source === 'DISABLED';
@@ -63,8 +68,8 @@ export function Dashboard() {
       )}
       <ClockWarning health={data.clockHealth} />
       <div class="dash-top">
-        <ClockCard status={status} statusError={errors.status ?? null} overview={overview} next={day?.next} quiet={day?.quiet} signals={data.signals} onPlayerChanged={() => refresh('status')} />
-        <AlarmCard active={overview.alarmActive} unreachable={data.unreachable} onChanged={() => refresh('overview')} />
+        <ClockCard status={status} isPlaying={isPlaying} statusError={errors.status ?? null} overview={overview} next={day?.next} quiet={day?.quiet} signals={data.signals} onPlayerChanged={() => afterPlay('status')} />
+        <AlarmCard active={playing?.alarmActive ?? overview.alarmActive} unreachable={data.unreachable} onChanged={() => afterPlay('overview')} />
       </div>
       <div class="dash-grid">
         <TodayCard
@@ -79,8 +84,8 @@ export function Dashboard() {
           alarmSignalId={data.settings?.alarmSignalId}
           error={errors.signals ?? null}
           retry={() => void refresh('signals')}
-          isPlaying={status?.isPlaying}
-          onPlayed={() => refresh('status')}
+          isPlaying={isPlaying}
+          onPlayed={() => afterPlay('status')}
         />
         <TodayBellsCard bells={day?.bells} error={errors.day ?? null} signals={data.signals} onChanged={refreshDay} />
         <Card
@@ -104,6 +109,7 @@ export function Dashboard() {
 
 function ClockCard({
   status,
+  isPlaying,
   statusError,
   overview,
   next,
@@ -112,6 +118,7 @@ function ClockCard({
   onPlayerChanged,
 }: {
   status: Status | undefined;
+  isPlaying: boolean | undefined;
   statusError: string | null;
   overview: Overview;
   next: NextBell | null | undefined;
@@ -130,15 +137,15 @@ function ClockCard({
       <NextBellLine next={next} time={time} signals={signals} />
       <QuietNowLine quiet={quiet} time={time} />
       <div class="playing-row">
-        <span class={`playing-state ${status?.isPlaying ? 'is-playing' : ''}`} role="status">
+        <span class={`playing-state ${isPlaying ? 'is-playing' : ''}`} role="status">
           <span class="dot" aria-hidden="true" />
-          {status === undefined ? t('dashboard.checkingPlayer') : status.isPlaying ? t('dashboard.playingNow') : t('dashboard.nothingPlaying')}
+          {isPlaying === undefined ? t('dashboard.checkingPlayer') : isPlaying ? t('dashboard.playingNow') : t('dashboard.nothingPlaying')}
         </span>
         <Button
           icon="stop"
           small
           busy={stop.busy}
-          disabled={!status?.isPlaying}
+          disabled={!isPlaying}
           onClick={() =>
             stop.run(
               async () => {
