@@ -376,7 +376,8 @@ test('what sounds is one answer on every page: a play started elsewhere shows on
     await skipWelcome(dashboard);
     await dashboard.goto(`${s.base}/`);
     await dashboard.getByText('Nothing is playing').waitFor();
-    const signals = await dashboard.context().newPage();
+    const signals = await s.newPage();
+    await skipWelcome(signals);
     await signals.goto(`${s.base}/signals`);
     await signals.getByRole('button', { name: 'Play BigBen on the loudspeakers' }).click();
 
@@ -388,7 +389,8 @@ test('what sounds is one answer on every page: a play started elsewhere shows on
     await settles(async () => (await s.getJson('/api/get/playing')).body, { isPlaying: false, alarmActive: false });
 
     // The alarm, sounded from anywhere: every page shows it, and any of them stops it.
-    const calendar = await dashboard.context().newPage();
+    const calendar = await s.newPage();
+    await skipWelcome(calendar);
     await calendar.goto(`${s.base}/calendar`);
     assert.equal((await fetch(`${s.base}/api/trigger/toggleAlarm`)).status, 200);
     for (const page of [dashboard, signals, calendar])
