@@ -58,10 +58,12 @@ export function DateInput({ id, value, onChange, min, max, class: className, 'ar
   // The value this field last handed on: coming back as `value`, it keeps the draft.
   const handed = useRef<string | null>(null);
 
+  // A new value from outside (a day picked in the calendar, a form cleared) replaces what is
+  // shown, but never text being typed: the form may fill this field from another one while the
+  // user types here, and what she typed is read when she leaves the field.
   useEffect(() => {
-    if (value === handed.current) return;
+    if (value === handed.current || typing) return;
     setDraft(null);
-    setTyping(false);
   }, [value]);
 
   const shown = draft ?? shownForm(value);
