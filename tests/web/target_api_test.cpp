@@ -69,9 +69,9 @@ TEST_F(TargetApi, StatusAndInfo) {
     EXPECT_EQ(trigger("playSignal/ID_ping"), "ok");
     EXPECT_EQ(get("status")["isPlaying"], true);
     EXPECT_EQ(get("playing"), Json::parse(R"({"isPlaying": true, "alarmActive": false})"));
-    EXPECT_EQ(trigger("toggleAlarm"), "ok");
+    EXPECT_EQ(trigger("toggleAlarm/0"), "ok");
     EXPECT_EQ(get("playing"), Json::parse(R"({"isPlaying": true, "alarmActive": true})"));
-    EXPECT_EQ(trigger("stopAll"), "ok");
+    EXPECT_EQ(trigger("stopAll/0"), "ok");
     EXPECT_EQ(get("playing"), Json::parse(R"({"isPlaying": false, "alarmActive": false})"));
     time.advance(61);
     clock.updateClock();
