@@ -1,7 +1,7 @@
 // A date typed as text in the language's own way ("08/12/2026", "2026. 12. 08.", "08.12.2026"),
 // whatever the browser's own language. Its value is the stored form "2026-12-08". What was typed
 // is read when the field is left or Enter is pressed, and then shown in the language's form.
-import { useEffect, useRef, useState } from 'preact/hooks';
+import { useLayoutEffect, useRef, useState } from 'preact/hooks';
 import { t, useLocale } from '../i18n';
 import { browserToday, numericDate, parseLocalDate } from '../i18n/format';
 import { compareDates, formatDate, parseDate, type CalendarDate } from '../lib/time';
@@ -61,8 +61,11 @@ export function DateInput({ id, value, onChange, min, max, class: className, 'ar
   // A new value from outside (a day picked in the calendar, a form cleared) replaces what is
   // shown, but never text being typed: the form may fill this field from another one while the
   // user types here, and what she typed is read when she leaves the field.
-  useEffect(() => {
-    if (value === handed.current || typing) return;
+  // Read when the value comes, not from the render that brought it: an effect may run after the
+  // next keystrokes.
+  const typingNow = useRef(false);
+  useLayoutEffect(() => {
+    if (value === handed.current || typingNow.current) return;
     setDraft(null);
   }, [value]);
 
@@ -73,6 +76,7 @@ export function DateInput({ id, value, onChange, min, max, class: className, 'ar
   const problemId = `${id}-reading`;
 
   const commit = (text: string) => {
+    typingNow.current = false;
     setTyping(false);
     const read = readDateField(text, { min, max });
     setDraft(read.problem ? (read.date ? numericDate(read.date) : read.value) : null);
@@ -94,6 +98,7 @@ export function DateInput({ id, value, onChange, min, max, class: className, 'ar
         aria-invalid={invalid || ownProblem ? true : undefined}
         aria-describedby={[describedBy, ownProblem ? problemId : ''].filter(Boolean).join(' ') || undefined}
         onInput={(e) => {
+          typingNow.current = true;
           setDraft(e.currentTarget.value);
           setTyping(true);
         }}
