@@ -14,6 +14,7 @@ import { TimetableEditor } from './pages/TimetableEditor';
 import { SignalsPage } from './pages/Signals';
 import { ProgrammesPage } from './pages/Programmes';
 import { CalendarPage } from './pages/Calendar';
+import { WeekPage } from './pages/Week';
 import { SettingsPage } from './pages/Settings';
 import { LogPage } from './pages/Log';
 import { LoginPage } from './pages/Login';
@@ -28,6 +29,7 @@ const NAV: { href: string; label: MessageKey; icon: IconName }[] = [
   { href: '/timetables', label: 'nav.timetables', icon: 'clock' },
   { href: '/signals', label: 'nav.signals', icon: 'bell' },
   { href: '/programmes', label: 'nav.programmes', icon: 'megaphone' },
+  { href: '/week', label: 'nav.week', icon: 'list' },
   { href: '/calendar', label: 'nav.calendar', icon: 'calendar' },
   { href: '/log', label: 'nav.log', icon: 'list' },
   { href: '/settings', label: 'nav.settings', icon: 'cog' },
@@ -55,6 +57,7 @@ function Page({ path }: { path: string }) {
   if (editor) return <TimetableEditor id={editor.id} />;
   if (path === '/signals') return <SignalsPage />;
   if (path === '/programmes') return <ProgrammesPage />;
+  if (path === '/week') return <WeekPage />;
   if (path === '/calendar') return <CalendarPage />;
   if (path === '/log') return <LogPage />;
   if (path === '/settings') return <SettingsPage />;

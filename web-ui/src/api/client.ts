@@ -7,6 +7,7 @@ import type {
   CalendarInfo,
   ClockHealth,
   Database,
+  Days,
   Info,
   Month,
   NextBell,
@@ -128,6 +129,8 @@ export const api = {
   settings: () => getJson<Settings>('/api/get/settings'),
   calendarInfo: () => getJson<CalendarInfo>('/api/get/calendarInfo'),
   calendarDays: (offset: number) => getJson<Month>(withQuery('/api/get/calendarDays', { offset })),
+  /** `count` days (1 to 42) from `from` ("YYYY-MM-DD"; the server's today when none is given). */
+  days: (count: number, from?: string) => getJson<Days>(withQuery('/api/get/days', { from, count })),
   /** What the server warned about when it started (a database it could not use, for one). */
   startupWarnings: () => getJson<string[]>('/api/get/startupWarnings'),
   playing: () => getJson<{ isPlaying: boolean; alarmActive: boolean }>('/api/get/playing'),

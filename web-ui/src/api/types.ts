@@ -123,12 +123,15 @@ export interface SingleEvent {
   timeTableId: string;
   start: string;
   end: string;
+  /** What the event is for, as the user named it; older events have none. */
+  name?: string;
 }
 
 export interface RecurringEvent {
   timeTableId: string;
   mode: number;
   days: number;
+  name?: string;
 }
 
 export interface CalendarRegion {
@@ -258,4 +261,45 @@ export interface QuietToday {
   skippedBells: string[];
   /** Today's planned periods, not yet over. */
   planned: PlannedQuiet[];
+}
+
+/** Why a day rings by its timetable, or rings nothing. */
+export type DayReason = 'DEFAULT' | 'NO_SCHOOL' | 'SINGLE_EVENT' | 'RECURRING_EVENT' | 'DAILY_OVERRIDE';
+
+/** The calendar event that decides a day; `index` is its place in the calendar's list of its kind. */
+export type DayEvent =
+  | { kind: 'single'; index: number; name: string; start: string; end: string }
+  | { kind: 'recurring'; index: number; name: string; mode: number; days: number };
+
+/** A bell that would ring on a day: only signals with a sound. */
+export interface PlannedBell {
+  /** "HH:MM:SS" */
+  at: string;
+  source: PlaySource;
+  lesson: number | null;
+  songName: string;
+}
+
+/** One day as the calendar, the timetables and the plans make it ("/api/get/days"). */
+export interface DayPlan {
+  date: string;
+  /** 0 = Monday */
+  dayOfWeek: number;
+  isToday: boolean;
+  typeOfDay: DayKind;
+  /** "NULL" when no timetable rings. */
+  timetableId: string;
+  reason: DayReason;
+  event: DayEvent | null;
+  /** In time order. */
+  bells: PlannedBell[];
+  programmes: { at: string; name: string }[];
+  quiet: PlannedQuiet[];
+}
+
+export interface Days {
+  /** False while every bell is switched off. */
+  bellsOn: boolean;
+  today: string;
+  days: DayPlan[];
 }

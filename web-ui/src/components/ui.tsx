@@ -208,6 +208,73 @@ export function useConfirm(): { element: JSX.Element; ask: (options: ConfirmOpti
   return { element, ask };
 }
 
+/**
+ * A modal form, shown while `open`: the same native dialog as `useConfirm`, but its fields are
+ * the caller's own, so that they keep their state and show their errors while it is open.
+ * Escape and "Cancel" call `onClose`; sending the form calls `onSubmit`.
+ */
+export function FormDialog({
+  open,
+  id,
+  title,
+  submitLabel,
+  busy,
+  onSubmit,
+  onClose,
+  children,
+}: {
+  open: boolean;
+  id: string;
+  title: string;
+  submitLabel: string;
+  busy?: boolean;
+  onSubmit: () => void;
+  onClose: () => void;
+  children: ComponentChildren;
+}) {
+  const dialogRef = useRef<HTMLDialogElement>(null);
+  useEffect(() => {
+    const dialog = dialogRef.current;
+    if (!dialog) return;
+    if (open && !dialog.open) dialog.showModal();
+    if (!open && dialog.open) dialog.close();
+  }, [open]);
+  return (
+    <dialog
+      ref={dialogRef}
+      id={id}
+      class="confirm form-dialog"
+      aria-labelledby={`${id}-title`}
+      onCancel={(e) => {
+        e.preventDefault();
+        onClose();
+      }}
+    >
+      {open && (
+        <form
+          method="dialog"
+          noValidate
+          onSubmit={(e) => {
+            e.preventDefault();
+            onSubmit();
+          }}
+        >
+          <h2 id={`${id}-title`}>{title}</h2>
+          <div class="confirm-message">{children}</div>
+          <div class="confirm-actions">
+            <button type="button" class="btn btn-plain" onClick={onClose}>
+              {t('ui.cancel')}
+            </button>
+            <Button type="submit" variant="primary" busy={busy}>
+              {submitLabel}
+            </Button>
+          </div>
+        </form>
+      )}
+    </dialog>
+  );
+}
+
 interface SelectProps {
   id: string;
   value: string;

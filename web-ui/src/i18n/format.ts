@@ -86,6 +86,17 @@ export const shortDate = (date: CalendarDate): string =>
   dateFormat('short', { weekday: 'short', month: 'short', day: 'numeric' }).format(instantOf(date));
 
 /**
+ * A span of days near today: "Mon 14 Dec – Fri 18 Dec", "dec. 14., H – 18., P", "Mo., 14. – Fr.,
+ * 18. Dez."; one day alone as `shortDate` writes it.
+ */
+export function shortDateRange(first: CalendarDate, last: CalendarDate): string {
+  const format = dateFormat('short', { weekday: 'short', month: 'short', day: 'numeric' });
+  const [a, b] = [instantOf(first), instantOf(last)];
+  // Intl puts thin spaces around the dash, or none, as its data has it: one plain space each side.
+  return a.getTime() === b.getTime() ? format.format(a) : format.formatRange(a, b).replace(/\s*–\s*/, ' – ');
+}
+
+/**
  * A day in a sentence: "25 Dec", "dec. 25.", "25. Dez."; with its year when `withYear` asks for it:
  * "1 Jan 2027", "2027. jan. 1.", "1. Jan. 2027".
  */

@@ -1,7 +1,7 @@
 // The school calendar: the month grid, one-off and recurring events, region and working week.
 import { useEffect, useRef, useState } from 'preact/hooks';
 import { api, type Query } from '../api/client';
-import { NULL_ID, type CalendarInfo, type NamedId, type Settings } from '../api/types';
+import { NULL_ID, type CalendarInfo, type Month, type NamedId, type Settings } from '../api/types';
 import { useBellsOn } from '../bells';
 import { DateInput } from '../components/DateInput';
 import { Icon } from '../components/Icon';
@@ -9,7 +9,9 @@ import { DayLegend, MonthGrid, NoHolidayData } from '../components/MonthGrid';
 import { Button, Card, described, Field, LoadError, Loading, Outcome, PageHeader, TimetableSelect, useConfirm } from '../components/ui';
 import { checkRecurringEvent, checkSingleEvent, type FormResult, type RecurringEventInput, type SingleEventInput, timetableLabel } from '../lib/forms';
 import { type Loaded, useAction, useLoad, useTitle } from '../lib/hooks';
-import { nextOccurrences } from '../lib/calendar';
+import { dayBells, describeDayBells, monthGrid, nextOccurrences } from '../lib/calendar';
+import { storedDate } from '../lib/days';
+import { DayActions } from '../components/DayActions';
 import { calendarRules, type CalendarRules, describeOverrides, newYearNote, recurringOverrides, singleOverrides } from '../lib/calendarRules';
 import { describeDate, parseDate, shortDate, weekdaysLong, weekdaysShort } from '../lib/time';
 import { PRODUCT_NAME, t } from '../i18n';
@@ -74,6 +76,18 @@ export function CalendarPage() {
             planned={planned.data ?? []}
             onPick={(date) => {
               setPicked({ date, at: Date.now() });
+              window.setTimeout(() => document.getElementById('picked-day-title')?.focus(), 0);
+            }}
+          />
+        )}
+        {picked && month.data && info.data && (
+          <PickedDay
+            date={picked.date}
+            month={month.data}
+            info={info.data}
+            bellsOn={bellsOn}
+            onChanged={reloadAll}
+            toForm={() => {
               formRef.current?.scrollIntoView({ behavior: 'smooth', block: 'start' });
               document.getElementById('single-timetable')?.focus({ preventScroll: true });
             }}
@@ -93,6 +107,34 @@ export function CalendarPage() {
       {info.data && <RegionSettings info={info.data} settings={settings} onChanged={reloadAll} />}
     </div>
   );
+}
+
+/** The day picked in the month: what rings on it, and what can be done about it. */
+function PickedDay({ date, month, info, bellsOn, onChanged, toForm }: { date: string; month: Month; info: CalendarInfo; bellsOn: boolean; onChanged: () => Promise<void>; toForm: () => void }) {
+  const cell = pickedCell(month, date);
+  if (!cell) return null;
+  const today = storedDate(info.date);
+  return (
+    <section class="picked-day" aria-labelledby="picked-day-title" data-testid="picked-day">
+      <h3 id="picked-day-title" tabIndex={-1}>
+        {describeDate(date)}
+      </h3>
+      <p>{describeDayBells(dayBells(cell, info.timetables, bellsOn))}</p>
+      {date >= today && <DayActions date={date} kind={cell.typeOfDay} timetables={info.timetables} today={today} onChanged={onChanged} idBase="picked" />}
+      <Button small variant="ghost" icon="down" onClick={toForm}>
+        {t('calendar.toEventForm')}
+      </Button>
+    </section>
+  );
+}
+
+/** The month's entry for a date, or null when the month does not show it. */
+function pickedCell(month: Month, date: string) {
+  try {
+    return monthGrid(month).flatMap((w) => w.cells).find((c) => c.dateText === date) ?? null;
+  } catch {
+    return null;
+  }
 }
 
 function rulesOf(info: CalendarInfo, settings: Settings): CalendarRules {

@@ -6,6 +6,7 @@ import { useBellsOn } from '../bells';
 import { refreshPlaying, usePlaying } from '../playing';
 import { ClockWarning, NextBellLine, TodayBellsCard } from '../components/DayAtAGlance';
 import { QuietCard } from '../components/QuietCard';
+import { TomorrowCard } from '../components/TomorrowCard';
 import { DayLegend, MonthGrid, NoHolidayData } from '../components/MonthGrid';
 import { Icon } from '../components/Icon';
 import { ListenButton } from '../components/Listen';
@@ -78,6 +79,7 @@ export function Dashboard() {
           selected={data.settings?.dailyPreferences.selectedTimetableId ?? null}
           onChanged={() => refresh('overview', 'settings')}
         />
+        <TomorrowCard timetables={overview.timetables} today={overview.activeTimetableInfo.date} />
         <QuietCard quiet={day?.quiet} planned={day?.planned} nextBell={day?.next} onChanged={refreshDay} />
         <SignalsCard
           signals={data.signals}

@@ -6,6 +6,7 @@ import type { TimeTableRow } from '../api/types';
 import { Icon } from '../components/Icon';
 import { Button, ButtonLink, Card, described, Field, LoadError, Loading, Outcome, PageHeader, useConfirm } from '../components/ui';
 import { useAction, useLoad, useTitle } from '../lib/hooks';
+import { COMING_WEEKS, ringingDates, ringsLine } from '../lib/days';
 import { checkTimetableName, emptyDraft, fromDraft } from '../lib/timetableForm';
 import { missingSignalRoles, timetableUsers, usedBySentence } from '../lib/usage';
 import { Link, navigate } from '../router';
@@ -24,6 +25,8 @@ const shownName = (row: TimeTableRow): string => timetableName(row.id, row.name)
 export function TimetablesPage() {
   useTitle(t('timetables.title'));
   const list = useLoad(() => Promise.all([api.timetables(), api.settings(), api.db()]));
+  // The days each timetable rings on in the weeks to come; the list shows without them if they fail.
+  const coming = useLoad(() => api.days(COMING_WEEKS * 7).then((answer) => ringingDates(answer.days)));
   const create = useAction();
   const [newName, setNewName] = useState('');
   const [nameError, setNameError] = useState<string | null>(null);
@@ -80,7 +83,10 @@ export function TimetablesPage() {
                 isDefault={row.id === list.data![1].defaultTimetableId}
                 otherNames={list.data![0].filter((t) => t.id !== row.id).map(shownName)}
                 missing={missingSignalRoles(row, new Set(Object.keys(list.data![2].songs)))}
-                onChanged={list.reload}
+                rings={coming.data ? ringsLine(coming.data.get(row.id)) : null}
+                onChanged={async () => {
+                  await Promise.all([list.reload(), coming.reload()]);
+                }}
               />
             ))}
           </ul>
@@ -91,7 +97,7 @@ export function TimetablesPage() {
   );
 }
 
-function TimetableItem({ row, isDefault, otherNames, missing, onChanged }: { row: TimeTableRow; isDefault: boolean; otherNames: string[]; missing: string[]; onChanged: () => Promise<void> }) {
+function TimetableItem({ row, isDefault, otherNames, missing, rings, onChanged }: { row: TimeTableRow; isDefault: boolean; otherNames: string[]; missing: string[]; rings: string | null; onChanged: () => Promise<void> }) {
   const action = useAction();
   const confirm = useConfirm();
   const [renaming, setRenaming] = useState(false);
@@ -184,6 +190,11 @@ function TimetableItem({ row, isDefault, otherNames, missing, onChanged }: { row
               </span>
             )}
             <span class="row-meta">{span}</span>
+            {rings && (
+              <span class="row-meta" data-testid="timetable-rings">
+                {rings}
+              </span>
+            )}
             {missing.length > 0 && (
               <span class="row-warning">
                 <Icon name="alarm" size={16} /> {t('timetables.playsDeletedSignal', { places: missing.join(', ') })}
