@@ -107,6 +107,7 @@ describe('weeks and names', () => {
   it('writes a span of days as the language does', async () => {
     await activate('de');
     expect(dateSpan('2026-12-14', '2026-12-18')).toBe('Mo., 14. – Fr., 18. Dez.');
+    expect(dateSpan('2026-12-28', '2027-01-01')).toBe('Mo., 28. Dez. – Fr., 1. Jan.');
     await activate('hu');
     expect(eventNameFor('X', timetables, '2026-12-17')).toBe('dec. 17., Cs: Exam');
   });

@@ -92,8 +92,11 @@ export const shortDate = (date: CalendarDate): string =>
 export function shortDateRange(first: CalendarDate, last: CalendarDate): string {
   const format = dateFormat('short', { weekday: 'short', month: 'short', day: 'numeric' });
   const [a, b] = [instantOf(first), instantOf(last)];
+  if (a.getTime() === b.getTime()) return format.format(a);
+  // Across a New Year Intl would name both years; near today the days alone are clear.
+  if (first.y !== last.y) return `${format.format(a)} – ${format.format(b)}`;
   // Intl puts thin spaces around the dash, or none, as its data has it: one plain space each side.
-  return a.getTime() === b.getTime() ? format.format(a) : format.formatRange(a, b).replace(/\s*–\s*/, ' – ');
+  return format.formatRange(a, b).replace(/\s*–\s*/, ' – ');
 }
 
 /**

@@ -1,7 +1,7 @@
 // One school week, Monday to Sunday: each day's kind, timetable and why it applies, its bells, its
 // quiet periods and programmes, and what can be changed about it. It prints on one page.
 import { api } from '../api/client';
-import type { DayPlan, NamedId } from '../api/types';
+import { NULL_ID, type DayPlan, type NamedId } from '../api/types';
 import { DayActions } from '../components/DayActions';
 import { shortTime } from '../components/DayAtAGlance';
 import { Icon } from '../components/Icon';
@@ -125,14 +125,15 @@ function WeekDay({ day, timetables, today, onChanged }: { day: DayPlan; timetabl
                 <span class="bell-at">{shortTime(bell.at)}</span>
                 <span class="bell-what">
                   {sourceLabel(bell.source, bell.lesson)}
-                  {quiet && <span class="bell-held-note"> ({t('playLog.quietPeriod')})</span>}
+                  {quiet && <span class="bell-held-note">({t('playLog.quietPeriod')})</span>}
                 </span>
               </li>
             );
           })}
         </ol>
       ) : (
-        <p class="muted week-no-bells">{t('calendar.noBells')}</p>
+        // A timetable without a bell says so; "No bells" above already says it for none.
+        day.timetableId !== NULL_ID && <p class="muted week-no-bells">{t('week.noBellsInTimetable')}</p>
       )}
       {day.date >= today && <DayActions date={day.date} kind={day.typeOfDay} timetables={timetables} today={today} onChanged={onChanged} idBase={`day-${day.date}`} />}
     </li>
