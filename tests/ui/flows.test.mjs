@@ -911,7 +911,7 @@ function smallTargets() {
 
 test('every word is readable and every control fits a thumb', async () => {
   await withSession('readable', {}, async (s) => {
-    const pages = ['/', '/timetables', `/timetables/${FACTORY}`, '/signals', '/programmes', '/calendar', '/settings'];
+    const pages = ['/', '/timetables', `/timetables/${FACTORY}`, '/signals', '/programmes', '/week', '/calendar', '/settings'];
     for (const size of [{ width: 1280, height: 860 }, { width: 390, height: 844 }]) {
       const page = await s.newPage(size);
       await skipWelcome(page);
@@ -1193,5 +1193,122 @@ test('the log page and the quiet controls are readable and fit a thumb', async (
       }
       await page.context().close();
     }
+  });
+});
+
+// ---------- The school's week: tomorrow, the week page and changing a day ----------
+
+/** A timetable "Exam day" of two lessons from 09:00 that rings only their starts and ends; answers its id. */
+async function examTimetable(s) {
+  const { body: list } = await s.getJson('/db/timetables');
+  const { id: _id, ...exam } = structuredClone(list.find((t) => t.id === FACTORY));
+  const signal = (desc, id) => ({ ...desc, id });
+  exam.name = 'Exam day';
+  exam.chA = {
+    ...exam.chA,
+    lessons: ['09:00 - 09:45', '10:00 - 10:45'],
+    startOfClass: signal(exam.chA.startOfClass, 'ID_ping'),
+    endOfClass: signal(exam.chA.endOfClass, 'ID_ping'),
+    preStart: signal(exam.chA.preStart, 'NULL'),
+    preEnd: signal(exam.chA.preEnd, 'NULL'),
+  };
+  exam.chB = { ...exam.chB, lessons: [] };
+  exam.customPlays = [];
+  const response = await fetch(`${s.base}/db/timetables/create`, { method: 'POST', body: JSON.stringify(exam) });
+  assert.equal(response.status, 200, await response.text());
+  return response.json();
+}
+
+async function trigger(s, target, query) {
+  const response = await fetch(`${s.base}/api/trigger/${target}/0?${new URLSearchParams(query)}`);
+  assert.equal(response.status, 200, `${target}: ${await response.text()}`);
+}
+
+/** How the English interface names a day near today, "Fri 18 Dec", and in full, "Friday, 18 December 2026". */
+const dayName = (date, long = false) =>
+  new Intl.DateTimeFormat('en-GB', { timeZone: 'UTC', weekday: long ? 'long' : 'short', day: 'numeric', month: long ? 'long' : 'short', year: long ? 'numeric' : undefined }).format(new Date(`${date}T12:00:00Z`));
+
+test('tomorrow on the dashboard: its timetable, why, its first and last bell, or the next day that rings', async () => {
+  await withSession('tomorrow', { timeZone: noonZone() }, async (s) => {
+    const today = (await s.getJson('/api/get/calendarInfo')).body.date;
+    const [tomorrow, dayAfter] = [addDays(today, 1), addDays(today, 2)];
+    const exam = await examTimetable(s);
+    await trigger(s, 'addSingleEvent', { timetableId: exam, startDate: tomorrow, endDate: tomorrow, name: 'Maths exam' });
+    const page = await s.newPage();
+    await skipWelcome(page);
+    await page.goto(`${s.base}/`);
+    const card = page.locator('#tomorrow');
+    await settles(() => card.getByTestId('tomorrow-timetable').innerText(), 'Exam day');
+    await settles(() => card.getByTestId('tomorrow-reason').innerText(), 'One-off event “Maths exam”');
+    await settles(() => card.getByTestId('tomorrow-first').innerText(), '09:00 (Start of lesson 1)');
+    await settles(() => card.getByTestId('tomorrow-last').innerText(), '10:45 (End of lesson 2)');
+    assert.equal(await card.getByTestId('tomorrow-next').count(), 0, 'tomorrow rings: no other day is named');
+
+    // No bells tomorrow (the newest event counts): the card names the next day that rings.
+    await trigger(s, 'addSingleEvent', { timetableId: 'NULL', startDate: tomorrow, endDate: tomorrow });
+    await trigger(s, 'addSingleEvent', { timetableId: exam, startDate: dayAfter, endDate: dayAfter });
+    await page.reload();
+    await settles(() => card.getByTestId('tomorrow-first').innerText(), 'No bells tomorrow');
+    await settles(() => card.getByTestId('tomorrow-next').innerText(), `Next day with bells: ${dayName(dayAfter, true)}, Exam day, first bell at 09:00.`);
+
+    // The timetable list says on which days of the coming weeks each timetable rings.
+    await page.goto(`${s.base}/timetables`);
+    const row = page.getByTestId('timetable-row').filter({ hasText: 'Exam day' });
+    await settles(() => row.getByTestId('timetable-rings').innerText(), `Rings on 1 day in the next 4 weeks: ${dayName(dayAfter)}`);
+    assert.deepEqual(page.consoleErrors, []);
+  });
+});
+
+test('the week page: each day’s timetable and bells, quiet periods marked, and a day given another timetable or none', async () => {
+  await withSession('week', { timeZone: noonZone() }, async (s) => {
+    const today = (await s.getJson('/api/get/calendarInfo')).body.date;
+    const monday = addDays(nextWeekday(today, 0), today === nextWeekday(today, 0) ? 7 : 0);
+    const week = [0, 1, 2, 3, 4, 5, 6].map((i) => addDays(monday, i));
+    const exam = await examTimetable(s);
+    await trigger(s, 'addSingleEvent', { timetableId: exam, startDate: week[2], endDate: week[2], name: 'Maths exam' });
+    await trigger(s, 'addSingleEvent', { timetableId: 'NULL', startDate: week[3], endDate: week[3] });
+    await trigger(s, 'planQuiet', { date: week[2], from: '10:00', to: '10:30', name: 'Oral exam' });
+
+    const page = await s.newPage();
+    await skipWelcome(page);
+    await page.goto(`${s.base}/week`);
+    await page.getByRole('button', { name: 'Next week' }).click();
+    await settles(() => new URL(page.url()).search, '?offset=1');
+    const day = (date) => page.locator(`[data-testid="week-day"][data-date="${date}"]`);
+    const timetables = () => Promise.all(week.map((date) => day(date).getByTestId('week-timetable').innerText()));
+    await settles(timetables, ['Default', 'Default', 'Exam day', 'No bells', 'Default', 'No bells', 'No bells']);
+    const wednesday = day(week[2]);
+    await settles(() => wednesday.innerText().then((text) => text.includes('One-off event “Maths exam”')), true);
+    await settles(() => wednesday.getByTestId('week-quiet').innerText(), 'Quiet 10:00–10:30 (Oral exam)');
+    await settles(
+      () => wednesday.getByTestId('week-bell').allInnerTexts().then((rows) => rows.map((r) => r.replace(/\s+/g, ' ').trim())),
+      ['09:00 Start of lesson 1', '09:45 End of lesson 1', '10:00 Start of lesson 2 (quiet period)', '10:45 End of lesson 2'],
+    );
+
+    // Friday takes the exam timetable, under a name made for it.
+    const friday = day(week[4]);
+    await friday.getByRole('button', { name: `Use another timetable on ${dayName(week[4])}` }).click();
+    const dialog = page.getByRole('dialog');
+    await dialog.getByRole('button', { name: 'Use this timetable' }).click();
+    await settles(() => alertText(dialog), 'Choose a timetable');
+    await dialog.getByLabel('Timetable').selectOption({ label: 'Exam day' });
+    const name = `Exam day on ${dayName(week[4])}`;
+    await settles(() => dialog.getByLabel('Name of the event').inputValue(), name);
+    await dialog.getByRole('button', { name: 'Use this timetable' }).click();
+    await friday.getByText(`Event added: on ${dayName(week[4])} the bells ring by “Exam day”.`).waitFor();
+    await settles(() => friday.getByTestId('week-timetable').innerText(), 'Exam day');
+    await settles(
+      async () => (await s.getJson('/api/get/calendarInfo')).body.singleEvents.at(-1),
+      { timeTableId: exam, start: week[4], end: week[4], name },
+    );
+
+    // Monday and Tuesday ring nothing, chosen from Monday.
+    await day(week[0]).getByRole('button', { name: `No bells on ${dayName(week[0])}, or from it on` }).click();
+    await dialog.getByLabel('Last day').fill(week[1]);
+    await dialog.getByLabel('Last day').press('Tab');
+    await settles(() => dialog.getByLabel('Name of the event').inputValue(), `No bells: ${dayName(week[0])} – ${dayName(week[1])}`);
+    await dialog.getByRole('button', { name: 'Ring no bells' }).click();
+    await settles(timetables, ['No bells', 'No bells', 'Exam day', 'No bells', 'Exam day', 'No bells', 'No bells']);
+    assert.deepEqual(page.consoleErrors, []);
   });
 });

@@ -177,6 +177,7 @@ const PAGES = [
   ['timetable-editor', `/timetables/${FACTORY}`, (page) => page.locator('main form').first()],
   ['signals', '/signals', (page) => page.getByTestId('signal-row').first()],
   ['programmes', '/programmes', (page) => page.locator('main form').first()],
+  ['week', '/week', (page) => page.getByTestId('week-day').getByText('10B').first()],
   ['calendar', '/calendar', (page) => page.locator('td[data-date]').getByText('10B').first()],
   ['log', '/log', (page) => page.getByTestId('log-row').first()],
   ['settings', '/settings', (page) => page.locator('main form').first()],

@@ -1,9 +1,10 @@
 // Takes the README's screenshots: the dashboard (the default timetable's lessons moved to begin
 // in a minute or two, so that one bell has rung and the others are to come), the timetable editor,
-// the calendar (with a public holiday on which a recurring event rings), the play log and the
-// dashboard with the bells switched off, at a desktop and a phone width, and the dashboard and the
-// calendar in Hungarian and German; against a real server with a password, a second timetable and
-// a few calendar events, and holidays of this month from the substitute vendor service.
+// the calendar (with a public holiday on which a recurring event rings), the week on screen and
+// as printed, the play log and the dashboard with the bells switched off, at a desktop and a phone
+// width, and the dashboard and the calendar in Hungarian and German; against a real server with a
+// password, a second timetable and a few calendar events, and holidays of this month from the
+// substitute vendor service.
 // Run: node tests/ui/screenshots.mjs <directory>   (or: make screenshots)
 import { mkdirSync, readFileSync, rmSync } from 'node:fs';
 import { join, resolve } from 'node:path';
@@ -121,6 +122,13 @@ try {
       await page.getByText('Short day').first().waitFor();
       await page.locator(`td[data-date="${holiday}"].day-override`).waitFor();
       await s.screenshot(page, `calendar-${form}`, outDir);
+
+      await page.goto(`${s.base}/week`);
+      await page.getByTestId('week-day').getByText('Short day').first().waitFor();
+      await s.screenshot(page, `week-${form}`, outDir);
+      await page.emulateMedia({ media: 'print' });
+      await s.screenshot(page, `week-print-${form}`, outDir);
+      await page.emulateMedia({ media: 'screen' });
 
       await page.goto(`${s.base}/log`);
       await page.getByTestId('log-row').first().waitFor();
