@@ -235,7 +235,7 @@ function SingleEvents({ info, rules, picked, onChanged }: { info: CalendarInfo; 
         kind="single"
         items={info.singleEvents.map((ev) => ({
           title: timetableLabel(ev.timeTableId, info.timetables),
-          detail: ev.start === ev.end ? describeDate(ev.start) : t('calendar.dateRange', { start: describeDate(ev.start), end: describeDate(ev.end) }),
+          detail: withName(ev.name, ev.start === ev.end ? describeDate(ev.start) : t('calendar.dateRange', { start: describeDate(ev.start), end: describeDate(ev.end) })),
           gone: isGone(ev.timeTableId, info.timetables),
         }))}
         onChanged={onChanged}
@@ -309,7 +309,7 @@ function RecurringEvents({ info, rules, onChanged }: { info: CalendarInfo; rules
         kind="recurring"
         items={info.reoccurringEvents.map((ev) => ({
           title: timetableLabel(ev.timeTableId, info.timetables),
-          detail: t('calendar.recurringDetail', { weeks: recurrenceLabel(ev.mode), days: describeMask(ev.days) }),
+          detail: withName(ev.name, t('calendar.recurringDetail', { weeks: recurrenceLabel(ev.mode), days: describeMask(ev.days) })),
           gone: isGone(ev.timeTableId, info.timetables),
         }))}
         onChanged={onChanged}
@@ -317,6 +317,9 @@ function RecurringEvents({ info, rules, onChanged }: { info: CalendarInfo; rules
     </Card>
   );
 }
+
+/** An event's days, after its name when it has one. */
+const withName = (name: string | undefined, detail: string): string => (name?.trim() ? t('calendar.namedDetail', { name: name.trim(), detail }) : detail);
 
 /** An event whose timetable was deleted rings nothing on its days. */
 const isGone = (id: string, timetables: NamedId[]): boolean => id !== NULL_ID && !timetables.some((t) => t.id === id);
