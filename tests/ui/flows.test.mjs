@@ -1303,7 +1303,7 @@ test('the week page: each day’s timetable and bells, quiet periods marked, and
     );
 
     // Monday and Tuesday ring nothing, chosen from Monday.
-    await day(week[0]).getByRole('button', { name: `No bells on ${dayName(week[0])}, or from it on` }).click();
+    await day(week[0]).getByRole('button', { name: `No bells from ${dayName(week[0])}, for one day or more` }).click();
     await dialog.getByLabel('Last day').fill(week[1]);
     await dialog.getByLabel('Last day').press('Tab');
     await settles(() => dialog.getByLabel('Name of the event').inputValue(), `No bells: ${dayName(week[0])} – ${dayName(week[1])}`);
