@@ -123,12 +123,15 @@ export interface SingleEvent {
   timeTableId: string;
   start: string;
   end: string;
+  /** The user's own name for it; absent or empty for an event without one. */
+  name?: string;
 }
 
 export interface RecurringEvent {
   timeTableId: string;
   mode: number;
   days: number;
+  name?: string;
 }
 
 export interface CalendarRegion {
@@ -228,6 +231,8 @@ export interface TodayBell {
   started: string | null;
   lateMs: number | null;
   detail: string;
+  /** For a bell missed because nothing ran: when the system started today ("HH:MM:SS"). */
+  systemStarted?: string | null;
 }
 
 export interface ClockHealth {
