@@ -1,6 +1,7 @@
 #pragma once
 // The school calendar: working weeks, calendar regions, one-off and recurring calendar events.
 #include <array>
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <tuple>
@@ -52,11 +53,15 @@ struct CalendarRegion {
     };
 };
 
+// The most bytes of an event's name.
+inline constexpr std::size_t MAX_EVENT_NAME_BYTES = 200;
+
 // A timetable for a range of days, both ends inclusive.
 struct SingleCalendarEvent {
     std::string timeTableId; // "NULL" = no bells
     Date start;
     Date end;
+    std::string name; // the user's own words for it; empty in files written before events had names
 
     // Fails with the errors of Date::decode; does not check that start is not after end.
     static SingleCalendarEvent fromUserInput(std::string timeTableId, std::string_view start, std::string_view end);
@@ -67,6 +72,7 @@ struct SingleCalendarEvent {
         field("timeTableId", &SingleCalendarEvent::timeTableId),
         field("start", &SingleCalendarEvent::start),
         field("end", &SingleCalendarEvent::end),
+        laterField("name", &SingleCalendarEvent::name),
     };
 };
 
@@ -77,6 +83,7 @@ struct ReoccurringCalendarEvent {
     std::string timeTableId;
     Mode mode = Mode::EVERY_WEEK;
     int days = 0; // bit 0 (1) = Monday ... bit 6 (64) = Sunday
+    std::string name; // as for a one-off event
 
     // A mode other than 1, 2 or 3 fails with InvalidValueError.
     static ReoccurringCalendarEvent fromUserInput(std::string timeTableId, int mode, int days);
@@ -94,6 +101,7 @@ struct ReoccurringCalendarEvent {
         field("timeTableId", &ReoccurringCalendarEvent::timeTableId),
         field("mode", &ReoccurringCalendarEvent::mode),
         field("days", &ReoccurringCalendarEvent::days),
+        laterField("name", &ReoccurringCalendarEvent::name),
     };
 };
 

@@ -33,6 +33,26 @@ constexpr Field<C, M> field(std::string_view name, M C::*member) noexcept {
     return {name, member};
 }
 
+// A member added after files were written without it: left out of the JSON and the attribute form
+// while it holds its default, so that a record which does not use it reads as it always did.
+template <class C, class M>
+struct LaterField : Field<C, M> {};
+
+template <class C, class M>
+constexpr LaterField<C, M> laterField(std::string_view name, M C::*member) noexcept {
+    return {{name, member}};
+}
+
+// Whether the field `f` of `v` is left out of the written forms.
+template <class T, class F>
+bool leftOut(const T& v, const F& f) {
+    using M = typename F::Value;
+    if constexpr (std::is_base_of_v<Field<T, M>, F> && !std::is_same_v<F, Field<T, M>>)
+        return v.*f.member == M{};
+    else
+        return false;
+}
+
 template <class T>
 concept Record = std::is_class_v<T> && requires { std::tuple_size<std::remove_cvref_t<decltype(T::fields)>>::value; };
 
@@ -51,7 +71,8 @@ struct Codec<T> {
     static Json encode(const T& v) {
         Json out = Json::object();
         forEachField<T>([&](const auto& f) {
-            out[std::string(f.name)] = Codec<typename std::remove_cvref_t<decltype(f)>::Value>::encode(v.*f.member);
+            if (!leftOut(v, f))
+                out[std::string(f.name)] = Codec<typename std::remove_cvref_t<decltype(f)>::Value>::encode(v.*f.member);
         });
         return out;
     }
@@ -87,8 +108,9 @@ struct Codec<T> {
     static Json attributes(const T& v) {
         Json out = Json::object();
         forEachField<T>([&](const auto& f) {
-            out[std::string(f.name)] =
-                Codec<typename std::remove_cvref_t<decltype(f)>::Value>::attributes(v.*f.member);
+            if (!leftOut(v, f))
+                out[std::string(f.name)] =
+                    Codec<typename std::remove_cvref_t<decltype(f)>::Value>::attributes(v.*f.member);
         });
         return out;
     }

@@ -23,6 +23,12 @@ TimeOfDay TimeOfDay::minusMinutes(int minutes) const noexcept {
     return fromSecondsOfDay(static_cast<long long>(toSecondsOfDay()) - static_cast<long long>(minutes) * 60);
 }
 
+std::string TimeOfDay::withSeconds() const {
+    char buf[48];
+    std::snprintf(buf, sizeof buf, "%02d:%02d:%02d", h, m, s);
+    return buf;
+}
+
 std::string TimeOfDay::asString() const {
     char buf[48];
     if (s > 0)

@@ -26,6 +26,8 @@ struct TimeOfDay {
     TimeOfDay minusMinutes(int minutes) const noexcept;
 
     std::string asString() const;
+    // "HH:MM:SS", always with the seconds.
+    std::string withSeconds() const;
     static std::string encode(const TimeOfDay& obj) { return obj.asString(); }
     // Fails with InvalidValueError: an out-of-range part carries no message of its own.
     static TimeOfDay decode(std::string_view text);

@@ -7,13 +7,6 @@ namespace tollwick {
 
 namespace {
 
-// "HH:MM:SS", always with the seconds.
-std::string secondText(const TimeOfDay& t) {
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "%02d:%02d:%02d", t.h, t.m, t.s);
-    return buf;
-}
-
 BellMark markOf(PlayOutcome outcome) noexcept {
     switch (outcome) {
     case PlayOutcome::PLAYED:
@@ -47,7 +40,7 @@ std::vector<MarkedBell> markTodaysBells(std::vector<NamedBell> bells, std::vecto
     std::vector<MarkedBell> rows;
     std::vector<bool> used(log.size(), false);
     for (NamedBell& named : bells) {
-        const std::string at = secondText(named.bell.at);
+        const std::string at = named.bell.at.withSeconds();
         std::optional<std::size_t> found;
         for (std::size_t i = 0; i < log.size(); ++i)
             if (!used[i] && dueTimeOf(log[i]) == at && log[i].source == named.bell.source &&

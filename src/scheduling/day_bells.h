@@ -41,6 +41,9 @@ void forEachSignal(const TimeTable& timetable, Visit&& visit) {
             visit(slot, PlaySource::EXTRA_PLAY, std::optional<int>(), customPlay.desc);
 }
 
+// Every bell of `timetable` that plays something, by time (within a second in the scheduler's order).
+std::vector<DayBell> bellsOfTimetable(const TimeTable& timetable);
+
 // Every bell of the day of `now` that plays something, by time (within a second in the scheduler's
 // order). None while the bells are switched off or no timetable is in force. Expects the document
 // mutex held.

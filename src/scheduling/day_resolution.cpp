@@ -30,20 +30,26 @@ TypeOfDay calculateTypeOfDayWithCalendar(const DB& db, const Cache& cache, int d
                                                                                     : TypeOfDay::NON_WORKDAY;
 }
 
-std::pair<TypeOfDay, std::string> getTimetableForClock(const DB& db, const Cache& cache, int dayOfWeek,
-                                                       const std::string& dateStr) {
+TimetableChoice chooseTimetable(const DB& db, const Cache& cache, int dayOfWeek, const std::string& dateStr) {
     const TypeOfDay typeOfDay = calculateTypeOfDayWithCalendar(db, cache, dayOfWeek, dateStr);
     const Date today = Date::decode(dateStr);
     const CalendarSettings& calendar = db.settings.calendar;
-    for (const SingleCalendarEvent& event : calendar.singleEvents)
-        if (today.isBetween(event.start, event.end))
-            return {typeOfDay, event.timeTableId};
+    for (std::size_t i = 0; i < calendar.singleEvents.size(); ++i)
+        if (today.isBetween(calendar.singleEvents[i].start, calendar.singleEvents[i].end))
+            return {typeOfDay, calendar.singleEvents[i].timeTableId, ChoiceReason::SINGLE_EVENT, i};
     const date::year_month_day civil = today.toCivil();
-    for (const ReoccurringCalendarEvent& event : calendar.reoccurringEvents)
-        if (event.isActiveOnDate(civil))
-            return {typeOfDay, event.timeTableId};
-    const bool isWorkday = typeOfDay == TypeOfDay::WORKDAY || typeOfDay == TypeOfDay::EXTRA_WORKDAY;
-    return {typeOfDay, isWorkday ? db.settings.defaultTimetableId : std::string(NULL_ID)};
+    for (std::size_t i = 0; i < calendar.reoccurringEvents.size(); ++i)
+        if (calendar.reoccurringEvents[i].isActiveOnDate(civil))
+            return {typeOfDay, calendar.reoccurringEvents[i].timeTableId, ChoiceReason::RECURRING_EVENT, i};
+    if (typeOfDay == TypeOfDay::WORKDAY || typeOfDay == TypeOfDay::EXTRA_WORKDAY)
+        return {typeOfDay, db.settings.defaultTimetableId, ChoiceReason::DEFAULT, 0};
+    return {typeOfDay, std::string(NULL_ID), ChoiceReason::NO_SCHOOL, 0};
+}
+
+std::pair<TypeOfDay, std::string> getTimetableForClock(const DB& db, const Cache& cache, int dayOfWeek,
+                                                       const std::string& dateStr) {
+    TimetableChoice choice = chooseTimetable(db, cache, dayOfWeek, dateStr);
+    return {choice.typeOfDay, std::move(choice.id)};
 }
 
 std::optional<std::string> programmeToInfoStr(const DB& db, const Programme* programme) {
@@ -51,6 +57,12 @@ std::optional<std::string> programmeToInfoStr(const DB& db, const Programme* pro
         return std::nullopt;
     const AudioAsset* song = db.songs.find(programme->songId);
     return programme->time.asString() + " - " + (song ? song->name : programme->songId);
+}
+
+std::string timetableOfDay(const DB& db, const Cache& cache, const ClockReading& now) {
+    if (const auto& daily = db.settings.dailyPreferences.selectedTimetableId)
+        return *daily;
+    return getTimetableForClock(db, cache, now.weekday, dateStringOf(now)).second;
 }
 
 TimetableInfo getActiveTimetableInfo(const DB& db, const Cache& cache, const ClockReading& now) {

@@ -2,6 +2,7 @@
 // What kind of day a date is, which timetable applies to it, and what today's schedule state is.
 // Everything is computed afresh from the documents on every call; callers hold the document mutex.
 #include <array>
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -64,15 +65,44 @@ struct TimetableInfo {
 // with no cached region is no error: the working week decides.
 TypeOfDay calculateTypeOfDayWithCalendar(const DB& db, const Cache& cache, int dayOfWeek, const std::string& dateStr);
 
-// The kind of a day and the timetable id for it: the first single event that covers the date, else
+// What decided the timetable of a day.
+enum class ChoiceReason { DEFAULT, NO_SCHOOL, SINGLE_EVENT, RECURRING_EVENT, DAILY_OVERRIDE };
+
+template <>
+struct EnumTexts<ChoiceReason> {
+    static constexpr std::array texts{
+        std::pair{ChoiceReason::DEFAULT, std::string_view("DEFAULT")},
+        std::pair{ChoiceReason::NO_SCHOOL, std::string_view("NO_SCHOOL")},
+        std::pair{ChoiceReason::SINGLE_EVENT, std::string_view("SINGLE_EVENT")},
+        std::pair{ChoiceReason::RECURRING_EVENT, std::string_view("RECURRING_EVENT")},
+        std::pair{ChoiceReason::DAILY_OVERRIDE, std::string_view("DAILY_OVERRIDE")},
+    };
+};
+
+// The timetable of a day as the calendar decides it, and why.
+struct TimetableChoice {
+    TypeOfDay typeOfDay = TypeOfDay::WORKDAY;
+    std::string id = NULL_ID;
+    ChoiceReason reason = ChoiceReason::DEFAULT;
+    std::size_t eventIndex = 0; // the deciding event's position among its kind, for the event reasons
+};
+
+// The kind of a day and the timetable for it: the first single event that covers the date, else
 // the first recurring event active on it, else the default timetable on workdays and extra
 // workdays and "NULL" on every other day. A date text that cannot be read fails with its decode error.
+TimetableChoice chooseTimetable(const DB& db, const Cache& cache, int dayOfWeek, const std::string& dateStr);
+
+// The kind of a day and the id of chooseTimetable.
 std::pair<TypeOfDay, std::string> getTimetableForClock(const DB& db, const Cache& cache, int dayOfWeek,
                                                        const std::string& dateStr);
 
 // "<time> - <song name>" for a programme, or nothing for none. A programme whose song was deleted
 // shows the song id instead of a name, so a missing song never stops the bells.
 std::optional<std::string> programmeToInfoStr(const DB& db, const Programme* programme);
+
+// The id of the timetable the day of `now` rings by, whether or not the bells are switched on:
+// the daily choice when one is made, the calendar's otherwise.
+std::string timetableOfDay(const DB& db, const Cache& cache, const ClockReading& now);
 
 // Today's state for the clock reading `now`: the timetable in force and why, and the next programme.
 TimetableInfo getActiveTimetableInfo(const DB& db, const Cache& cache, const ClockReading& now);

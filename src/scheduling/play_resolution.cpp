@@ -34,6 +34,11 @@ std::string songNameOf(const DB& db, const std::string& id) {
     return song ? song->name : "";
 }
 
+std::string songNameOrId(const DB& db, const std::string& id) {
+    const AudioAsset* song = db.songs.find(id);
+    return song ? song->name : id;
+}
+
 std::optional<PlayRequest> resolveSong(const DB& db, const Paths& paths, const std::string& id, Rounds rounds,
                                        double delay) {
     if (id == NULL_ID)
@@ -73,6 +78,10 @@ std::optional<PlayRequest> resolveAlarm(const DB& db, const Paths& paths) {
     // A pause outside the range the interface accepts may come from a database older than that check.
     return resolveSong(db, paths, db.settings.alarmSignalId, ENDLESS,
                        std::clamp(db.settings.alarmDelaySec, 0.0, PlayDesc::MAX_DELAY_SEC));
+}
+
+PlayRequest resolveLoudspeakerTest(const Paths& paths) {
+    return PlayRequest{LOUDSPEAKER_TEST_ID, LOUDSPEAKER_TEST_NAME, {paths.asset("loudspeaker-test.mp3")}, 1, 0.0, {}};
 }
 
 PlayRequest resolveAnnouncement(const DB& db, const Paths& paths, const std::string& path,

@@ -25,6 +25,8 @@ std::string songPath(const Paths& paths, const AudioAsset& song);
 
 // The name of the song `id`, for the play log; empty when no song has the id.
 std::string songNameOf(const DB& db, const std::string& id);
+// The same, or the id itself when no song has it any more, for lists that must show something.
+std::string songNameOrId(const DB& db, const std::string& id);
 
 // The song `id` played `rounds` times with `delay` seconds between plays. Nothing for the id
 // "NULL"; KeyError when no song has the id. A programmed announcement plays once, as an
@@ -44,6 +46,14 @@ std::optional<PlayRequest> resolveSongThenRemoveFile(const DB& db, const Paths& 
 // The alarm signal of the settings, without end, with their delay (0 to MAX_DELAY_SEC seconds)
 // between repetitions.
 std::optional<PlayRequest> resolveAlarm(const DB& db, const Paths& paths);
+
+// The play log's id and name of the loudspeaker test.
+inline constexpr const char* LOUDSPEAKER_TEST_ID = "loudspeakerTest";
+inline constexpr const char* LOUDSPEAKER_TEST_NAME = "Loudspeaker test";
+
+// The loudspeaker test: a short, quiet sound of the asset directory, once. It is no song of the
+// database, so it can be neither deleted nor chosen as a bell.
+PlayRequest resolveLoudspeakerTest(const Paths& paths);
 
 // The announcement `announcementId`, downloaded into `path`, after the announcement signal
 // (settings.announcementSignalId, when it names a song); the file is deleted after the play when

@@ -63,22 +63,20 @@ void QuietPeriods::load(const std::filesystem::path& path) {
     }
 }
 
-bool QuietPeriods::isQuiet(const ClockReading& at) const {
+QuietPeriods::Quietness QuietPeriods::quietAt(const ClockReading& at) const {
     const std::string date = dateStringOf(at);
     const TimeOfDay t = TimeOfDay::fromTimeStruct(at);
+    Quietness out;
     std::scoped_lock lock(_mutex);
-    if (_day.date == date)
-        return _day.isQuiet(t);
-    return std::any_of(_day.planned.begin(), _day.planned.end(),
-                       [&](const PlannedQuiet& p) { return p.covers(date, t); });
-}
-
-bool QuietPeriods::holdsProgrammes(const ClockReading& at) const {
-    const std::string date = dateStringOf(at);
-    const TimeOfDay t = TimeOfDay::fromTimeStruct(at);
-    std::scoped_lock lock(_mutex);
-    return std::any_of(_day.planned.begin(), _day.planned.end(),
-                       [&](const PlannedQuiet& p) { return p.holdProgrammes && p.covers(date, t); });
+    for (const PlannedQuiet& p : _day.planned) {
+        if (p.covers(date, t)) {
+            out.bells = true;
+            out.programmes = out.programmes || p.holdProgrammes;
+        }
+    }
+    if (!out.bells && _day.date == date)
+        out.bells = _day.isQuiet(t);
+    return out;
 }
 
 QuietDay QuietPeriods::today(const ClockReading& now) const {

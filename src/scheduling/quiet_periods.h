@@ -89,10 +89,16 @@ public:
     // that cannot be read is logged and counts as none.
     void load(const std::filesystem::path& path);
 
+    // What is kept quiet in one second: the timetable's bells, and the programmes as well.
+    struct Quietness {
+        bool bells = false;
+        bool programmes = false; // held by a planned period
+    };
+    Quietness quietAt(const ClockReading& at) const;
     // Whether the timetable's bells due in the second `at` are kept quiet.
-    bool isQuiet(const ClockReading& at) const;
+    bool isQuiet(const ClockReading& at) const { return quietAt(at).bells; }
     // Whether the programmes due in the second `at` are held by a planned period.
-    bool holdsProgrammes(const ClockReading& at) const;
+    bool holdsProgrammes(const ClockReading& at) const { return quietAt(at).programmes; }
 
     // The quiet times of the day of `now` (empty on any other day than the stored one).
     QuietDay today(const ClockReading& now) const;

@@ -180,11 +180,34 @@ int Scheduler::startAll(std::vector<PlannedPlay>& plays, long long nowSecond) no
     return started;
 }
 
-void Scheduler::skipQuietly(const DB& db, const std::string& songId, const PlayOrigin& origin) noexcept {
+// The play log's reasons for a bell that was not rung; the interface explains them.
+constexpr const char* QUIET_REASON = "quiet period";
+constexpr const char* BELLS_OFF_REASON = "bells off";
+
+void Scheduler::skip(const DB& db, const std::string& songId, const PlayOrigin& origin, const char* reason) noexcept {
     if (songId == NULL_ID)
         return;
     try {
-        _sounds.record(songId, songNameOf(db, songId), origin, PlayOutcome::SKIPPED, "quiet period");
+        _sounds.record(songId, songNameOf(db, songId), origin, PlayOutcome::SKIPPED, reason);
+    } catch (const std::exception& e) {
+        logSchedulerError(e);
+    }
+}
+
+void Scheduler::skipSwitchedOff(const DB& db, const ClockReading& now) noexcept {
+    try {
+        const PlayOrigin programme{PlaySource::PROGRAMME, std::nullopt, now};
+        for (const auto& [key, p] : db.programmes)
+            if (p.date == now && p.time == now)
+                skip(db, p.songId, programme, BELLS_OFF_REASON);
+        const TimeTable* timetable = db.timetables.find(timetableOfDay(db, *_docs.cache, now));
+        if (!timetable)
+            return;
+        forEachSignal(*timetable,
+                      [&](const TimeOfDay& at, PlaySource source, std::optional<int> lesson, const PlayDesc& desc) {
+                          if (at == now)
+                              skip(db, desc.id, PlayOrigin{source, lesson, now}, BELLS_OFF_REASON);
+                      });
     } catch (const std::exception& e) {
         logSchedulerError(e);
     }
@@ -201,19 +224,20 @@ int Scheduler::triggerScheduledSounds(const ClockReading& now) {
 
 void Scheduler::planSecond(const ClockReading& now, std::vector<PlannedPlay>& plays) {
     const DB& db = *_docs.db;
+    if (!db.settings.schedulerEnable)
+        return skipSwitchedOff(db, now);
     const TimetableInfo info = getActiveTimetableInfo(db, *_docs.cache, now);
     const TimeTable* timetable = db.timetables.find(info.id);
-    if (!db.settings.schedulerEnable)
-        return;
 
     std::vector<std::string> keysToRemove;
     const PlayOrigin programme{PlaySource::PROGRAMME, std::nullopt, now};
     // Held by a planned quiet period, a programme is logged as skipped and stays in the list, its
     // file with it, for the user to book again or delete.
-    const bool held = _quiet.holdsProgrammes(now);
+    const QuietPeriods::Quietness quiet = _quiet.quietAt(now);
+    const bool held = quiet.programmes;
     for (const auto& [key, p] : db.programmes) {
         if (p.date == now && p.time == now && held) {
-            skipQuietly(db, p.songId, programme);
+            skip(db, p.songId, programme, QUIET_REASON);
         } else if (p.date == now && p.time == now) {
             // A programme that deletes itself takes its song's file along once it has played.
             const std::string& songId = p.songId;
@@ -238,14 +262,13 @@ void Scheduler::planSecond(const ClockReading& now, std::vector<PlannedPlay>& pl
         return;
 
     // Only the first channel rings; the second stays in the data for the user to edit.
-    const bool quiet = _quiet.isQuiet(now);
     forEachSignal(*timetable,
                   [&](const TimeOfDay& at, PlaySource source, std::optional<int> lesson, const PlayDesc& desc) {
                       if (!(at == now))
                           return;
                       const PlayOrigin origin{source, lesson, now};
-                      if (quiet)
-                          skipQuietly(db, desc.id, origin);
+                      if (quiet.bells)
+                          skip(db, desc.id, origin, QUIET_REASON);
                       else
                           plan(db, desc.id, origin, plays, [&] { return resolveDescriptor(db, _paths, desc); });
                   });

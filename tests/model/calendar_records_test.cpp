@@ -85,6 +85,29 @@ TEST(SingleEvent, FromUserInputDecodesDates) {
     }
 }
 
+// An event's name is written only when it has one, so files and answers without names read as
+// they always did, and a name survives the round trip.
+TEST(SingleEvent, ItsNameIsWrittenOnlyWhenItHasOne) {
+    const struct {
+        const char* name;
+        const char* json;
+    } cases[] = {
+        {"", R"({"timeTableId": "T", "start": "2026-12-10", "end": "2026-12-11"})"},
+        {"Sports day", R"({"timeTableId": "T", "start": "2026-12-10", "end": "2026-12-11", "name": "Sports day"})"},
+    };
+    for (const auto& c : cases) {
+        SingleCalendarEvent event = SingleCalendarEvent::fromUserInput(std::string("T"), "2026-12-10", "2026-12-11");
+        event.name = c.name;
+        EXPECT_EQ(to_json(event), c.json);
+        EXPECT_EQ(from_dict<SingleCalendarEvent>(Json::parse(c.json)), event);
+        EXPECT_EQ(Codec<SingleCalendarEvent>::attributes(event).contains("name"), *c.name != 0) << c.name;
+    }
+    ReoccurringCalendarEvent weekly = ReoccurringCalendarEvent::fromUserInput(std::string("T"), 1, 1);
+    EXPECT_EQ(to_json(weekly), R"({"timeTableId": "T", "mode": 1, "days": 1})");
+    weekly.name = "Choir";
+    EXPECT_EQ(from_dict<ReoccurringCalendarEvent>(to_dict(weekly)).name, "Choir");
+}
+
 TEST(CalendarSettings, WorkdaysOfEveryWorkingWeek) {
     const std::pair<WorkdayMode, std::vector<int>> cases[] = {
         {WorkdayMode::EVERY_DAY, {0, 1, 2, 3, 4, 5, 6}}, {WorkdayMode::MON_TO_FRI, {0, 1, 2, 3, 4}},

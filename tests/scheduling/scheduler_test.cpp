@@ -209,11 +209,13 @@ TEST_F(SchedulerTest, ProgrammesRingOnTheirDateAndDeleteThemselvesWithTheirSong)
     EXPECT_FALSE(std::filesystem::exists(dir.path() / "_db.json")) << "the scheduler writes no file";
 }
 
+// Switched off, nothing rings; what would have is logged as skipped, so that the day says why.
 TEST_F(SchedulerTest, SwitchedOffRingsNothingButKeepsItsOtherDuties) {
     docs.db.edit().settings.schedulerEnable = false;
     docs.db.edit().programmes.add(Programme{"song-a", Date(2026, 12, 8), TimeOfDay(8, 0)});
     docs.db.edit().settings.dailyPreferences = {"chosen", 1};
-    for (int s = 0; s < 6; ++s)
+    EXPECT_EQ(at(8, 0, 0), Plays({"song-a skipped: bells off", "start skipped: bells off"}));
+    for (int s = 1; s < 6; ++s)
         EXPECT_EQ(at(8, 0, s), Plays{});
     EXPECT_EQ(docs.db->programmes.size(), 1u);
     EXPECT_FALSE(docs.db->settings.dailyPreferences.selectedTimetableId) << "the day reset goes on";

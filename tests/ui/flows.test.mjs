@@ -2,7 +2,7 @@
 // server from an empty data directory, with fake players that record what they are asked to play.
 // Run: node --test --test-concurrency=1 tests/ui/   (after building the server and web-ui/dist)
 import assert from 'node:assert/strict';
-import { copyFileSync, readdirSync, rmSync } from 'node:fs';
+import { copyFileSync, readdirSync, readFileSync, rmSync } from 'node:fs';
 import { join } from 'node:path';
 import { test } from 'node:test';
 import { addDays, monthOffset, nextWeekday, shortDay, vendorDataWith } from './calendar-data.mjs';
@@ -244,6 +244,10 @@ test('uploading a signal: the progress bar reaches the end, refusals are shown',
     // Three and a half minutes of sound (3.4 MB), so the upload reports its progress on the way.
     const gong = writeWav(join(s.dir, 'Gong.wav'), { seconds: 210, frequency: 523 });
     await page.getByLabel('Sound file').setInputFiles(gong);
+    // The signal takes the file's name unless it is given another.
+    const name = page.getByLabel('Name of the signal');
+    await settles(() => name.inputValue(), 'Gong');
+    await name.fill('Morning gong');
     await page.evaluate(() => {
       window.progressSeen = [];
       new MutationObserver(() => {
@@ -252,7 +256,7 @@ test('uploading a signal: the progress bar reaches the end, refusals are shown',
       }).observe(document.body, { subtree: true, childList: true, attributes: true, attributeFilter: ['value'] });
     });
     await page.getByRole('button', { name: 'Upload', exact: true }).click();
-    await page.getByText('Uploaded “Gong.wav”').waitFor();
+    await page.getByText('Uploaded “Morning gong”').waitFor();
     const progress = page.locator('progress');
     await settles(() => progress.getAttribute('value'), '100');
     const seen = await settles(() => page.evaluate(() => window.progressSeen.at(-1)), 100, 'the bar ends full').then(() =>
@@ -263,9 +267,9 @@ test('uploading a signal: the progress bar reaches the end, refusals are shown',
     await settles(() => page.locator('.progress-text').innerText(), '100%');
     await s.screenshot(page, 'signal-uploaded');
 
-    const row = page.getByTestId('signal-row').filter({ hasText: 'Gong' });
+    const row = page.getByTestId('signal-row').filter({ hasText: 'Morning gong' });
     await row.getByText('Uploaded').waitFor();
-    const storedCategory = async () => Object.values((await s.getJson('/db')).body.songs).find((song) => song.name === 'Gong')?.storageCategory;
+    const storedCategory = async () => Object.values((await s.getJson('/db')).body.songs).find((song) => song.name === 'Morning gong')?.storageCategory;
     await settles(storedCategory, 1, 'the database holds the new signal');
 
     // The same sound under another name: the server's refusal is shown at the upload.
@@ -280,10 +284,10 @@ test('uploading a signal: the progress bar reaches the end, refusals are shown',
     await settles(() => alertText(page.locator('#upload-signal')), /^Bad format: “\.ogg” files cannot be played/);
     await settles(() => page.getByRole('button', { name: 'Upload', exact: true }).isDisabled(), true);
 
-    await row.getByRole('button', { name: 'Delete Gong' }).click();
+    await row.getByRole('button', { name: 'Delete Morning gong' }).click();
     await page.getByRole('dialog').getByRole('button', { name: 'Delete' }).click();
     await row.waitFor({ state: 'detached' });
-    await settles(async () => Object.values((await s.getJson('/db')).body.songs).some((song) => song.name === 'Gong'), false);
+    await settles(async () => Object.values((await s.getJson('/db')).body.songs).some((song) => song.name === 'Morning gong'), false);
 
     await page.getByRole('button', { name: 'Delete robot' }).click();
     await page.getByRole('dialog').getByText('it comes back at the next start').waitFor();
@@ -321,6 +325,15 @@ test('playing a signal on all loudspeakers: asked first, unless not again today;
     await card.getByRole('button', { name: /^melody/ }).click();
     await eventually(() => s.plays(), (plays) => plays.some((line) => line.endsWith('s-melody.mp3')), 'melody played without asking');
     assert.equal(await dialog.isVisible(), false);
+
+    // The loudspeaker test plays its own quiet sound, logged as played by hand.
+    await card.getByRole('button', { name: 'Loudspeaker test' }).click();
+    await card.getByText('The test sound is playing on every loudspeaker.').waitFor();
+    await eventually(() => s.plays(), (plays) => plays.some((line) => line.endsWith('loudspeaker-test.mp3')), 'the test sound');
+    await settles(
+      async () => (await s.getJson('/api/get/playLog')).body.filter((e) => e.songId === 'loudspeakerTest').map((e) => e.source),
+      ['manual'],
+    );
 
     await page.goto(`${s.base}/signals`);
     await page.getByRole('button', { name: 'Play BigBen on the loudspeakers' }).click();
@@ -1060,6 +1073,59 @@ test('quiet periods planned ahead: listed on the dashboard, shown in the calenda
     await settles(() => rows.count(), 1);
     await settles(() => page.getByTestId('quiet-now').count(), 0);
     await s.screenshot(page, 'dashboard-planned-quiet');
+    assert.deepEqual(page.consoleErrors, []);
+  });
+});
+
+/**
+ * Two POSIX time zones a whole day apart in which it is now about noon: a session in the first
+ * restarted in the second has reached the next day at the same hour.
+ */
+function noonZonesADayApart() {
+  const hour = new Date().getUTCHours();
+  const first = hour >= 12 ? 12 - hour : -12 - hour; // local = UTC + offset
+  const zone = (offset) => `UTC${offset >= 0 ? '-' : '+'}${Math.abs(offset)}`;
+  return [zone(first), zone(first + 24)];
+}
+
+test('a quiet period planned for tomorrow holds the programme inside it on that day', async () => {
+  const [todayZone, tomorrowZone] = noonZonesADayApart();
+  await withSession('quiet-tomorrow', { timeZone: todayZone }, async (s) => {
+    const today = (await s.getJson('/api/get/calendarInfo')).body.date;
+    const tomorrow = addDays(today, 1);
+    const now = await serverSeconds(s);
+    const from = hms(now - (now % 60)).slice(0, 5);
+    const to = hms(now - (now % 60) + 1200).slice(0, 5);
+    const due = hms(now + 45);
+    const form = new FormData();
+    form.append('programName', 'Morning speech');
+    form.append('date', tomorrow);
+    form.append('time', due);
+    form.append('file', new Blob([readFileSync(writeWav(join(s.dir, 'speech.wav')))], { type: 'audio/wav' }), 'speech.wav');
+    const booked = await fetch(`${s.base}/upload`, { method: 'POST', body: form });
+    assert.equal(booked.status, 200, await booked.text());
+    const plan = await fetch(`${s.base}/api/trigger/planQuiet/0?date=${tomorrow}&from=${from}&to=${to}&name=Exam`);
+    assert.equal(plan.status, 200, await plan.text());
+
+    // Today the calendar shows it on tomorrow's day.
+    const page = await s.newPage();
+    await skipWelcome(page);
+    await page.goto(`${s.base}/calendar${monthOffset(today, tomorrow) ? `?offset=${monthOffset(today, tomorrow)}` : ''}`);
+    await page.locator(`td[data-date="${tomorrow}"] .day-quiet`, { hasText: `Quiet ${from}–${to} (Exam)` }).waitFor();
+
+    // A day later: the dashboard says the bells are quiet, and the programme is held, not played.
+    await s.restartServer({ timeZone: tomorrowZone });
+    await page.goto(`${s.base}/`);
+    await settles(() => page.getByTestId('quiet-now').innerText(), `Bells are quiet until ${to} (Exam)`);
+    const held = await eventually(
+      async () => (await s.getJson('/api/get/playLog')).body.filter((e) => e.source === 'programme'),
+      (entries) => entries.length > 0,
+      'the programme’s entry in the play log',
+      90000,
+    );
+    assert.deepEqual(held.map((e) => [e.songName, e.outcome, e.detail]), [['Morning speech', 'skipped', 'quiet period']]);
+    assert.deepEqual(s.plays(), [], 'nothing sounded');
+    assert.equal((await s.getJson('/api/get/programmeInfo')).body.programmes.length, 1, 'the programme stays for the user to book again');
     assert.deepEqual(page.consoleErrors, []);
   });
 });

@@ -119,6 +119,7 @@ export class Session {
       HOME: s.dir,
       ...(timeZone ? { TZ: timeZone } : {}),
     };
+    s.env = env;
     try {
       await s.startServer(env);
     } catch (error) {
@@ -171,6 +172,17 @@ export class Session {
       if (!portTaken || attempt === 3)
         throw new Error(`The server ended at its start (status ${server.exitCode ?? server.signalCode}):\n${output}`);
     }
+  }
+
+  /**
+   * Ends the server and starts it again on the same data, in the time zone `timeZone`: a zone a
+   * day ahead of the first one brings the session to the next day at the same hour. The port
+   * changes; cookies, which do not depend on it, stay valid.
+   */
+  async restartServer({ timeZone }) {
+    await stopProcess(this.server);
+    this.env = { ...this.env, TZ: timeZone };
+    await this.startServer(this.env);
   }
 
   /** A fresh browser context (its own cookies) with one page. */

@@ -86,6 +86,33 @@ TEST_F(DatabaseEndpoints, AUserSignalIsStoredUnderANewKey) {
     EXPECT_EQ(db().songs.size(), 13u);
 }
 
+// The upload may name the signal; a blank name leaves the file's, and a name too long is refused.
+TEST_F(DatabaseEndpoints, AnUploadedSignalTakesTheNameGivenWithIt) {
+    const struct {
+        const char* given;
+        const char* stored; // nullptr: refused
+    } cases[] = {
+        {"  Morning gong  ", "Morning gong"},
+        {" ", "file"},
+        {"\xff", nullptr},
+    };
+    double seconds = 1.0;
+    for (const auto& c : cases) {
+        const auto answer = b.upload({{"file", silentWave(seconds += 0.5), "file.wav", "audio/wav"},
+                                      {"signalName", c.given, "", ""}});
+        if (!c.stored) {
+            EXPECT_EQ(answer->status, 400) << c.given;
+            continue;
+        }
+        ASSERT_EQ(answer->status, 200) << answer->body;
+        std::scoped_lock lock(docs.mutex);
+        EXPECT_EQ(db().songs.get(jsonOf(answer).get<std::string>()).name, c.stored) << c.given;
+    }
+    EXPECT_EQ(outcome(b.upload({{"file", silentWave(4.0), "file.wav", "audio/wav"},
+                                {"signalName", std::string(201, 'x'), "", ""}})),
+              "400 The name of a signal is at most 200 bytes long");
+}
+
 TEST_F(DatabaseEndpoints, TheContentOfABuiltInSignalCannotBeUploadedAsASignal) {
     std::string ping;
     {

@@ -191,13 +191,13 @@ TEST_F(DayAtAGlance, TodaysBellsAnswerWithEveryFieldOfEachRow) {
     const std::string answer = b.get("/api/get/todayBells")->body;
     const std::string rows[] = {
         R"({"at": "09:00:00", "source": "extraPlay", "lesson": null, "songName": "ping", "mark": "failed", )"
-        R"("started": null, "lateMs": null, "detail": "File not found"})",
+        R"("started": null, "lateMs": null, "detail": "File not found", "systemStarted": null})",
         R"({"at": "10:25:00", "source": "preStart", "lesson": 1, "songName": "ping", "mark": "played", )"
-        R"("started": "2024-09-02T10:25:00.004", "lateMs": 4, "detail": ""})",
+        R"("started": "2024-09-02T10:25:00.004", "lateMs": 4, "detail": "", "systemStarted": null})",
         R"({"at": "10:30:00", "source": "lessonStart", "lesson": 1, "songName": "melody", "mark": "coming", )"
-        R"("started": null, "lateMs": null, "detail": ""})",
+        R"("started": null, "lateMs": null, "detail": "", "systemStarted": null})",
         R"({"at": "11:10:00", "source": "preEnd", "lesson": 1, "songName": "ping", "mark": "quiet", )"
-        R"("started": null, "lateMs": null, "detail": ""})",
+        R"("started": null, "lateMs": null, "detail": "", "systemStarted": null})",
     };
     std::string expected = "[";
     for (const std::string& row : rows)
@@ -215,3 +215,86 @@ TEST_F(DayAtAGlance, TheClockHealthSaysWhatThePlatformKnows) {
 }
 
 } // namespace
+
+namespace {
+
+// One day of the plan in a line: "<date> <timetable> <reason> <bells> [<event's name>]".
+std::string dayLine(const Json& day) {
+    std::string line = day["date"].get<std::string>() + " " + day["timetableId"].get<std::string>() + " " +
+                       day["reason"].get<std::string>() + " " + std::to_string(day["bells"].size());
+    if (day["event"].is_object())
+        line += " [" + day["event"]["name"].get<std::string>() + "]";
+    return line;
+}
+
+} // namespace
+
+TEST_F(DayAtAGlance, TheDaysAheadSayWhichTimetableRingsAndWhy) {
+    const std::string normal = FACTORY_DEFAULT_TIMETABLE_ID;
+    ASSERT_EQ(outcome(b.get("/api/trigger/addSingleEvent/0?timetableId=NULL&startDate=2024-09-04&endDate=2024-09-04"
+                            "&name=Open%20day")),
+              "200 ok");
+    ASSERT_EQ(outcome(b.get("/api/trigger/addReoccurringEvent/0?timetableId=" + normal + "&mode=1&days=32")), "200 ok");
+    ASSERT_EQ(outcome(b.get("/api/trigger/planQuiet/0?date=2024-09-03&from=10:00&to=11:00&name=Exam")), "200 ok");
+    {
+        std::scoped_lock lock(docs.mutex);
+        db().programmes.add(Programme{"ID_ping", Date{2024, 9, 3}, TimeOfDay{8, 30, 0}}, "p1");
+        db().settings.dailyPreferences.selectedTimetableId = "NULL";
+    }
+    const Json plan = jsonOf(b.get("/api/get/days"));
+    EXPECT_EQ(plan["today"], "2024-09-02");
+    EXPECT_EQ(plan["bellsOn"], true);
+    Strings lines;
+    for (const Json& day : plan["days"])
+        lines.push_back(dayLine(day));
+    EXPECT_EQ(lines, (Strings{"2024-09-02 NULL DAILY_OVERRIDE 0", "2024-09-03 " + normal + " DEFAULT 8",
+                              "2024-09-04 NULL SINGLE_EVENT 0 [Open day]", "2024-09-05 " + normal + " DEFAULT 8",
+                              "2024-09-06 " + normal + " DEFAULT 8", "2024-09-07 " + normal + " RECURRING_EVENT 8 []",
+                              "2024-09-08 NULL NO_SCHOOL 0"}));
+    const Json tuesday = plan["days"][1];
+    EXPECT_EQ(tuesday["bells"].front(),
+              Json::parse(R"({"at": "10:25:00", "source": "preStart", "lesson": 1, "songName": "ping"})"));
+    EXPECT_EQ(tuesday["bells"].back()["at"], "12:05:00");
+    EXPECT_EQ(tuesday["programmes"], Json::parse(R"([{"at": "08:30:00", "name": "ping"}])"));
+    ASSERT_EQ(tuesday["quiet"].size(), 1u);
+    EXPECT_EQ(tuesday["quiet"][0]["name"], "Exam");
+    EXPECT_EQ(plan["days"][6]["typeOfDay"], "NON_WORKDAY");
+
+    {
+        std::scoped_lock lock(docs.mutex);
+        db().settings.schedulerEnable = false;
+    }
+    const Json later = jsonOf(b.get("/api/get/days?from=2024-09-05&count=2"));
+    EXPECT_EQ(later["bellsOn"], false);
+    EXPECT_EQ(dayLine(later["days"][1]), "2024-09-06 " + normal + " DEFAULT 8") << "what would ring, switched off";
+
+    for (const char* bad : {"count=0", "count=43", "count=seven", "from=2024-9-05", "from=9999-12-30&count=3"})
+        EXPECT_EQ(b.get(std::string("/api/get/days?") + bad)->status, 400) << bad;
+}
+
+// A bell that did not ring says why: nothing ran before this start, or the bells were switched off.
+TEST_F(DayAtAGlance, ABellThatDidNotRingSaysWhy) {
+    {
+        std::scoped_lock lock(docs.mutex);
+        db().timetables.get(FACTORY_DEFAULT_TIMETABLE_ID).chA.lessons = {Lesson::decode("09:00 - 10:00"),
+                                                                         Lesson::decode("10:30 - 11:15")};
+    }
+    PlayLogEntry off;
+    off.id = "off";
+    off.due = "2024-09-02T10:25:00";
+    off.source = PlaySource::PRE_START;
+    off.lesson = 2;
+    off.outcome = PlayOutcome::SKIPPED;
+    off.detail = "bells off";
+    playLog.record(off);
+    time.set(2024, 9, 2, 10, 45, 0);
+    clock.updateClock();
+    Strings rows;
+    for (const Json& bell : jsonOf(b.get("/api/get/todayBells")))
+        if (bell["at"] < "10:45:00")
+            rows.push_back(bell["at"].get<std::string>() + " " + bell["mark"].get<std::string>() + " " +
+                           bell["detail"].get<std::string>() + " " + bell["systemStarted"].dump());
+    EXPECT_EQ(rows, (Strings{"08:55:00 missed not running \"10:00:00\"", "09:00:00 missed not running \"10:00:00\"",
+                             "09:55:00 missed not running \"10:00:00\"", "10:00:00 missed  null",
+                             "10:25:00 skipped bells off null", "10:30:00 missed  null"}));
+}

@@ -6,6 +6,7 @@
 #include "runtime/version.h"
 #include "storage/atomic_file.h"
 #include "storage/crypto.h"
+#include "support/eventually.h"
 #include "web_fixture.h"
 
 using namespace tollwick;
@@ -265,9 +266,24 @@ TEST_F(TargetApi, CalendarEventsGoToTheFrontAndArePickedByPosition) {
     EXPECT_EQ(starts(), Strings{"2024-10-02"});
     for (const char* bad : {"addSingleEvent/_?timetableId=T&startDate=2024-10-01",
                             "addSingleEvent/_?timetableId=T&startDate=2024-13-01&endDate=2024-10-01",
-                            "addSingleEvent/_?timetableId=%FF&startDate=2024-10-01&endDate=2024-10-01"})
+                            "addSingleEvent/_?timetableId=%FF&startDate=2024-10-01&endDate=2024-10-01",
+                            "addSingleEvent/_?timetableId=T&startDate=2024-10-01&endDate=2024-10-01&name=%FF"})
         EXPECT_EQ(trigger(bad).substr(0, 4), "400 ") << bad;
+    EXPECT_EQ(trigger("addSingleEvent/_?timetableId=T&startDate=2024-10-01&endDate=2024-10-01&name=" +
+                      std::string(201, 'x')),
+              "400 The name of a calendar event is at most 200 bytes long");
     EXPECT_EQ(starts(), Strings{"2024-10-02"});
+    EXPECT_EQ(trigger("addSingleEvent/_?timetableId=T&startDate=2024-10-05&endDate=2024-10-05&name=Sports%20day"),
+              "ok");
+    EXPECT_EQ(trigger("addReoccurringEvent/_?timetableId=A&mode=1&days=1&name=Choir%20Mondays"), "ok");
+    {
+        std::scoped_lock lock(docs.mutex);
+        EXPECT_EQ(db().settings.calendar.singleEvents.at(0).name, "Sports day");
+        EXPECT_EQ(db().settings.calendar.singleEvents.at(1).name, "") << "an event needs no name";
+        EXPECT_EQ(db().settings.calendar.reoccurringEvents.at(0).name, "Choir Mondays");
+    }
+    EXPECT_EQ(trigger("deleteSingleEvent/0"), "ok");
+    EXPECT_EQ(trigger("deleteReoccurringEvent/0"), "ok");
 
     EXPECT_EQ(trigger("addReoccurringEvent/_?timetableId=A&mode=1&days=31"), "ok");
     EXPECT_EQ(trigger("addReoccurringEvent/_?timetableId=B&mode=3&days=64"), "ok");
@@ -286,6 +302,19 @@ TEST_F(TargetApi, CalendarEventsGoToTheFrontAndArePickedByPosition) {
     EXPECT_EQ(trigger("deleteReoccurringEvent/1"), "ok");
     EXPECT_EQ(db().settings.calendar.reoccurringEvents.at(0).timeTableId, "B");
     EXPECT_EQ(trigger("deleteReoccurringEvent/1").substr(0, 4), "400 ");
+}
+
+// The loudspeaker test is a sound of its own, played and logged like a signal played by hand.
+TEST_F(TargetApi, TheLoudspeakerTestPlaysItsQuietSoundAndIsLoggedAsPlayedByHand) {
+    EXPECT_EQ(trigger("testLoudspeakers/0"), "ok");
+    ASSERT_TRUE(recorder->waitForStarts(1));
+    EXPECT_EQ(recorder->started(), Strings{(assetDir() / "loudspeaker-test.mp3").string()});
+    ASSERT_TRUE(eventually([&] { return playLog.read("2024-09-02").size() == 1; }));
+    const PlayLogEntry entry = playLog.read("2024-09-02").at(0);
+    EXPECT_EQ(entry.source, PlaySource::MANUAL);
+    EXPECT_EQ(entry.songName, "Loudspeaker test");
+    std::scoped_lock lock(docs.mutex);
+    EXPECT_FALSE(db().songs.contains("loudspeakerTest")) << "no signal to delete or to choose as a bell";
 }
 
 TEST_F(TargetApi, PlayingSignalsAndDeletingTimetables) {

@@ -60,35 +60,35 @@ describe('upload files', () => {
 
 describe('one-off events', () => {
   it('normalises the dates it accepts', () => {
-    expect(checkSingleEvent({ timetableId: 'T', startDate: '2024-9-2', endDate: '2024-09-06' })).toEqual({
+    expect(checkSingleEvent({ timetableId: 'T', startDate: '2024-9-2', endDate: '2024-09-06', name: ' Sports day ' })).toEqual({
       ok: true,
-      value: { timetableId: 'T', startDate: '2024-09-02', endDate: '2024-09-06' },
+      value: { timetableId: 'T', startDate: '2024-09-02', endDate: '2024-09-06', name: 'Sports day' },
     });
   });
 
   it('accepts a single day and the silent timetable', () => {
-    expect(checkSingleEvent({ timetableId: 'NULL', startDate: '2024-09-02', endDate: '2024-09-02' }).ok).toBe(true);
+    expect(checkSingleEvent({ timetableId: 'NULL', startDate: '2024-09-02', endDate: '2024-09-02', name: '' }).ok).toBe(true);
   });
 
   it('names each problem by its field', () => {
-    expect(checkSingleEvent({ timetableId: '', startDate: '2024-02-30', endDate: '' })).toEqual({
+    expect(checkSingleEvent({ timetableId: '', startDate: '2024-02-30', endDate: '', name: '' })).toEqual({
       ok: false,
       errors: { timetableId: 'Choose a timetable', startDate: '"2024-02-30" is not a day of the calendar', endDate: 'Enter a date' },
     });
-    expect(checkSingleEvent({ timetableId: 'T', startDate: '2024-09-06', endDate: '2024-09-02' })).toEqual({
+    expect(checkSingleEvent({ timetableId: 'T', startDate: '2024-09-06', endDate: '2024-09-02', name: 'é'.repeat(101) })).toEqual({
       ok: false,
-      errors: { endDate: 'The last day cannot be before the first' },
+      errors: { endDate: 'The last day cannot be before the first', name: 'This name is too long. Please shorten it.' },
     });
   });
 });
 
 describe('recurring events', () => {
   it('needs a timetable, a known mode and at least one weekday', () => {
-    expect(checkRecurringEvent({ timetableId: 'T', mode: 2, days: 5 })).toEqual({ ok: true, value: { timetableId: 'T', mode: 2, days: 5 } });
-    const bad = checkRecurringEvent({ timetableId: '', mode: 4, days: 0 });
+    expect(checkRecurringEvent({ timetableId: 'T', mode: 2, days: 5, name: 'Choir ' })).toEqual({ ok: true, value: { timetableId: 'T', mode: 2, days: 5, name: 'Choir' } });
+    const bad = checkRecurringEvent({ timetableId: '', mode: 4, days: 0, name: 'x'.repeat(201) });
     expect(bad.ok).toBe(false);
-    if (!bad.ok) expect(Object.keys(bad.errors).sort()).toEqual(['days', 'mode', 'timetableId']);
-    expect(checkRecurringEvent({ timetableId: 'T', mode: 1, days: 128 }).ok).toBe(false);
+    if (!bad.ok) expect(Object.keys(bad.errors).sort()).toEqual(['days', 'mode', 'name', 'timetableId']);
+    expect(checkRecurringEvent({ timetableId: 'T', mode: 1, days: 128, name: '' }).ok).toBe(false);
   });
 });
 

@@ -1,7 +1,8 @@
 import { afterEach, describe, expect, it } from 'vitest';
 import { activate, type Locale } from '../src/i18n';
 import { signalName, timetableName } from '../src/i18n/factoryNames';
-import { checkPlannedQuiet, checkQuietPeriod, clockWarning, countdown, describeQuiet, lateness, markText, quietNow, signalByName, sourceLabel } from '../src/lib/playLog';
+import type { TodayBell } from '../src/api/types';
+import { checkPlannedQuiet, checkQuietPeriod, clockWarning, countdown, describeQuiet, lateness, markText, quietNow, signalByName, silentBells, sourceLabel } from '../src/lib/playLog';
 
 afterEach(() => activate('en'));
 
@@ -36,9 +37,18 @@ describe('what became of a bell', () => {
     ['de', 'failed', null, null, 'Key not found: ID_gone', 'Fehlgeschlagen', 'Der Signalton wurde gelöscht', 'bad'],
     ['de', 'played', '2026-12-08T09:45:01.250', 150000, '', 'Geklingelt um 09:45:01', '3\u00a0Min. zu spät', 'ok'],
     ['de', 'coming', null, null, '', 'Steht noch aus', null, 'coming'],
-  ] as const)('%s: %s %s', async (locale, mark, started, lateMs, detail, text, said, tone) => {
+    ['en', 'skipped', null, null, 'bells off', 'Skipped', 'the bells were switched off', 'skip'],
+    ['en', 'missed', null, null, 'not running', 'Did not ring', 'Tollwick Player was not running then (it started at 10:52)', 'bad', '10:52:00'],
+    ['de', 'missed', null, null, 'not running', 'Nicht geklingelt', 'Tollwick Player lief zu dieser Zeit nicht (gestartet um 10:52)', 'bad', '10:52:00'],
+  ] as const)('%s: %s %s', async (locale, mark, started, lateMs, detail, text, said, tone, systemStarted?: string) => {
     await activate(locale);
-    expect(markText(mark, started, lateMs, detail)).toEqual({ text, detail: said, tone });
+    expect(markText(mark, started, lateMs, detail, systemStarted)).toEqual({ text, detail: said, tone });
+  });
+
+  it('counts the due bells of today that did not ring, whatever the reason', () => {
+    const bell = (mark: TodayBell['mark'], detail = ''): TodayBell => ({ at: '08:00:00', source: 'lessonStart', lesson: 1, songName: 'ping', mark, started: null, lateMs: null, detail });
+    const day = [bell('played'), bell('missed'), bell('failed', 'File does not exist: x'), bell('skipped', 'bells off'), bell('skipped', 'quiet period'), bell('quiet'), bell('coming')];
+    expect(silentBells(day)).toBe(3);
   });
 
   it.each([

@@ -10,25 +10,14 @@
 #include "scheduling/bell_marks.h"
 #include "scheduling/clock_health.h"
 #include "scheduling/day_bells.h"
+#include "scheduling/day_plan.h"
+#include "scheduling/play_resolution.h"
 #include "storage/play_log.h"
 #include "web/api/web_input.h"
 
 namespace tollwick::web {
 
 namespace {
-
-// "HH:MM:SS", always with the seconds.
-std::string secondText(const TimeOfDay& t) {
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "%02d:%02d:%02d", t.h, t.m, t.s);
-    return buf;
-}
-
-// The song's name, or its id when it is gone.
-std::string songNameOf(const DB& db, const std::string& id) {
-    const AudioAsset* song = db.songs.find(id);
-    return song ? song->name : id;
-}
 
 Json orNull(const std::optional<int>& value) {
     return value ? Json(*value) : Json(nullptr);
@@ -63,16 +52,19 @@ std::vector<NamedBell> namedBellsOfDay(WebContext& ctx, const ClockReading& now)
     std::scoped_lock lock(ctx.docs.mutex);
     std::vector<NamedBell> out;
     for (DayBell& bell : bellsOfDay(*ctx.docs.db, *ctx.docs.cache, now)) {
-        std::string name = songNameOf(*ctx.docs.db, bell.desc.id);
+        std::string name = songNameOrId(*ctx.docs.db, bell.desc.id);
         out.push_back({std::move(bell), std::move(name)});
     }
     return out;
 }
 
-// A row of todayBells: a logged bell as its entry has it, any other as the timetable does.
-Json answerOf(const MarkedBell& marked) {
+// A row of todayBells: a logged bell as its entry has it, any other as the timetable does. A bell
+// missed before `startedAt` (the start of this process, when it began today) was missed because
+// nothing ran: its detail says "not running" and "systemStarted" when the system began.
+Json answerOf(const MarkedBell& marked, const std::optional<TimeOfDay>& startedAt) {
     const PlayLogEntry* e = marked.logged ? &*marked.logged : nullptr;
     const DayBell* bell = marked.planned ? &marked.planned->bell : nullptr;
+    const bool notRunning = marked.mark == BellMark::MISSED && bell && startedAt && *startedAt > bell->at;
     Json out = Json::object();
     out["at"] = marked.at;
     out["source"] = std::string(enumText(e ? e->source : bell->source));
@@ -81,7 +73,8 @@ Json answerOf(const MarkedBell& marked) {
     out["mark"] = std::string(enumText(marked.mark));
     out["started"] = e && e->started ? Json(*e->started) : Json(nullptr);
     out["lateMs"] = e && e->lateMs ? Json(*e->lateMs) : Json(nullptr);
-    out["detail"] = e ? e->detail : "";
+    out["detail"] = e ? e->detail : notRunning ? "not running" : "";
+    out["systemStarted"] = notRunning ? Json(startedAt->withSeconds()) : Json(nullptr);
     return out;
 }
 
@@ -103,11 +96,11 @@ Json nextBell(WebContext& ctx, const Args&) {
     if (!next)
         return nullptr;
     Json out = Json::object();
-    out["at"] = secondText(next->at);
+    out["at"] = next->at.withSeconds();
     out["inSec"] = next->at.toSecondsOfDay() - TimeOfDay::fromTimeStruct(now).toSecondsOfDay();
     out["source"] = std::string(enumText(next->source));
     out["lesson"] = orNull(next->lesson);
-    out["songName"] = songNameOf(*ctx.docs.db, next->desc.id);
+    out["songName"] = songNameOrId(*ctx.docs.db, next->desc.id);
     return out;
 }
 
@@ -116,11 +109,25 @@ Json todayBells(WebContext& ctx, const Args&) {
     std::vector<NamedBell> bells = namedBellsOfDay(ctx, now);
     const QuietDay quiet = ctx.day.quiet.today(now);
     std::vector<PlayLogEntry> logged = ctx.day.playLog.read(dateStringOf(now));
+    std::optional<TimeOfDay> startedAt;
+    if (dateStringOf(ctx.startedAt) == dateStringOf(now))
+        startedAt = TimeOfDay::fromTimeStruct(ctx.startedAt);
     Json out = Json::array();
     for (const MarkedBell& marked :
          markTodaysBells(std::move(bells), std::move(logged), quiet, TimeOfDay::fromTimeStruct(now)))
-        out.push_back(answerOf(marked));
+        out.push_back(answerOf(marked, startedAt));
     return out;
+}
+
+Json days(WebContext& ctx, const Args& args) {
+    const ClockReading now = ctx.clock.getClock();
+    const std::optional<std::string> from = optionalArg(args, "from");
+    const std::optional<std::string> count = optionalArg(args, "count");
+    const date::year_month_day first =
+        from ? Date::decode(checkedDate(*from)).toCivil() : Date::fromTimeStruct(now).toCivil();
+    const int n = count ? parseInt(*count, "count") : 7;
+    std::scoped_lock lock(ctx.docs.mutex);
+    return planOfDays(*ctx.docs.db, *ctx.docs.cache, ctx.day.quiet, now, first, n);
 }
 
 Json clockHealthOf(WebContext&, const Args&) {
@@ -151,7 +158,7 @@ Json quietToday(WebContext& ctx, const Args&) {
     Json skipped = Json::array();
     for (const TimeOfDay& t : day.skippedBells)
         if (!(nowTime > t))
-            skipped.push_back(secondText(t));
+            skipped.push_back(t.withSeconds());
     Json out = Json::object();
     out["periods"] = std::move(periods);
     out["skippedBells"] = std::move(skipped);

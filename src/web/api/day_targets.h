@@ -28,6 +28,10 @@ Json quietToday(WebContext& ctx, const Args& args);
 // by date and start.
 Json quietPlanned(WebContext& ctx, const Args& args);
 
+// The plan of the days from the query parameter `from` ("yyyy-mm-dd", today when absent) for
+// `count` days (7 when absent, at most six weeks): see planOfDays.
+Json days(WebContext& ctx, const Args& args);
+
 // Trigger targets, on the id "today" only.
 // Keeps the bells quiet from the query parameter `from` up to `to` (both "HH:MM").
 void muteBells(WebContext& ctx, const std::string& id, const Args& args);

@@ -214,6 +214,7 @@ constexpr std::pair<std::string_view, GetTarget> GET_TARGETS[] = {
     {"clockHealth", clockHealthOf},
     {"quietToday", quietToday},
     {"quietPlanned", quietPlanned},
+    {"days", days},
     {"playing", playing},
 };
 

@@ -62,7 +62,9 @@ struct HttpApp::Impl {
          const FrontLimits& limits)
         : ctx{docs, clock, player, alarm, api, std::move(day), {}, {}, LoginThrottle(), {}},
           front(
-              limits, [this](Request& request) { return plan(request); }, after_request()) {}
+              limits, [this](Request& request) { return plan(request); }, after_request()) {
+        ctx.startedAt = clock.getClock();
+    }
 
     std::string key() const {
         std::scoped_lock lock(configMutex);

@@ -82,6 +82,10 @@ void playSignal(WebContext& ctx, const std::string& id, const Args&) {
         ctx.day.sounds.play(std::move(*request), origin);
 }
 
+void testLoudspeakers(WebContext& ctx, const std::string&, const Args&) {
+    ctx.day.sounds.play(resolveLoudspeakerTest(ctx.day.paths), PlayOrigin{PlaySource::MANUAL});
+}
+
 void deleteTimetable(WebContext& ctx, const std::string& id, const Args&) {
     std::scoped_lock lock(ctx.docs.mutex);
     ctx.docs.db.edit().timetables.remove(id);
@@ -126,12 +130,22 @@ void announceProgrammed(WebContext& ctx, const std::string& id, const Args&) {
     downloadAnnouncement(ctx, id, ctx.day.paths.userFile(id + ".mp3"));
 }
 
+// The optional query parameter `name` of a new calendar event; empty when absent.
+std::string eventName(const Args& args) {
+    std::string name = requireUtf8(optionalArg(args, "name").value_or(""), "name");
+    if (name.size() > MAX_EVENT_NAME_BYTES)
+        throw InvalidValueError("The name of a calendar event is at most " + std::to_string(MAX_EVENT_NAME_BYTES) +
+                                " bytes long");
+    return name;
+}
+
 // The newest event goes to the front: calendar resolution takes the first event that covers a
 // date, so it wins over older ones.
 void addSingleEvent(WebContext& ctx, const std::string&, const Args& args) {
     const std::string timetableId = requireUtf8(requireArg(args, "timetableId"), "timetableId");
     SingleCalendarEvent event =
         SingleCalendarEvent::fromUserInput(timetableId, requireArg(args, "startDate"), requireArg(args, "endDate"));
+    event.name = eventName(args);
     std::scoped_lock lock(ctx.docs.mutex);
     auto& events = ctx.docs.db.edit().settings.calendar.singleEvents;
     events.insert(events.begin(), std::move(event));
@@ -141,6 +155,7 @@ void addReoccurringEvent(WebContext& ctx, const std::string&, const Args& args) 
     const std::string timetableId = requireUtf8(requireArg(args, "timetableId"), "timetableId");
     ReoccurringCalendarEvent event = ReoccurringCalendarEvent::fromUserInput(
         timetableId, parseInt(requireArg(args, "mode"), "mode"), parseInt(requireArg(args, "days"), "days"));
+    event.name = eventName(args);
     std::scoped_lock lock(ctx.docs.mutex);
     auto& events = ctx.docs.db.edit().settings.calendar.reoccurringEvents;
     events.insert(events.begin(), std::move(event));
@@ -190,6 +205,7 @@ constexpr std::pair<std::string_view, TriggerTarget> TRIGGER_TARGETS[] = {
     {"deleteSingleEvent", deleteSingleEvent},
     {"deleteReoccurringEvent", deleteReoccurringEvent},
     {"playSignal", playSignal},
+    {"testLoudspeakers", testLoudspeakers},
     {"deleteTimetable", deleteTimetable},
     {"announce", announce},
     {"announceProgrammed", announceProgrammed},

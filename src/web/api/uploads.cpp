@@ -6,6 +6,7 @@
 
 #include "audio/audio_length.h"
 #include "model/audio_file_name.h"
+#include "model/text_parse.h"
 #include "model/uuid.h"
 #include "runtime/paths.h"
 #include "scheduling/play_resolution.h"
@@ -35,9 +36,13 @@ std::optional<std::string> textField(const Request& request, std::string_view na
     return std::string(part->content);
 }
 
+// The most bytes of the name an upload gives a signal.
+constexpr std::size_t MAX_SIGNAL_NAME_BYTES = 200;
+
 } // namespace
 
-// A multipart form with the file part "file" and, for a programme song, the text fields
+// A multipart form with the file part "file", for a signal the optional text field "signalName"
+// (the file's name when it is absent or blank), and for a programme song the text fields
 // "programName", "date" and "time". Answers the new signal's key, or the new programme's key.
 // The frame has streamed the file into a temporary file in the user-data directory; it takes its
 // name only once the form is checked, and is moved without the document mutex, so a large upload
@@ -54,6 +59,7 @@ Response upload_file(WebContext& ctx, Request& request) {
         return BadRequest("Bad format: " + extension);
     const std::string& md5 = file->md5;
     const std::string programName = textField(request, "programName").value_or("");
+    const std::string signalName(trimmed(textField(request, "signalName").value_or("")));
     const std::string key = newUuid4();
 
     std::optional<Programme> programme;
@@ -64,7 +70,11 @@ Response upload_file(WebContext& ctx, Request& request) {
             asset.storageCategory = AudioAssetCategory::PROGRAMME;
             programme = programmeFromInput(key, textField(request, "date"), textField(request, "time"));
         } else {
-            asset.name = requireUtf8(name, "The file name");
+            asset.name = requireUtf8(signalName.empty() ? name : signalName,
+                                     signalName.empty() ? "The file name" : "signalName");
+            if (signalName.size() > MAX_SIGNAL_NAME_BYTES)
+                throw InvalidValueError("The name of a signal is at most " + std::to_string(MAX_SIGNAL_NAME_BYTES) +
+                                        " bytes long");
             asset.storageCategory = AudioAssetCategory::USER_SIGNAL;
         }
     } catch (const InvalidValueError& e) {

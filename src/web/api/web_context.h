@@ -61,6 +61,9 @@ struct WebContext {
     LoginThrottle loginThrottle;
     // What start-up warned about (a database set aside, for one); set before the server runs.
     std::vector<std::string> startupWarnings;
+    // When this process began to serve and to ring: a bell due before it was missed because
+    // nothing was running.
+    ClockReading startedAt{};
     // Lets another computer set the first password; none once a password is set.
     SetupCode setupCode;
     // Held through the commit of a restore: two commits interleaved could each put back what the

@@ -194,6 +194,8 @@ export const api = {
 };
 
 export interface UploadFields {
+  /** A signal's name; the file's name when blank. */
+  signalName?: string;
   programName?: string;
   date?: string;
   time?: string;

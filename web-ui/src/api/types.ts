@@ -123,7 +123,7 @@ export interface SingleEvent {
   timeTableId: string;
   start: string;
   end: string;
-  /** What the event is for, as the user named it; older events have none. */
+  /** The user's own name for it; absent or empty for an event without one. */
   name?: string;
 }
 
@@ -231,6 +231,8 @@ export interface TodayBell {
   started: string | null;
   lateMs: number | null;
   detail: string;
+  /** For a bell missed because nothing ran: when the system started today ("HH:MM:SS"). */
+  systemStarted?: string | null;
 }
 
 export interface ClockHealth {

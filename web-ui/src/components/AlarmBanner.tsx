@@ -5,15 +5,14 @@ import { useAction } from '../lib/hooks';
 import { refreshPlaying, usePlaying } from '../playing';
 import { Icon } from './Icon';
 import { Button, Outcome } from './ui';
-import './AlarmBanner.css';
 
 export function AlarmBanner() {
   const playing = usePlaying();
   const action = useAction();
   if (!playing?.alarmActive) return null;
   return (
-    <div class="alarm-banner" role="alert">
-      <p class="alarm-banner-text">
+    <div class="page-banner alarm-banner" role="alert">
+      <p class="page-banner-text">
         <Icon name="alarm" size={22} />
         <strong>{t('dashboard.alarmSounding')}</strong>
       </p>

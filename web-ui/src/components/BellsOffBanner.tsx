@@ -4,15 +4,14 @@ import { t } from '../i18n';
 import { useAction } from '../lib/hooks';
 import { Icon } from './Icon';
 import { Button, Outcome } from './ui';
-import './BellsOffBanner.css';
 
 export function BellsOffBanner() {
   const bellsOn = useBellsOn();
   const action = useAction();
   if (bellsOn !== false) return null;
   return (
-    <div class="bells-off" role="region" aria-label={t('bellsOff.region')}>
-      <p class="bells-off-text">
+    <div class="page-banner bells-off" role="region" aria-label={t('bellsOff.region')}>
+      <p class="page-banner-text">
         <Icon name="alarm" size={22} />
         <strong>{t('bellsOff.text')}</strong>
       </p>

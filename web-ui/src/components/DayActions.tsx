@@ -6,7 +6,7 @@ import { NULL_ID, type DayKind, type NamedId } from '../api/types';
 import { t } from '../i18n';
 import { describeOverrides, type NoSchoolKind } from '../lib/calendarRules';
 import { dateSpan, eventNameFor } from '../lib/days';
-import { checkSingleEvent, timetableLabel } from '../lib/forms';
+import { checkSingleEvent, type SingleEventInput, timetableLabel } from '../lib/forms';
 import { useAction } from '../lib/hooks';
 import { parseDate } from '../lib/time';
 import { DateInput } from './DateInput';
@@ -42,9 +42,9 @@ export function DayActions({ date, kind, timetables, today, onChanged, idBase }:
   const add = useAction();
   const when = dateSpan(date, date);
 
-  const send = async (timetableId: string, startDate: string, endDate: string, name: string, doneText: string) => {
+  const send = async (event: SingleEventInput, doneText: string) => {
     const ok = await add.run(async () => {
-      await api.trigger('addSingleEvent', '0', { timetableId, startDate, endDate, name: name.trim() });
+      await api.trigger('addSingleEvent', '0', event);
       await onChanged();
     }, doneText);
     if (ok) setOpen(null);
@@ -76,20 +76,20 @@ interface DialogProps {
   busy: boolean;
   error: string | null;
   onClose: () => void;
-  send: (timetableId: string, startDate: string, endDate: string, name: string, doneText: string) => Promise<void>;
+  send: (event: SingleEventInput, doneText: string) => Promise<void>;
 }
 
-function NameField({ id, name }: { id: string; name: ReturnType<typeof useProposedName> }) {
+function NameField({ id, name, error }: { id: string; name: ReturnType<typeof useProposedName>; error: string | undefined }) {
   return (
-    <Field id={id} label={t('dayActions.eventName')} hint={t('dayActions.eventNameHint')}>
-      <input id={id} type="text" maxLength={80} value={name.value} onInput={(e) => name.set(e.currentTarget.value)} {...described(id, null, true)} />
+    <Field id={id} label={t('dayActions.eventName')} hint={t('dayActions.eventNameHint')} error={error}>
+      <input id={id} type="text" value={name.value} onInput={(e) => name.set(e.currentTarget.value)} {...described(id, error, true)} />
     </Field>
   );
 }
 
 function OtherTimetableDialog({ date, kind, timetables, today, idBase, busy, error, onClose, send }: DialogProps & { kind: DayKind; today: string }) {
   const [timetableId, setTimetableId] = useState('');
-  const [problem, setProblem] = useState<string | undefined>(undefined);
+  const [errors, setErrors] = useState<Record<string, string>>({});
   const name = useProposedName(timetableId ? eventNameFor(timetableId, timetables, date) : '');
   const when = dateSpan(date, date);
   // On a day without school the new timetable makes the bells ring: the calendar page says so too.
@@ -97,18 +97,18 @@ function OtherTimetableDialog({ date, kind, timetables, today, idBase, busy, err
     timetableId && timetableId !== NULL_ID && NO_SCHOOL.includes(kind) ? describeOverrides([{ date, kind: kind as NoSchoolKind }], 1, today) : '';
   const id = `${idBase}-other`;
   const submit = () => {
-    const checked = checkSingleEvent({ timetableId, startDate: date, endDate: date });
-    if (!checked.ok) return setProblem(checked.errors.timetableId);
-    setProblem(undefined);
+    const checked = checkSingleEvent({ timetableId, startDate: date, endDate: date, name: name.value.trim() || eventNameFor(timetableId, timetables, date) });
+    if (!checked.ok) return setErrors(checked.errors);
+    setErrors({});
     const done = timetableId === NULL_ID ? t('dayActions.noBellsDone', { dates: when }) : t('dayActions.timetableDone', { timetable: timetableLabel(timetableId, timetables), date: when });
-    void send(timetableId, date, date, name.value || eventNameFor(timetableId, timetables, date), done);
+    void send(checked.value, done);
   };
   return (
     <FormDialog open id={id} title={t('dayActions.otherTimetableTitle', { date: when })} submitLabel={t('dayActions.use')} busy={busy} onSubmit={submit} onClose={onClose}>
-      <Field id={`${id}-timetable`} label={t('calendar.timetable')} error={problem}>
-        <TimetableSelect id={`${id}-timetable`} value={timetableId} onChange={setTimetableId} timetables={timetables} placeholder={t('calendar.choose')} extra={described(`${id}-timetable`, problem)} />
+      <Field id={`${id}-timetable`} label={t('calendar.timetable')} error={errors.timetableId}>
+        <TimetableSelect id={`${id}-timetable`} value={timetableId} onChange={setTimetableId} timetables={timetables} placeholder={t('calendar.choose')} extra={described(`${id}-timetable`, errors.timetableId)} />
       </Field>
-      <NameField id={`${id}-name`} name={name} />
+      <NameField id={`${id}-name`} name={name} error={errors.name} />
       {overrides && (
         <p class="notice notice-warn notice-inline" data-testid="override-warning">
           <Icon name="alarm" size={18} />
@@ -129,11 +129,12 @@ function NoBellsDialog({ date, timetables, idBase, busy, error, onClose, send }:
   const name = useProposedName(eventNameFor(NULL_ID, timetables, range.startDate, range.endDate));
   const id = `${idBase}-silence`;
   const submit = () => {
-    const checked = checkSingleEvent({ timetableId: NULL_ID, ...range });
+    const checked = checkSingleEvent({ timetableId: NULL_ID, ...range, name: name.value });
     if (!checked.ok) return setErrors(checked.errors);
     setErrors({});
     const { startDate, endDate } = checked.value;
-    void send(NULL_ID, startDate, endDate, name.value || eventNameFor(NULL_ID, timetables, startDate, endDate), t('dayActions.noBellsDone', { dates: dateSpan(startDate, endDate) }));
+    const event = { ...checked.value, name: checked.value.name || eventNameFor(NULL_ID, timetables, startDate, endDate) };
+    void send(event, t('dayActions.noBellsDone', { dates: dateSpan(startDate, endDate) }));
   };
   return (
     <FormDialog open id={id} title={t('dayActions.noBellsTitle')} submitLabel={t('dayActions.silence')} busy={busy} onSubmit={submit} onClose={onClose}>
@@ -145,7 +146,7 @@ function NoBellsDialog({ date, timetables, idBase, busy, error, onClose, send }:
           <DateInput id={`${id}-end`} value={range.endDate} min={range.startDate || undefined} onChange={(endDate) => setRange((r) => ({ ...r, endDate }))} {...described(`${id}-end`, errors.endDate)} />
         </Field>
       </div>
-      <NameField id={`${id}-name`} name={name} />
+      <NameField id={`${id}-name`} name={name} error={errors.name} />
       <Outcome error={error} />
     </FormDialog>
   );

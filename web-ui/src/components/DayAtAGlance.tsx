@@ -73,7 +73,7 @@ export function TodayBellsCard({
       {bells && bells.length > 0 && (
         <ol class="bell-list">
           {bells.map((bell) => {
-            const mark = markText(bell.mark, bell.started, bell.lateMs, bell.detail);
+            const mark = markText(bell.mark, bell.started, bell.lateMs, bell.detail, bell.systemStarted);
             return (
               <li key={`${bell.at}-${bell.source}-${bell.lesson}`} class={`bell-row mark-${mark.tone}`} data-testid="today-bell">
                 <span class="bell-at">{shortTime(bell.at)}</span>

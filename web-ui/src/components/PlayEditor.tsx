@@ -2,11 +2,15 @@
 import type { ComponentChildren, JSX } from 'preact';
 import { NULL_ID, type SignalRow } from '../api/types';
 import { t } from '../i18n';
+import { formatDuration } from '../lib/time';
 import { signalName } from '../i18n/factoryNames';
 import type { FieldErrors, PlayDraft } from '../lib/timetableForm';
 import { ListenButton } from './Listen';
 import { described, SignalSelect } from './ui';
 import './PlayEditor.css';
+
+/** A bell longer than this still sounds when the lesson has begun. */
+export const LONG_BELL_SEC = 30;
 
 interface Props {
   idBase: string;
@@ -23,6 +27,7 @@ export function PlayEditor({ idBase, legend, value, onChange, signals, errors, p
   const set = (patch: Partial<PlayDraft>) => onChange({ ...value, ...patch });
   const chosen = signals.find((s) => s.id === value.id);
   const deleted = value.id !== NULL_ID && !chosen;
+  const long = chosen !== undefined && chosen.lengthSec > LONG_BELL_SEC;
   const selectId = `${idBase}-signal`;
   return (
     <fieldset class="play-editor">
@@ -36,6 +41,11 @@ export function PlayEditor({ idBase, legend, value, onChange, signals, errors, p
         {deleted && (
           <small class="field-error" id={`${selectId}-error`}>
             {t('playEditor.signalDeleted')}
+          </small>
+        )}
+        {long && (
+          <small class="field-warning" data-testid="long-signal">
+            {t('playEditor.longSignal', { length: formatDuration(chosen.lengthSec) })}
           </small>
         )}
       </div>

@@ -145,7 +145,7 @@ function PlannedQuietList({ planned, onChanged }: { planned: PlannedQuiet[] | un
           {planned.map((period) => (
             <li class="row" key={period.id} data-testid="planned-quiet-row">
               <span class="planned-when">
-                <strong>{describeDate(period.date)}</strong> {shortTime(`${period.from}:00`)}–{shortTime(`${period.to}:00`)}
+                <strong>{describeDate(period.date)}</strong> {sayTime(period.from)}–{sayTime(period.to)}
               </span>
               <span class="planned-what">
                 {period.name && <span class="planned-name">{period.name}</span>}

@@ -22,6 +22,8 @@ const SIGNALS = new Map<string, FactoryName>(Object.entries({
   ID_alarm: { stored: 'alarm', key: 'factory.signalAlarm' },
   ID_intercom: { stored: 'intercom', key: 'factory.signalIntercom' },
   ID_bigben: { stored: 'BigBen', key: 'factory.signalBigBen' },
+  // Not a signal of the database: the sound of the loudspeaker test, as the play log names it.
+  loudspeakerTest: { stored: 'Loudspeaker test', key: 'factory.loudspeakerTest' }, // untranslated: the name the server stores
 } satisfies Record<string, FactoryName>));
 
 const TIMETABLES = new Map<string, FactoryName>([

@@ -68,6 +68,7 @@ const SERVER_TEXTS: ServerText[] = [
   { pattern: /^This backup names the file "(?<file>.*)" for the sound "(?<name>.*)"; it was not made by Tollwick Player$/, key: 'server.backupOddFileName' },
   { pattern: /^The archive lacks the sound file "(?<file>.*)" of "(?<name>.*)"$/, key: 'server.archiveLacksFile' },
   { text: 'quiet period', key: 'playLog.quietPeriod' },
+  { text: 'bells off', key: 'playLog.bellsWereOff' },
   { start: 'File does not exist: ', key: 'server.fileMissing' },
   { start: 'Failed to play the file: ', key: 'server.playFailed' },
   { start: 'No playing thread could be started: ', key: 'server.playerNotStarted' },

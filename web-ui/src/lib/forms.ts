@@ -52,10 +52,18 @@ export function explainUploadRefusal(text: string): string {
   return server;
 }
 
+/** The most bytes the server keeps of a name that people give (a signal, an event, a quiet period). */
+export const MAX_NAME_BYTES = 200;
+
+/** Whether the server would refuse a name as too long. */
+export const nameTooLong = (name: string): boolean => new TextEncoder().encode(name.trim()).length > MAX_NAME_BYTES;
+
 export type SingleEventInput = {
   timetableId: string;
   startDate: string;
   endDate: string;
+  /** The event's own name; may be empty. */
+  name: string;
 };
 
 export function checkSingleEvent(input: SingleEventInput): FormResult<SingleEventInput> {
@@ -66,14 +74,16 @@ export function checkSingleEvent(input: SingleEventInput): FormResult<SingleEven
   if (!start.ok) errors.startDate = start.error;
   if (!end.ok) errors.endDate = end.error;
   if (start.ok && end.ok && compareDates(start.value, end.value) > 0) errors.endDate = t('forms.lastDayBeforeFirst');
+  if (nameTooLong(input.name)) errors.name = t('forms.nameTooLong');
   if (!start.ok || !end.ok || Object.keys(errors).length) return { ok: false, errors };
-  return { ok: true, value: { timetableId: input.timetableId, startDate: formatDate(start.value), endDate: formatDate(end.value) } };
+  return { ok: true, value: { timetableId: input.timetableId, startDate: formatDate(start.value), endDate: formatDate(end.value), name: input.name.trim() } };
 }
 
 export type RecurringEventInput = {
   timetableId: string;
   mode: number;
   days: number;
+  name: string;
 };
 
 export function checkRecurringEvent(input: RecurringEventInput): FormResult<RecurringEventInput> {
@@ -81,7 +91,8 @@ export function checkRecurringEvent(input: RecurringEventInput): FormResult<Recu
   if (!input.timetableId) errors.timetableId = t('forms.chooseTimetable');
   if (![1, 2, 3].includes(input.mode)) errors.mode = t('forms.chooseWeeks');
   if (!Number.isInteger(input.days) || input.days <= 0 || input.days > 127) errors.days = t('forms.chooseWeekday');
-  return result(errors, () => ({ ...input }));
+  if (nameTooLong(input.name)) errors.name = t('forms.nameTooLong');
+  return result(errors, () => ({ ...input, name: input.name.trim() }));
 }
 
 export interface ScheduleInput {

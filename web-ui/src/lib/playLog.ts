@@ -1,10 +1,11 @@
 // How the interface words what rang, what rings next and how far the clock can be trusted.
-import type { BellMark, ClockHealth, NamedId, PlannedQuiet, PlaySource, QuietToday } from '../api/types';
+import type { BellMark, ClockHealth, NamedId, PlannedQuiet, PlaySource, QuietToday, TodayBell } from '../api/types';
 import { intlLocale, PRODUCT_NAME, t, type MessageKey } from '../i18n';
 import { signalName } from '../i18n/factoryNames';
 import { explainPlayDetail } from '../i18n/serverTexts';
 import { clockTime, inTime } from '../i18n/format';
 import { compareDates, parseDate, parseTime, timeToSeconds, type CalendarDate } from './time';
+import { nameTooLong } from './forms';
 
 /** Each source's words with the lesson's number, and without one. */
 const SOURCES: Record<PlaySource, { lesson?: MessageKey; plain: MessageKey }> = {
@@ -69,8 +70,8 @@ export interface MarkText {
   tone: 'ok' | 'bad' | 'skip' | 'coming';
 }
 
-/** What became of a bell, in words. */
-export function markText(mark: BellMark, started: string | null, lateMs: number | null, detail: string): MarkText {
+/** What became of a bell, in words; `systemStarted` is when the system began, for a bell missed before. */
+export function markText(mark: BellMark, started: string | null, lateMs: number | null, detail: string, systemStarted?: string | null): MarkText {
   switch (mark) {
     case 'played':
       return { text: started ? t('playLog.rangAt', { time: timeOfIso(started) }) : t('playLog.rang'), detail: lateness(lateMs), tone: 'ok' };
@@ -85,13 +86,26 @@ export function markText(mark: BellMark, started: string | null, lateMs: number 
     case 'skipped':
       return { text: t('playLog.skipped'), detail: detail ? explainPlayDetail(detail) : null, tone: 'skip' };
     case 'missed':
-      return { text: t('playLog.didNotRing'), detail: t('playLog.didNotRingWhy', { product: PRODUCT_NAME }), tone: 'bad' };
+      return {
+        text: t('playLog.didNotRing'),
+        detail: systemStarted
+          ? t('playLog.notRunningThen', { product: PRODUCT_NAME, time: sayTime(systemStarted) })
+          : t('playLog.didNotRingWhy', { product: PRODUCT_NAME }),
+        tone: 'bad',
+      };
     case 'quiet':
       return { text: t('playLog.willBeSkipped'), detail: t('playLog.quietPeriod'), tone: 'skip' };
     case 'coming':
       return { text: t('playLog.stillToRing'), detail: null, tone: 'coming' };
   }
 }
+
+/** The play log's reason for a bell skipped while every bell was switched off. */
+export const BELLS_OFF = 'bells off'; // untranslated: the reason as the server writes it
+
+/** How many of today's bells that were due did not ring: missed, failed, or silent while the bells were off. */
+export const silentBells = (bells: TodayBell[]): number =>
+  bells.filter((b) => b.mark === 'missed' || b.mark === 'failed' || (b.mark === 'skipped' && b.detail === BELLS_OFF)).length;
 
 /** How soon a bell rings, from whole seconds: "in 45 seconds", "in 12 minutes". */
 export const countdown = (seconds: number): string => inTime(Math.max(0, Math.floor(seconds)));
@@ -150,7 +164,7 @@ export function checkPlannedQuiet(
   const times = checkQuietPeriod(input.from, input.to);
   if (!times.ok) errors.times = times.error;
   const name = input.name.trim();
-  if (new TextEncoder().encode(name).length > 200) errors.name = t('quiet.nameTooLong');
+  if (nameTooLong(name)) errors.name = t('quiet.nameTooLong');
   if (Object.keys(errors).length > 0 || !times.ok) return { ok: false, errors };
   return { ok: true, value: { date: input.date, from: times.from, to: times.to, name, holdProgrammes: input.holdProgrammes } };
 }

@@ -203,10 +203,23 @@ function TimetableField({ id, value, error, timetables, onChange }: { id: string
   );
 }
 
+/** The optional name of a new event. */
+function EventNameField({ id, value, error, onChange }: { id: string; value: string; error: string | undefined; onChange: (name: string) => void }) {
+  return (
+    <Field id={id} label={t('calendar.eventName')} hint={t('calendar.eventNameHint')} error={error}>
+      <input id={id} type="text" value={value} onInput={(e) => onChange(e.currentTarget.value)} {...described(id, error, true)} />
+    </Field>
+  );
+}
+
+/** An event's line in its list: its name when it has one, with the timetable it gives. */
+const eventTitle = (name: string | undefined, timetableId: string, timetables: NamedId[]): string =>
+  name ? t('calendar.namedEvent', { name, timetable: timetableLabel(timetableId, timetables) }) : timetableLabel(timetableId, timetables);
+
 function SingleEvents({ info, rules, picked, onChanged }: { info: CalendarInfo; rules: CalendarRules | null; picked: { date: string; at: number } | null; onChanged: () => Promise<void> }) {
   const { form, setForm, errors, add, submit } = useEventForm<SingleEventInput>(
-    { timetableId: '', startDate: '', endDate: '' },
-    { check: checkSingleEvent, target: 'addSingleEvent', doneText: t('calendar.eventAdded'), cleared: (f) => ({ timetableId: f.timetableId, startDate: '', endDate: '' }), onChanged },
+    { timetableId: '', startDate: '', endDate: '', name: '' },
+    { check: checkSingleEvent, target: 'addSingleEvent', doneText: t('calendar.eventAdded'), cleared: (f) => ({ timetableId: f.timetableId, startDate: '', endDate: '', name: '' }), onChanged },
   );
   useEffect(() => {
     if (picked) setForm((f) => ({ ...f, startDate: picked.date, endDate: picked.date }));
@@ -223,6 +236,7 @@ function SingleEvents({ info, rules, picked, onChanged }: { info: CalendarInfo; 
             <DateInput id="single-end" value={form.endDate} min={form.startDate || undefined} onChange={(endDate) => setForm({ ...form, endDate })} {...described('single-end', errors.endDate)} />
           </Field>
         </div>
+        <EventNameField id="single-name" value={form.name} error={errors.name} onChange={(name) => setForm({ ...form, name })} />
         {rules && form.timetableId !== NULL_ID && form.startDate && (
           <OverrideWarning text={describeOverrides(singleOverrides(form.startDate, form.endDate || form.startDate, rules, NAMED_DAYS + 1), NAMED_DAYS, info.date)} />
         )}
@@ -234,8 +248,8 @@ function SingleEvents({ info, rules, picked, onChanged }: { info: CalendarInfo; 
       <EventList
         kind="single"
         items={info.singleEvents.map((ev) => ({
-          title: timetableLabel(ev.timeTableId, info.timetables),
-          detail: withName(ev.name, ev.start === ev.end ? describeDate(ev.start) : t('calendar.dateRange', { start: describeDate(ev.start), end: describeDate(ev.end) })),
+          title: eventTitle(ev.name, ev.timeTableId, info.timetables),
+          detail: ev.start === ev.end ? describeDate(ev.start) : t('calendar.dateRange', { start: describeDate(ev.start), end: describeDate(ev.end) }),
           gone: isGone(ev.timeTableId, info.timetables),
         }))}
         onChanged={onChanged}
@@ -246,8 +260,8 @@ function SingleEvents({ info, rules, picked, onChanged }: { info: CalendarInfo; 
 
 function RecurringEvents({ info, rules, onChanged }: { info: CalendarInfo; rules: CalendarRules | null; onChanged: () => Promise<void> }) {
   const { form, setForm, errors, add, submit } = useEventForm<RecurringEventInput>(
-    { timetableId: '', mode: 1, days: 0 },
-    { check: checkRecurringEvent, target: 'addReoccurringEvent', doneText: t('calendar.recurringAdded'), cleared: (f) => ({ ...f, days: 0 }), onChanged },
+    { timetableId: '', mode: 1, days: 0, name: '' },
+    { check: checkRecurringEvent, target: 'addReoccurringEvent', doneText: t('calendar.recurringAdded'), cleared: (f) => ({ ...f, days: 0, name: '' }), onChanged },
   );
   return (
     <Card title={t('calendar.recurringEvents')} id="recurring-events">
@@ -289,6 +303,7 @@ function RecurringEvents({ info, rules, onChanged }: { info: CalendarInfo; rules
             </small>
           )}
         </fieldset>
+        <EventNameField id="recurring-name" value={form.name} error={errors.name} onChange={(name) => setForm({ ...form, name })} />
         <p class="hint" aria-live="polite">
           {form.days > 0
             ? nextText(nextOccurrences(form.mode, form.days, info.date, 4))
@@ -308,8 +323,8 @@ function RecurringEvents({ info, rules, onChanged }: { info: CalendarInfo; rules
       <EventList
         kind="recurring"
         items={info.reoccurringEvents.map((ev) => ({
-          title: timetableLabel(ev.timeTableId, info.timetables),
-          detail: withName(ev.name, t('calendar.recurringDetail', { weeks: recurrenceLabel(ev.mode), days: describeMask(ev.days) })),
+          title: eventTitle(ev.name, ev.timeTableId, info.timetables),
+          detail: t('calendar.recurringDetail', { weeks: recurrenceLabel(ev.mode), days: describeMask(ev.days) }),
           gone: isGone(ev.timeTableId, info.timetables),
         }))}
         onChanged={onChanged}
@@ -317,9 +332,6 @@ function RecurringEvents({ info, rules, onChanged }: { info: CalendarInfo; rules
     </Card>
   );
 }
-
-/** An event's days, after its name when it has one. */
-const withName = (name: string | undefined, detail: string): string => (name?.trim() ? t('calendar.namedDetail', { name: name.trim(), detail }) : detail);
 
 /** An event whose timetable was deleted rings nothing on its days. */
 const isGone = (id: string, timetables: NamedId[]): boolean => id !== NULL_ID && !timetables.some((t) => t.id === id);

@@ -14,7 +14,7 @@ import { Button, ButtonLink, Card, LoadError, Loading, Outcome, useConfirm } fro
 import { dayBells, explainToday } from '../lib/calendar';
 import { timetableLabel } from '../lib/forms';
 import { soundNoteMs, useAction, useTitle } from '../lib/hooks';
-import { quietNow, sayTime } from '../lib/playLog';
+import { quietNow, sayTime, silentBells } from '../lib/playLog';
 import { useDashboard } from '../lib/useDashboard';
 import { describeDate, formatDate, formatDuration } from '../lib/time';
 import { asksBeforePlaying, stopAskingToday } from '../lib/askBeforePlaying';
@@ -76,6 +76,7 @@ export function Dashboard() {
         <TodayCard
           overview={overview}
           bellsOn={bellsSwitchedOn}
+          silent={day ? silentBells(day.bells) : 0}
           selected={data.settings?.dailyPreferences.selectedTimetableId ?? null}
           onChanged={() => refresh('overview', 'settings')}
         />
@@ -235,7 +236,20 @@ function AlarmCard({ active, unreachable, onChanged }: { active: boolean; unreac
   );
 }
 
-function TodayCard({ overview, bellsOn, selected, onChanged }: { overview: Overview; bellsOn: boolean; selected: string | null; onChanged: () => Promise<void> }) {
+function TodayCard({
+  overview,
+  bellsOn,
+  silent,
+  selected,
+  onChanged,
+}: {
+  overview: Overview;
+  bellsOn: boolean;
+  /** How many of today's bells that were due did not ring. */
+  silent: number;
+  selected: string | null;
+  onChanged: () => Promise<void>;
+}) {
   const choose = useAction();
   const info = overview.activeTimetableInfo;
   const bells = dayBells(info, overview.timetables, bellsOn && info.source !== 'DISABLED');
@@ -265,6 +279,12 @@ function TodayCard({ overview, bellsOn, selected, onChanged }: { overview: Overv
             </span>{' '}
             {bells.rings && <strong data-testid="active-timetable">{bells.title}</strong>}
             <span class="reason">{explained.reason}</span>
+            {silent > 0 && (
+              <a class="reason silent-bells" href="#today-bells" data-testid="silent-bells">
+                <Icon name="alarm" size={14} />
+                {t('dashboard.silentBellsToday', { count: silent })}
+              </a>
+            )}
           </dd>
         </div>
         <div>
@@ -415,6 +435,34 @@ function SignalsCard({
       )}
       <Outcome action={play} />
       {confirm.element}
+      <LoudspeakerTest onPlayed={onPlayed} />
     </Card>
+  );
+}
+
+/** A short, quiet sound on every loudspeaker, to check that each room hears the bells. */
+function LoudspeakerTest({ onPlayed }: { onPlayed: () => Promise<void> }) {
+  const test = useAction();
+  return (
+    <div class="loudspeaker-test">
+      <Button
+        icon="speaker"
+        busy={test.busy}
+        onClick={() =>
+          void test.run(
+            async () => {
+              await api.trigger('testLoudspeakers');
+              await onPlayed();
+            },
+            t('dashboard.loudspeakerTestPlaying'),
+            soundNoteMs(3),
+          )
+        }
+      >
+        {t('dashboard.loudspeakerTest')}
+      </Button>
+      <small class="hint">{t('dashboard.loudspeakerTestHint')}</small>
+      <Outcome action={test} />
+    </div>
   );
 }

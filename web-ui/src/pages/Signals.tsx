@@ -1,12 +1,12 @@
 // The signals: play on the loudspeakers or listen here, download, delete, and upload new ones.
-import { useRef } from 'preact/hooks';
+import { useEffect, useRef, useState } from 'preact/hooks';
 import { api } from '../api/client';
 import { AssetCategory, type SignalRow } from '../api/types';
 import { Icon } from '../components/Icon';
 import { ListenButton } from '../components/Listen';
 import { FileChooser, UploadProgress, useUpload } from '../components/UploadBox';
-import { Button, Card, LoadError, Loading, Outcome, PageHeader, TableHead, useConfirm } from '../components/ui';
-import { extensionOf } from '../lib/forms';
+import { Button, Card, described, Field, LoadError, Loading, Outcome, PageHeader, TableHead, useConfirm } from '../components/ui';
+import { extensionOf, nameTooLong } from '../lib/forms';
 import { soundNoteMs, useAction, useLoad, useTitle } from '../lib/hooks';
 import { formatDuration } from '../lib/time';
 import { signalUsers, usedBySentence } from '../lib/usage';
@@ -16,15 +16,25 @@ import './Signals.css';
 
 const COLUMNS: MessageKey[] = ['signals.name', 'signals.length', 'signals.kind'];
 
+/** A file's name without its extension, as the server names a signal by default. */
+const fileStem = (fileName: string): string => fileName.replace(/\.[^.]*$/, '');
+
 export function SignalsPage() {
   useTitle(t('signals.title'));
   const signals = useLoad(() => api.signals());
   const upload = useUpload();
   const formRef = useRef<HTMLFormElement>(null);
+  // The name the signal will have: the file's own until someone types another.
+  const [name, setName] = useState('');
+  const file = upload.state.file;
+  useEffect(() => setName(file ? fileStem(file.name) : ''), [file]);
+  const nameError = nameTooLong(name) ? t('forms.nameTooLong') : null;
 
   const submit = async (e: Event) => {
     e.preventDefault();
-    const key = await upload.start({}, () => t('signals.uploaded', { file: upload.state.file?.name ?? '' }));
+    if (nameError) return;
+    const shown = name.trim() || fileStem(file?.name ?? '');
+    const key = await upload.start({ signalName: name.trim() }, () => t('signals.uploaded', { file: shown }));
     if (key) {
       formRef.current?.reset();
       await signals.reload();
@@ -37,6 +47,9 @@ export function SignalsPage() {
       <Card title={t('signals.uploadTitle')} id="upload-signal">
         <form ref={formRef} onSubmit={submit} noValidate class="upload-form">
           <FileChooser id="signal-file" label={t('signals.soundFile')} upload={upload} />
+          <Field id="signal-name" label={t('signals.newName')} hint={t('signals.newNameHint')} error={nameError}>
+            <input id="signal-name" type="text" value={name} disabled={!file || upload.state.busy} onInput={(e) => setName(e.currentTarget.value)} {...described('signal-name', nameError, true)} />
+          </Field>
           <Button type="submit" variant="primary" icon="upload" busy={upload.state.busy} disabled={!upload.state.file || !!upload.state.fileError}>
             {t('signals.upload')}
           </Button>
