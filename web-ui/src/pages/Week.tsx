@@ -125,6 +125,7 @@ function WeekDay({ day, timetables, today, onChanged }: { day: DayPlan; timetabl
                 <span class="bell-at">{shortTime(bell.at)}</span>
                 <span class="bell-what">
                   {sourceLabel(bell.source, bell.lesson)}
+                  {quiet && ' '}
                   {quiet && <span class="bell-held-note">({t('playLog.quietPeriod')})</span>}
                 </span>
               </li>
