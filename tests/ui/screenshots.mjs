@@ -62,12 +62,16 @@ async function furnish(s, page) {
 const hhmm = (m) => `${String(Math.floor(m / 60)).padStart(2, '0')}:${String(m % 60).padStart(2, '0')}`;
 
 /**
- * Moves the default timetable's lessons to begin at one of the server's next whole minutes, and
- * waits until the first one has rung; near midnight, fewer lessons (or none) fit.
+ * Moves the lessons of today's timetable (the default one, or the one an event rings today) to
+ * begin at one of the server's next whole minutes, and waits until the first one has rung; near
+ * midnight, fewer lessons (or none) fit, and on a day without bells a signal is played for the log.
  */
 async function lessonsFromNow(s, page) {
   const db = await (await ok(page.request.get(`${s.base}/db`), 'reading the database')).json();
-  const timetable = db.timetables[FACTORY];
+  const id = (await s.getJson('/api/get/overview', page)).body.activeTimetableInfo.id;
+  const timetable = db.timetables[id];
+  const playForTheLog = () => ok(page.request.get(`${s.base}/api/trigger/playSignal/ID_ping`), 'playing a signal for the log');
+  if (!timetable) return playForTheLog();
   const [h, m, sec] = (await s.getJson('/api/get/status', page)).body.time.split(':').map(Number);
   const lessons = [];
   // The first bell is the signal rung before the first lesson.
@@ -75,11 +79,8 @@ async function lessonsFromNow(s, page) {
   for (let start = first; lessons.length < 6 && start + 45 < 24 * 60; start += 55) lessons.push(`${hhmm(start)} - ${hhmm(start + 45)}`);
   timetable.chA.lessons = lessons;
   timetable.chB.lessons = [];
-  await ok(page.request.post(`${s.base}/db/timetables/update/${FACTORY}`, { data: timetable }), 'moving the lessons');
-  if (lessons.length === 0) {
-    await ok(page.request.get(`${s.base}/api/trigger/playSignal/ID_ping`), 'playing a signal for the log');
-    return;
-  }
+  await ok(page.request.post(`${s.base}/db/timetables/update/${id}`, { data: timetable }), 'moving the lessons');
+  if (lessons.length === 0) return playForTheLog();
   const rang = (r) => r.body.some?.((bell) => bell.mark === 'played');
   await eventually(() => s.getJson('/api/get/todayBells', page), rang, 'the first bell', 150000);
 }
