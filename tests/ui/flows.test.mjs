@@ -1376,6 +1376,12 @@ test('the week page: each day’s timetable and bells, quiet periods marked, and
     await settles(() => dialog.getByLabel('Name of the event').inputValue(), `No bells: ${dayName(week[0])} – ${dayName(week[1])}`);
     await dialog.getByRole('button', { name: 'Ring no bells' }).click();
     await settles(timetables, ['No bells', 'No bells', 'Exam day', 'No bells', 'Exam day', 'No bells', 'No bells']);
+
+    // Printed, a week of the default timetable's bells fits one sheet.
+    await page.getByRole('button', { name: 'Previous week' }).click();
+    await settles(() => day(addDays(monday, -7)).getByTestId('week-bell').count().then((n) => n > 20), true);
+    const pdf = (await page.pdf({ preferCSSPageSize: true })).toString('latin1');
+    assert.equal(pdf.match(/\/Type\s*\/Page\b/g)?.length, 1, 'pages printed');
     assert.deepEqual(page.consoleErrors, []);
   });
 });
