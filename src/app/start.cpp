@@ -1,5 +1,8 @@
+#include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <new>
 #include <thread>
 
@@ -25,6 +28,17 @@ namespace {
 // Set once by start, before any other thread exists; read by the launcher operations.
 int gPort = DEFAULT_PORT;
 bool gIsTray = false;
+// The system once it serves; read by a launcher's own thread.
+std::atomic<System*> gServing{nullptr};
+
+// The log file of a tray start, in the user-data directory. TOLLWICK_LOG_FILE_BYTES sets the size
+// at which it is begun anew, for a test that makes it rotate.
+void logToFile(bool verbose) {
+    std::size_t bytes = LOG_FILE_BYTES;
+    if (const char* text = std::getenv("TOLLWICK_LOG_FILE_BYTES"); text && *text)
+        bytes = static_cast<std::size_t>(std::max(1024LL, std::atoll(text)));
+    configureFileLogging(verbose, (std::filesystem::path(getUserFilePath("log")) / LOG_FILE_NAME).string(), bytes);
+}
 
 // An object that start makes once and never destroys, because daemon threads use it until the
 // process ends. It sits in static storage rather than on the heap, so that it and what it holds
@@ -85,6 +99,17 @@ void openWelcome() {
     _openBrowser(gIsTray ? "welcome?isTray=1" : "welcome");
 }
 
+std::optional<Json> askRunningSystem(const std::string& target) {
+    System* system = gServing.load();
+    if (!system)
+        return std::nullopt;
+    try {
+        return system->http().answer(target);
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
+}
+
 std::string getIconPath() {
     return (std::filesystem::path(getHtmlDir()) / "favicon.ico").string();
 }
@@ -101,7 +126,11 @@ int start(bool isTray, const std::vector<std::string>& args) {
     gPort = options->port;
     gIsTray = isTray;
     const bool canPopBrowser = isTray && !options->noPopup;
-    configureLogging(options->verbose);
+    // A tray start has no console: its log goes to a file of the user-data directory.
+    if (isTray)
+        logToFile(options->verbose);
+    else
+        configureLogging(options->verbose);
     _exit_if_port_used(canPopBrowser);
 
     spdlog::info("");
@@ -139,8 +168,10 @@ int start(bool isTray, const std::vector<std::string>& args) {
         spdlog::info("To set the password from another computer, enter the set-up code {} on the welcome page", *code);
     // Ready once bound: connections made from then on wait in the listening socket for the server.
     const bool bound = system.http().bind("0.0.0.0", gPort) != -1;
-    if (bound)
+    if (bound) {
         serviceManager.ready();
+        gServing = &system;
+    }
     if (!bound || !system.http().serve()) {
         spdlog::error("The server cannot listen on port {}: it may be in use by another program.", gPort);
         return 1;

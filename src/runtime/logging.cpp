@@ -2,7 +2,10 @@
 
 #include "runtime/journal_stream.h"
 
+#include <filesystem>
+
 #include <spdlog/pattern_formatter.h>
+#include <spdlog/sinks/rotating_file_sink.h>
 #include <spdlog/sinks/stdout_sinks.h>
 #include <spdlog/spdlog.h>
 
@@ -36,6 +39,16 @@ private:
 };
 
 } // namespace
+
+void configureFileLogging(bool verbose, const std::string& path, std::size_t maxBytes) {
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+    auto sink = std::make_shared<spdlog::sinks::rotating_file_sink_mt>(path, maxBytes, LOG_FILES_KEPT);
+    auto logger = std::make_shared<spdlog::logger>("tollwick", std::move(sink));
+    logger->set_pattern("%Y-%m-%d %H:%M:%S.%e %-7l %v");
+    logger->set_level(verbose ? spdlog::level::debug : spdlog::level::info);
+    logger->flush_on(spdlog::level::debug);
+    spdlog::set_default_logger(logger);
+}
 
 void configureLogging(bool verbose) {
     auto logger = spdlog::stderr_logger_mt("tollwick");

@@ -6,6 +6,8 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <string>
 #include <system_error>
 
 namespace tollwick {
@@ -27,6 +29,14 @@ fs::path assetPath(const fs::path& relative) {
     return resolved(currentRunLayout().assetRoot / relative);
 }
 
+// Whether the installer chose one data directory for all the users of the PC.
+bool installedForAllUsers(const fs::path& programDirectory) {
+    std::ifstream in(programDirectory / DATA_CHOICE_FILE);
+    std::string word;
+    in >> word;
+    return word == "ProgramData";
+}
+
 fs::path userDataDirectory() {
     if (const char* configured = std::getenv("TOLLWICK_DATA_DIR"); configured != nullptr && *configured != '\0') {
         return configured;
@@ -36,6 +46,9 @@ fs::path userDataDirectory() {
         return layout.devScriptDir / ".." / "userdata";
     }
     if (isWindows()) {
+        const char* programData = std::getenv("ProgramData");
+        if (programData != nullptr && *programData != '\0' && installedForAllUsers(layout.assetRoot))
+            return fs::path(programData) / APP_NAME;
         const char* appData = std::getenv("APPDATA");
         if (appData == nullptr) {
             throw KeyError("APPDATA");

@@ -25,8 +25,14 @@ std::string getHtmlDir();
 // The user-data directory; does not create it. A non-empty TOLLWICK_DATA_DIR names it in any
 // run. Otherwise a release keeps it in %APPDATA%\TollwickPlayer on Windows (KeyError when APPDATA
 // is not set) and in ~/.TollwickPlayer elsewhere; a development run keeps it in "userdata" at the
-// top of the source tree, never in the user's profile.
+// top of the source tree, never in the user's profile. A Windows release installed for all the
+// users of the PC keeps one directory for all of them, %ProgramData%\TollwickPlayer: the installer
+// says so in the file DATA_CHOICE_FILE beside the program.
 std::string getUserDataPath();
+
+// The installer's record of where a Windows release keeps its data: the word "ProgramData" (one
+// directory for every user of the PC) or "AppData" (each user's own).
+inline constexpr std::string_view DATA_CHOICE_FILE = "data-directory.txt";
 
 // The user-data directory joined with `filename`, after creating the directory and its missing
 // parents. With no name the answer is the directory followed by one separator.

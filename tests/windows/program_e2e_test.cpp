@@ -1,5 +1,6 @@
 // The Windows program end to end, installed as the release lays it out: it serves /whoami, takes a
 // password, a login and a settings change, and writes its database under the APPDATA it was given.
+// The tray launcher runs the same system without a console and logs into a file of its own.
 #include "support/scoped_state.h"
 #include "support/temp_dir.h"
 
@@ -137,6 +138,7 @@ struct InstalledProgram : ::testing::Test {
     void SetUp() override {
         fs::create_directories(install);
         fs::copy_file(TOLLWICK_PLAYER_EXE, install / "tollwick-player.exe");
+        fs::copy_file(TOLLWICK_TRAY_EXE, install / "tollwick-tray.exe");
         fs::copy(fs::path(TOLLWICK_SOURCE_DIR) / "assets", install / "assets", fs::copy_options::recursive);
         std::ofstream(install / "assets" / "version.info") << "9.8.7\n";
     }
@@ -184,6 +186,52 @@ TEST_F(InstalledProgram, ServesTakesALoginAndASettingsChangeAndSavesUnderAppData
         << contentOf(data / "_db.json");
     EXPECT_TRUE(fs::exists(data / "_shadow.json"));
     EXPECT_TRUE(program.running()) << program.log();
+}
+
+// Installed for all the users of the PC, the program keeps one data directory under ProgramData,
+// whoever logs on; installed for one user, it keeps that user's own.
+TEST_F(InstalledProgram, AnInstallationForAllUsersKeepsItsDataUnderProgramData) {
+    const fs::path programData = tmp.path() / "ProgramData";
+    ScopedEnv programDataEnv{"ProgramData", programData.string()};
+    const struct {
+        const char* choice;
+        fs::path data;
+    } cases[] = {{"ProgramData", programData / "TollwickPlayer"}, {"AppData", appData / "TollwickPlayer"}};
+    for (const auto& c : cases) {
+        std::ofstream(install / "data-directory.txt") << c.choice << "\r\n";
+        Program program(install / "tollwick-player.exe", L"--port " + std::to_wstring(port), tmp.path() / "server.log");
+        ASSERT_TRUE(program.started());
+        Browser browser(port);
+        ASSERT_TRUE(waitUntil([&] { return browser.post("/auth/chpasswd", "\"secret\"") == "200 ok" || !program.running(); },
+                              std::chrono::seconds(30)))
+            << program.log();
+        EXPECT_TRUE(waitUntil([&] { return fs::exists(c.data / "_shadow.json"); }, std::chrono::seconds(10)))
+            << c.choice << ": " << program.log();
+    }
+}
+
+TEST_F(InstalledProgram, TheTrayLauncherServesAndLogsIntoARotatingFileOfTheUserData) {
+    ScopedEnv smallLog{"TOLLWICK_LOG_FILE_BYTES", "4096"};
+    Program tray(install / "tollwick-tray.exe", L"--no-popup -v --port " + std::to_wstring(port),
+                 tmp.path() / "tray.log");
+    ASSERT_TRUE(tray.started());
+    httplib::Client client("127.0.0.1", port);
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            const auto answer = client.Get("/whoami");
+            return (answer && answer->status == 200) || !tray.running();
+        },
+        std::chrono::seconds(30)));
+    ASSERT_TRUE(tray.running());
+    const fs::path log = appData / "TollwickPlayer" / "log";
+    EXPECT_NE(contentOf(log / "tollwick-player.log").find("Tollwick Player v9.8.7"), std::string::npos)
+        << contentOf(log / "tollwick-player.log");
+    // Each request is a line at debug level: enough of them begin the file anew.
+    for (int i = 0; i < 200 && !fs::exists(log / "tollwick-player.1.log"); ++i)
+        client.Get("/api/get/status");
+    EXPECT_TRUE(fs::exists(log / "tollwick-player.1.log"));
+    EXPECT_LE(fs::file_size(log / "tollwick-player.log"), 4096u);
+    EXPECT_TRUE(tray.running());
 }
 
 } // namespace

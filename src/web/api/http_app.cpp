@@ -6,6 +6,7 @@
 
 #include "runtime/paths.h"
 #include "web/api/routes.h"
+#include "web/api/target_api.h"
 #include "web/http/form_receiver.h"
 #include "web/http/front_server.h"
 #include "web/http/request_guard.h"
@@ -170,6 +171,10 @@ HttpApp::HttpApp(Documents& docs, Clock& clock, Player& player, Alarm& alarm, Ap
     : _impl(std::make_unique<Impl>(docs, clock, player, alarm, api, std::move(day), limits)) {}
 
 HttpApp::~HttpApp() = default;
+
+Json HttpApp::answer(const std::string& target) {
+    return web::get_target(_impl->ctx, target, {});
+}
 
 void HttpApp::setSessionKey(std::string key) {
     std::scoped_lock lock(_impl->configMutex);

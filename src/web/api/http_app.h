@@ -58,6 +58,10 @@ public:
     // The host names answered besides IP addresses and "localhost" (see web/request_guard.h).
     void setAllowedHosts(const std::vector<std::string>& names);
 
+    // The answer of the get target `target`, as a logged-in request of this machine would have it:
+    // for a launcher in the same process. Fails as the target does.
+    Json answer(const std::string& target);
+
     // What start-up warned about, shown by the interface until the next start.
     void setStartupWarnings(std::vector<std::string> warnings);
 
