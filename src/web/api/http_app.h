@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "model/json.h"
 #include "web/http/front_limits.h"
 
 namespace tollwick {
