@@ -115,18 +115,20 @@ gone "the tray launcher after uninstalling" "$program/tollwick-tray.exe"
 gone "the resources after uninstalling" "$program/assets"
 gone "the Start-menu folder after uninstalling" "$menu/Tollwick Player"
 gone "the start at logon after uninstalling" "$menu/StartUp/Tollwick Player.lnk"
-check "the PC's data after uninstalling" "$shared/_db.json"
+check "the PC's data after uninstalling" "$shared/_shadow.json"
 
 # For the current user alone: the user's own data directory and the user's own entries.
-user_menu="$drive/users/$(id -un)/AppData/Roaming/Microsoft/Windows/Start Menu/Programs"
 "$here/scripts/wine-run" "$scratch/setup.exe" /S /CurrentUser
 "$wineserver" -w
 says "the data-directory choice for one user" "AppData" "$(tr -d '\r\n' <"$program/data-directory.txt")"
-check "the user's start at logon" "$user_menu/Startup/Tollwick Player.lnk"
+# Wine names the folder "Startup" or "StartUp".
+user_startup=$(find "$drive/users/$(id -un)" -ipath '*/start menu/programs/startup/tollwick player.lnk' | head -n 1)
+user_startup=${user_startup:-$drive/users/$(id -un)/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/Startup/Tollwick Player.lnk}
+check "the user's start at logon" "$user_startup"
 check "the user's log folder" "$own/log"
 "$here/scripts/wine-run" "$program/uninstall.exe" /S
 "$wineserver" -w
-gone "the user's start at logon after uninstalling" "$user_menu/Startup/Tollwick Player.lnk"
+gone "the user's start at logon after uninstalling" "$user_startup"
 gone "the program after the second uninstall" "$program/tollwick-player.exe"
 
 echo "$passed passed, $failures failed"
