@@ -59,8 +59,7 @@ Json quietOn(const std::vector<PlannedQuiet>& planned, const std::string& dateSt
     Json out = Json::array();
     for (const PlannedQuiet& p : planned)
         if (p.date == dateStr)
-            out.push_back(Json{{"id", p.id},     {"date", p.date}, {"from", p.from.asString()}, {"to", p.to.asString()},
-                               {"name", p.name}, {"holdProgrammes", p.holdProgrammes}});
+            out.push_back(to_dict(p));
     return out;
 }
 

@@ -18,6 +18,13 @@ struct DayAtAGlance : WebTest {
         TimeTable& tt = db().timetables.get(FACTORY_DEFAULT_TIMETABLE_ID);
         tt.chA.lessons = {Lesson::decode("10:30 - 11:15"), Lesson::decode("11:20 - 12:05")};
     }
+
+    // A first lesson before the fixture's ten o'clock, so that some of today's bells are past.
+    void startAtNine() {
+        std::scoped_lock lock(docs.mutex);
+        db().timetables.get(FACTORY_DEFAULT_TIMETABLE_ID).chA.lessons = {Lesson::decode("09:00 - 10:00"),
+                                                                         Lesson::decode("10:30 - 11:15")};
+    }
 };
 
 TEST_F(DayAtAGlance, TheNextBellWithItsCountdownAndQuietTimesThatSkipIt) {
@@ -142,11 +149,7 @@ TEST_F(DayAtAGlance, ThePlayLogOfADayAndItsRefusalOfWhatIsNoDate) {
 }
 
 TEST_F(DayAtAGlance, TodaysBellsCarryWhatBecameOfEach) {
-    {
-        std::scoped_lock lock(docs.mutex);
-        db().timetables.get(FACTORY_DEFAULT_TIMETABLE_ID).chA.lessons = {Lesson::decode("09:00 - 10:00"),
-                                                                         Lesson::decode("10:30 - 11:15")};
-    }
+    startAtNine();
     PlayLogEntry rang;
     rang.id = "r";
     rang.due = "2024-09-02T10:00:00";
@@ -274,11 +277,7 @@ TEST_F(DayAtAGlance, TheDaysAheadSayWhichTimetableRingsAndWhy) {
 
 // A bell that did not ring says why: nothing ran before this start, or the bells were switched off.
 TEST_F(DayAtAGlance, ABellThatDidNotRingSaysWhy) {
-    {
-        std::scoped_lock lock(docs.mutex);
-        db().timetables.get(FACTORY_DEFAULT_TIMETABLE_ID).chA.lessons = {Lesson::decode("09:00 - 10:00"),
-                                                                         Lesson::decode("10:30 - 11:15")};
-    }
+    startAtNine();
     PlayLogEntry off;
     off.id = "off";
     off.due = "2024-09-02T10:25:00";

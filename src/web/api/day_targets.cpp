@@ -134,15 +134,6 @@ Json clockHealthOf(WebContext&, const Args&) {
     return clockHealth();
 }
 
-namespace {
-
-Json plannedJson(const PlannedQuiet& p) {
-    return Json{{"id", p.id},     {"date", p.date}, {"from", p.from.asString()}, {"to", p.to.asString()},
-                {"name", p.name}, {"holdProgrammes", p.holdProgrammes}};
-}
-
-} // namespace
-
 Json quietToday(WebContext& ctx, const Args&) {
     const ClockReading now = ctx.clock.getClock();
     const TimeOfDay nowTime = TimeOfDay::fromTimeStruct(now);
@@ -154,7 +145,7 @@ Json quietToday(WebContext& ctx, const Args&) {
     Json planned = Json::array();
     for (const PlannedQuiet& p : day.planned)
         if (p.to > nowTime)
-            planned.push_back(plannedJson(p));
+            planned.push_back(to_dict(p));
     Json skipped = Json::array();
     for (const TimeOfDay& t : day.skippedBells)
         if (!(nowTime > t))
@@ -169,7 +160,7 @@ Json quietToday(WebContext& ctx, const Args&) {
 Json quietPlanned(WebContext& ctx, const Args&) {
     Json out = Json::array();
     for (const PlannedQuiet& p : ctx.day.quiet.planned(ctx.clock.getClock()))
-        out.push_back(plannedJson(p));
+        out.push_back(to_dict(p));
     return out;
 }
 
