@@ -1291,9 +1291,16 @@ async function trigger(s, target, query) {
   assert.equal(response.status, 200, `${target}: ${await response.text()}`);
 }
 
-/** How the English interface names a day near today, "Fri 18 Dec", and in full, "Friday, 18 December 2026". */
-const dayName = (date, long = false) =>
-  new Intl.DateTimeFormat('en-GB', { timeZone: 'UTC', weekday: long ? 'long' : 'short', day: 'numeric', month: long ? 'long' : 'short', year: long ? 'numeric' : undefined }).format(new Date(`${date}T12:00:00Z`));
+/**
+ * How the English interface names a day near today, "Fri 18 Dec", and in full, "Friday, 18 December 2026",
+ * written by the page's own Intl: Node's date data differ from the browser's between versions.
+ */
+const dayName = (page, date, long = false) =>
+  page.evaluate(
+    ([date, long]) =>
+      new Intl.DateTimeFormat('en-GB', { timeZone: 'UTC', weekday: long ? 'long' : 'short', day: 'numeric', month: long ? 'long' : 'short', year: long ? 'numeric' : undefined }).format(new Date(`${date}T12:00:00Z`)),
+    [date, long],
+  );
 
 test('tomorrow on the dashboard: its timetable, why, its first and last bell, or the next day that rings', async () => {
   await withSession('tomorrow', { timeZone: noonZone() }, async (s) => {
@@ -1316,12 +1323,12 @@ test('tomorrow on the dashboard: its timetable, why, its first and last bell, or
     await trigger(s, 'addSingleEvent', { timetableId: exam, startDate: dayAfter, endDate: dayAfter });
     await page.reload();
     await settles(() => card.getByTestId('tomorrow-first').innerText(), 'No bells tomorrow');
-    await settles(() => card.getByTestId('tomorrow-next').innerText(), `Next day with bells: ${dayName(dayAfter, true)}, Exam day, first bell at 09:00.`);
+    await settles(() => card.getByTestId('tomorrow-next').innerText(), `Next day with bells: ${await dayName(page, dayAfter, true)}, Exam day, first bell at 09:00.`);
 
     // The timetable list says on which days of the coming weeks each timetable rings.
     await page.goto(`${s.base}/timetables`);
     const row = page.getByTestId('timetable-row').filter({ hasText: 'Exam day' });
-    await settles(() => row.getByTestId('timetable-rings').innerText(), `Rings on 1 day in the next 4 weeks: ${dayName(dayAfter)}`);
+    await settles(() => row.getByTestId('timetable-rings').innerText(), `Rings on 1 day in the next 4 weeks: ${await dayName(page, dayAfter)}`);
     assert.deepEqual(page.consoleErrors, []);
   });
 });
@@ -1354,15 +1361,15 @@ test('the week page: each day’s timetable and bells, quiet periods marked, and
 
     // Friday takes the exam timetable, under a name made for it.
     const friday = day(week[4]);
-    await friday.getByRole('button', { name: `Use another timetable on ${dayName(week[4])}` }).click();
+    await friday.getByRole('button', { name: `Use another timetable on ${await dayName(page, week[4])}` }).click();
     const dialog = page.getByRole('dialog');
     await dialog.getByRole('button', { name: 'Use this timetable' }).click();
     await settles(() => alertText(dialog), 'Choose a timetable');
     await dialog.getByLabel('Timetable').selectOption({ label: 'Exam day' });
-    const name = `Exam day on ${dayName(week[4])}`;
+    const name = `Exam day on ${await dayName(page, week[4])}`;
     await settles(() => dialog.getByLabel('Name of the event').inputValue(), name);
     await dialog.getByRole('button', { name: 'Use this timetable' }).click();
-    await friday.getByText(`Event added: on ${dayName(week[4])} the bells ring by “Exam day”.`).waitFor();
+    await friday.getByText(`Event added: on ${await dayName(page, week[4])} the bells ring by “Exam day”.`).waitFor();
     await settles(() => friday.getByTestId('week-timetable').innerText(), 'Exam day');
     await settles(
       async () => (await s.getJson('/api/get/calendarInfo')).body.singleEvents.filter((e) => e.start === week[4]),
@@ -1370,10 +1377,10 @@ test('the week page: each day’s timetable and bells, quiet periods marked, and
     );
 
     // Monday and Tuesday ring nothing, chosen from Monday.
-    await day(week[0]).getByRole('button', { name: `No bells from ${dayName(week[0])}, for one day or more` }).click();
+    await day(week[0]).getByRole('button', { name: `No bells from ${await dayName(page, week[0])}, for one day or more` }).click();
     await dialog.getByLabel('Last day').fill(week[1]);
     await dialog.getByLabel('Last day').press('Tab');
-    await settles(() => dialog.getByLabel('Name of the event').inputValue(), `No bells: ${dayName(week[0])} – ${dayName(week[1])}`);
+    await settles(() => dialog.getByLabel('Name of the event').inputValue(), `No bells: ${await dayName(page, week[0])} – ${await dayName(page, week[1])}`);
     await dialog.getByRole('button', { name: 'Ring no bells' }).click();
     await settles(timetables, ['No bells', 'No bells', 'Exam day', 'No bells', 'Exam day', 'No bells', 'No bells']);
 
