@@ -115,7 +115,8 @@ windows-package: windows ui
 	@cmake --build $(WINDOWS_BUILD) --target windows-package
 
 # Sound under Wine goes through its ALSA driver into ALSA's file output: HOME holds the .asoundrc
-# that makes the default device a file, which the real-playback test reads back.
+# that makes the default device a file, which the real-playback test reads back. The programs run
+# on a virtual screen (Xvfb), where the tray launcher's icon, menu and questions show.
 WINDOWS_SOUND := $(abspath $(WINDOWS_BUILD))/sound
 test-windows: windows-package
 	@cmake --build $(WINDOWS_BUILD) -j$(JOBS)
@@ -123,7 +124,7 @@ test-windows: windows-package
 	@printf 'pcm.!default {\n  type file\n  slave.pcm "null"\n  file "%s"\n  format "wav"\n}\n' \
 		$(WINDOWS_SOUND)/played.wav >$(WINDOWS_SOUND)/.asoundrc
 	cd $(WINDOWS_BUILD) && HOME=$(WINDOWS_SOUND) TOLLWICK_ALSA_CAPTURE=Z:$(WINDOWS_SOUND)/played.wav \
-		ctest --output-on-failure -j$(JOBS)
+		xvfb-run -a -s "-screen 0 1280x800x24" sh -c 'TOLLWICK_WINE_DISPLAY=$$DISPLAY exec ctest --output-on-failure -j$(JOBS)'
 
 clean:
 	rm -rf $(BUILD) web-ui/dist $(WINDOWS_BUILD) build-asan build-tsan build-fuzz

@@ -13,6 +13,8 @@
 #include "app/tray_view.h"
 #include "runtime/wide_text.h"
 
+#include <spdlog/spdlog.h>
+
 namespace tollwick {
 namespace {
 
@@ -31,6 +33,7 @@ struct Tray {
     HICON attention = nullptr;
     TrayView shown;
     bool added = false;
+    bool addFailed = false; // said once in the log
 };
 Tray gTray;
 
@@ -54,8 +57,16 @@ void show(const TrayView& view, bool add) {
     data.hIcon = view.attention ? gTray.attention : gTray.normal;
     const std::wstring tip = widen(view.tooltip).substr(0, std::size(data.szTip) - 1);
     tip.copy(data.szTip, tip.size());
-    if (Shell_NotifyIconW(add ? NIM_ADD : NIM_MODIFY, &data))
+    // An icon that is still there takes the change instead: the taskbar also announces itself
+    // without having restarted, as when the screen's scale changes.
+    if (Shell_NotifyIconW(add ? NIM_ADD : NIM_MODIFY, &data) || (add && Shell_NotifyIconW(NIM_MODIFY, &data))) {
+        if (add)
+            spdlog::info("The tray icon is shown");
         gTray.added = true;
+    } else if (add && !gTray.addFailed) {
+        spdlog::warn("The tray icon could not be shown; trying again each second");
+        gTray.addFailed = true;
+    }
     gTray.shown = view;
 }
 

@@ -7,6 +7,9 @@
 #include <objbase.h>
 #include <shellapi.h>
 
+#include <condition_variable>
+#include <memory>
+#include <mutex>
 #include <thread>
 
 #include <spdlog/spdlog.h>
@@ -16,8 +19,15 @@ namespace tollwick {
 void openUrlInBrowser(const std::string& url) noexcept {
     try {
         // On a thread of its own: the shell wants COM set up on the thread that asks, and the
-        // default browser may take its time to come up.
-        std::thread([url] {
+        // default browser may take its time to come up. Shared with that thread, which may outlive
+        // the wait.
+        struct Asked {
+            std::mutex mutex;
+            std::condition_variable done;
+            bool answered = false;
+        };
+        const auto asked = std::make_shared<Asked>();
+        std::thread([url, asked] {
             const HRESULT com = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
             const std::wstring target = widen(url);
             const auto result = reinterpret_cast<INT_PTR>(
@@ -27,7 +37,14 @@ void openUrlInBrowser(const std::string& url) noexcept {
                 spdlog::warn("Could not open a browser on {}: the shell answered {}", url, result);
             if (SUCCEEDED(com))
                 ::CoUninitialize();
+            {
+                std::scoped_lock lock(asked->mutex);
+                asked->answered = true;
+            }
+            asked->done.notify_all();
         }).detach();
+        std::unique_lock lock(asked->mutex);
+        asked->done.wait_for(lock, BROWSER_REQUEST_WAIT, [&] { return asked->answered; });
     } catch (...) {
         spdlog::warn("Could not open a browser on {}", url);
     }
