@@ -40,7 +40,9 @@ std::chrono::microseconds Scheduler::sleepAfterPass(std::chrono::system_clock::t
     // running slower than the steady one the sleep is timed by. Waking a little early costs only
     // one more short sleep, since a pass that sees no new second does nothing.
     const auto untilBoundary = microseconds(seconds(1)) - intoSecond + WAKE_MARGIN;
-    return std::min<microseconds>(untilBoundary, milliseconds(100));
+    if (untilBoundary <= LAST_SLEEP)
+        return untilBoundary;
+    return std::min<microseconds>(untilBoundary - LAST_SLEEP, milliseconds(100));
 }
 
 void Scheduler::markHandled(const std::vector<long long>& seconds) {

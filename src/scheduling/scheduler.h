@@ -75,9 +75,13 @@ public:
 
     // How far past a second boundary the loop means to wake.
     static constexpr std::chrono::microseconds WAKE_MARGIN{20};
+    // The last sleep before a boundary is this short at the most: a processor idle for longer
+    // falls into deeper sleep, out of which the bell's thread wakes a millisecond or more late.
+    static constexpr std::chrono::microseconds LAST_SLEEP{2000};
 
-    // How long to sleep after a pass: until just after the next second boundary, and never longer than
-    // a tenth of a second, so that a bell starts within milliseconds of its second.
+    // How long to sleep after a pass: until just after the next second boundary, with a short last
+    // sleep before it, and never longer than a tenth of a second, so that a bell starts within a
+    // millisecond or two of its second.
     static std::chrono::microseconds sleepAfterPass(std::chrono::system_clock::time_point now);
 
 private:

@@ -472,13 +472,21 @@ TEST_F(SchedulerTest, PhoneHomeRunsOnItsOwnThreadOneAtATime) {
     EXPECT_EQ(finished, 1);
 }
 
-TEST(SchedulerTiming, WakesJustAfterEachSecondBoundaryAndAtLeastTenTimesASecond) {
+// The loop wakes at least ten times a second, once shortly before each boundary, and then just
+// after it.
+TEST(SchedulerTiming, WakesJustAfterEachSecondBoundaryFromAShortLastSleep) {
     using namespace std::chrono;
     const system_clock::time_point second{seconds(1'765'000'000)};
-    EXPECT_EQ(Scheduler::sleepAfterPass(second), milliseconds(100));
-    EXPECT_EQ(Scheduler::sleepAfterPass(second + milliseconds(950)), microseconds(50'020));
-    EXPECT_EQ(Scheduler::sleepAfterPass(second + microseconds(999'900)), microseconds(120));
-    EXPECT_EQ(Scheduler::sleepAfterPass(second + milliseconds(400)), milliseconds(100));
+    const struct {
+        microseconds into;
+        microseconds sleep;
+    } cases[] = {
+        {microseconds(0), milliseconds(100)},       {milliseconds(400), milliseconds(100)},
+        {milliseconds(950), microseconds(48'020)},  {microseconds(998'000), microseconds(20)},
+        {microseconds(998'100), microseconds(1'920)}, {microseconds(999'900), microseconds(120)},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(Scheduler::sleepAfterPass(second + c.into), c.sleep) << c.into.count() << " µs into the second";
 }
 
 struct AlarmTest : SchedulerTest {
