@@ -74,4 +74,4 @@ find_package(Threads REQUIRED)
 # max macros that would break std::min and std::max.
 add_compile_definitions(_WIN32_WINNT=0x0A00 WINVER=0x0A00 WIN32_LEAN_AND_MEAN NOMINMAX NOGDI UNICODE _UNICODE)
 
-set(TOLLWICK_PLATFORM_LIBRARIES winmm bcrypt winhttp ws2_32 shell32 ole32 libzip::zip)
+set(TOLLWICK_PLATFORM_LIBRARIES winmm bcrypt winhttp ws2_32 shell32 ole32 psapi libzip::zip)

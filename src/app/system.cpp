@@ -1,5 +1,6 @@
 #include "app/system.h"
 
+#include <chrono>
 #include <filesystem>
 
 #include <spdlog/spdlog.h>
@@ -57,14 +58,16 @@ System::System(SystemSeams seams)
     : _paths(Paths::resolve()), _clock(seams.clock ? Clock(std::move(seams.clock)) : Clock()),
       _files(seams.files ? *seams.files : systemFiles()),
       _player(_clock, seams.players ? std::move(seams.players) : defaultFilePlayerFactory()),
-      _sounds(_player, _playLog, _clock), _starter(seams.sounds ? *seams.sounds : _sounds), _alarm(_starter),
+      _sounds(_player, _playLog, _clock, &_metrics), _starter(seams.sounds ? *seams.sounds : _sounds), _alarm(_starter),
       _api(seams.serviceUrl.value_or(defaultServiceBaseUrl()), seams.serviceTimeouts),
       _scheduler(_docs, _clock, _starter, _quiet,
                  seams.phoneHome ? std::move(seams.phoneHome)
                                  : std::function<void()>([this] { phoneHome(_api, _docs, _clock); }),
                  _paths),
       _http(_docs, _clock, _player, _alarm, _api,
-            DayServices{_sounds, _paths, _playLog, _quiet, [this] { return _writer.saveNow(); }, _files},
+            DayServices{_sounds, _paths, _playLog, _quiet, [this] { return _writer.saveNow(); }, _files,
+                        &_metrics, seams.clockState ? seams.clockState : kernelClockState,
+                        seams.freeBytes ? seams.freeBytes : freeBytesOf},
             seams.limits) {}
 
 bool System::loadDocuments() {
@@ -114,7 +117,13 @@ bool System::loadDocuments() {
 }
 
 void System::startScheduler(std::function<void()> afterEachPass) {
-    _scheduler.setAfterPass(std::move(afterEachPass));
+    _scheduler.setAfterPass([this, afterEachPass = std::move(afterEachPass)] {
+        _metrics.schedulerPassed(std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                     std::chrono::steady_clock::now().time_since_epoch())
+                                     .count());
+        if (afterEachPass)
+            afterEachPass();
+    });
     // Read here rather than by the loop, which never waits for a file.
     _scheduler.markHandled(loggedScheduledSeconds(_playLog, _clock.updateClock()));
     startWriters();

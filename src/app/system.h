@@ -36,6 +36,9 @@ struct SystemSeams {
     SoundStarter* sounds = nullptr; // outlives the system
     std::function<void()> phoneHome;
     Files* files = nullptr; // outlives the system
+    // What the monitoring answers read of the platform: the clock's state and the free disk.
+    std::function<KernelClockState()> clockState;
+    std::function<std::optional<std::uint64_t>(const std::string&)> freeBytes;
 };
 
 class System {
@@ -87,6 +90,7 @@ public:
     Api& api() noexcept { return _api; }
     HttpApp& http() noexcept { return _http; }
     PlayerSounds& sounds() noexcept { return _sounds; }
+    const Metrics& metrics() const noexcept { return _metrics; }
     Scheduler& scheduler() noexcept { return _scheduler; }
     PlayLog& playLog() noexcept { return _playLog; }
     QuietPeriods& quiet() noexcept { return _quiet; }
@@ -100,7 +104,9 @@ private:
     Files& _files; // the disk, unless a test hands in its own
     // Saves every changed document on a thread of its own, started with the scheduler; at the
     // process end saveChangedDocuments writes what it has not written yet.
-    DocumentWriter _writer{_docs, _files};
+    // Kept as things happen, for the monitoring answer; before everything that counts in it.
+    Metrics _metrics;
+    DocumentWriter _writer{_docs, _files, &_metrics};
     // Before the player: every play may write to it until the player's threads are gone.
     PlayLog _playLog{_files};
     QuietPeriods _quiet;

@@ -2,8 +2,8 @@
 
 namespace tollwick {
 
-LoggedPlay::LoggedPlay(PlayLog& log, PlayLogEntry entry, LocalMoment lateFrom)
-    : _log(log), _entry(std::move(entry)), _lateFrom(lateFrom) {}
+LoggedPlay::LoggedPlay(PlayLog& log, PlayLogEntry entry, LocalMoment lateFrom, Metrics* metrics)
+    : _log(log), _metrics(metrics), _entry(std::move(entry)), _lateFrom(lateFrom) {}
 
 void LoggedPlay::playStarted(const LocalMoment& at) noexcept {
     std::scoped_lock lock(_mutex);
@@ -12,6 +12,11 @@ void LoggedPlay::playStarted(const LocalMoment& at) noexcept {
     _entry.started = isoMillisecondText(at);
     _entry.lateMs = millisecondsAfter(_lateFrom.reading, at) - _lateFrom.millisecond;
     _entry.outcome = PlayOutcome::PLAYED;
+    // Only a bell or programme is due at a second; a play that someone asked for (the alarm among
+    // them) is late by nothing but its own start.
+    if (_metrics && _entry.source != PlaySource::MANUAL && _entry.source != PlaySource::ANNOUNCEMENT &&
+        _entry.source != PlaySource::ALARM)
+        _metrics->observeLateness(static_cast<double>(*_entry.lateMs) / 1000.0);
     write();
 }
 
@@ -36,6 +41,8 @@ void LoggedPlay::playEnded(PlayEnd how, const std::string& detail) noexcept {
         break;
     }
     _entry.detail = how == PlayEnd::FAILED || how == PlayEnd::REFUSED ? detail : "";
+    if (_metrics)
+        _metrics->countPlay(_entry.source, _entry.outcome);
     write();
 }
 

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "audio/play_observer.h"
+#include "model/metrics.h"
 #include "model/play_log_entry.h"
 #include "storage/play_log.h"
 
@@ -14,8 +15,8 @@ class LoggedPlay : public PlayObserver {
 public:
     // `entry` holds what is known before the play: due, source, lesson, song. Lateness is counted
     // from `lateFrom`: the due second of a scheduled play, the request of a play on request.
-    // `log` must outlive every play.
-    LoggedPlay(PlayLog& log, PlayLogEntry entry, LocalMoment lateFrom);
+    // `log`, and `metrics` when given, must outlive every play.
+    LoggedPlay(PlayLog& log, PlayLogEntry entry, LocalMoment lateFrom, Metrics* metrics = nullptr);
 
     void playStarted(const LocalMoment& at) noexcept override;
     void playEnded(PlayEnd how, const std::string& detail) noexcept override;
@@ -25,6 +26,7 @@ private:
     void write() noexcept;
 
     PlayLog& _log;
+    Metrics* _metrics;
     std::mutex _mutex; // guards _entry and _ended
     PlayLogEntry _entry;
     const LocalMoment _lateFrom;

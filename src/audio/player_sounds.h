@@ -14,8 +14,9 @@ namespace tollwick {
 
 class PlayerSounds : public SoundStarter {
 public:
-    // Every reference must outlive every play.
-    PlayerSounds(Player& player, PlayLog& log, const Clock& clock) : _player(player), _log(log), _clock(clock) {}
+    // Every reference, and `metrics` when given, must outlive every play.
+    PlayerSounds(Player& player, PlayLog& log, const Clock& clock, Metrics* metrics = nullptr)
+        : _player(player), _log(log), _clock(clock), _metrics(metrics) {}
 
     std::shared_ptr<PlayHandle> play(PlayRequest request, const PlayOrigin& origin) override;
     void record(const std::string& songId, const std::string& songName, const PlayOrigin& origin,
@@ -29,6 +30,7 @@ private:
     Player& _player;
     PlayLog& _log;
     const Clock& _clock;
+    Metrics* _metrics;
 };
 
 } // namespace tollwick

@@ -98,7 +98,7 @@ void DocumentWriter::writeChanges(std::string_view failureSuffix) {
             _failed = true;
             spdlog::error("Could not save {}{}: {}", what, failureSuffix, e.what());
         },
-        _files);
+        _files, _metrics);
     if (_failed)
         _retryAt = std::chrono::steady_clock::now() + RETRY_PERIOD;
 }

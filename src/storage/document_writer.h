@@ -22,7 +22,9 @@ public:
     static constexpr std::chrono::seconds RETRY_PERIOD{1};
 
     // Writes `docs` to `files`.
-    explicit DocumentWriter(Documents& docs, Files& files = systemFiles()) : _docs(docs), _files(files) {}
+    // `metrics`, when given, counts each save and failure, and must outlive the writer.
+    explicit DocumentWriter(Documents& docs, Files& files = systemFiles(), Metrics* metrics = nullptr)
+        : _docs(docs), _files(files), _metrics(metrics) {}
     DocumentWriter(const DocumentWriter&) = delete;
     DocumentWriter& operator=(const DocumentWriter&) = delete;
     // Stops the thread and waits for it; what changed since its last look stays unwritten.
@@ -60,6 +62,7 @@ private:
 
     Documents& _docs;
     Files& _files;
+    Metrics* _metrics;
 
     // One save at a time, so that an older copy of a document never lands after a newer one.
     // Also guards _seenTouches, _failed and _retryAt.

@@ -12,6 +12,21 @@ const std::string& Shadow::getCurrentSalt() {
     return *_salt;
 }
 
+const std::string& Shadow::metricsToken() {
+    if (!_metricsToken || _metricsToken->empty())
+        _metricsToken = secureRandomHex(32);
+    return *_metricsToken;
+}
+
+const std::string& Shadow::newMetricsToken() {
+    _metricsToken = secureRandomHex(32);
+    return *_metricsToken;
+}
+
+bool Shadow::isMetricsToken(std::string_view token) const noexcept {
+    return _metricsToken && !_metricsToken->empty() && constantTimeEquals(*_metricsToken, token);
+}
+
 std::string Shadow::hashPassword(std::string_view salt, std::string_view password) {
     std::string salted(salt);
     salted += password;

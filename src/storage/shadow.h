@@ -42,6 +42,10 @@ struct Shadow {
     // The times of the sessions of _sessions. Files written before sessions ended by themselves lack
     // the member; their sessions count from the first time they are used again.
     std::vector<SessionTimes> _sessionTimes;
+    // The bearer token that the monitoring answer asks for while a password is set: 64 hex digits,
+    // made on first use. Files written before there was one lack the member. Kept as it is, since
+    // Settings shows it; only the owner may read this file.
+    std::optional<std::string> _metricsToken;
 
     // Only the owner may read the password store.
     static constexpr bool FILE_IS_PRIVATE = true;
@@ -78,11 +82,19 @@ struct Shadow {
     // Ends every session but `id`'s.
     void endSessionsExcept(std::string_view id);
 
+    // The monitoring token, made from 32 secure random bytes when missing.
+    const std::string& metricsToken();
+    // Replaces the monitoring token by a new one: the old one stops working at once.
+    const std::string& newMetricsToken();
+    // Whether `token` is the monitoring token; false while there is none. Takes constant time.
+    bool isMetricsToken(std::string_view token) const noexcept;
+
     static constexpr auto fields = std::tuple{
         field("_salt", &Shadow::_salt),
         field("_pwd", &Shadow::_pwd),
         field("_sessions", &Shadow::_sessions),
         field("_sessionTimes", &Shadow::_sessionTimes),
+        laterField("_metricsToken", &Shadow::_metricsToken),
     };
 
 private:

@@ -5,6 +5,7 @@
 #include <mutex>
 #include <string_view>
 
+#include "model/metrics.h"
 #include "runtime/priority_mutex.h"
 #include "storage/documents.h"
 #include "storage/shadow.h"
@@ -31,9 +32,10 @@ struct Documents {
 // them as written; encoding and writing happen outside it, so nobody waits for the disk. A document
 // that cannot be written is handed to `onFailure` (with "the database", "the password store" or
 // "the cache") and stays changed, so the next call tries again; it does not keep the others from
-// being written. Calls must not overlap: one may finish after a later one and leave older content.
+// being written. Each save and failure is counted in `metrics`, when given. Calls must not overlap:
+// one may finish after a later one and leave older content.
 void saveChangedDocuments(Documents& docs,
                           const std::function<void(std::string_view what, const std::exception&)>& onFailure,
-                          Files& files = systemFiles());
+                          Files& files = systemFiles(), Metrics* metrics = nullptr);
 
 } // namespace tollwick

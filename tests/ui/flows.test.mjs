@@ -1346,6 +1346,8 @@ test('the week page: each day’s timetable and bells, quiet periods marked, and
     const page = await s.newPage();
     await skipWelcome(page);
     await page.goto(`${s.base}/week`);
+    // The week's name moves the button beside it once the week has come.
+    await settles(() => page.getByTestId('week-title').innerText().then((title) => title !== '…'), true);
     await page.getByRole('button', { name: 'Next week' }).click();
     await settles(() => new URL(page.url()).search, '?offset=1');
     const day = (date) => page.locator(`[data-testid="week-day"][data-date="${date}"]`);

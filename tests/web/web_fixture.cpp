@@ -184,8 +184,7 @@ std::string rawExchange(int port, const std::string& text) {
 WebTest::WebTest()
     : _dataEnv("TOLLWICK_DATA_DIR", _data.path().string()),
       _layout(RunLayout{false, _root.path(), _root.path() / "src"}),
-      system(SystemSeams{time.source(), recorder->factory(), service.baseUrl(),
-                         ServiceTimeouts{std::chrono::milliseconds(2000), std::chrono::milliseconds(5000)}, {}}) {
+      system(seams()) {
     fs::create_directories(htmlDir() / "assets");
     std::ofstream(htmlDir() / "index.html") << "<html>start page</html>";
     std::ofstream(htmlDir() / "favicon.ico", std::ios::binary) << std::string("\0\0\1\0icon", 8);
@@ -212,6 +211,14 @@ WebTest::WebTest()
 WebTest::~WebTest() {
     system.stop();
     _serving.join();
+}
+
+SystemSeams WebTest::seams() {
+    SystemSeams seams{time.source(), recorder->factory(), service.baseUrl(),
+                      ServiceTimeouts{std::chrono::milliseconds(2000), std::chrono::milliseconds(5000)}, {}};
+    seams.clockState = [this] { return KernelClockState{clockSynchronised.load(), 4}; };
+    seams.freeBytes = [this](const std::string&) { return std::optional<std::uint64_t>(freeDiskBytes.load()); };
+    return seams;
 }
 
 bool WebTest::saveDocumentsNow() {

@@ -141,6 +141,9 @@ protected:
     FakeTime time{2024, 9, 2, 10, 0, 0}; // a Monday
     std::shared_ptr<PlayRecorder> recorder = PlayRecorder::create();
     AnnouncementService service;
+    // What the monitoring answers learn of the disk and the clock.
+    std::atomic<std::uint64_t> freeDiskBytes{std::uint64_t(1) << 40};
+    std::atomic<bool> clockSynchronised{true};
     // The real system over the directories above, with the fake time, recording players and the
     // stand-in service; its scheduler and writer threads are not started.
     System system;
@@ -157,6 +160,7 @@ protected:
     int port = -1;
 
 private:
+    SystemSeams seams();
     std::thread _serving;
 };
 

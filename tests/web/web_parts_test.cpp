@@ -133,17 +133,20 @@ TEST(Routes, AnyNumberOfSegmentsIsMatchedWithoutRecursion) {
 
 TEST(Routes, TheTableIsCompleteAndTheCatchAllComesLast) {
     const auto& table = routingTable();
-    ASSERT_EQ(table.size(), 18u);
+    ASSERT_EQ(table.size(), 20u);
     EXPECT_EQ(table.back().pattern.text(), "/<path:path>");
     std::size_t guarded = 0;
+    std::size_t byToken = 0;
     for (const Route& route : table) {
         guarded += route.login == Login::REQUIRED;
+        byToken += route.login == Login::TOKEN;
         // Routes open to everybody take bodies of a few KiB at most.
         if (route.login == Login::OPEN) {
             EXPECT_LE(route.body.limit, 64u * 1024) << route.pattern.text();
         }
     }
     EXPECT_EQ(guarded, 13u);
+    EXPECT_EQ(byToken, 1u) << "the metrics";
 }
 
 TEST(BrowserInput, WholeNumbers) {

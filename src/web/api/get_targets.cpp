@@ -19,15 +19,13 @@
 
 namespace tollwick::web {
 
-namespace {
-
-// In a development run the version comes from running git, far too slow for a status request
-// polled by every open interface; it cannot change while the process runs, so it is read once.
 // A failure is not remembered: the next request tries again.
-const std::string& version() {
+const std::string& runningVersion() {
     static const std::string text = getVersion();
     return text;
 }
+
+namespace {
 
 // {"name", "id"} of every timetable, in stored order. Expects the document mutex held.
 Json timetableList(const DB& db) {
@@ -41,7 +39,7 @@ Json status(WebContext& ctx, const Args&) {
     Json out = Json::object();
     out["time"] = ctx.clock.getTimeString();
     out["isPlaying"] = ctx.player.isPlaying();
-    out["version"] = version();
+    out["version"] = runningVersion();
     return out;
 }
 
@@ -54,9 +52,15 @@ Json playing(WebContext& ctx, const Args&) {
     return out;
 }
 
+// {"token"}: what a monitoring tool sends as its bearer token to read /metrics.
+Json metricsToken(WebContext& ctx, const Args&) {
+    std::scoped_lock lock(ctx.docs.mutex);
+    return Json{{"token", ctx.docs.shadow.edit().metricsToken()}};
+}
+
 Json info(WebContext& ctx, const Args&) {
     Json out = Json::object();
-    out["version"] = version();
+    out["version"] = runningVersion();
     out["internetAccess"] = ctx.api.networkState() == NetworkState::OK;
     return out;
 }
@@ -216,6 +220,7 @@ constexpr std::pair<std::string_view, GetTarget> GET_TARGETS[] = {
     {"quietPlanned", quietPlanned},
     {"days", days},
     {"playing", playing},
+    {"metricsToken", metricsToken},
 };
 
 std::string argsText(const Args& args) {

@@ -22,6 +22,10 @@ bool loginMissing(WebContext& ctx, const Request& request);
 // everything passes (nothing is answered). Takes the document mutex.
 std::optional<Response> require_login(WebContext& ctx, const Request& request);
 
+// The guard of the monitoring answer: while a password is set, a request without the monitoring
+// token as its bearer token ("Authorization: Bearer <token>") gets 401. Takes the document mutex.
+std::optional<Response> require_metrics_token(WebContext& ctx, const Request& request);
+
 // The header that carries the set-up code with the first password (see storage/setup_code.h).
 inline constexpr const char* SETUP_CODE_HEADER = "X-Setup-Code";
 
@@ -45,6 +49,10 @@ Response get_timetables(WebContext&, Request&);
 Response timetables_create(WebContext&, Request&);
 Response timetables_update(WebContext&, Request&);
 Response update_settings(WebContext&, Request&);
+
+// Monitoring: the figures in Prometheus' text format, and whether the system is healthy.
+Response metrics_endpoint(WebContext&, Request&);
+Response healthz_endpoint(WebContext&, Request&);
 
 // Backups: the database, the cache and the user's audio files as one zip archive, and back.
 Response get_backup(WebContext&, Request&);

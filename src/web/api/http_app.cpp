@@ -92,7 +92,7 @@ struct HttpApp::Impl {
         }
         RouteMatch match = findRoute(request.method, request.segments);
         const Route* route = match.route;
-        if ((route && route->login == Login::REQUIRED) || request.path.starts_with("/auth/")) {
+        if ((route && route->login != Login::OPEN) || request.path.starts_with("/auth/")) {
             if (auto reason = crossSiteRefusal(*host, request.header("Sec-Fetch-Site"), request.header("Origin"),
                                                request.header("Referer")))
                 return refused(403, std::move(*reason));
@@ -114,7 +114,7 @@ struct HttpApp::Impl {
         RequestPlan plan;
         plan.body = bodyUseOf(route->body.kind);
         plan.limit = route->body.limit;
-        if (route->login == Login::REQUIRED && plan.body != BodyUse::DROP)
+        if (route->login != Login::OPEN && plan.body != BodyUse::DROP)
             plan.admit = [this, route](Request& r) { return checkLogin(*route, r); };
         plan.answer = [this, route](Request& r, BodyReader* body) { return answer(*route, r, body); };
         return plan;
@@ -129,6 +129,8 @@ struct HttpApp::Impl {
                 request.session = decodeSessionCookie(*value, key());
         if (route.login == Login::REQUIRED)
             return require_login(ctx, request);
+        if (route.login == Login::TOKEN)
+            return require_metrics_token(ctx, request);
         return std::nullopt;
     }
 

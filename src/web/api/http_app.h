@@ -15,6 +15,8 @@
 #include <vector>
 
 #include "model/json.h"
+#include "runtime/process_stats.h"
+#include "scheduling/clock_health.h"
 #include "web/http/front_limits.h"
 
 namespace tollwick {
@@ -28,6 +30,7 @@ class PlayerSounds;
 class PlayLog;
 class QuietPeriods;
 class Files;
+class Metrics;
 struct Paths;
 
 Files& systemFiles() noexcept;
@@ -42,6 +45,11 @@ struct DayServices {
     // Writes the changed documents now; false when one of them could not be written.
     std::function<bool()> saveDocumentsNow;
     Files& files = systemFiles();
+    // What the system counts as it runs, for the monitoring answers; none in tests that leave it out.
+    const Metrics* metrics = nullptr;
+    // The clock's state and the free bytes on a directory's file system, as the platform tells them.
+    std::function<KernelClockState()> clockState = kernelClockState;
+    std::function<std::optional<std::uint64_t>(const std::string&)> freeBytes = freeBytesOf;
 };
 
 class HttpApp {

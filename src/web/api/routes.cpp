@@ -7,6 +7,7 @@ constexpr Method GET = Method::GET;
 constexpr Method POST = Method::POST;
 constexpr Login OPEN = Login::OPEN;
 constexpr Login LOGIN = Login::REQUIRED;
+constexpr Login TOKEN = Login::TOKEN;
 
 constexpr std::uint64_t KiB = 1024;
 
@@ -29,6 +30,8 @@ const std::vector<Route>& routingTable() {
         {PathPattern("/auth/logout"),                  GET,    LOGIN, NONE,       auth_logout},
         {PathPattern("/auth/chpasswd"),                POST,   LOGIN, SMALL_JSON, auth_chpasswd},
         {PathPattern("/auth/setup"),                   GET,    OPEN,  NONE,       auth_setup},
+        {PathPattern("/metrics"),                      GET,    TOKEN, NONE,       metrics_endpoint},
+        {PathPattern("/healthz"),                      GET,    OPEN,  NONE,       healthz_endpoint},
         {PathPattern("/"),                             GET,    OPEN,  NONE,       serve_static},
         {PathPattern("/api/get/<target>"),             GET,    LOGIN, NONE,       get_endpoint},
         {PathPattern("/api/trigger/<target>/<id>"),    GET,    LOGIN, NONE,       trigger_endpoint},

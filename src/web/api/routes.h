@@ -12,7 +12,9 @@
 namespace tollwick::web {
 
 enum class Method { GET, POST };
-enum class Login { OPEN, REQUIRED };
+// OPEN: anyone. REQUIRED: a logged-in session. TOKEN: the monitoring token as a bearer token,
+// while a password is set; anyone before.
+enum class Login { OPEN, REQUIRED, TOKEN };
 
 // What a route reads of a request body, and the most it takes: nothing (a body is read and dropped),
 // JSON read whole before the handler runs, or a multipart form whose file streams to a temporary

@@ -13,6 +13,10 @@
 
 namespace tollwick::web {
 
+// The program's version, read once: in a development run it comes from running git, far too slow
+// for an answer that every open interface polls, and it cannot change while the process runs.
+const std::string& runningVersion();
+
 // The JSON value of a get target. Fails with the error of whatever goes wrong.
 Json get_target(WebContext& ctx, const std::string& target, const Args& args);
 

@@ -196,6 +196,12 @@ void stopAll(WebContext& ctx, const std::string&, const Args&) {
     ctx.player.stopAll();
 }
 
+// A new monitoring token; the old one is refused from now on.
+void newMetricsToken(WebContext& ctx, const std::string&, const Args&) {
+    std::scoped_lock lock(ctx.docs.mutex);
+    ctx.docs.shadow.edit().newMetricsToken();
+}
+
 using TriggerTarget = void (*)(WebContext&, const std::string&, const Args&);
 
 // Compared in this order; the first name that equals the target acts.
@@ -219,6 +225,7 @@ constexpr std::pair<std::string_view, TriggerTarget> TRIGGER_TARGETS[] = {
     {"clearQuiet", clearQuiet},
     {"planQuiet", planQuiet},
     {"unplanQuiet", unplanQuiet},
+    {"newMetricsToken", newMetricsToken},
 };
 
 } // namespace
