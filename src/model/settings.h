@@ -52,6 +52,42 @@ struct DailyPreferences {
 // The languages of the browser interface, as the settings keep them; English first, the default.
 inline constexpr std::array<std::string_view, 3> INTERFACE_LANGUAGES{"en", "hu", "de"};
 
+// How an alert target wants its word: a JSON webhook, or a topic that takes the text as a plain
+// body with a title header.
+enum class AlertKind { WEBHOOK, NTFY };
+
+template <>
+struct EnumTexts<AlertKind> {
+    static constexpr std::array texts{
+        std::pair{AlertKind::WEBHOOK, std::string_view("webhook")},
+        std::pair{AlertKind::NTFY, std::string_view("ntfy")},
+    };
+};
+
+// The events an alert target can choose, by the names the settings keep them with.
+inline constexpr std::array<std::string_view, 7> ALERT_EVENTS{
+    "bellFailed", // a bell failed, or was skipped for a reason other than a quiet period
+    "alarm",      // the alarm was switched on or off
+    "bells",      // the bells were switched off or on
+    "clock",      // the clock unsynchronised for long, or far off
+    "saveFailed", // a document could not be saved
+    "diskLow",    // little room left on the data directory's disk
+    "started",    // the process started, saying whether the last run stopped in order
+};
+
+// Where the system sends word when something goes wrong, and which events it sends there.
+struct AlertTarget {
+    AlertKind kind = AlertKind::WEBHOOK;
+    std::string url;                 // http:// or https://
+    std::vector<std::string> events; // names of ALERT_EVENTS
+
+    static constexpr auto fields = std::tuple{
+        field("kind", &AlertTarget::kind),
+        field("url", &AlertTarget::url),
+        field("events", &AlertTarget::events),
+    };
+};
+
 struct Settings {
     std::string defaultTimetableId = FACTORY_DEFAULT_TIMETABLE_ID; // timetable of ordinary workdays
     bool schedulerEnable = true;                                   // master switch of automatic ringing
@@ -62,6 +98,10 @@ struct Settings {
     CalendarSettings calendar;
     // The interface's language for the whole installation; files from before it lack the member.
     std::string language = std::string(INTERFACE_LANGUAGES.front());
+    // The school's name, in every alert and in the monitoring answer; older files lack it.
+    std::string schoolName;
+    // Older files lack it: no alerts.
+    std::vector<AlertTarget> alertTargets;
 
     static constexpr auto fields = std::tuple{
         field("defaultTimetableId", &Settings::defaultTimetableId),
@@ -72,6 +112,8 @@ struct Settings {
         field("announcementSignalId", &Settings::announcementSignalId),
         field("calendar", &Settings::calendar),
         field("language", &Settings::language),
+        laterField("schoolName", &Settings::schoolName),
+        laterField("alertTargets", &Settings::alertTargets),
     };
 };
 

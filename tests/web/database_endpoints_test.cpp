@@ -311,6 +311,16 @@ TEST_F(DatabaseEndpoints, SettingsChangeByDottedPathsInBodyOrder) {
     EXPECT_EQ(outcome(b.post("/db/settings/update", R"({"calendar": {"workdayMode": 7}})")), "200 true");
     EXPECT_EQ(db().settings.calendar.workdayMode, WorkdayMode::EVERY_DAY);
     EXPECT_EQ(db().settings.calendar.syncRegionId, "hu") << "a whole record is replaced as a whole";
+
+    // A name of 120 letters, accents counted once.
+    const std::string name = "Széchenyi " + std::string(110, 'a');
+    EXPECT_EQ(outcome(b.post("/db/settings/update", Json{{"schoolName", name}}.dump())), "200 true");
+    EXPECT_EQ(outcome(b.post("/db/settings/update", R"({"alertTargets": [{"kind": "ntfy",
+        "url": "https://ntfy.example/bells", "events": ["bellFailed", "started"]}]})")), "200 true");
+    EXPECT_EQ(db().settings.schoolName, name);
+    ASSERT_EQ(db().settings.alertTargets.size(), 1u);
+    EXPECT_EQ(db().settings.alertTargets[0].kind, AlertKind::NTFY);
+    EXPECT_EQ(db().settings.alertTargets[0].events, (std::vector<std::string>{"bellFailed", "started"}));
 }
 
 TEST_F(DatabaseEndpoints, AnInvalidSettingRefusesTheWholeRequest) {
@@ -329,6 +339,14 @@ TEST_F(DatabaseEndpoints, AnInvalidSettingRefusesTheWholeRequest) {
         {R"({"schedulerEnable": false, "language": "fr"})", "language"},
         {R"({"language": "HU"})", "language"},
         {R"({"language": 1})", "language"},
+        {R"({"schoolName": "Line one\nline two"})", "schoolName"},
+        {R"({"alertTargets": [{"kind": "mail", "url": "http://a"}]})", "alertTargets"},
+        {R"({"alertTargets": [{"url": "ftp://x"}]})", "alertTargets.0.url"},
+        {R"({"alertTargets": [{"url": "https://"}]})", "alertTargets.0.url"},
+        {R"({"alertTargets": [{"url": "http://a b"}]})", "alertTargets.0.url"},
+        {R"({"alertTargets": [{"url": "http://a"}, {"url": "http://b", "events": ["alarm", "noise"]}]})",
+         "alertTargets.1.events"},
+        {R"({"alertTargets": [{"url": "http://a", "events": ["alarm", "alarm"]}]})", "alertTargets.0.events"},
     };
     for (const auto& [body, member] : cases) {
         const auto answer = b.post("/db/settings/update", body);
@@ -337,6 +355,12 @@ TEST_F(DatabaseEndpoints, AnInvalidSettingRefusesTheWholeRequest) {
         std::scoped_lock lock(docs.mutex);
         EXPECT_EQ(db().settings, before) << body;
     }
+    const std::string longName = R"({"schoolName": ")" + std::string(121, 'a') + R"("})";
+    Json manyTargets = Json::array();
+    for (int i = 0; i < 11; ++i)
+        manyTargets.push_back(Json{{"url", "http://a/" + std::to_string(i)}});
+    EXPECT_EQ(b.post("/db/settings/update", longName)->status, 400);
+    EXPECT_EQ(b.post("/db/settings/update", Json{{"alertTargets", manyTargets}}.dump())->status, 400);
     for (const char* body : {"[]", "\"x\"", "{", "nonsense"})
         EXPECT_EQ(b.post("/db/settings/update", body)->status, 400) << body;
     EXPECT_EQ(db().settings, before);

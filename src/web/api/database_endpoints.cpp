@@ -128,6 +128,10 @@ Response update_settings(WebContext& ctx, Request& request) {
             checkRanges(updated);
         if (updated.language != ctx.docs.db->settings.language)
             checkLanguage(updated.language);
+        if (updated.schoolName != ctx.docs.db->settings.schoolName)
+            checkSchoolName(updated.schoolName);
+        if (updated.alertTargets != ctx.docs.db->settings.alertTargets)
+            checkAlertTargets(updated.alertTargets);
     } catch (const InvalidValueError& e) {
         return BadRequest(e.what());
     }
