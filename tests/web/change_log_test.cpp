@@ -269,12 +269,13 @@ TEST_F(ChangeLogRoutes, NoSecretReachesTheDaysFile) {
     const std::string sessionId = web::decodeSessionCookie(b.cookie, system.sessionKey()).sessionId();
     ASSERT_FALSE(sessionId.empty());
     Browser guesser = browser();
-    for (int i = 0; i < 6; ++i)
+    for (int i = 0; i < 7; ++i)
         login(guesser, "guessed-secret-" + std::to_string(i));
 
     const Json all = entries();
     ASSERT_GE(all.size(), 4u);
-    EXPECT_EQ(all.back()["action"], "auth.login.locked");
+    EXPECT_EQ(all.back()["action"], "auth.login.locked") << "once for the lock, not at every knock";
+    EXPECT_EQ(all[all.size() - 2]["action"], "auth.login.failed");
     EXPECT_EQ(all.back()["summary"], "Too many failed logins; wait 60 s");
     EXPECT_EQ(all.back()["session"], nullptr) << "a browser that never logged in has no session";
     EXPECT_EQ(all[0]["session"].get<std::string>().size(), 8u);

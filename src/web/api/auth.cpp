@@ -25,11 +25,12 @@ void startSession(Shadow& shadow, Request& request, const Json& permanent, std::
     request.session.set("sessionId", shadow.startSession(now));
 }
 
-// Refuses a login that the throttle holds back, and records the refusal.
+// Refuses a login that the throttle holds back; the first refusal of each lock is recorded.
 Response throttled(WebContext& ctx, const Request& request, std::chrono::seconds wait) {
-    recordChange(
-        ctx, request,
-        {"auth.login.locked", std::nullopt, "Too many failed logins; wait " + std::to_string(wait.count()) + " s"});
+    if (ctx.loginThrottle.firstRefusalOfLock(request.remoteAddress))
+        recordChange(
+            ctx, request,
+            {"auth.login.locked", std::nullopt, "Too many failed logins; wait " + std::to_string(wait.count()) + " s"});
     Response refused(429, PLAIN_TEXT,
                      "Too many failed logins from this address; try again in " + std::to_string(wait.count()) +
                          " seconds");
