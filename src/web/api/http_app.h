@@ -31,6 +31,7 @@ class PlayLog;
 class QuietPeriods;
 class Files;
 class Metrics;
+class Alerts;
 struct Paths;
 
 Files& systemFiles() noexcept;
@@ -50,6 +51,9 @@ struct DayServices {
     // The clock's state and the free bytes on a directory's file system, as the platform tells them.
     std::function<KernelClockState()> clockState = kernelClockState;
     std::function<std::optional<std::uint64_t>(const std::string&)> freeBytes = freeBytesOf;
+    // Where the interface's changes raise alerts, and its test alert goes out; none in tests that
+    // leave it out.
+    Alerts* alerts = nullptr;
 };
 
 class HttpApp {
