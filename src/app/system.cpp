@@ -155,7 +155,8 @@ void System::markRunning() {
     const bool leftBehind = std::filesystem::exists(marker, error);
     if (leftBehind)
         spdlog::warn("The last run did not stop in order: it left {} behind", marker.string());
-    _alerts.raise(Alert{"started", leftBehind ? "startedAfterCrash" : "startedInOrder", {}, ""});
+    const std::string message = leftBehind ? "startedAfterCrash" : "startedInOrder";
+    _alerts.raise(Alert{"started", message, {}, message});
     try {
         writeFileAtomically(marker, isoSecondText(_clock.updateClock()) + "\n");
         _marked = true;

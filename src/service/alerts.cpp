@@ -97,7 +97,7 @@ std::string localIsoTime(std::chrono::system_clock::time_point at) {
                            local.tm_hour * 3600LL + local.tm_min * 60LL + local.tm_sec;
     const long long offsetMinutes = (wall - static_cast<long long>(t)) / 60;
     const long long offset = offsetMinutes < 0 ? -offsetMinutes : offsetMinutes;
-    char text[40];
+    char text[96];
     std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d%c%02lld:%02lld", local.tm_year + 1900,
                   local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec,
                   offsetMinutes < 0 ? '-' : '+', offset / 60, offset % 60);
