@@ -84,6 +84,9 @@ bool launchedFromTray() noexcept {
 }
 
 void stop() {
+    // Asked for from the tray: an orderly end, which the next start must not take for a crash.
+    if (System* system = gServing.load())
+        system->markStopped();
     killOwnProcess();
 }
 
@@ -149,8 +152,12 @@ int start(bool isTray, const std::vector<std::string>& args) {
     }
     // A vendor service or browser that hangs up mid-answer must not end the bells.
     ignoreBrokenPipes();
-    // Changes not yet written reach the disk when the process is asked to end.
-    onTerminationRequest([&system] { system.saveChangedDocuments(); });
+    system.markRunning();
+    // Changes not yet written reach the disk when the process is asked to end, which is an end in order.
+    onTerminationRequest([&system] {
+        system.saveChangedDocuments();
+        system.markStopped();
+    });
     system.startScheduler([&serviceManager] { serviceManager.watchdog(); });
 
     if (canPopBrowser) {

@@ -12,6 +12,7 @@
 #include "runtime/thread_priority.h"
 #include "scheduling/logged_seconds.h"
 #include "service/region_sync.h"
+#include "storage/atomic_file.h"
 
 namespace tollwick {
 
@@ -57,9 +58,13 @@ private:
 System::System(SystemSeams seams)
     : _paths(Paths::resolve()), _clock(seams.clock ? Clock(std::move(seams.clock)) : Clock()),
       _files(seams.files ? *seams.files : systemFiles()),
+      _alerts(_docs,
+              AlertChecks{seams.clockState ? seams.clockState : kernelClockState,
+                          seams.freeBytes ? seams.freeBytes : freeBytesOf, &_metrics, _paths.userData},
+              seams.alertTimings),
       _player(_clock, seams.players ? std::move(seams.players) : defaultFilePlayerFactory()),
-      _sounds(_player, _playLog, _clock, &_metrics), _starter(seams.sounds ? *seams.sounds : _sounds), _alarm(_starter),
-      _api(seams.serviceUrl.value_or(defaultServiceBaseUrl()), seams.serviceTimeouts),
+      _sounds(_player, _playLog, _clock, &_metrics, &_alerts), _starter(seams.sounds ? *seams.sounds : _sounds),
+      _alarm(_starter, &_alerts), _api(seams.serviceUrl.value_or(defaultServiceBaseUrl()), seams.serviceTimeouts),
       _scheduler(_docs, _clock, _starter, _quiet,
                  seams.phoneHome ? std::move(seams.phoneHome)
                                  : std::function<void()>([this] { phoneHome(_api, _docs, _clock); }),
@@ -67,7 +72,7 @@ System::System(SystemSeams seams)
       _http(_docs, _clock, _player, _alarm, _api,
             DayServices{_sounds, _paths, _playLog, _quiet, [this] { return _writer.saveNow(); }, _files, &_metrics,
                         seams.clockState ? seams.clockState : kernelClockState,
-                        seams.freeBytes ? seams.freeBytes : freeBytesOf, &_changeLog},
+                        seams.freeBytes ? seams.freeBytes : freeBytesOf, &_changeLog, &_alerts},
             seams.limits) {}
 
 bool System::loadDocuments() {
@@ -128,6 +133,7 @@ void System::startScheduler(std::function<void()> afterEachPass) {
     // Read here rather than by the loop, which never waits for a file.
     _scheduler.markHandled(loggedScheduledSeconds(_playLog, _clock.updateClock()));
     startWriters();
+    startAlerts();
     _schedulerThread = std::make_shared<SchedulerThread>(_scheduler);
     _schedulerThread->start();
 }
@@ -136,6 +142,38 @@ void System::startWriters() {
     _playLog.start();
     _changeLog.start();
     _writer.start();
+}
+
+void System::startAlerts() {
+    _alerts.start();
+}
+
+// The marker of a run under way, in the user-data directory.
+constexpr const char* RUNNING_MARKER = "running";
+
+void System::markRunning() {
+    const std::filesystem::path marker = _paths.userFile(RUNNING_MARKER);
+    std::error_code error;
+    const bool leftBehind = std::filesystem::exists(marker, error);
+    if (leftBehind)
+        spdlog::warn("The last run did not stop in order: it left {} behind", marker.string());
+    const std::string message = leftBehind ? "startedAfterCrash" : "startedInOrder";
+    _alerts.raise(Alert{"started", message, {}, message});
+    try {
+        writeFileAtomically(marker, isoSecondText(_clock.updateClock()) + "\n");
+        _marked = true;
+    } catch (const std::exception& e) {
+        spdlog::warn("{}", e.what()); // the next start takes this run for one that stopped in order
+    }
+}
+
+void System::markStopped() noexcept {
+    if (!_marked.exchange(false))
+        return;
+    std::error_code error;
+    std::filesystem::remove(_paths.userFile(RUNNING_MARKER), error);
+    if (error)
+        spdlog::warn("Could not remove {}: {}", _paths.userFile(RUNNING_MARKER), error.message());
 }
 
 System::~System() {
@@ -162,6 +200,8 @@ void System::stop() {
     if (!_player.waitUntilAllEnded(LIMIT))
         spdlog::warn("Plays did not end within {} s", LIMIT.count());
     _playLog.flush(); // how the stopped plays ended
+    _alerts.stop();
+    markStopped();
 }
 
 void System::saveChangedDocuments() noexcept {

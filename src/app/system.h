@@ -2,6 +2,7 @@
 // The running system: every process-wide object, built once by start-up and handed by reference to
 // the units that need them.
 #include <functional>
+#include <atomic>
 #include <memory>
 #include <optional>
 #include <string>
@@ -15,6 +16,7 @@
 #include "scheduling/clock.h"
 #include "scheduling/quiet_periods.h"
 #include "scheduling/scheduler.h"
+#include "service/alerts.h"
 #include "service/api.h"
 #include "storage/change_log.h"
 #include "storage/document_writer.h"
@@ -40,6 +42,8 @@ struct SystemSeams {
     // What the monitoring answers read of the platform: the clock's state and the free disk.
     std::function<KernelClockState()> clockState;
     std::function<std::optional<std::uint64_t>(const std::string&)> freeBytes;
+    // The alerts' limits, pauses and check period.
+    AlertTimings alertTimings;
 };
 
 class System {
@@ -71,6 +75,16 @@ public:
     // change log. Once only.
     void startWriters();
 
+    // Starts the alert sender's threads (startScheduler does). Once only.
+    void startAlerts();
+
+    // For start-up: raises "started", saying whether the last run stopped in order, which it did
+    // unless it left its marker file in the user-data directory; then writes the marker for this
+    // run. An orderly end removes it (markStopped): System::stop, and the process after its last
+    // save when it is asked to end.
+    void markRunning();
+    void markStopped() noexcept;
+
     // Writes every document whose content changed since it was last written, and the entries of the
     // play log and the change log not yet written.
     void saveChangedDocuments() noexcept;
@@ -93,6 +107,7 @@ public:
     HttpApp& http() noexcept { return _http; }
     PlayerSounds& sounds() noexcept { return _sounds; }
     const Metrics& metrics() const noexcept { return _metrics; }
+    Alerts& alerts() noexcept { return _alerts; }
     Scheduler& scheduler() noexcept { return _scheduler; }
     PlayLog& playLog() noexcept { return _playLog; }
     ChangeLog& changeLog() noexcept { return _changeLog; }
@@ -110,6 +125,8 @@ private:
     // Kept as things happen, for the monitoring answer; before everything that counts in it.
     Metrics _metrics;
     DocumentWriter _writer{_docs, _files, &_metrics};
+    // Before everything that raises alerts, which it outlives.
+    Alerts _alerts;
     // Before the player: every play may write to it until the player's threads are gone.
     PlayLog _playLog{_files};
     ChangeLog _changeLog{_files};
@@ -124,6 +141,7 @@ private:
     std::vector<std::string> _warnings;
     std::shared_ptr<DaemonThread> _schedulerThread; // once started
     bool _stopped = false;
+    std::atomic<bool> _marked{false}; // this run's marker file is there
 };
 
 } // namespace tollwick

@@ -2,8 +2,37 @@
 
 namespace tollwick {
 
-LoggedPlay::LoggedPlay(PlayLog& log, PlayLogEntry entry, LocalMoment lateFrom, Metrics* metrics)
-    : _log(log), _metrics(metrics), _entry(std::move(entry)), _lateFrom(lateFrom) {}
+void alertIfBellFailed(AlertSink* alerts, const PlayLogEntry& entry) noexcept {
+    const bool scheduled = isScheduledSource(entry.source) || entry.source == PlaySource::ALARM;
+    const bool missed =
+        entry.outcome == PlayOutcome::FAILED || (entry.outcome == PlayOutcome::SKIPPED && entry.detail != QUIET_REASON);
+    if (!alerts || !scheduled || !missed)
+        return;
+    try {
+        Alert alert{"bellFailed", "", {}, entry.detail};
+        if (entry.source == PlaySource::ALARM) {
+            alert.message = "alarmFailed";
+            alert.values = {entry.songName, entry.detail};
+        } else {
+            const std::string time = entry.due.size() >= 16 ? entry.due.substr(11, 5) : entry.due;
+            if (entry.source == PlaySource::PROGRAMME) {
+                alert.message = "programmeFailed";
+                alert.values = {time, entry.songName, entry.detail};
+            } else {
+                alert.message = "bellFailed";
+                alert.values = {time, std::string(enumText(entry.source)),
+                                entry.lesson ? std::to_string(*entry.lesson) : "", entry.songName, entry.detail};
+            }
+        }
+        alert.subject = alert.message + '\n' + entry.detail;
+        alerts->raise(std::move(alert));
+    } catch (...) {
+        // Out of memory for one alert: the play log still has it.
+    }
+}
+
+LoggedPlay::LoggedPlay(PlayLog& log, PlayLogEntry entry, LocalMoment lateFrom, Metrics* metrics, AlertSink* alerts)
+    : _log(log), _metrics(metrics), _alerts(alerts), _entry(std::move(entry)), _lateFrom(lateFrom) {}
 
 void LoggedPlay::playStarted(const LocalMoment& at) noexcept {
     std::scoped_lock lock(_mutex);
@@ -44,6 +73,7 @@ void LoggedPlay::playEnded(PlayEnd how, const std::string& detail) noexcept {
     if (_metrics)
         _metrics->countPlay(_entry.source, _entry.outcome);
     write();
+    alertIfBellFailed(_alerts, _entry);
 }
 
 void LoggedPlay::write() noexcept {

@@ -36,7 +36,7 @@ PlayLogEntry PlayerSounds::entryOf(const std::string& songId, const std::string&
 std::shared_ptr<PlayHandle> PlayerSounds::play(PlayRequest request, const PlayOrigin& origin) {
     LocalMoment lateFrom;
     PlayLogEntry entry = entryOf(request.songId, request.songName, origin, lateFrom);
-    const auto logged = std::make_shared<LoggedPlay>(_log, std::move(entry), lateFrom, _metrics);
+    const auto logged = std::make_shared<LoggedPlay>(_log, std::move(entry), lateFrom, _metrics, _alerts);
     try {
         return std::make_shared<ThreadHandle>(_player.play(std::move(request), logged, priorityOf(origin)));
     } catch (const std::exception& e) {
@@ -51,7 +51,7 @@ void PlayerSounds::record(const std::string& songId, const std::string& songName
     PlayLogEntry entry = entryOf(songId, songName, origin, lateFrom);
     if (outcome == PlayOutcome::FAILED) {
         // Written as a play that ended at once, as a play whose start failed is.
-        LoggedPlay(_log, std::move(entry), lateFrom, _metrics).playEnded(PlayEnd::FAILED, detail);
+        LoggedPlay(_log, std::move(entry), lateFrom, _metrics, _alerts).playEnded(PlayEnd::FAILED, detail);
         return;
     }
     entry.outcome = outcome;
@@ -59,6 +59,7 @@ void PlayerSounds::record(const std::string& songId, const std::string& songName
     if (_metrics)
         _metrics->countPlay(entry.source, outcome);
     _log.record(entry);
+    alertIfBellFailed(_alerts, entry);
 }
 
 } // namespace tollwick

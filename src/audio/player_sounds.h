@@ -14,9 +14,10 @@ namespace tollwick {
 
 class PlayerSounds : public SoundStarter {
 public:
-    // Every reference, and `metrics` when given, must outlive every play.
-    PlayerSounds(Player& player, PlayLog& log, const Clock& clock, Metrics* metrics = nullptr)
-        : _player(player), _log(log), _clock(clock), _metrics(metrics) {}
+    // Every reference, and `metrics` and `alerts` when given, must outlive every play.
+    PlayerSounds(Player& player, PlayLog& log, const Clock& clock, Metrics* metrics = nullptr,
+                 AlertSink* alerts = nullptr)
+        : _player(player), _log(log), _clock(clock), _metrics(metrics), _alerts(alerts) {}
 
     std::shared_ptr<PlayHandle> play(PlayRequest request, const PlayOrigin& origin) override;
     void record(const std::string& songId, const std::string& songName, const PlayOrigin& origin,
@@ -31,6 +32,7 @@ private:
     PlayLog& _log;
     const Clock& _clock;
     Metrics* _metrics;
+    AlertSink* _alerts;
 };
 
 } // namespace tollwick

@@ -87,6 +87,10 @@ struct PlayLogEntry {
     };
 };
 
+// The play log's reasons for a bell that the scheduler did not ring; the interface explains them.
+inline constexpr std::string_view QUIET_REASON = "quiet period";
+inline constexpr std::string_view BELLS_OFF_REASON = "bells off";
+
 // "2024-09-02T08:00:00": a reading as local ISO 8601 text.
 std::string isoSecondText(const ClockReading& reading);
 // "2024-09-02T08:00:00.002".

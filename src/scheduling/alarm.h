@@ -5,6 +5,7 @@
 #include <mutex>
 #include <optional>
 
+#include "model/alert_sink.h"
 #include "scheduling/sound_starter.h"
 
 namespace tollwick {
@@ -15,7 +16,9 @@ public:
     // mutex, which the function takes itself); nothing plays nothing.
     using Resolve = std::function<std::optional<PlayRequest>()>;
 
-    explicit Alarm(SoundStarter& sounds) : _sounds(sounds) {}
+    // Raises "alarm" on `alerts`, when given, each time it is switched on or off; `alerts` must
+    // outlive the alarm.
+    explicit Alarm(SoundStarter& sounds, AlertSink* alerts = nullptr) : _sounds(sounds), _alerts(alerts) {}
     // Switches the alarm off when it is sounding; otherwise starts what `resolve` answers. When
     // nothing could be played the alarm is off again once its play failed; an error of `resolve`
     // (the signal names no song) reaches the caller.
@@ -27,7 +30,11 @@ public:
     bool isActive() const;
 
 private:
+    // Expects _mutex held.
+    void alert(bool on) noexcept;
+
     SoundStarter& _sounds;
+    AlertSink* _alerts;
     mutable std::mutex _mutex; // guards _thread; never held while the document mutex is taken
     std::shared_ptr<PlayHandle> _thread;
 };

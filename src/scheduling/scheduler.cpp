@@ -182,15 +182,12 @@ int Scheduler::startAll(std::vector<PlannedPlay>& plays, long long nowSecond) no
     return started;
 }
 
-// The play log's reasons for a bell that was not rung; the interface explains them.
-constexpr const char* QUIET_REASON = "quiet period";
-constexpr const char* BELLS_OFF_REASON = "bells off";
-
-void Scheduler::skip(const DB& db, const std::string& songId, const PlayOrigin& origin, const char* reason) noexcept {
+void Scheduler::skip(const DB& db, const std::string& songId, const PlayOrigin& origin,
+                     std::string_view reason) noexcept {
     if (songId == NULL_ID)
         return;
     try {
-        _sounds.record(songId, songNameOf(db, songId), origin, PlayOutcome::SKIPPED, reason);
+        _sounds.record(songId, songNameOf(db, songId), origin, PlayOutcome::SKIPPED, std::string(reason));
     } catch (const std::exception& e) {
         logSchedulerError(e);
     }

@@ -109,7 +109,7 @@ private:
     int startAll(std::vector<PlannedPlay>& plays, long long nowSecond) noexcept;
     void startPhoneHome();
     // Logs a bell that does not ring as skipped for `reason`, keeping a failure to itself as plan does.
-    void skip(const DB& db, const std::string& songId, const PlayOrigin& origin, const char* reason) noexcept;
+    void skip(const DB& db, const std::string& songId, const PlayOrigin& origin, std::string_view reason) noexcept;
     // While every bell is switched off: what would ring in the second `now`, the timetable's
     // bells and the programmes, logged as skipped, so that the day's bells say why they were silent.
     void skipSwitchedOff(const DB& db, const ClockReading& now) noexcept;

@@ -9,22 +9,22 @@ namespace tollwick {
 
 namespace {
 
-std::string failureText(const std::string& url, const httplib::Client& client, httplib::Error error) {
-    std::string text = "GET " + url + " failed: " + httplib::to_string(error);
+HttpFailure failure(const std::string& method, const std::string& url, const httplib::Client& client,
+                    httplib::Error error) {
+    std::string reason = httplib::to_string(error);
     if (error == httplib::Error::SSLServerVerification) {
         const long verifyResult = client.get_openssl_verify_result();
-        text += verifyResult == X509_V_OK ? std::string(" (the certificate does not name the host)")
-                                          : " (" + std::string(X509_verify_cert_error_string(verifyResult)) + ")";
+        reason += verifyResult == X509_V_OK ? std::string(" (the certificate does not name the host)")
+                                            : " (" + std::string(X509_verify_cert_error_string(verifyResult)) + ")";
     }
-    return text;
+    return HttpFailure(method + " " + url + " failed: " + reason, reason);
 }
 
-} // namespace
-
-HttpAnswer httpGet(const ServiceAddress& address, const std::string& target, const HttpLimits& limits,
-                   const std::string& trustedCertificates) {
-    // A fresh client per request: no cookies, connections or other state outlive a request,
-    // and requests from different threads share nothing.
+// Sends one request on a fresh client: no cookies, connections or other state outlive a request,
+// and requests from different threads share nothing. `send` makes the request on the client.
+template <class Send>
+HttpAnswer exchange(const std::string& method, const ServiceAddress& address, const std::string& shownUrl,
+                    const HttpLimits& limits, const std::string& trustedCertificates, Send&& send) {
     httplib::Client client(address.origin);
     client.set_connection_timeout(limits.connect);
     client.set_read_timeout(limits.read);
@@ -36,10 +36,26 @@ HttpAnswer httpGet(const ServiceAddress& address, const std::string& target, con
             client.set_ca_cert_path(trustedCertificates);
     }
 
-    httplib::Result response = client.Get(target);
+    httplib::Result response = send(client);
     if (!response)
-        throw Error(failureText(address.origin + target.substr(0, target.find('?')), client, response.error()));
+        throw failure(method, shownUrl, client, response.error());
     return HttpAnswer{response->status, response->get_header_value("Content-Type"), std::move(response->body)};
+}
+
+} // namespace
+
+HttpAnswer httpGet(const ServiceAddress& address, const std::string& target, const HttpLimits& limits,
+                   const std::string& trustedCertificates) {
+    return exchange("GET", address, address.origin + target.substr(0, target.find('?')), limits, trustedCertificates,
+                    [&target](httplib::Client& client) { return client.Get(target); });
+}
+
+HttpAnswer httpPost(const ServiceAddress& address, const std::string& target, const HttpPostContent& content,
+                    const HttpLimits& limits) {
+    return exchange("POST", address, address.origin, limits, "", [&](httplib::Client& client) {
+        httplib::Headers headers(content.headers.begin(), content.headers.end());
+        return client.Post(target, headers, content.body, content.contentType);
+    });
 }
 
 } // namespace tollwick

@@ -48,16 +48,15 @@ int milliseconds(std::chrono::milliseconds duration) {
     return static_cast<int>(std::min<std::chrono::milliseconds::rep>(duration.count(), 0x7fffffff));
 }
 
-} // namespace
-
-HttpAnswer httpGet(const ServiceAddress& address, const std::string& target, const HttpLimits& limits,
-                   const std::string& trustedCertificates) {
-    const std::string url = address.origin + target.substr(0, target.find('?'));
-    auto failed = [&url](const std::string& step) {
-        return Error("GET " + url + " failed: " + step + ": " + errorText(::GetLastError()));
+// One request on a fresh session: no cookies, connections or other state outlive a request, and
+// requests from different threads share nothing. `shownUrl` is what a failure names.
+HttpAnswer exchange(const wchar_t* method, const std::string& methodName, const ServiceAddress& address,
+                    const std::string& target, const std::string& shownUrl, const HttpLimits& limits,
+                    const HttpPostContent* content) {
+    auto failed = [&](const std::string& step) {
+        const std::string reason = step + ": " + errorText(::GetLastError());
+        return HttpFailure(methodName + " " + shownUrl + " failed: " + reason, reason);
     };
-    if (!trustedCertificates.empty())
-        throw Error("GET " + url + " failed: WinHTTP checks certificates against the Windows store only");
 
     const std::wstring wideOrigin = widen(address.origin);
     URL_COMPONENTS parts{};
@@ -70,8 +69,6 @@ HttpAnswer httpGet(const ServiceAddress& address, const std::string& target, con
     if (host.size() > 2 && host.front() == L'[' && host.back() == L']')
         host = host.substr(1, host.size() - 2);
 
-    // A fresh session per request: no cookies, connections or other state outlive a request, and
-    // requests from different threads share nothing.
     InternetHandle session(::WinHttpOpen(L"TollwickPlayer", WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME,
                                          WINHTTP_NO_PROXY_BYPASS, 0));
     if (!session)
@@ -84,7 +81,7 @@ HttpAnswer httpGet(const ServiceAddress& address, const std::string& target, con
     if (!connection)
         throw failed("connecting");
     const std::wstring wideTarget = widen(target);
-    InternetHandle request(::WinHttpOpenRequest(connection.get(), L"GET", wideTarget.c_str(), nullptr,
+    InternetHandle request(::WinHttpOpenRequest(connection.get(), method, wideTarget.c_str(), nullptr,
                                                 WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
                                                 address.isHttps ? WINHTTP_FLAG_SECURE : 0));
     if (!request)
@@ -94,8 +91,18 @@ HttpAnswer httpGet(const ServiceAddress& address, const std::string& target, con
     DWORD noCookies = WINHTTP_DISABLE_COOKIES;
     ::WinHttpSetOption(request.get(), WINHTTP_OPTION_DISABLE_FEATURE, &noCookies, sizeof noCookies);
 
+    std::wstring headers;
+    if (content) {
+        headers = L"Content-Type: " + widen(content->contentType) + L"\r\n";
+        for (const auto& [name, value] : content->headers)
+            headers += widen(name) + L": " + widen(value) + L"\r\n";
+    }
     // Certificates are checked by WinHTTP against the Windows store; no check is switched off.
-    if (!::WinHttpSendRequest(request.get(), WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0, 0, 0))
+    const DWORD bodySize = content ? static_cast<DWORD>(content->body.size()) : 0;
+    if (!::WinHttpSendRequest(request.get(), headers.empty() ? WINHTTP_NO_ADDITIONAL_HEADERS : headers.c_str(),
+                              headers.empty() ? 0 : static_cast<DWORD>(-1L),
+                              bodySize == 0 ? WINHTTP_NO_REQUEST_DATA : const_cast<char*>(content->body.data()),
+                              bodySize, bodySize, 0))
         throw failed("sending the request");
     if (!::WinHttpReceiveResponse(request.get(), nullptr))
         throw failed("receiving the answer");
@@ -130,6 +137,21 @@ HttpAnswer httpGet(const ServiceAddress& address, const std::string& target, con
         answer.body.append(buffer.data(), count);
     }
     return answer;
+}
+
+} // namespace
+
+HttpAnswer httpGet(const ServiceAddress& address, const std::string& target, const HttpLimits& limits,
+                   const std::string& trustedCertificates) {
+    const std::string url = address.origin + target.substr(0, target.find('?'));
+    if (!trustedCertificates.empty())
+        throw Error("GET " + url + " failed: WinHTTP checks certificates against the Windows store only");
+    return exchange(L"GET", "GET", address, target, url, limits, nullptr);
+}
+
+HttpAnswer httpPost(const ServiceAddress& address, const std::string& target, const HttpPostContent& content,
+                    const HttpLimits& limits) {
+    return exchange(L"POST", "POST", address, target, address.origin, limits, &content);
 }
 
 } // namespace tollwick

@@ -218,6 +218,8 @@ SystemSeams WebTest::seams() {
                       ServiceTimeouts{std::chrono::milliseconds(2000), std::chrono::milliseconds(5000)}, {}};
     seams.clockState = [this] { return KernelClockState{clockSynchronised.load(), 4}; };
     seams.freeBytes = [this](const std::string&) { return std::optional<std::uint64_t>(freeDiskBytes.load()); };
+    seams.alertTimings = AlertTimings{.attempt = std::chrono::seconds(2),
+                                      .retryPauses = {std::chrono::milliseconds(50), std::chrono::milliseconds(50)}};
     return seams;
 }
 

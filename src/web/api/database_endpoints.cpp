@@ -5,6 +5,7 @@
 
 #include "model/json_text.h"
 #include "runtime/errors.h"
+#include "service/alerts.h"
 #include "web/api/change_records.h"
 #include "web/api/change_summaries.h"
 #include "web/api/handlers.h"
@@ -23,6 +24,42 @@ std::optional<TimeTable> decodeTimetable(const Request& request) noexcept {
     } catch (...) {
         return std::nullopt;
     }
+}
+
+// Applies the update of update_settings; answers what it refuses, nothing when it was applied.
+// `bellsNow` is the new schedulerEnable when it changed, `changes` what the change log records.
+// Takes the document mutex itself.
+std::optional<Response> applySettings(WebContext& ctx, const Json& data, std::optional<bool>& bellsNow,
+                                      std::vector<Change>& changes) {
+    std::scoped_lock lock(ctx.docs.mutex);
+    Settings updated = ctx.docs.db->settings;
+    for (const auto& [member, value] : data.items()) {
+        try {
+            assignPath(updated, member, value);
+        } catch (const DecodeError& e) {
+            return BadRequest(e.what()); // names the path from the member's name down to the failing value
+        } catch (const Error& e) {
+            return BadRequest("Invalid setting \"" + member + "\": " + e.what());
+        }
+    }
+    // Only a new value is checked, so that one stored before the limits does not block other changes.
+    try {
+        if (updated.alarmDelaySec != ctx.docs.db->settings.alarmDelaySec)
+            checkRanges(updated);
+        if (updated.language != ctx.docs.db->settings.language)
+            checkLanguage(updated.language);
+        if (updated.schoolName != ctx.docs.db->settings.schoolName)
+            checkSchoolName(updated.schoolName);
+        if (updated.alertTargets != ctx.docs.db->settings.alertTargets)
+            checkAlertTargets(updated.alertTargets);
+    } catch (const InvalidValueError& e) {
+        return BadRequest(e.what());
+    }
+    if (updated.schedulerEnable != ctx.docs.db->settings.schedulerEnable)
+        bellsNow = updated.schedulerEnable;
+    changes = settingsChanges(ctx.docs.db->settings, updated);
+    ctx.docs.db.edit().settings = std::move(updated);
+    return std::nullopt;
 }
 
 } // namespace
@@ -119,34 +156,15 @@ Response update_settings(WebContext& ctx, Request& request) {
     const Json data = readJsonBody(request);
     if (!data.is_object())
         return BadRequest("The settings update must be a JSON object");
-    std::scoped_lock lock(ctx.docs.mutex);
-    Settings updated = ctx.docs.db->settings;
-    for (const auto& [member, value] : data.items()) {
-        try {
-            assignPath(updated, member, value);
-        } catch (const DecodeError& e) {
-            return BadRequest(e.what()); // names the path from the member's name down to the failing value
-        } catch (const Error& e) {
-            return BadRequest("Invalid setting \"" + member + "\": " + e.what());
-        }
-    }
-    // Only a new value is checked, so that one stored before the limits does not block other changes.
-    try {
-        if (updated.alarmDelaySec != ctx.docs.db->settings.alarmDelaySec)
-            checkRanges(updated);
-        if (updated.language != ctx.docs.db->settings.language)
-            checkLanguage(updated.language);
-        if (updated.schoolName != ctx.docs.db->settings.schoolName)
-            checkSchoolName(updated.schoolName);
-        if (updated.alertTargets != ctx.docs.db->settings.alertTargets)
-            checkAlertTargets(updated.alertTargets);
-    } catch (const InvalidValueError& e) {
-        return BadRequest(e.what());
-    }
-    const std::vector<Change> changes = settingsChanges(ctx.docs.db->settings, updated);
-    ctx.docs.db.edit().settings = std::move(updated);
+    std::optional<bool> bellsNow;
+    std::vector<Change> changes;
+    if (std::optional<Response> refused = applySettings(ctx, data, bellsNow, changes))
+        return std::move(*refused);
     for (const Change& change : changes)
         recordChange(ctx, request, change);
+    // Raised once the change is made and the mutex released.
+    if (bellsNow && ctx.day.alerts)
+        ctx.day.alerts->raise(Alert{"bells", *bellsNow ? "bellsOn" : "bellsOff", {}, *bellsNow ? "on" : "off"});
     return json_response(true);
 }
 

@@ -32,6 +32,7 @@ class ChangeLog;
 class QuietPeriods;
 class Files;
 class Metrics;
+class Alerts;
 struct Paths;
 
 Files& systemFiles() noexcept;
@@ -53,6 +54,9 @@ struct DayServices {
     std::function<std::optional<std::uint64_t>(const std::string&)> freeBytes = freeBytesOf;
     // Who changed what through the interface; nothing is recorded in tests that leave it out.
     ChangeLog* changeLog = nullptr;
+    // Where the interface's changes raise alerts, and its test alert goes out; none in tests that
+    // leave it out.
+    Alerts* alerts = nullptr;
 };
 
 class HttpApp {

@@ -36,6 +36,7 @@ struct Figures {
     std::optional<std::uint64_t> freeBytes;
     ProcessStats process;
     std::optional<double> secondsSincePass;
+    std::string schoolName;
 };
 
 // The figures that need neither the documents nor their mutex: all that the health check reads,
@@ -63,6 +64,7 @@ Figures gather(WebContext& ctx) {
         std::scoped_lock lock(ctx.docs.mutex);
         const Documents& docs = ctx.docs;
         f.bellsOn = docs.db->settings.schedulerEnable;
+        f.schoolName = docs.db->settings.schoolName;
         if (const std::optional<DayBell> next = nextBell(*docs.db, *docs.cache, ctx.day.quiet, now))
             f.nextBellInSeconds = next->at.toSecondsOfDay() - TimeOfDay::fromTimeStruct(now).toSecondsOfDay();
     }
@@ -174,8 +176,9 @@ std::string metricsText(const Figures& f) {
         m.single("tollwick_process_open_fds", "gauge", "Files, sockets and other handles the process holds open.",
                  static_cast<double>(*f.process.openFiles));
 
-    m.family("tollwick_build_info", "gauge", "The running program's version.");
-    m.sample("tollwick_build_info", 1, "version=\"" + labelValue(runningVersion()) + "\"");
+    m.family("tollwick_build_info", "gauge", "The running program's version and the school's name.");
+    m.sample("tollwick_build_info", 1,
+             "version=\"" + labelValue(runningVersion()) + "\",school=\"" + labelValue(f.schoolName) + "\"");
     return m.text();
 }
 

@@ -13,10 +13,12 @@
 #include "model/uuid.h"
 #include "runtime/paths.h"
 #include "scheduling/play_resolution.h"
+#include "service/alerts.h"
 #include "storage/atomic_file.h"
 #include "storage/crypto.h"
 #include "web/api/change_summaries.h"
 #include "web/api/day_targets.h"
+#include "web/api/range_checks.h"
 #include "web/api/target_api.h"
 #include "web/api/web_input.h"
 
@@ -230,6 +232,28 @@ std::optional<Change> newMetricsToken(WebContext& ctx, const std::string&, const
     return Change{"monitoring.token.new", std::nullopt, "New monitoring token; the old one no longer works"};
 }
 
+// One test alert to the address `url` as a target of `kind` (webhook or ntfy), checked as the
+// settings check their targets. Sent on the request's thread with no mutex held; fails with the
+// reason when the target did not answer 2xx.
+std::optional<Change> sendTestAlert(WebContext& ctx, const std::string&, const Args& args) {
+    AlertTarget target;
+    const std::string kind = requireArg(args, "kind");
+    bool known = false;
+    for (const auto& [member, text] : EnumTexts<AlertKind>::texts)
+        if (text == kind) {
+            target.kind = member;
+            known = true;
+        }
+    if (!known)
+        throw InvalidValueError("Invalid value for \"kind\": \"" + kind + "\" is not webhook or ntfy");
+    target.url = requireArg(args, "url");
+    checkAlertTargets({target});
+    if (!ctx.day.alerts)
+        throw Error("No alerts are sent from here");
+    ctx.day.alerts->sendTest(target.kind, target.url);
+    return std::nullopt; // a test changes nothing
+}
+
 using TriggerTarget = std::optional<Change> (*)(WebContext&, const std::string&, const Args&);
 
 // Compared in this order; the first name that equals the target acts.
@@ -254,6 +278,7 @@ constexpr std::pair<std::string_view, TriggerTarget> TRIGGER_TARGETS[] = {
     {"planQuiet", planQuiet},
     {"unplanQuiet", unplanQuiet},
     {"newMetricsToken", newMetricsToken},
+    {"sendTestAlert", sendTestAlert},
 };
 
 } // namespace
