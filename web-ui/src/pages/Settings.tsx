@@ -582,7 +582,9 @@ function AddAlertTarget({ onAdd }: { onAdd: (target: AlertTarget) => void }) {
     if (wrong || none) return;
     // The events in the order of the list, as the server keeps them.
     onAdd({ kind, url: url.trim(), events: ALERT_EVENTS.filter((event) => events.includes(event)) });
+    // The next address starts afresh, with every event.
     setUrl('');
+    setEvents([...ALERT_EVENTS]);
   };
   const toggle = (event: string, on: boolean) => setEvents(on ? [...events, event] : events.filter((e) => e !== event));
   return (
