@@ -1373,7 +1373,7 @@ test('the log page and the quiet controls are readable and fit a thumb', async (
     for (const size of [{ width: 1280, height: 860 }, { width: 390, height: 844 }]) {
       const page = await s.newPage(size);
       await skipWelcome(page);
-      for (const path of ['/', '/log']) {
+      for (const path of ['/', '/log', '/log?tab=changes']) {
         await page.goto(`${s.base}${path}`);
         await page.locator('main h1').first().waitFor();
         await page.locator('.loading').first().waitFor({ state: 'detached' });
