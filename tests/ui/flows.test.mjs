@@ -1235,16 +1235,16 @@ test('alert addresses: added, tested, saved, kept and removed; the monitoring to
       await page.goto(`${s.base}/settings`);
       const card = page.locator('#alerts');
       await card.getByText('No alert addresses yet.').waitFor();
-      await card.getByLabel('Address').fill('ntfy.sh/bells');
+      await card.getByLabel('Address', { exact: true }).fill('ntfy.sh/bells');
       await card.getByRole('button', { name: 'Add to the list' }).click();
       await card.getByText('Enter a web address that starts with http:// or https://, without spaces').waitFor();
 
-      await card.getByLabel('Address').fill(hook.url);
+      await card.getByLabel('Address', { exact: true }).fill(hook.url);
       await card.getByLabel('The PC’s clock is wrong').uncheck();
       await card.getByRole('button', { name: 'Add to the list' }).click();
       // Nobody listens on port 9: the second address does not answer.
-      await card.getByLabel('Kind').selectOption({ label: 'ntfy topic' });
-      await card.getByLabel('Address').fill('http://127.0.0.1:9/bells');
+      await card.getByLabel('Kind', { exact: true }).selectOption({ label: 'ntfy topic' });
+      await card.getByLabel('Address', { exact: true }).fill('http://127.0.0.1:9/bells');
       await card.getByRole('button', { name: 'Add to the list' }).click();
       const rows = card.getByTestId('alert-target');
       await settles(() => rows.count(), 2);
