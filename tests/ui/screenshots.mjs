@@ -179,6 +179,9 @@ try {
       await page.addInitScript(() => window.localStorage.setItem('tollwick.welcomeDone', '1'));
       await page.goto(`${s.base}/settings`);
       await page.locator('#alerts').getByText('https://ntfy.sh/riverside-bells').waitFor();
+      // The whole page in the window, so that the sticky top bar stays above the card.
+      const height = await page.evaluate(() => document.documentElement.scrollHeight);
+      await page.setViewportSize({ ...WIDTHS.desktop, height });
       await page.locator('#alerts').screenshot({ path: join(outDir, 'settings-alerts.png'), animations: 'disabled', caret: 'hide' });
       await page.context().close();
     }
