@@ -33,7 +33,8 @@ contents=$(dpkg-deb -c "$deb")
 for file in usr/bin/tollwick-player usr/share/tollwick-player/assets/version.info \
   usr/share/tollwick-player/assets/alarm.mp3 usr/share/tollwick-player/web-ui/dist/index.html \
   usr/lib/systemd/system/tollwick-player.service usr/lib/systemd/user/tollwick-player.service \
-  usr/lib/sysusers.d/tollwick-player.conf etc/default/tollwick-player usr/share/applications/tollwick-player.desktop; do
+  usr/lib/sysusers.d/tollwick-player.conf etc/default/tollwick-player usr/share/applications/tollwick-player.desktop \
+  usr/share/doc/tollwick-player/monitoring/grafana-dashboard.json; do
   grep -q " \./$file\$" <<<"$contents" || fail "the package lacks /$file"
 done
 

@@ -3,7 +3,10 @@
 // failing part.
 #include "web_fixture.h"
 
+#include <cstring>
 #include <fstream>
+#include <regex>
+#include <set>
 #include <sstream>
 
 #include "runtime/child_process.h"
@@ -109,6 +112,66 @@ TEST_F(Monitoring, PlaysAndTheLatenessOfBellsAreCountedAsTheyHappenInAnAnswerPro
     const ProcessOutput checked = runProcess({"sh", "-c", "promtool check metrics < '" + answer.string() + "'"});
     EXPECT_EQ(checked.exitStatus, 0) << checked.out << checked.err << "\n(promtool comes with Debian's prometheus package)";
     EXPECT_EQ(outcome(b.get("/api/trigger/toggleAlarm/x")), "200 ok");
+}
+
+// The scrape example, the alerting rules and the dashboard that ship for the school's IT: Prometheus
+// reads them, and every query asks for a metric that the answer serves, by the family name of its
+// "# TYPE" line (a histogram's _bucket, _sum and _count belong to it).
+TEST_F(Monitoring, TheReadyMadeDashboardAndRulesAskOnlyForServedMetrics) {
+    time.set(2024, 9, 2, 10, 0, 0); // a bell still due and a scheduler passing: every gauge is answered
+    clock.updateClock();
+    system.startScheduler({});
+    ASSERT_TRUE(eventually([&] { return metrics().find("tollwick_scheduler_seconds_since_pass ") != std::string::npos; }));
+    std::set<std::string> families;
+    std::istringstream lines(metrics());
+    for (std::string line; std::getline(lines, line);)
+        if (line.starts_with("# TYPE "))
+            families.insert(line.substr(7, line.find(' ', 7) - 7));
+
+    const fs::path shipped = fs::path(TOLLWICK_SOURCE_DIR) / "packaging" / "monitoring";
+    std::vector<std::string> queries;
+    std::ifstream dashboardFile(shipped / "grafana-dashboard.json");
+    const Json dashboard = Json::parse(dashboardFile);
+    for (const Json& panel : dashboard.at("panels"))
+        for (const Json& target : panel.at("targets"))
+            queries.push_back(target.at("expr").get<std::string>());
+    const std::size_t dashboardQueries = queries.size();
+    std::ifstream rules(shipped / "tollwick-alerts.yml");
+    for (std::string line; std::getline(rules, line);)
+        if (const auto at = line.find("expr: "); at != std::string::npos)
+            queries.push_back(line.substr(at + 6));
+    ASSERT_GT(queries.size(), dashboardQueries);
+
+    const std::regex metricName("tollwick_[a-z_]+");
+    std::set<std::string> asked;
+    for (const std::string& query : queries)
+        for (std::sregex_iterator it(query.begin(), query.end(), metricName), end; it != end; ++it) {
+            std::string name = it->str();
+            for (const char* part : {"_bucket", "_sum", "_count"})
+                if (name.ends_with(part) && families.contains(name.substr(0, name.size() - std::strlen(part))))
+                    name.resize(name.size() - std::strlen(part));
+            EXPECT_TRUE(families.contains(name)) << name << " in " << query;
+            asked.insert(name);
+        }
+    for (const char* needed : {"tollwick_plays_total", "tollwick_bell_lateness_seconds", "tollwick_clock_error_seconds",
+                               "tollwick_data_free_bytes", "tollwick_document_save_failures_total"})
+        EXPECT_TRUE(asked.contains(needed)) << needed << " has no panel or rule";
+
+    // Prometheus' own checker parses the example, the rules and, as recording rules, every query of
+    // the dashboard.
+    const fs::path asRules = dataDir() / "dashboard-rules.yml";
+    {
+        std::ofstream out(asRules);
+        out << "groups:\n  - name: dashboard\n    rules:\n";
+        for (std::size_t i = 0; i < dashboardQueries; ++i)
+            out << "      - record: dashboard:query" << i << "\n        expr: " << Json(queries[i]).dump() << "\n";
+    }
+    for (const std::string& command :
+         {"promtool check config --syntax-only '" + (shipped / "prometheus.yml").string() + "'",
+          "promtool check rules '" + (shipped / "tollwick-alerts.yml").string() + "' '" + asRules.string() + "'"}) {
+        const ProcessOutput checked = runProcess({"sh", "-c", command});
+        EXPECT_EQ(checked.exitStatus, 0) << command << "\n" << checked.out << checked.err;
+    }
 }
 
 TEST_F(Monitoring, OnceAPasswordIsSetTheMetricsAskForTheMonitoringTokenAndANewOneEndsTheOld) {
