@@ -65,9 +65,9 @@ System::System(SystemSeams seams)
                                  : std::function<void()>([this] { phoneHome(_api, _docs, _clock); }),
                  _paths),
       _http(_docs, _clock, _player, _alarm, _api,
-            DayServices{_sounds, _paths, _playLog, _quiet, [this] { return _writer.saveNow(); }, _files,
-                        &_metrics, seams.clockState ? seams.clockState : kernelClockState,
-                        seams.freeBytes ? seams.freeBytes : freeBytesOf},
+            DayServices{_sounds, _paths, _playLog, _quiet, [this] { return _writer.saveNow(); }, _files, &_metrics,
+                        seams.clockState ? seams.clockState : kernelClockState,
+                        seams.freeBytes ? seams.freeBytes : freeBytesOf, &_changeLog},
             seams.limits) {}
 
 bool System::loadDocuments() {
@@ -113,6 +113,7 @@ bool System::loadDocuments() {
         spdlog::warn("{}", e.what()); // they count for nothing all the same, and go with the next change
     }
     _playLog.open(std::filesystem::path(getUserFilePath()) / "playlog");
+    _changeLog.open(std::filesystem::path(getUserFilePath()) / "changelog");
     return firstStart;
 }
 
@@ -133,6 +134,7 @@ void System::startScheduler(std::function<void()> afterEachPass) {
 
 void System::startWriters() {
     _playLog.start();
+    _changeLog.start();
     _writer.start();
 }
 
@@ -154,6 +156,7 @@ void System::stop() {
         spdlog::warn("The scheduler did not stop within {} s", LIMIT.count());
     _writer.stop();
     _playLog.stop();
+    _changeLog.stop();
     _alarm.switchOff();
     _player.stopAll();
     if (!_player.waitUntilAllEnded(LIMIT))
@@ -164,6 +167,7 @@ void System::stop() {
 void System::saveChangedDocuments() noexcept {
     _writer.flush();
     _playLog.flush();
+    _changeLog.flush();
 }
 
 std::string System::sessionKey() {

@@ -16,6 +16,7 @@
 #include "scheduling/quiet_periods.h"
 #include "scheduling/scheduler.h"
 #include "service/api.h"
+#include "storage/change_log.h"
 #include "storage/document_writer.h"
 #include "storage/play_log.h"
 #include "storage/store.h"
@@ -66,17 +67,18 @@ public:
     // within a bell's second does not ring it again.
     void startScheduler(std::function<void()> afterEachPass = {});
 
-    // Starts the threads that write the changed documents and the play log's entries. Once only.
+    // Starts the threads that write the changed documents and the entries of the play log and the
+    // change log. Once only.
     void startWriters();
 
-    // Writes every document whose content changed since it was last written, and the play log's
-    // entries not yet written.
+    // Writes every document whose content changed since it was last written, and the entries of the
+    // play log and the change log not yet written.
     void saveChangedDocuments() noexcept;
 
     // Ends the system's work in order and waits for each part: the front (it must be serving on
     // another thread, or not at all) with its connections and workers, the scheduler's loop, the
-    // document writer after its last save, the play log after its last line, and every play.
-    // Does nothing the second time. The process itself never needs it: it ends at once, killed,
+    // document writer after its last save, the play log and the change log after their last lines,
+    // and every play. Does nothing the second time. The process itself never needs it: it ends at once, killed,
     // whatever its threads are doing; this is for a system that a test makes and destroys.
     void stop();
 
@@ -93,6 +95,7 @@ public:
     const Metrics& metrics() const noexcept { return _metrics; }
     Scheduler& scheduler() noexcept { return _scheduler; }
     PlayLog& playLog() noexcept { return _playLog; }
+    ChangeLog& changeLog() noexcept { return _changeLog; }
     QuietPeriods& quiet() noexcept { return _quiet; }
     const Paths& paths() const noexcept { return _paths; }
 
@@ -109,6 +112,7 @@ private:
     DocumentWriter _writer{_docs, _files, &_metrics};
     // Before the player: every play may write to it until the player's threads are gone.
     PlayLog _playLog{_files};
+    ChangeLog _changeLog{_files};
     QuietPeriods _quiet;
     Player _player;
     PlayerSounds _sounds;

@@ -4,6 +4,7 @@
 #include "runtime/paths.h"
 #include "runtime/port_check.h"
 #include "storage/crypto.h"
+#include "web/api/change_records.h"
 #include "web/api/handlers.h"
 #include "web/api/web_input.h"
 #include "web/http/request_guard.h"
@@ -24,7 +25,12 @@ void startSession(Shadow& shadow, Request& request, const Json& permanent, std::
     request.session.set("sessionId", shadow.startSession(now));
 }
 
-Response throttled(std::chrono::seconds wait) {
+// Refuses a login that the throttle holds back; the first refusal of each lock is recorded.
+Response throttled(WebContext& ctx, const Request& request, std::chrono::seconds wait) {
+    if (ctx.loginThrottle.firstRefusalOfLock(request.remoteAddress))
+        recordChange(
+            ctx, request,
+            {"auth.login.locked", std::nullopt, "Too many failed logins; wait " + std::to_string(wait.count()) + " s"});
     Response refused(429, PLAIN_TEXT,
                      "Too many failed logins from this address; try again in " + std::to_string(wait.count()) +
                          " seconds");
@@ -38,12 +44,14 @@ std::optional<Response> firstPasswordRefusal(WebContext& ctx, const Request& req
     if (isLoopbackRequest(request.remoteAddress, request.header("Host")))
         return std::nullopt;
     if (const auto wait = ctx.loginThrottle.waitFor(request.remoteAddress); wait.count() > 0)
-        return throttled(wait);
+        return throttled(ctx, request, wait);
     const auto code = request.header(SETUP_CODE_HEADER);
     if (code && ctx.setupCode.matches(*code))
         return std::nullopt;
-    if (code)
+    if (code) {
         ctx.loginThrottle.failed(request.remoteAddress);
+        recordChange(ctx, request, {"auth.login.failed", std::nullopt, "Wrong set-up code"});
+    }
     return Response(403, PLAIN_TEXT,
                     std::string(code ? "This set-up code is not the right one. " : "") +
                         "To set the first password from another computer, enter the set-up code. It is in the "
@@ -80,7 +88,7 @@ Response endpoint_whoami(WebContext&, Request&) {
 // the client's address (web/login_throttle.h); the password is hashed without the document mutex.
 Response auth_login(WebContext& ctx, Request& request) {
     if (const auto wait = ctx.loginThrottle.waitFor(request.remoteAddress); wait.count() > 0)
-        return throttled(wait);
+        return throttled(ctx, request, wait);
     const Json data = readJsonBody(request);
     if (!data.is_object() || !data.contains("userPassword") || !data["userPassword"].is_string())
         return BadRequest("The login needs the password as text in userPassword");
@@ -92,19 +100,24 @@ Response auth_login(WebContext& ctx, Request& request) {
         stored = ctx.docs.shadow->_pwd;
     }
     const std::string hash = Shadow::hashPassword(salt, data["userPassword"].get_ref<const std::string&>());
+    const Change failed{"auth.login.failed", std::nullopt, "Wrong password"};
     if (!stored || !constantTimeEquals(hash, *stored)) {
         ctx.loginThrottle.failed(request.remoteAddress);
+        recordChange(ctx, request, failed);
         return BadRequest("Login failed");
     }
     {
         std::scoped_lock lock(ctx.docs.mutex);
         // The password may have changed while it was being hashed.
-        if (ctx.docs.shadow->_pwd != stored)
+        if (ctx.docs.shadow->_pwd != stored) {
+            recordChange(ctx, request, failed);
             return BadRequest("Login failed");
+        }
         startSession(ctx.docs.shadow.edit(), request, data.contains("remember") ? data["remember"] : Json(false),
                      nowSeconds(ctx));
     }
     ctx.loginThrottle.succeeded(request.remoteAddress);
+    recordChange(ctx, request, {"auth.login", std::nullopt, "Logged in"});
     return redirect("/");
 }
 
@@ -114,6 +127,7 @@ Response auth_logout(WebContext& ctx, Request& request) {
         std::scoped_lock lock(ctx.docs.mutex);
         ctx.docs.shadow.edit().endSession(id);
     }
+    recordChange(ctx, request, {"auth.logout", std::nullopt, "Logged out"}); // while the session is known
     request.session.set("loggedIn", false);
     request.session.erase("sessionId");
     return redirect("/login");
@@ -153,6 +167,9 @@ Response auth_chpasswd(WebContext& ctx, Request& request) {
     }
     if (first)
         ctx.setupCode.retire(getUserFilePath(SETUP_CODE_FILE_NAME));
+    recordChange(ctx, request,
+                 first ? Change{"auth.password.set", std::nullopt, "First password set"}
+                       : Change{"auth.password.change", std::nullopt, "Password changed; other sessions ended"});
     return plain_text("ok");
 }
 

@@ -8,6 +8,7 @@
 #include "runtime/paths.h"
 #include "storage/backup.h"
 #include "storage/temporary_names.h"
+#include "web/api/change_records.h"
 #include "web/api/handlers.h"
 
 namespace tollwick::web {
@@ -20,6 +21,11 @@ namespace fs = std::filesystem;
 fs::path temporaryArchivePath(const fs::path& dir) {
     const std::string random = newUuid4().substr(0, TEMPORARY_RANDOM_LENGTH);
     return dir / (temporaryPrefixOf(dir / "backup.zip") + random);
+}
+
+// "1 song", "2 songs".
+std::string countOf(std::size_t n, const std::string& thing) {
+    return std::to_string(n) + " " + thing + (n == 1 ? "" : "s");
 }
 
 } // namespace
@@ -79,6 +85,9 @@ Response restore_backup(WebContext& ctx, Request& request) {
                         std::string("The backup could not be restored, and everything stays as it was: ") + e.what());
     }
     spdlog::info("Restored a backup with {} songs and {} timetables", songs, timetables);
+    recordChange(ctx, request,
+                 {"backup.restore", std::nullopt,
+                  "Backup with " + countOf(songs, "song") + " and " + countOf(timetables, "timetable")});
     return plain_text("ok");
 }
 

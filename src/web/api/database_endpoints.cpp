@@ -5,6 +5,8 @@
 
 #include "model/json_text.h"
 #include "runtime/errors.h"
+#include "web/api/change_records.h"
+#include "web/api/change_summaries.h"
 #include "web/api/handlers.h"
 #include "web/api/range_checks.h"
 #include "web/api/web_input.h"
@@ -81,8 +83,11 @@ Response timetables_create(WebContext& ctx, Request& request) {
     } catch (const InvalidValueError& e) {
         return BadRequest(e.what());
     }
+    const std::string summary = "Timetable " + quotedName(timetable->name);
     std::scoped_lock lock(ctx.docs.mutex);
-    return json_response(ctx.docs.db.edit().timetables.add(std::move(*timetable)));
+    const std::string key = ctx.docs.db.edit().timetables.add(std::move(*timetable));
+    recordChange(ctx, request, {"timetable.create", key, summary});
+    return json_response(key);
 }
 
 // An unknown id is refused before the body is looked at.
@@ -99,7 +104,10 @@ Response timetables_update(WebContext& ctx, Request& request) {
     } catch (const InvalidValueError& e) {
         return BadRequest(e.what());
     }
+    const std::string summary = timetableSummary(ctx.docs.db->timetables.get(id), *timetable);
     ctx.docs.db.edit().timetables.set(id, std::move(*timetable));
+    if (!summary.empty())
+        recordChange(ctx, request, {"timetable.update", id, summary});
     return json_response(true);
 }
 
@@ -135,7 +143,10 @@ Response update_settings(WebContext& ctx, Request& request) {
     } catch (const InvalidValueError& e) {
         return BadRequest(e.what());
     }
+    const std::vector<Change> changes = settingsChanges(ctx.docs.db->settings, updated);
     ctx.docs.db.edit().settings = std::move(updated);
+    for (const Change& change : changes)
+        recordChange(ctx, request, change);
     return json_response(true);
 }
 

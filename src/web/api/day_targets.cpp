@@ -12,7 +12,9 @@
 #include "scheduling/day_bells.h"
 #include "scheduling/day_plan.h"
 #include "scheduling/play_resolution.h"
+#include "storage/change_log.h"
 #include "storage/play_log.h"
+#include "web/api/change_summaries.h"
 #include "web/api/web_input.h"
 
 namespace tollwick::web {
@@ -76,6 +78,12 @@ Json answerOf(const MarkedBell& marked, const std::optional<TimeOfDay>& startedA
     out["detail"] = e ? e->detail : notRunning ? "not running" : "";
     out["systemStarted"] = notRunning ? Json(startedAt->withSeconds()) : Json(nullptr);
     return out;
+}
+
+// "Quiet period 'Exam' on 2024-09-03 from 10:00 to 11:00".
+std::string plannedSummary(const PlannedQuiet& p) {
+    return "Quiet period" + (p.name.empty() ? "" : " " + quotedName(p.name)) + " on " + p.date + " from " +
+           p.from.asString() + " to " + p.to.asString() + (p.holdProgrammes ? "" : ", programmes sound");
 }
 
 } // namespace
@@ -164,14 +172,15 @@ Json quietPlanned(WebContext& ctx, const Args&) {
     return out;
 }
 
-void muteBells(WebContext& ctx, const std::string& id, const Args& args) {
+std::optional<Change> muteBells(WebContext& ctx, const std::string& id, const Args& args) {
     requireToday(id);
     const TimeOfDay from = checkedTime(requireArg(args, "from"));
     const TimeOfDay to = checkedTime(requireArg(args, "to"));
     ctx.day.quiet.mute(ctx.clock.getClock(), from, to);
+    return Change{"quiet.mute", std::nullopt, "Bells quiet today from " + from.asString() + " to " + to.asString()};
 }
 
-void skipNextBell(WebContext& ctx, const std::string& id, const Args&) {
+std::optional<Change> skipNextBell(WebContext& ctx, const std::string& id, const Args&) {
     requireToday(id);
     const ClockReading now = ctx.clock.getClock();
     std::optional<DayBell> next;
@@ -182,14 +191,16 @@ void skipNextBell(WebContext& ctx, const std::string& id, const Args&) {
     if (!next)
         throw InvalidValueError("No more bells ring today");
     ctx.day.quiet.skip(now, next->at);
+    return Change{"quiet.skip", std::nullopt, "Bell at " + next->at.asString() + " skipped"};
 }
 
-void clearQuiet(WebContext& ctx, const std::string& id, const Args&) {
+std::optional<Change> clearQuiet(WebContext& ctx, const std::string& id, const Args&) {
     requireToday(id);
     ctx.day.quiet.clear(ctx.clock.getClock());
+    return Change{"quiet.clear", std::nullopt, "Today's quiet periods and skipped bells cleared"};
 }
 
-void planQuiet(WebContext& ctx, const std::string&, const Args& args) {
+std::optional<Change> planQuiet(WebContext& ctx, const std::string&, const Args& args) {
     PlannedQuiet period;
     period.date = checkedDate(requireArg(args, "date"));
     period.from = checkedTime(requireArg(args, "from"));
@@ -197,11 +208,41 @@ void planQuiet(WebContext& ctx, const std::string&, const Args& args) {
     period.name = requireUtf8(optionalArg(args, "name").value_or(""), "name");
     const std::string hold = optionalArg(args, "holdProgrammes").value_or("true");
     period.holdProgrammes = hold != "false" && hold != "0";
-    ctx.day.quiet.plan(ctx.clock.getClock(), std::move(period));
+    const std::string summary = plannedSummary(period);
+    std::string planned = ctx.day.quiet.plan(ctx.clock.getClock(), std::move(period));
+    return Change{"quiet.plan", std::move(planned), summary};
 }
 
-void unplanQuiet(WebContext& ctx, const std::string& id, const Args&) {
-    ctx.day.quiet.unplan(ctx.clock.getClock(), id);
+std::optional<Change> unplanQuiet(WebContext& ctx, const std::string& id, const Args&) {
+    const ClockReading now = ctx.clock.getClock();
+    std::string summary = "Quiet period " + id;
+    for (const PlannedQuiet& p : ctx.day.quiet.planned(now))
+        if (p.id == id)
+            summary = plannedSummary(p);
+    ctx.day.quiet.unplan(now, id);
+    return Change{"quiet.unplan", id, summary};
+}
+
+Json changeLog(WebContext& ctx, const Args& args) {
+    const std::optional<std::string> asked = optionalArg(args, "date");
+    const std::string date = asked ? checkedDate(*asked) : ctx.clock.getDateString();
+    Json out = Json::array();
+    if (ctx.day.changeLog)
+        for (const ChangeLogEntry& entry : ctx.day.changeLog->read(date))
+            out.push_back(to_dict(entry));
+    return out;
+}
+
+Json bellsSwitched(WebContext& ctx, const Args&) {
+    const std::optional<ChangeLogEntry> last = ctx.day.changeLog ? ctx.day.changeLog->lastBellsSwitch() : std::nullopt;
+    if (!last)
+        return nullptr;
+    Json out = Json::object();
+    out["on"] = last->action == "bells.on";
+    out["time"] = last->time;
+    out["client"] = last->client;
+    out["session"] = last->session ? Json(*last->session) : Json(nullptr);
+    return out;
 }
 
 } // namespace tollwick::web

@@ -1,8 +1,10 @@
 #pragma once
 // The targets of the day at a glance: what rang (the play log), what rings next, today's bells
 // with what became of each, the clock's health, and the quiet periods of today.
+#include <optional>
 #include <string>
 
+#include "model/change_log_entry.h"
 #include "model/json.h"
 #include "web/api/web_context.h"
 #include "web/http/web_types.h"
@@ -32,18 +34,24 @@ Json quietPlanned(WebContext& ctx, const Args& args);
 // `count` days (7 when absent, at most six weeks): see planOfDays.
 Json days(WebContext& ctx, const Args& args);
 
-// Trigger targets, on the id "today" only.
+// The change log of the query parameter `date` ("yyyy-mm-dd", today when absent), oldest first;
+// InvalidValueError for a date that is not one.
+Json changeLog(WebContext& ctx, const Args& args);
+// {"on", "time", "client", "session"} of the last switch of the bells off or on, or null.
+Json bellsSwitched(WebContext& ctx, const Args& args);
+
+// Trigger targets, each answering what it changed, for the change log; on the id "today" only.
 // Keeps the bells quiet from the query parameter `from` up to `to` (both "HH:MM").
-void muteBells(WebContext& ctx, const std::string& id, const Args& args);
+std::optional<Change> muteBells(WebContext& ctx, const std::string& id, const Args& args);
 // Skips the next bell; InvalidValueError when no bell rings any more today.
-void skipNextBell(WebContext& ctx, const std::string& id, const Args& args);
+std::optional<Change> skipNextBell(WebContext& ctx, const std::string& id, const Args& args);
 // Ends today's quiet periods and skips.
-void clearQuiet(WebContext& ctx, const std::string& id, const Args& args);
+std::optional<Change> clearQuiet(WebContext& ctx, const std::string& id, const Args& args);
 
 // Plans a quiet period for the query parameters `date` ("yyyy-mm-dd"), `from` and `to`
 // ("HH:MM"), with an optional `name` and `holdProgrammes` ("false" or "0" lets programmes sound).
-void planQuiet(WebContext& ctx, const std::string& id, const Args& args);
+std::optional<Change> planQuiet(WebContext& ctx, const std::string& id, const Args& args);
 // Drops the planned quiet period `id`.
-void unplanQuiet(WebContext& ctx, const std::string& id, const Args& args);
+std::optional<Change> unplanQuiet(WebContext& ctx, const std::string& id, const Args& args);
 
 } // namespace tollwick::web

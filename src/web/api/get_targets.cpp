@@ -12,6 +12,7 @@
 #include "runtime/version.h"
 #include "scheduling/day_resolution.h"
 #include "scheduling/month_view.h"
+#include "web/api/change_records.h"
 #include "web/api/day_targets.h"
 #include "web/api/handlers.h"
 #include "web/api/target_api.h"
@@ -213,6 +214,8 @@ constexpr std::pair<std::string_view, GetTarget> GET_TARGETS[] = {
     {"calendarDays", calendarDays},
     {"startupWarnings", startupWarnings},
     {"playLog", playLog},
+    {"changeLog", changeLog},
+    {"bellsSwitched", bellsSwitched},
     {"nextBell", nextBell},
     {"todayBells", todayBells},
     {"clockHealth", clockHealthOf},
@@ -258,14 +261,17 @@ Response trigger_endpoint(WebContext& ctx, Request& request) {
     const std::string& target = request.param("target");
     const std::string& id = request.param("id");
     spdlog::debug("TRIGGER '{}' with id {}", target, id);
+    std::optional<Change> change;
     try {
-        trigger_target(ctx, target, id, request.args);
+        change = trigger_target(ctx, target, id, request.args);
     } catch (const TooManyPlaysError& e) {
         // Not the request's fault: the same request succeeds once some sounds have ended.
         return Response(429, PLAIN_TEXT, e.what());
     } catch (const std::exception& e) {
         return BadRequest(e.what());
     }
+    if (change)
+        recordChange(ctx, request, *change);
     return plain_text("ok");
 }
 

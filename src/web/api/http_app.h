@@ -28,6 +28,7 @@ class Alarm;
 class Api;
 class PlayerSounds;
 class PlayLog;
+class ChangeLog;
 class QuietPeriods;
 class Files;
 class Metrics;
@@ -50,6 +51,8 @@ struct DayServices {
     // The clock's state and the free bytes on a directory's file system, as the platform tells them.
     std::function<KernelClockState()> clockState = kernelClockState;
     std::function<std::optional<std::uint64_t>(const std::string&)> freeBytes = freeBytesOf;
+    // Who changed what through the interface; nothing is recorded in tests that leave it out.
+    ChangeLog* changeLog = nullptr;
 };
 
 class HttpApp {

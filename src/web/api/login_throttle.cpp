@@ -54,6 +54,16 @@ void LoginThrottle::succeeded(const std::string& address) {
     _entries.erase(address);
 }
 
+bool LoginThrottle::firstRefusalOfLock(const std::string& address) {
+    const TimePoint now = _now();
+    std::scoped_lock lock(_mutex);
+    const auto it = _entries.find(address);
+    if (it == _entries.end() || now >= it->second.lockedUntil || it->second.refusedLock == it->second.lockedUntil)
+        return false;
+    it->second.refusedLock = it->second.lockedUntil;
+    return true;
+}
+
 std::size_t LoginThrottle::rememberedAddresses() const {
     std::scoped_lock lock(_mutex);
     return _entries.size();

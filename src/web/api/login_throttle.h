@@ -33,6 +33,9 @@ public:
     std::chrono::seconds waitFor(const std::string& address);
     void failed(const std::string& address);
     void succeeded(const std::string& address);
+    // Whether `address` is locked and this is the first refusal of its lock; remembers it, so that
+    // the change log holds one refusal for each lock, however often a client knocks meanwhile.
+    bool firstRefusalOfLock(const std::string& address);
 
     std::size_t rememberedAddresses() const;
 
@@ -42,6 +45,7 @@ private:
         TimePoint lockedUntil{};
         int locks = 0; // locks so far; the next lasts FIRST_LOCK * 2^locks
         TimePoint lastSeen{};
+        TimePoint refusedLock{}; // the lockedUntil of the lock whose first refusal was told
     };
     // Whether the entry still matters at `now`: a lock, recent failures, or a doubled lock to remember.
     static bool matters(const Entry& entry, TimePoint now);

@@ -5,8 +5,10 @@
 //
 // Both take the document mutex themselves, for as long as they read or change the documents,
 // and never hold it while a download from the vendor service runs.
+#include <optional>
 #include <string>
 
+#include "model/change_log_entry.h"
 #include "model/json.h"
 #include "web/api/web_context.h"
 #include "web/http/web_types.h"
@@ -20,8 +22,9 @@ const std::string& runningVersion();
 // The JSON value of a get target. Fails with the error of whatever goes wrong.
 Json get_target(WebContext& ctx, const std::string& target, const Args& args);
 
-// Performs a trigger target. Fails with the error of whatever goes wrong, keeping what was done
-// before the failure.
-void trigger_target(WebContext& ctx, const std::string& target, const std::string& id, const Args& args);
+// Performs a trigger target and answers what it changed, for the change log; plays change nothing.
+// Fails with the error of whatever goes wrong, keeping what was done before the failure.
+std::optional<Change> trigger_target(WebContext& ctx, const std::string& target, const std::string& id,
+                                     const Args& args);
 
 } // namespace tollwick::web

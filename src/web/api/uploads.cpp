@@ -12,6 +12,8 @@
 #include "scheduling/play_resolution.h"
 #include "storage/crypto.h"
 #include "storage/files.h"
+#include "web/api/change_records.h"
+#include "web/api/change_summaries.h"
 #include "web/api/handlers.h"
 #include "web/api/web_input.h"
 #include "web/http/content_types.h"
@@ -107,8 +109,16 @@ Response upload_file(WebContext& ctx, Request& request) {
         discard();
         return BadRequest("File is already uploaded");
     }
+    const std::string songName = asset.name;
     db.songs.add(std::move(asset), key);
-    return json_response(programme ? db.programmes.add(std::move(*programme)) : key);
+    if (!programme) {
+        recordChange(ctx, request, {"signal.upload", key, "Signal " + quotedName(songName)});
+        return json_response(key);
+    }
+    const std::string summary = programmeSummary(songName, *programme);
+    const std::string programmeKey = db.programmes.add(std::move(*programme));
+    recordChange(ctx, request, {"programme.create", programmeKey, summary});
+    return json_response(programmeKey);
 }
 
 // Any song's file, signal or not: built-in signals from the shipped assets, all others from the
