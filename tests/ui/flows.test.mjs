@@ -3,6 +3,7 @@
 // Run: node --test --test-concurrency=1 tests/ui/   (after building the server and web-ui/dist)
 import assert from 'node:assert/strict';
 import { copyFileSync, readdirSync, readFileSync, rmSync } from 'node:fs';
+import { createServer } from 'node:http';
 import { join } from 'node:path';
 import { test } from 'node:test';
 import { addDays, monthOffset, nextWeekday, shortDay, vendorDataWith } from './calendar-data.mjs';
@@ -43,6 +44,11 @@ test('first start: the welcome page sets the language, password, region and scho
     await settles(async () => (await s.getJson('/api/get/settings')).body.language, 'de');
     await page.getByLabel('Sprache der Oberfläche', { exact: true }).selectOption('en');
     await page.getByRole('heading', { name: '2. A password' }).waitFor();
+    const school = page.locator('#welcome-step-language');
+    await school.getByLabel('Name of the school (optional)').fill('  Riverside Primary School ');
+    await school.getByRole('button', { name: 'Save' }).click();
+    await school.getByText('Name saved').waitFor();
+    await settles(async () => (await s.getJson('/api/get/settings')).body.schoolName, 'Riverside Primary School');
 
     await page.getByLabel('Calendar region', { exact: true }).selectOption('at-9');
     await page.getByText('Region changed').waitFor();
@@ -667,7 +673,7 @@ test('bells switched off: confirmed first, then a banner on every page and no ri
     await page.goto(`${s.base}/settings`);
     const bellSwitch = page.getByRole('switch', { name: 'Ring the bells by the timetables' });
     // Below the everyday settings, which a phone shows first.
-    await settles(() => page.locator('main section.card').evaluateAll((cards) => cards.map((c) => c.id)), ['language', 'sounds', 'password', 'scheduler', 'backup', 'about']);
+    await settles(() => page.locator('main section.card').evaluateAll((cards) => cards.map((c) => c.id)), ['language', 'school', 'sounds', 'password', 'scheduler', 'backup', 'alerts', 'monitoring', 'about']);
     await bellSwitch.click();
     const dialog = page.getByRole('dialog');
     await dialog.getByRole('heading', { name: 'Switch the bells off?' }).waitFor();
@@ -1201,6 +1207,123 @@ test('the log page shows what rang on any day, failures with their reason', asyn
   });
 });
 
+/** A stand-in for a chat's webhook on 127.0.0.1 that keeps what it is sent. */
+async function listeningHook() {
+  const received = [];
+  const server = createServer((request, response) => {
+    let body = '';
+    request.on('data', (chunk) => (body += chunk));
+    request.on('end', () => {
+      received.push({ method: request.method, path: request.url, body });
+      response.end('ok');
+    });
+  });
+  await new Promise((listening) => server.listen(0, '127.0.0.1', listening));
+  const close = () => {
+    server.closeAllConnections();
+    return new Promise((closed) => server.close(closed));
+  };
+  return { url: `http://127.0.0.1:${server.address().port}/hooks/bells`, received, close };
+}
+
+test('alert addresses: added, tested, saved, kept and removed; the monitoring token made anew', async () => {
+  const hook = await listeningHook();
+  try {
+    await withSession('alerts', {}, async (s) => {
+      const page = await s.newPage();
+      await skipWelcome(page);
+      await page.goto(`${s.base}/settings`);
+      const card = page.locator('#alerts');
+      await card.getByText('No alert addresses yet.').waitFor();
+      await card.getByLabel('Address', { exact: true }).fill('ntfy.sh/bells');
+      await card.getByRole('button', { name: 'Add to the list' }).click();
+      await card.getByText('Enter a web address that starts with http:// or https://, without spaces').waitFor();
+
+      await card.getByLabel('Address', { exact: true }).fill(hook.url);
+      await card.getByLabel('The PC’s clock is wrong').uncheck();
+      await card.getByRole('button', { name: 'Add to the list' }).click();
+      // Nobody listens on port 9: the second address does not answer.
+      await card.getByLabel('Kind', { exact: true }).selectOption({ label: 'ntfy topic' });
+      await card.getByLabel('Address', { exact: true }).fill('http://127.0.0.1:9/bells');
+      await card.getByRole('button', { name: 'Add to the list' }).click();
+      const rows = card.getByTestId('alert-target');
+      await settles(() => rows.count(), 2);
+
+      await rows.nth(0).getByRole('button', { name: 'Send a test alert to address 1' }).click();
+      await settles(() => rows.nth(0).getByRole('status').innerText(), 'The address answered.');
+      await settles(() => hook.received.map((r) => [r.method, r.path]), [['POST', '/hooks/bells']]);
+      await rows.nth(1).getByRole('button', { name: 'Send a test alert to address 2' }).click();
+      await settles(() => rows.nth(1).getByRole('alert').innerText(), /^No answer from this address\.\n.+/);
+      await s.screenshot(page, 'alerts-tested');
+      assert.equal((await s.getJson('/api/get/settings')).body.alertTargets, undefined, 'nothing is saved before the list is');
+
+      await card.getByRole('button', { name: 'Save the list' }).click();
+      await card.getByText('Alert addresses saved').waitFor();
+      const saved = [
+        { kind: 'webhook', url: hook.url, events: ['bellFailed', 'alarm', 'bells', 'saveFailed', 'diskLow', 'started'] },
+        { kind: 'ntfy', url: 'http://127.0.0.1:9/bells', events: ['bellFailed', 'alarm', 'bells', 'clock', 'saveFailed', 'diskLow', 'started'] },
+      ];
+      await settles(async () => (await s.getJson('/api/get/settings')).body.alertTargets, saved);
+      await page.reload();
+      await settles(() => rows.locator('.alert-url').allInnerTexts(), [hook.url, 'http://127.0.0.1:9/bells']);
+      await settles(
+        () => rows.nth(0).locator('.row-meta').innerText(),
+        'Reports: A bell did not ring · The alarm was switched on or off · The bells were switched off or on · A change could not be saved · The disk is nearly full · Tollwick Player started',
+      );
+      await rows.nth(1).getByRole('button', { name: 'Remove address 2' }).click();
+      await card.getByText('Changes not saved yet').waitFor();
+      await card.getByRole('button', { name: 'Save the list' }).click();
+      await card.getByText('Alert addresses saved').waitFor();
+      await settles(async () => (await s.getJson('/api/get/settings')).body.alertTargets, saved.slice(0, 1));
+
+      // The monitoring token: shown as the server has it, and replaced only once confirmed.
+      const token = page.getByLabel('Monitoring token');
+      const first = (await s.getJson('/api/get/metricsToken')).body.token;
+      await settles(() => token.inputValue(), first);
+      await page.getByRole('button', { name: 'Make a new token' }).click();
+      const dialog = page.getByRole('dialog');
+      await dialog.getByRole('button', { name: 'Cancel' }).click();
+      await page.getByRole('button', { name: 'Make a new token' }).click();
+      await dialog.getByRole('button', { name: 'Make a new token' }).click();
+      await page.getByText('New token made. Give it to the school’s IT for its monitoring tools.').waitFor();
+      const second = (await s.getJson('/api/get/metricsToken')).body.token;
+      assert.notEqual(second, first);
+      await settles(() => token.inputValue(), second);
+      assert.deepEqual(page.consoleErrors, []);
+    });
+  } finally {
+    await hook.close();
+  }
+});
+
+test('the change log: the bells switched off, in the banner with when and from where, and on the log page', async () => {
+  await withSession('change-log', {}, async (s) => {
+    const page = await s.newPage();
+    await skipWelcome(page);
+    await page.goto(`${s.base}/settings`);
+    await page.getByRole('switch', { name: 'Ring the bells by the timetables' }).click();
+    await page.getByRole('dialog').getByRole('button', { name: 'Switch the bells off' }).click();
+    const { body: switched } = await eventually(() => s.getJson('/api/get/bellsSwitched'), (r) => r.body?.on === false, 'the switch kept');
+    assert.equal(switched.client, '127.0.0.1');
+    const banner = page.getByRole('region', { name: 'Bells switched off' });
+    await settles(() => banner.getByTestId('bells-off-when').innerText(), `Switched off today at ${switched.time.slice(11, 16)} from 127.0.0.1`);
+
+    await page.getByRole('navigation', { name: 'Pages' }).getByRole('link', { name: 'Log' }).click();
+    await page.getByRole('heading', { name: 'Play log' }).waitFor();
+    await page.getByRole('tab', { name: 'Changes' }).click();
+    await page.getByRole('heading', { name: 'Change log' }).waitFor();
+    const entry = page.getByTestId('change-row').filter({ hasText: 'Bells switched off' });
+    await settles(() => entry.locator('td').first().innerText(), switched.time.slice(11, 19));
+    await settles(async () => (await entry.locator('.change-from').innerText()).split('\n')[0], '127.0.0.1');
+    await s.screenshot(page, 'change-log');
+    // The tab is part of the address: a reload stays on it.
+    await page.reload();
+    await page.getByRole('heading', { name: 'Change log' }).waitFor();
+    await settles(() => page.getByRole('tab', { name: 'Changes' }).getAttribute('aria-selected'), 'true');
+    await settles(() => entry.count(), 1);
+  });
+});
+
 test('a backup downloaded in the settings restores onto another installation after a confirmation', async () => {
   await withSession('backup-from', {}, async (from) => {
     const { body: timetables } = await from.getJson('/db/timetables');
@@ -1250,7 +1373,7 @@ test('the log page and the quiet controls are readable and fit a thumb', async (
     for (const size of [{ width: 1280, height: 860 }, { width: 390, height: 844 }]) {
       const page = await s.newPage(size);
       await skipWelcome(page);
-      for (const path of ['/', '/log']) {
+      for (const path of ['/', '/log', '/log?tab=changes']) {
         await page.goto(`${s.base}${path}`);
         await page.locator('main h1').first().waitFor();
         await page.locator('.loading').first().waitFor({ state: 'detached' });

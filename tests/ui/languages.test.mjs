@@ -180,7 +180,8 @@ const PAGES = [
   ['week', '/week', (page) => page.getByTestId('week-day').getByText('10B').first()],
   ['calendar', '/calendar', (page) => page.locator('td[data-date]').getByText('10B').first()],
   ['log', '/log', (page) => page.getByTestId('log-row').first()],
-  ['settings', '/settings', (page) => page.locator('main form').first()],
+  ['changes', '/log?tab=changes', (page) => page.getByTestId('change-row').first()],
+  ['settings', '/settings', (page) => page.getByTestId('alert-target').first()],
 ];
 
 test('every page in hu, de and the pseudo-language, at desktop and phone width: screenshots, and no text overflows its box', async () => {
@@ -199,6 +200,10 @@ test('every page in hu, de and the pseudo-language, at desktop and phone width: 
 
     const setup = await s.newPage();
     await setUpSchool(s, setup, 'en');
+    // An alert address that nobody answers, for its row in the settings.
+    await ok(setup.request.post(`${s.base}/auth/login`, json({ userPassword: 'bell-tower', remember: false })), 'logging in');
+    const alerts = { alertTargets: [{ kind: 'ntfy', url: 'http://127.0.0.1:9/bells', events: ['bellFailed', 'alarm', 'started'] }] };
+    await ok(setup.request.post(`${s.base}/db/settings/update`, json(alerts)), 'adding an alert address');
     for (const language of ['hu', 'de', 'pseudo'])
       for (const [form, size] of Object.entries(WIDTHS)) {
         const page = await s.newPage({ ...size, locale: BROWSER_LOCALE[language] });

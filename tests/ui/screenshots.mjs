@@ -2,7 +2,8 @@
 // in a minute or two, so that one bell has rung and the others are to come), the timetable editor,
 // the calendar (with a public holiday on which a recurring event rings), the week on screen and
 // as printed, the play log and the dashboard with the bells switched off, at a desktop and a phone
-// width, and the dashboard and the calendar in Hungarian and German; against a real server with a
+// width, the dashboard and the calendar in Hungarian and German, and the settings' alert addresses
+// of a school that has two; against a real server with a
 // password, a second timetable and a few calendar events, and holidays of this month from the
 // substitute vendor service.
 // Run: node tests/ui/screenshots.mjs <directory>   (or: make screenshots)
@@ -159,6 +160,31 @@ try {
     }
     const db = await (await ok(setup.request.get(`${s.base}/db`), 'reading the database')).json();
     await ok(setup.request.post(`${s.base}/db/timetables/update/${shortId}`, { data: { ...db.timetables[shortId], name: 'Short day' } }), 'naming the timetable');
+
+    await ok(
+      setup.request.post(`${s.base}/db/settings/update`, {
+        data: {
+          schoolName: 'Riverside Primary School',
+          alertTargets: [
+            { kind: 'webhook', url: 'https://chat.riverside-primary.example/hooks/bells-7f3a9c', events: ['bellFailed', 'alarm', 'bells', 'clock', 'saveFailed', 'diskLow', 'started'] },
+            { kind: 'ntfy', url: 'https://ntfy.sh/riverside-bells', events: ['bellFailed', 'alarm', 'diskLow'] },
+          ],
+        },
+      }),
+      'naming the school and its alert addresses',
+    );
+    {
+      const page = await s.newPage(WIDTHS.desktop);
+      await page.context().addCookies(cookies);
+      await page.addInitScript(() => window.localStorage.setItem('tollwick.welcomeDone', '1'));
+      await page.goto(`${s.base}/settings`);
+      await page.locator('#alerts').getByText('https://ntfy.sh/riverside-bells').waitFor();
+      // The whole page in the window, so that the sticky top bar stays above the card.
+      const height = await page.evaluate(() => document.documentElement.scrollHeight);
+      await page.setViewportSize({ ...WIDTHS.desktop, height });
+      await page.locator('#alerts').screenshot({ path: join(outDir, 'settings-alerts.png'), animations: 'disabled', caret: 'hide' });
+      await page.context().close();
+    }
 
     await ok(setup.request.post(`${s.base}/db/settings/update`, { data: { schedulerEnable: false } }), 'switching the bells off');
     for (const [form, size] of Object.entries(WIDTHS)) {

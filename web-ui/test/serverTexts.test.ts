@@ -35,6 +35,9 @@ describe('texts from the server', () => {
       'The saved timetables, signals and settings come from a version of the program that this one cannot read. The bells now follow the settings of a new installation. The old file was kept as /my data/_db (2).json. Restore a backup in the settings, or ask your technician for help.',
     ],
     ['de', 'Key not found: ID_gone', 'Nicht gefunden (ID_gone). Vielleicht wurde es inzwischen gelöscht; bitte laden Sie die Seite neu.'],
+    ['de', 'Invalid value for "schoolName": longer than 120 characters', 'Der Name ist zu lang: höchstens 120 Zeichen'],
+    ['hu', 'Invalid value for "alertTargets.3.url": not an http:// or https:// address', 'Az egyik cím nem webcím (http:// vagy https://).'],
+    ['en', 'Invalid value for "alertTargets.0.events": "pager" is not an event', 'This version does not know the event “pager”.'],
     ['hu', 'Something the interface never heard of', 'Something the interface never heard of'],
     ['de', 'Bad format', 'Bad format'],
   ])('%s shows %j as %j', async (locale, sent, shown) => {

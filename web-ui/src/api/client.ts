@@ -4,7 +4,10 @@
 import { PRODUCT_NAME, t } from '../i18n';
 import { explainServerText } from '../i18n/serverTexts';
 import type {
+  AlertKind,
+  BellsSwitched,
   CalendarInfo,
+  ChangeLogEntry,
   ClockHealth,
   Database,
   Days,
@@ -141,6 +144,16 @@ export const api = {
   clockHealth: () => getJson<ClockHealth>('/api/get/clockHealth'),
   quietToday: () => getJson<QuietToday>('/api/get/quietToday'),
   quietPlanned: () => getJson<PlannedQuiet[]>('/api/get/quietPlanned'),
+  /** The changes made on a day ("YYYY-MM-DD"), oldest first. */
+  changeLog: (date: string) => getJson<ChangeLogEntry[]>(withQuery('/api/get/changeLog', { date })),
+  /** The last switch of the bells, null when none is known. */
+  bellsSwitched: () => getJson<BellsSwitched | null>('/api/get/bellsSwitched'),
+  /** The token the school's monitoring reads "/metrics" with. */
+  metricsToken: async () => (await getJson<{ token: string }>('/api/get/metricsToken')).token,
+  /** Sends a test alert to an address that need not be saved yet; a target that did not answer is a refusal. */
+  async sendTestAlert(kind: AlertKind, url: string): Promise<void> {
+    await send(withQuery('/api/trigger/sendTestAlert/0', { kind, url }));
+  },
   timetables: () => getJson<TimeTableRow[]>('/db/timetables'),
   db: () => getJson<Database>('/db'),
 

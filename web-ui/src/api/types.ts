@@ -177,6 +177,47 @@ export interface Settings {
   calendar: CalendarSettings;
   /** The interface's language for this school; older settings lack it (English). */
   language?: 'en' | 'hu' | 'de';
+  /** Absent while it is empty. */
+  schoolName?: string;
+  /** Absent while there is none. */
+  alertTargets?: AlertTarget[];
+}
+
+/** How an alert target takes its word: a chat's JSON webhook, or an ntfy topic. */
+export type AlertKind = 'webhook' | 'ntfy';
+
+/** What an alert target can be told about, by the names the settings keep. */
+export const ALERT_EVENTS = ['bellFailed', 'alarm', 'bells', 'clock', 'saveFailed', 'diskLow', 'started'] as const;
+
+export type AlertEvent = (typeof ALERT_EVENTS)[number];
+
+export interface AlertTarget {
+  kind: AlertKind;
+  /** http:// or https:// */
+  url: string;
+  events: string[];
+}
+
+/** One change made to the installation ("/api/get/changeLog"), in the server's local time. */
+export interface ChangeLogEntry {
+  /** "2026-12-11T09:14:03" */
+  time: string;
+  /** The address it came from. */
+  client: string;
+  /** A short mark of the login it came with; null without one. */
+  session: string | null;
+  action: string;
+  target: string | null;
+  /** The server's own words, in English. */
+  summary: string;
+}
+
+/** Who last switched the bells off or on, and when ("/api/get/bellsSwitched"). */
+export interface BellsSwitched {
+  on: boolean;
+  time: string;
+  client: string;
+  session: string | null;
 }
 
 /** The whole database ("/db"): every record, in its stored form. */

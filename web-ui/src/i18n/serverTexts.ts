@@ -81,6 +81,12 @@ const SERVER_TEXTS: ServerText[] = [
     pattern: /^The database (?<file>.+) has a version this program does not know; it was kept as (?<aside>.+) and the factory configuration is in use\.$/,
     key: 'server.databaseTooNew',
   },
+  // The school's name and the alert addresses
+  { pattern: /^Invalid value for "schoolName": longer than (?<count>\d+) characters$/, key: 'settings.schoolNameTooLong' },
+  { text: 'Invalid value for "schoolName": it holds a control character', key: 'settings.schoolNameBadCharacter' },
+  { pattern: /^Invalid value for "alertTargets": more than (?<count>\d+) targets$/, key: 'alerts.full' },
+  { pattern: /^Invalid value for "alertTargets\.\d+\.url": not an http:\/\/ or https:\/\/ address$/, key: 'alerts.refusedAddress' },
+  { pattern: /^Invalid value for "alertTargets\.\d+\.events": "(?<event>.*)" is not an event$/, key: 'alerts.refusedEvent' },
   // The server itself
   { text: 'The server is busy; try again in a moment', key: 'server.busy' },
   { text: 'Internal Server Error', key: 'server.internalError' },

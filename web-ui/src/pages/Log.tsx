@@ -1,7 +1,10 @@
-// The play log of any day: what was due, what made it, and whether it rang, when, and how late.
+// The logs of any day: the plays (what was due, what made it, and whether it rang, when, and how
+// late), and the changes (what was done to the installation, when, and from where).
 import { api } from '../api/client';
+import type { ChangeLogEntry } from '../api/types';
 import { DateInput } from '../components/DateInput';
 import { Button, Card, LoadError, Loading, PageHeader } from '../components/ui';
+import { actionLabel } from '../lib/alerts';
 import { useLoad, usePolling, useTitle } from '../lib/hooks';
 import { markText, sourceLabel, timeOfIso } from '../lib/playLog';
 import { addDays, describeDate, formatDate, parseDate } from '../lib/time';
@@ -23,22 +26,29 @@ function shiftDay(date: string, days: number): string {
   return parsed.ok ? formatDate(addDays(parsed.value, days)) : date;
 }
 
+type Tab = 'plays' | 'changes';
+
+const TABS: { tab: Tab; label: MessageKey; title: MessageKey }[] = [
+  { tab: 'plays', label: 'log.playsTab', title: 'log.title' },
+  { tab: 'changes', label: 'log.changesTab', title: 'log.changesTitle' },
+];
+
 export function LogPage() {
-  useTitle(t('log.title'));
   const { query } = useLocation();
   const asked = query.get('date');
+  const tab: Tab = query.get('tab') === 'changes' ? 'changes' : 'plays';
+  const shown = TABS.find((each) => each.tab === tab) ?? TABS[0];
+  useTitle(t(shown.title));
   // The server's day decides what today is: its clock rings the bells.
   const serverToday = useLoad(async () => (await api.overview()).activeTimetableInfo.date);
   const today = serverToday.data ?? browserToday();
   const date = asked && parseDate(asked).ok ? asked : today;
-  const entries = useLoad(() => api.playLog(date), [date]);
-  // Today's log grows while it is shown.
-  usePolling(() => (date === today ? entries.reload() : undefined), 15000);
-  const show = (next: string) => navigate(`/log?date=${next}`, { replace: true });
+  const address = (nextDate: string, nextTab: Tab) => `/log?date=${nextDate}${nextTab === 'plays' ? '' : `&tab=${nextTab}`}`;
+  const show = (next: string) => navigate(address(next, tab), { replace: true });
 
   return (
     <div>
-      <PageHeader title={t('log.title')}>
+      <PageHeader title={t(shown.title)}>
         <div class="log-nav">
           <Button small icon="left" onClick={() => show(shiftDay(date, -1))} aria-label={t('log.theDayBefore')}>
             {t('log.dayBefore')}
@@ -52,6 +62,34 @@ export function LogPage() {
           </Button>
         </div>
       </PageHeader>
+      <div class="log-tabs" role="tablist" aria-label={t('log.whichLog')}>
+        {TABS.map((each) => (
+          <button
+            key={each.tab}
+            type="button"
+            role="tab"
+            id={`log-tab-${each.tab}`}
+            aria-selected={each.tab === tab}
+            aria-controls="log-panel"
+            class={`log-tab ${each.tab === tab ? 'log-tab-active' : ''}`}
+            onClick={() => navigate(address(date, each.tab), { replace: true })}
+          >
+            {t(each.label)}
+          </button>
+        ))}
+      </div>
+      <div role="tabpanel" id="log-panel" aria-labelledby={`log-tab-${tab}`}>
+        {tab === 'plays' ? <PlayLog date={date} today={today} /> : <ChangeLog date={date} today={today} />}
+      </div>
+    </div>
+  );
+}
+
+function PlayLog({ date, today }: { date: string; today: string }) {
+  const entries = useLoad(() => api.playLog(date), [date]);
+  // Today's log grows while it is shown.
+  usePolling(() => (date === today ? entries.reload() : undefined), 15000);
+  return (
       <Card title={describeDate(date)} id="play-log">
         {entries.error && !entries.data && <LoadError error={entries.error} retry={entries.reload} />}
         {!entries.data && !entries.error && <Loading />}
@@ -86,6 +124,47 @@ export function LogPage() {
           </table>
         )}
       </Card>
-    </div>
+  );
+}
+
+const CHANGE_COLUMNS: MessageKey[] = ['log.changeTime', 'log.change', 'log.changeTarget', 'log.changeSummary', 'log.changeFrom'];
+
+function ChangeLog({ date, today }: { date: string; today: string }) {
+  const entries = useLoad(() => api.changeLog(date), [date]);
+  usePolling(() => (date === today ? entries.reload() : undefined), 15000);
+  return (
+    <Card title={describeDate(date)} id="change-log">
+      {entries.error && !entries.data && <LoadError error={entries.error} retry={entries.reload} />}
+      {!entries.data && !entries.error && <Loading />}
+      {entries.data && entries.data.length === 0 && <p class="muted">{t('log.changesEmpty')}</p>}
+      {entries.data && entries.data.length > 0 && (
+        <table class="table log-table change-table">
+          <thead>
+            <tr>
+              {CHANGE_COLUMNS.map((column) => (
+                <th key={column} scope="col">
+                  {t(column)}
+                </th>
+              ))}
+            </tr>
+          </thead>
+          {/* In the order of the day, as the plays are. */}
+          <tbody>
+            {entries.data.map((entry: ChangeLogEntry, i) => (
+              <tr key={i} data-testid="change-row">
+                <td data-label={t('log.changeTime')}>{timeOfIso(entry.time)}</td>
+                <th scope="row">{actionLabel(entry.action)}</th>
+                <td data-label={t('log.changeTarget')}>{entry.target ?? ''}</td>
+                <td data-label={t('log.changeSummary')}>{entry.summary}</td>
+                <td data-label={t('log.changeFrom')} class="change-from">
+                  {entry.client}
+                  {entry.session && <small>{t('log.session', { session: entry.session })}</small>}
+                </td>
+              </tr>
+            ))}
+          </tbody>
+        </table>
+      )}
+    </Card>
   );
 }

@@ -1,11 +1,13 @@
-// The school's language, alarm and announcement signals, password and logout, the bells switch,
-// backups.
+// The school's language and name, alarm and announcement signals, password and logout, the bells
+// switch, backups, and for the school's IT the alert addresses and the monitoring token.
 import { useEffect, useRef, useState } from 'preact/hooks';
 import { api } from '../api/client';
-import type { Settings, SignalRow } from '../api/types';
+import { ALERT_EVENTS, type AlertKind, type AlertTarget, type Settings, type SignalRow } from '../api/types';
 import { refreshBells, switchBells, useBellsOn } from '../bells';
 import { FilePicker } from '../components/FilePicker';
+import { Icon } from '../components/Icon';
 import { Button, Card, described, Field, LoadError, Loading, Outcome, PageHeader, SignalSelect, useConfirm } from '../components/ui';
+import { checkAlertUrl, checkSchoolName, EVENT_NAMES, MAX_TARGETS, testAlertResult, type TestAlertResult } from '../lib/alerts';
 import { checkNewPassword } from '../lib/forms';
 import { useAction, useLoad, useTitle } from '../lib/hooks';
 import { learnInstallationLanguage, LANGUAGES, LOCALES, PRODUCT_NAME, t, type Language, type MessageKey } from '../i18n';
@@ -31,11 +33,17 @@ export function SettingsPage() {
         <Card title={t('settings.languageTitle')} id="language">
           <SchoolLanguageField id="school-language" language={settings.language ?? 'en'} onSaved={loaded.reload} />
         </Card>
+        <Card title={t('settings.schoolTitle')} id="school">
+          <SchoolNameField id="school-name" name={settings.schoolName ?? ''} onSaved={loaded.reload} />
+        </Card>
         <SoundsCard settings={settings} signals={signals} onChanged={loaded.reload} />
         <PasswordCard />
         {/* Below the everyday settings: a thumb scrolling down a phone must not meet it first. */}
         <SchedulerCard settings={settings} onChanged={loaded.reload} />
         <BackupCard onRestored={loaded.reload} />
+        {/* For the school's IT, who set them up once. */}
+        <AlertsCard targets={settings.alertTargets ?? []} onChanged={loaded.reload} />
+        <MonitoringCard />
         <Card title={t('settings.about')} id="about">
           <dl class="facts">
             <div>
@@ -355,5 +363,262 @@ function BackupCard({ onRestored }: { onRestored: () => Promise<void> }) {
       <Outcome action={restore} />
       {confirm.element}
     </Card>
+  );
+}
+
+/** The school's name, saved with its own button; empty is allowed. */
+export function SchoolNameField({ id, name, optional, onSaved }: { id: string; name: string; optional?: boolean; onSaved: () => Promise<void> }) {
+  const [text, setText] = useState(name);
+  const [problem, setProblem] = useState<string | null>(null);
+  const save = useAction();
+  // A name saved elsewhere shows here once the settings are read again.
+  useEffect(() => setText(name), [name]);
+  const submit = async (e: Event) => {
+    e.preventDefault();
+    const next = text.trim();
+    const wrong = checkSchoolName(next);
+    setProblem(wrong);
+    if (wrong) return;
+    await save.run(async () => {
+      await api.updateSettings({ schoolName: next });
+      await onSaved();
+    }, t('settings.schoolNameSaved'));
+  };
+  return (
+    <form onSubmit={submit} noValidate>
+      <Field id={id} label={optional ? t('settings.schoolNameOptional') : t('settings.schoolName')} hint={t('settings.schoolNameHint')} error={problem}>
+        <input id={id} type="text" autoComplete="organization" value={text} onInput={(e) => setText(e.currentTarget.value)} {...described(id, problem, true)} />
+      </Field>
+      <Button type="submit" variant="primary" icon="check" busy={save.busy}>
+        {t('settings.save')}
+      </Button>
+      <Outcome action={save} />
+    </form>
+  );
+}
+
+/** Puts `text` on the clipboard; without the clipboard's permission, through the selected field. */
+async function copyText(text: string, field: HTMLInputElement | null): Promise<void> {
+  try {
+    await navigator.clipboard.writeText(text);
+    return;
+  } catch {
+    // Not a secure page (an address other than localhost without https): the older way.
+  }
+  field?.select();
+  if (!document.execCommand('copy')) throw new Error(t('settings.copyFailed'));
+}
+
+function MonitoringCard() {
+  const token = useLoad(() => api.metricsToken());
+  const copy = useAction();
+  const renew = useAction();
+  const confirm = useConfirm();
+  const field = useRef<HTMLInputElement>(null);
+  const makeNew = async () => {
+    const yes = await confirm.ask({
+      title: t('settings.newTokenQuestion'),
+      message: <p>{t('settings.newTokenConsequence')}</p>,
+      confirmLabel: t('settings.newToken'),
+      danger: true,
+    });
+    if (!yes) return;
+    copy.clear();
+    await renew.run(async () => {
+      await api.trigger('newMetricsToken');
+      await token.reload();
+    }, t('settings.newTokenDone'));
+  };
+  return (
+    <Card title={t('settings.monitoringTitle')} id="monitoring">
+      <p class="hint">{t('settings.monitoringHint')}</p>
+      {token.error && !token.data && <LoadError error={token.error} retry={token.reload} />}
+      {!token.data && !token.error && <Loading />}
+      {token.data && (
+        <>
+          <Field id="metrics-token" label={t('settings.monitoringToken')}>
+            <div class="token-row">
+              <input ref={field} id="metrics-token" type="text" class="token" readOnly value={token.data} spellcheck={false} onFocus={(e) => e.currentTarget.select()} />
+              <Button icon="copy" onClick={() => copy.run(() => copyText(token.data ?? '', field.current), t('settings.copied'), 4000)}>
+                {t('settings.copy')}
+              </Button>
+            </div>
+          </Field>
+          <Outcome action={copy} />
+          <Button icon="renew" variant="danger" busy={renew.busy} onClick={makeNew}>
+            {t('settings.newToken')}
+          </Button>
+          <Outcome action={renew} />
+        </>
+      )}
+      {confirm.element}
+    </Card>
+  );
+}
+
+const KIND_NAMES: Record<AlertKind, MessageKey> = { webhook: 'alerts.kindWebhook', ntfy: 'alerts.kindNtfy' };
+
+const sameTargets = (a: AlertTarget[], b: AlertTarget[]): boolean => JSON.stringify(a) === JSON.stringify(b);
+
+function AlertsCard({ targets, onChanged }: { targets: AlertTarget[]; onChanged: () => Promise<void> }) {
+  // The list as it is being edited; saved only with its button.
+  const [list, setList] = useState(targets);
+  const save = useAction();
+  useEffect(() => setList(targets), [JSON.stringify(targets)]);
+  const changed = !sameTargets(list, targets);
+  const submit = async () => {
+    await save.run(async () => {
+      await api.updateSettings({ alertTargets: list });
+      await onChanged();
+    }, t('alerts.saved'));
+  };
+  return (
+    <Card title={t('alerts.title')} id="alerts">
+      <p class="hint">{t('alerts.hint')}</p>
+      {list.length === 0 ? (
+        <p class="muted">{t('alerts.none')}</p>
+      ) : (
+        <ul class="rows">
+          {list.map((target, i) => (
+            <AlertTargetRow
+              key={`${i}-${target.url}`}
+              number={i + 1}
+              target={target}
+              onRemove={() => {
+                save.clear();
+                setList(list.filter((_, j) => j !== i));
+              }}
+            />
+          ))}
+        </ul>
+      )}
+      {list.length < MAX_TARGETS ? (
+        <AddAlertTarget
+          onAdd={(target) => {
+            save.clear();
+            setList([...list, target]);
+          }}
+        />
+      ) : (
+        <p class="hint">{t('alerts.full', { count: MAX_TARGETS })}</p>
+      )}
+      <div class="alerts-save">
+        <Button variant="primary" icon="check" busy={save.busy} disabled={!changed} onClick={submit}>
+          {t('alerts.save')}
+        </Button>
+        {changed && <span class="muted">{t('alerts.unsaved')}</span>}
+      </div>
+      <Outcome action={save} />
+    </Card>
+  );
+}
+
+/** Whether a test alert reached its address, with the server's reason when it did not. */
+function TestOutcome({ result }: { result: TestAlertResult }) {
+  return (
+    <p class={`notice ${result.ok ? 'notice-ok' : 'notice-error'}`} role={result.ok ? 'status' : 'alert'}>
+      <Icon name={result.ok ? 'check' : 'alarm'} size={18} />
+      <span>
+        {result.text}
+        {result.detail && <small class="notice-detail">{result.detail}</small>}
+      </span>
+    </p>
+  );
+}
+
+function useTestAlert(): { busy: boolean; result: TestAlertResult | null; send: (kind: AlertKind, url: string) => Promise<void>; clear: () => void } {
+  const [busy, setBusy] = useState(false);
+  const [result, setResult] = useState<TestAlertResult | null>(null);
+  const send = async (kind: AlertKind, url: string) => {
+    setBusy(true);
+    setResult(null);
+    try {
+      await api.sendTestAlert(kind, url);
+      setResult(testAlertResult());
+    } catch (e) {
+      setResult(testAlertResult(e));
+    } finally {
+      setBusy(false);
+    }
+  };
+  return { busy, result, send, clear: () => setResult(null) };
+}
+
+function AlertTargetRow({ number, target, onRemove }: { number: number; target: AlertTarget; onRemove: () => void }) {
+  const test = useTestAlert();
+  const events = target.events.map((event) => (Object.hasOwn(EVENT_NAMES, event) ? t(EVENT_NAMES[event as keyof typeof EVENT_NAMES], { product: PRODUCT_NAME }) : event));
+  return (
+    <li class="row" data-testid="alert-target">
+      <div class="row-main">
+        <span class="row-title alert-url">{target.url}</span>
+        <span class="chip">{t(KIND_NAMES[target.kind])}</span>
+        <span class="row-meta">{events.length ? t('alerts.tellsAbout', { events: events.join(' · ') }) : t('alerts.noEvents')}</span>
+      </div>
+      <div class="row-actions">
+        <Button small icon="play" busy={test.busy} onClick={() => test.send(target.kind, target.url)} aria-label={t('alerts.sendTestTo', { number })}>
+          {t('alerts.sendTest')}
+        </Button>
+        <Button small icon="trash" variant="ghost" onClick={onRemove} aria-label={t('alerts.removeNumber', { number })}>
+          {t('alerts.remove')}
+        </Button>
+      </div>
+      {test.result && <TestOutcome result={test.result} />}
+    </li>
+  );
+}
+
+function AddAlertTarget({ onAdd }: { onAdd: (target: AlertTarget) => void }) {
+  const [kind, setKind] = useState<AlertKind>('webhook');
+  const [url, setUrl] = useState('');
+  const [events, setEvents] = useState<string[]>([...ALERT_EVENTS]);
+  const [problem, setProblem] = useState<string | null>(null);
+  const [eventsProblem, setEventsProblem] = useState<string | null>(null);
+  const submit = (e: Event) => {
+    e.preventDefault();
+    const wrong = checkAlertUrl(url);
+    const none = events.length === 0 ? t('alerts.chooseEvents') : null;
+    setProblem(wrong);
+    setEventsProblem(none);
+    if (wrong || none) return;
+    // The events in the order of the list, as the server keeps them.
+    onAdd({ kind, url: url.trim(), events: ALERT_EVENTS.filter((event) => events.includes(event)) });
+    // The next address starts afresh, with every event.
+    setUrl('');
+    setEvents([...ALERT_EVENTS]);
+  };
+  const toggle = (event: string, on: boolean) => setEvents(on ? [...events, event] : events.filter((e) => e !== event));
+  return (
+    <form class="alert-add" onSubmit={submit} noValidate>
+      <h3>{t('alerts.addTitle')}</h3>
+      <Field id="alert-kind" label={t('alerts.kind')}>
+        <select id="alert-kind" value={kind} onChange={(e) => setKind(e.currentTarget.value as AlertKind)}>
+          {(Object.keys(KIND_NAMES) as AlertKind[]).map((option) => (
+            <option key={option} value={option}>
+              {t(KIND_NAMES[option])}
+            </option>
+          ))}
+        </select>
+      </Field>
+      <Field id="alert-url" label={t('alerts.address')} hint={kind === 'ntfy' ? t('alerts.addressHintNtfy') : t('alerts.addressHintWebhook')} error={problem}>
+        <input id="alert-url" type="url" inputMode="url" spellcheck={false} value={url} onInput={(e) => setUrl(e.currentTarget.value)} {...described('alert-url', problem, true)} />
+      </Field>
+      <fieldset class="alert-events" aria-describedby={eventsProblem ? 'alert-events-error' : undefined}>
+        <legend>{t('alerts.events')}</legend>
+        {ALERT_EVENTS.map((event) => (
+          <label key={event} class="check">
+            <input type="checkbox" checked={events.includes(event)} onChange={(e) => toggle(event, e.currentTarget.checked)} />
+            {t(EVENT_NAMES[event], { product: PRODUCT_NAME })}
+          </label>
+        ))}
+        {eventsProblem && (
+          <small class="field-error" id="alert-events-error" role="alert">
+            {eventsProblem}
+          </small>
+        )}
+      </fieldset>
+      <Button type="submit" icon="plus">
+        {t('alerts.add')}
+      </Button>
+    </form>
   );
 }

@@ -1,5 +1,5 @@
-// First start: what this system is, the school's language, a password, the calendar region and the
-// school week.
+// First start: what this system is, the school's language and name, a password, the calendar region
+// and the school week.
 import { useEffect } from 'preact/hooks';
 import { api, isLoginLost } from '../api/client';
 import { Icon } from '../components/Icon';
@@ -9,7 +9,7 @@ import { useAction, useLoad, useTitle } from '../lib/hooks';
 import { Link, navigate, useLocation } from '../router';
 import { markWelcomeDone, setPasswordSet } from '../session';
 import { CalendarSettingsForm } from './Calendar';
-import { PasswordForm, SchoolLanguageField } from './Settings';
+import { PasswordForm, SchoolLanguageField, SchoolNameField } from './Settings';
 import './Welcome.css';
 
 type WelcomeState = { kind: 'locked' } | { kind: 'open'; passwordMissing: boolean };
@@ -97,7 +97,14 @@ function LanguageStep() {
       <p>{t('welcome.languageIntro')}</p>
       {loaded.error && !loaded.data && <LoadError error={loaded.error} retry={loaded.reload} />}
       {!loaded.data && !loaded.error && <Loading />}
-      {loaded.data && <SchoolLanguageField id="welcome-language" language={language ?? 'en'} onSaved={loaded.reload} />}
+      {loaded.data && (
+        <>
+          <SchoolLanguageField id="welcome-language" language={language ?? 'en'} onSaved={loaded.reload} />
+          <div class="welcome-school-name">
+            <SchoolNameField id="welcome-school-name" optional name={loaded.data.schoolName ?? ''} onSaved={loaded.reload} />
+          </div>
+        </>
+      )}
     </Card>
   );
 }
