@@ -61,7 +61,7 @@ std::optional<AttemptFailure> attempt(const AlertAddress& to, const HttpPostCont
 }
 
 std::string describe(const AttemptFailure& failure) {
-    return failure.status ? "it answered " + std::to_string(*failure.status) : "no answer: " + failure.reason;
+    return failure.status ? "it answered " + std::to_string(*failure.status) : failure.reason;
 }
 
 std::string base64(std::string_view bytes) {

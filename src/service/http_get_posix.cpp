@@ -9,15 +9,36 @@ namespace tollwick {
 
 namespace {
 
+// What went wrong, in words for the person who typed the address.
+std::string plainReason(httplib::Error error) {
+    switch (error) {
+    case httplib::Error::Connection:
+        return "no connection to the server";
+    case httplib::Error::ConnectionTimeout:
+        return "no connection within the time limit";
+    case httplib::Error::Read:
+        return "no answer within the time limit";
+    case httplib::Error::Write:
+        return "the server stopped taking the request";
+    case httplib::Error::SSLConnection:
+    case httplib::Error::SSLLoadingCerts:
+        return "no secure connection";
+    case httplib::Error::SSLServerVerification:
+        return "the server's certificate is not trusted";
+    default:
+        return httplib::to_string(error);
+    }
+}
+
 HttpFailure failure(const std::string& method, const std::string& url, const httplib::Client& client,
                     httplib::Error error) {
-    std::string reason = httplib::to_string(error);
+    std::string detail;
     if (error == httplib::Error::SSLServerVerification) {
         const long verifyResult = client.get_openssl_verify_result();
-        reason += verifyResult == X509_V_OK ? std::string(" (the certificate does not name the host)")
-                                            : " (" + std::string(X509_verify_cert_error_string(verifyResult)) + ")";
+        detail = verifyResult == X509_V_OK ? std::string(" (the certificate does not name the host)")
+                                           : " (" + std::string(X509_verify_cert_error_string(verifyResult)) + ")";
     }
-    return HttpFailure(method + " " + url + " failed: " + reason, reason);
+    return HttpFailure(method + " " + url + " failed: " + httplib::to_string(error) + detail, plainReason(error) + detail);
 }
 
 // Sends one request on a fresh client: no cookies, connections or other state outlive a request,

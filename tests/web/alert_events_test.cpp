@@ -124,7 +124,7 @@ TEST_F(AlertEvents, TheTestAlertAnswersOkOnlyWhenTheTargetAnswered2xx) {
     } cases[] = {
         {"ntfy", inbox.url(), "200 ok"},
         {"webhook", failing.url(), "400 The alert target answered 500"},
-        {"webhook", closed.url(), "400 The alert target did not answer: Connection"},
+        {"webhook", closed.url(), "400 The alert target did not answer: no connection to the server"},
         {"email", inbox.url(), "400 Invalid value for \"kind\": \"email\" is not webhook or ntfy"},
         {"webhook", "ftp://example.org/x",
          "400 Invalid value for \"alertTargets.0.url\": not an http:// or https:// "
