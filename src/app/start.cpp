@@ -84,9 +84,12 @@ bool launchedFromTray() noexcept {
 }
 
 void stop() {
-    // Asked for from the tray: an orderly end, which the next start must not take for a crash.
-    if (System* system = gServing.load())
+    // Asked for from the tray: an orderly end, as when the process is asked to end. Changes not yet
+    // written reach the disk first, and the next start must not take it for a crash.
+    if (System* system = gServing.load()) {
+        system->saveChangedDocuments();
         system->markStopped();
+    }
     killOwnProcess();
 }
 
