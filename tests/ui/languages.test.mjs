@@ -31,15 +31,22 @@ function foreignTexts(language) {
   return foreign;
 }
 
-/** Every text that a reader (or a screen reader) meets on the page, and the page's title. */
+/**
+ * Every text that a reader (or a screen reader) meets on the page, and the page's title; a text
+ * marked as another language (the server's English summaries) is left out.
+ */
 function shownTexts() {
   const visible = (el) => el.checkVisibility({ checkVisibilityCSS: true });
+  const marked = (el) => {
+    const withLang = el.closest('body [lang]');
+    return withLang !== null && withLang.lang !== document.documentElement.lang;
+  };
   const texts = [document.title];
   const walker = document.createTreeWalker(document.body, NodeFilter.SHOW_TEXT);
   for (let node = walker.nextNode(); node; node = walker.nextNode()) {
     const text = node.textContent.replace(/\s+/g, ' ').trim();
     const parent = node.parentElement;
-    if (!text || parent.closest('script, style')) continue;
+    if (!text || parent.closest('script, style') || marked(parent)) continue;
     const option = parent.closest('option');
     if (option ? visible(option.closest('select')) : visible(parent)) texts.push(text);
   }

@@ -154,8 +154,11 @@ function ChangeLog({ date, today }: { date: string; today: string }) {
               <tr key={i} data-testid="change-row">
                 <td data-label={t('log.changeTime')}>{timeOfIso(entry.time)}</td>
                 <th scope="row">{actionLabel(entry.action)}</th>
-                <td data-label={t('log.changeTarget')}>{entry.target ?? ''}</td>
-                <td data-label={t('log.changeSummary')}>{entry.summary}</td>
+                <td data-label={t('log.changeTarget')}>{entry.target}</td>
+                {/* The server writes it in English, and says so to a screen reader. */}
+                <td data-label={t('log.changeSummary')} lang="en">
+                  {entry.summary}
+                </td>
                 <td data-label={t('log.changeFrom')} class="change-from">
                   {entry.client}
                   {entry.session && <small>{t('log.session', { session: entry.session })}</small>}

@@ -520,7 +520,11 @@ function TestOutcome({ result }: { result: TestAlertResult }) {
       <Icon name={result.ok ? 'check' : 'alarm'} size={18} />
       <span>
         {result.text}
-        {result.detail && <small class="notice-detail">{result.detail}</small>}
+        {result.detail && (
+          <small class="notice-detail" lang="en">
+            {result.detail}
+          </small>
+        )}
       </span>
     </p>
   );
