@@ -66,7 +66,7 @@ constexpr std::array TEXTS{
          "restarts.",
          "Nem sikerült lemezre menteni az adatokat ({0}): a lejátszó újraindításakor elveszhetnek az azóta tett "
          "módosítások.",
-         "Die Daten konnten nicht gespeichert werden ({0}): Änderungen seitdem können bei einem Neustart des Players "
+         "Die Daten konnten nicht gespeichert werden ({0}): Änderungen seitdem können bei einem Neustart des Programms "
          "verloren gehen."},
     Text{"diskLow", "Only {0} MiB are left free on the disk of the data directory {1}.",
          "Már csak {0} MiB szabad hely maradt az adatkönyvtár ({1}) lemezén.",
@@ -82,8 +82,8 @@ constexpr std::array TEXTS{
          "Tollwick Player wurde neu gestartet, nachdem der vorige Lauf nicht ordnungsgemäß beendet wurde (Absturz, "
          "Stromausfall oder abgebrochener Prozess)."},
     Text{"test", "This is a test alert. If you can read it, alerts reach you here.",
-         "Ez egy próbaüzenet. Ha olvassa, a riasztások ide is megérkeznek.",
-         "Dies ist eine Testnachricht. Wenn Sie sie lesen, kommen die Benachrichtigungen hier an."},
+         "Ez egy próbaüzenet. Ha olvassa, az értesítések ide is megérkeznek.",
+         "Dies ist eine Testnachricht. Wenn Sie sie lesen, kommen die Warnmeldungen hier an."},
     Text{"repeats", "{1} (This happened {0} more times within the minute.)",
          "{1} (Egy percen belül még {0} alkalommal történt meg.)",
          "{1} (Innerhalb einer Minute noch {0}-mal aufgetreten.)"},

@@ -136,7 +136,7 @@ TEST_F(AlertEvents, TheTestAlertAnswersOkOnlyWhenTheTargetAnswered2xx) {
             << c.kind << " " << c.url;
     ASSERT_EQ(inbox.received().size(), 1u);
     EXPECT_EQ(inbox.received()[0].body, "Dies ist eine Testnachricht. Wenn Sie sie lesen, kommen die "
-                                        "Benachrichtigungen hier an.");
+                                        "Warnmeldungen hier an.");
     EXPECT_EQ(decodedHeader(inbox.received()[0].title), "Testnachricht");
 }
 
