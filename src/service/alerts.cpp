@@ -5,6 +5,7 @@
 #include <ctime>
 #include <filesystem>
 #include <mutex>
+#include <tuple>
 #include <utility>
 
 #include <spdlog/spdlog.h>
@@ -358,17 +359,15 @@ void Alerts::check(SteadyClock::time_point now, std::deque<Raised>& raised) {
     }
 }
 
+// What the alerts read of the settings, copied under the document mutex and let go at once.
+std::tuple<std::vector<AlertTarget>, std::string, std::string> Alerts::alertSettings() const {
+    std::scoped_lock lock(_docs.mutex);
+    const Settings& settings = std::as_const(_docs).db->settings;
+    return {settings.alertTargets, settings.schoolName, settings.language};
+}
+
 void Alerts::dispatch(const std::vector<Outgoing>& due) {
-    std::vector<AlertTarget> targets;
-    std::string school;
-    std::string language;
-    {
-        std::scoped_lock lock(_docs.mutex);
-        const Settings& settings = std::as_const(_docs).db->settings;
-        targets = settings.alertTargets;
-        school = settings.schoolName;
-        language = settings.language;
-    }
+    const auto [targets, school, language] = alertSettings();
     for (const AlertTarget& target : targets) {
         const std::string key = std::string(enumText(target.kind)) + ' ' + target.url;
         for (const Outgoing& out : due) {
@@ -383,14 +382,7 @@ void Alerts::dispatch(const std::vector<Outgoing>& due) {
 }
 
 void Alerts::sendTest(AlertKind kind, const std::string& url) {
-    std::string school;
-    std::string language;
-    {
-        std::scoped_lock lock(_docs.mutex);
-        const Settings& settings = std::as_const(_docs).db->settings;
-        school = settings.schoolName;
-        language = settings.language;
-    }
+    const auto [targets, school, language] = alertSettings();
     const AlertAddress to = splitAlertUrl(url);
     const HttpPostContent content =
         alertContent(kind, Alert{"test", "test", {}, ""}, school, language, 0, std::chrono::system_clock::now());

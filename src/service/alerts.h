@@ -15,6 +15,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "model/alert_sink.h"
@@ -98,6 +99,8 @@ private:
     void check(std::chrono::steady_clock::time_point now, std::deque<Raised>& raised);
     // Sends `due` to every target that chose its event.
     void dispatch(const std::vector<Outgoing>& due);
+    // The targets, the school's name and the language.
+    std::tuple<std::vector<AlertTarget>, std::string, std::string> alertSettings() const;
 
     Documents& _docs;
     const AlertChecks _checks;
