@@ -22,7 +22,7 @@ extern char** environ;
 namespace tollwick {
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using SteadyClock = std::chrono::steady_clock;
 
 // How often a terminated child is checked for its exit while it is given time to go.
 constexpr auto EXIT_POLL_INTERVAL = std::chrono::milliseconds(10);
@@ -84,7 +84,7 @@ void LinuxFilePlayer::startPlay(const std::string& path) {
     _reaped = false;
     _program = program;
     _path = path;
-    _started = Clock::now();
+    _started = SteadyClock::now();
     _deadlineSet = false;
     _realTime = realTime;
 }
@@ -93,7 +93,7 @@ bool LinuxFilePlayer::isPlaying() {
     if (!childRunning() || pollExit()) {
         return false;
     }
-    if (_realTime && Clock::now() - _started >= _limits.realTimeStart) {
+    if (_realTime && SteadyClock::now() - _started >= _limits.realTimeStart) {
         // The child is not reaped yet, so its process id is still its own.
         const sched_param normal{};
         ::sched_setscheduler(_pid, SCHED_OTHER, &normal);
@@ -109,10 +109,10 @@ bool LinuxFilePlayer::isPlaying() {
                                      : _limits.unknownLength);
         _deadlineSet = true;
     }
-    if (Clock::now() < _deadline) {
+    if (SteadyClock::now() < _deadline) {
         return true;
     }
-    const double ranSeconds = std::chrono::duration<double>(Clock::now() - _started).count();
+    const double ranSeconds = std::chrono::duration<double>(SteadyClock::now() - _started).count();
     spdlog::error("Killed {} playing {}: still running {:.1f} s after it started, longer than the file lasts", _program,
                   _path, ranSeconds);
     killAndReap();
@@ -149,9 +149,9 @@ void LinuxFilePlayer::killAndReap() {
 
 void LinuxFilePlayer::stopChild() {
     kill(_pid, SIGTERM);
-    const auto giveUp = Clock::now() + _limits.graceAfterTerminate;
+    const auto giveUp = SteadyClock::now() + _limits.graceAfterTerminate;
     while (!pollExit()) {
-        if (Clock::now() >= giveUp) {
+        if (SteadyClock::now() >= giveUp) {
             spdlog::error("Killed {} playing {}: it did not exit after the termination signal", _program, _path);
             killAndReap();
             return;

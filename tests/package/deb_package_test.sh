@@ -3,11 +3,14 @@
 # the files and units, dependencies that name the player programs and the shared libraries, the
 # conffile, maintainer scripts that parse, units that systemd accepts, and a packaged program that
 # finds its resources.
-# Usage: deb_package_test.sh <build dir> <expected version>
+# Usage: deb_package_test.sh <build dir> <expected version> <architecture> [<emulator>]
+#   The emulator (qemu-aarch64-static for the arm64 cross-build) runs the packaged program.
 set -euo pipefail
 
 build=$1
 version=$2
+architecture=$3
+emulator=${4:-}
 
 scratch=$(mktemp -d "${TMPDIR:-/tmp}/tollwick-package.XXXXXX")
 trap 'rm -rf "$scratch"' EXIT
@@ -15,14 +18,16 @@ fail() {
   echo "FAIL: $*"
   exit 1
 }
+declare -A elf_machine=([amd64]=x86-64 [arm64]=aarch64)
 
 cpack --config "$build/CPackConfig.cmake" -G DEB -B "$scratch/out" >"$scratch/cpack.log" 2>&1 || {
   cat "$scratch/cpack.log"
   fail "cpack could not build the package"
 }
-deb=$(ls "$scratch"/out/tollwick-player_"$version"_*.deb) || fail "no tollwick-player_${version}_<arch>.deb"
+deb=$(ls "$scratch"/out/tollwick-player_"$version"_"$architecture".deb) || fail "no tollwick-player_${version}_$architecture.deb"
 
 [[ $(dpkg-deb -f "$deb" Version) == "$version" ]] || fail "package version is not $version"
+[[ $(dpkg-deb -f "$deb" Architecture) == "$architecture" ]] || fail "package architecture is not $architecture"
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "Depends: $depends"
 for needed in mpg123 alsa-utils systemd libsndfile1 libmpg123-0 libcpp-httplib libssl3 libzip4 libstdc++6; do
@@ -47,8 +52,10 @@ done
 
 root="$scratch/root"
 dpkg-deb -x "$deb" "$root"
+[[ $(file -b "$root/usr/bin/tollwick-player") == *"${elf_machine[$architecture]}"* ]] ||
+  fail "the packaged program is not built for $architecture: $(file -b "$root/usr/bin/tollwick-player")"
 [[ $(cat "$root/usr/share/tollwick-player/assets/version.info") == "$version" ]] || fail "version.info is not $version"
-title=$(cd "$scratch" && HOME="$scratch" TOLLWICK_DATA_DIR="$scratch/data" "$root/usr/bin/tollwick-player" --help 2>&1) ||
+title=$(cd "$scratch" && HOME="$scratch" TOLLWICK_DATA_DIR="$scratch/data" $emulator "$root/usr/bin/tollwick-player" --help 2>&1) ||
   fail "the packaged program does not run: $title"
 [[ "$title" == *"Tollwick Player v$version"* ]] || fail "the packaged program does not find its version: $title"
 

@@ -15,9 +15,9 @@ using test::ScopedCurrentPath;
 using test::ScopedRunLayout;
 using test::TempDir;
 
-const fs::path SOURCE_TREE = fs::canonical(TOLLWICK_SOURCE_DIR);
+const fs::path CHECKOUT = fs::canonical(TOLLWICK_SOURCE_DIR);
 const fs::path BUILD_TREE = fs::canonical(TOLLWICK_BINARY_DIR);
-const RunLayout DEVELOPMENT{false, SOURCE_TREE, SOURCE_TREE / "src"};
+const RunLayout DEVELOPMENT{false, CHECKOUT, CHECKOUT / "src"};
 
 TEST(ExecutablePath, IsThisTestProgramResolved) {
     const fs::path self = executablePath();

@@ -8,11 +8,11 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 failures=0
 
-# One case: "name|os-release ID|VERSION_ID|arch|uid|sudo|apt|node|npm|status|expected text".
+# One case: "name|os-release ID|VERSION_ID|arch|uid|sudo|apt|node|npm|status|expected text[|options]".
 #   arch: dpkg's answer; uid: what id -u says; sudo: none, ok or denied; apt: ok, offline or
 #   broken; node: its version; npm: ok or offline; an empty expected text means no output at all.
 run_case() {
-  IFS='|' read -r name os_id os_version arch uid sudo apt node npm want_status want_text <<<"$1"
+  IFS='|' read -r name os_id os_version arch uid sudo apt node npm want_status want_text options <<<"$1"
   local dir=$work/$name bin=$work/$name/bin
   mkdir -p "$dir/scripts" "$dir/web-ui" "$bin"
   cp "$source_dir/scripts/install-deps" "$dir/scripts/"
@@ -45,7 +45,7 @@ run_case() {
     for tool in bash cat cp grep mkdir mktemp rm tail touch uname dirname; do ln -s "$(command -v $tool)" "$basics/$tool"; done
   fi
   local output status
-  output=$(cd "$dir" && PATH="$bin:$basics" TOLLWICK_OS_RELEASE="$dir/os-release" bash scripts/install-deps 2>&1)
+  output=$(cd "$dir" && PATH="$bin:$basics" TOLLWICK_OS_RELEASE="$dir/os-release" bash scripts/install-deps $options 2>&1)
   status=$?
   local last=${output##*$'\n'}
   if [[ $status != "$want_status" ]] || { [[ -z $want_text ]] && [[ -n $output ]]; } || [[ $last != *"$want_text"* ]]; then
@@ -62,7 +62,10 @@ run_case "fresh-root|debian|12|amd64|0|none|ok|18.20.4|ok|0|installing the brows
 run_case "fresh-user-with-sudo|debian|13|amd64|1000|ok|ok|20.19.0|ok|0|installing the browser interface's npm packages"
 run_case "ubuntu|ubuntu|22.04|amd64|0|none|ok|18.20.4|ok|1|needs Debian 12 or newer, and this system is ubuntu 22.04"
 run_case "debian-11|debian|11|amd64|0|none|ok|18.20.4|ok|1|needs Debian 12 or newer"
-run_case "arm64|debian|12|arm64|0|none|ok|18.20.4|ok|1|needs an amd64 (x86-64) machine, and this one is arm64"
+run_case "arm64-board|debian|12|arm64|0|none|ok|18.20.4|ok|0|installing the browser interface's npm packages"
+run_case "armhf|raspbian|12|armhf|0|none|ok|18.20.4|ok|1|needs an amd64 (x86-64) or arm64 (64-bit ARM) machine, and this one is armhf"
+run_case "cross-on-board|debian|12|arm64|0|none|ok|18.20.4|ok|1|the arm64 cross-build is made on an amd64 machine|--arm64"
+run_case "cross-on-pc|debian|12|amd64|0|none|ok|18.20.4|ok|0|installing the browser interface's npm packages|--arm64"
 run_case "no-sudo|debian|12|amd64|1000|none|ok|18.20.4|ok|1|sudo is not installed: run this as root once."
 run_case "sudo-denied|debian|12|amd64|1000|denied|ok|18.20.4|ok|1|needs sudo rights, which this account lacks"
 run_case "apt-offline|debian|12|amd64|0|none|offline|18.20.4|ok|1|the network or the package mirror cannot be reached."

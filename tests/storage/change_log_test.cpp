@@ -18,7 +18,7 @@ using tollwick::test::TempDir;
 
 namespace {
 
-ChangeLogEntry entry(const std::string& time, const std::string& action, const std::string& summary = "s") {
+ChangeLogEntry change(const std::string& time, const std::string& action, const std::string& summary = "s") {
     return ChangeLogEntry{time, "10.0.0.5", std::nullopt, action, std::nullopt, summary};
 }
 
@@ -39,9 +39,9 @@ struct ChangeLogTest : ::testing::Test {
 };
 
 TEST_F(ChangeLogTest, OneLinePerEntryInTheFileOfItsDay) {
-    changeLog.record(entry("2024-09-02T08:00:00", "quiet.clear", "first"));
-    changeLog.record(entry("2024-09-03T08:00:00", "quiet.clear", "next day"));
-    changeLog.record(entry("2024-09-02T09:00:00", "quiet.clear", "second"));
+    changeLog.record(change("2024-09-02T08:00:00", "quiet.clear", "first"));
+    changeLog.record(change("2024-09-03T08:00:00", "quiet.clear", "next day"));
+    changeLog.record(change("2024-09-02T09:00:00", "quiet.clear", "second"));
     EXPECT_EQ(summaries(changeLog.read("2024-09-02")), (std::vector<std::string>{"first", "second"}));
     EXPECT_EQ(readWholeFile(file("2024-09-02")),
               R"({"time": "2024-09-02T08:00:00", "client": "10.0.0.5", "session": null, "action": "quiet.clear", )"
@@ -57,7 +57,7 @@ TEST_F(ChangeLogTest, DaysMoreThanAYearBackAreDeleted) {
     std::filesystem::create_directories(dir.path() / "changelog");
     for (const char* day : {"2023-09-01", "2023-09-02", "2024-09-01"})
         std::ofstream(file(day)) << "";
-    changeLog.record(entry("2024-09-01T08:00:00", "quiet.clear"));
+    changeLog.record(change("2024-09-01T08:00:00", "quiet.clear"));
     changeLog.flush();
     EXPECT_FALSE(std::filesystem::exists(file("2023-09-01"))) << "366 days back";
     EXPECT_TRUE(std::filesystem::exists(file("2023-09-02"))) << "365 days back";
@@ -66,8 +66,8 @@ TEST_F(ChangeLogTest, DaysMoreThanAYearBackAreDeleted) {
 TEST_F(ChangeLogTest, EntriesStayQueuedWhileTheDiskRefusesThem) {
     changeLog.start();
     disk.fail(test::FaultyFiles::APPEND, ENOSPC);
-    changeLog.record(entry("2024-09-02T08:00:00", "bells.off", "a"));
-    changeLog.record(entry("2024-09-02T08:00:01", "quiet.clear", "b"));
+    changeLog.record(change("2024-09-02T08:00:00", "bells.off", "a"));
+    changeLog.record(change("2024-09-02T08:00:01", "quiet.clear", "b"));
     ASSERT_TRUE(log.waitFor(spdlog::level::err, "Could not write the change log: Cannot save " +
                                                     file("2024-09-02").string() +
                                                     ": appending: " + std::generic_category().message(ENOSPC)));
@@ -79,11 +79,11 @@ TEST_F(ChangeLogTest, EntriesStayQueuedWhileTheDiskRefusesThem) {
 }
 
 TEST_F(ChangeLogTest, TheLastSwitchOfTheBellsIsFoundInTheNewestDayThatHasOne) {
-    changeLog.record(entry("2024-09-01T08:00:00", "bells.off", "older"));
-    changeLog.record(entry("2024-09-02T08:00:00", "bells.off", "off"));
-    changeLog.record(entry("2024-09-02T09:00:00", "bells.on", "on"));
-    changeLog.record(entry("2024-09-02T10:00:00", "settings.update", "later"));
-    changeLog.record(entry("2024-09-03T10:00:00", "quiet.clear", "newest day"));
+    changeLog.record(change("2024-09-01T08:00:00", "bells.off", "older"));
+    changeLog.record(change("2024-09-02T08:00:00", "bells.off", "off"));
+    changeLog.record(change("2024-09-02T09:00:00", "bells.on", "on"));
+    changeLog.record(change("2024-09-02T10:00:00", "settings.update", "later"));
+    changeLog.record(change("2024-09-03T10:00:00", "quiet.clear", "newest day"));
     changeLog.flush();
     std::ofstream(file("2024-09-03"), std::ios::app) << "{\"cut";
     ChangeLog next(disk); // the next process

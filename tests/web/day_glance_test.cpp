@@ -230,7 +230,6 @@ std::string dayLine(const Json& day) {
     return line;
 }
 
-} // namespace
 
 TEST_F(DayAtAGlance, TheDaysAheadSayWhichTimetableRingsAndWhy) {
     const std::string normal = FACTORY_DEFAULT_TIMETABLE_ID;
@@ -297,3 +296,5 @@ TEST_F(DayAtAGlance, ABellThatDidNotRingSaysWhy) {
                              "09:55:00 missed not running \"10:00:00\"", "10:00:00 missed  null",
                              "10:25:00 skipped bells off null", "10:30:00 missed  null"}));
 }
+
+} // namespace

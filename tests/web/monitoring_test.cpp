@@ -150,9 +150,12 @@ TEST_F(Monitoring, TheReadyMadeDashboardAndRulesAskOnlyForServedMetrics) {
     for (const std::string& query : queries)
         for (std::sregex_iterator it(query.begin(), query.end(), metricName), end; it != end; ++it) {
             std::string name = it->str();
-            for (const char* part : {"_bucket", "_sum", "_count"})
-                if (name.ends_with(part) && families.contains(name.substr(0, name.size() - std::strlen(part))))
-                    name.resize(name.size() - std::strlen(part));
+            for (const std::string_view part : {"_bucket", "_sum", "_count"})
+                if (name.ends_with(part)) {
+                    std::string family = name.substr(0, name.size() - part.size());
+                    if (families.contains(family))
+                        name = std::move(family);
+                }
             EXPECT_TRUE(families.contains(name)) << name << " in " << query;
             asked.insert(name);
         }

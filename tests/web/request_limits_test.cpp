@@ -134,6 +134,12 @@ TEST_F(RequestLimits, PipelinedRequestsAreAnsweredInOrder) {
     for (std::sregex_iterator it(all.begin(), all.end(), answer), end; it != end; ++it)
         bodies.push_back((*it)[1]);
     EXPECT_EQ(bodies, (std::vector<std::string>{"Tollwick Player Backend", "true", "Tollwick Player Backend"})) << all;
+    // The kept connection tells how long it may stay idle, so that no client sends into its close;
+    // the last answer closes it instead.
+    const std::regex idle("\r\nKeep-Alive: timeout=2\r\n");
+    EXPECT_EQ(std::distance(std::sregex_iterator(all.begin(), all.end(), idle), std::sregex_iterator()), 2) << all;
+    const std::regex close("\r\nConnection: close\r\n");
+    EXPECT_EQ(std::distance(std::sregex_iterator(all.begin(), all.end(), close), std::sregex_iterator()), 1) << all;
 }
 
 TEST_F(RequestLimits, SlowClientsFromOneAddressHoldUpNobodyElse) {

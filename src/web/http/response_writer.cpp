@@ -14,23 +14,29 @@ namespace tollwick::web {
 namespace {
 
 std::string headText(int status, std::string_view contentType, std::uint64_t length, const HeaderList& headers,
-                     const HeaderList& always, bool keepAlive, bool http10) {
+                     const AnswerFrame& frame) {
     std::string text = "HTTP/1.1 " + std::to_string(status) + " " + reasonPhrase(status) + "\r\n";
     text += "Content-Type: ";
     text += contentType;
     text += "\r\nContent-Length: " + std::to_string(length) + "\r\n";
-    if (!keepAlive)
+    if (!frame.keepAlive) {
         text += "Connection: close\r\n";
-    else if (http10)
-        text += "Connection: keep-alive\r\n";
+    } else {
+        if (frame.http10)
+            text += "Connection: keep-alive\r\n";
+        // How long the connection may stay idle: a client that knows it does not send its next
+        // request into a connection that is being closed.
+        if (frame.idleSeconds > 0)
+            text += "Keep-Alive: timeout=" + std::to_string(frame.idleSeconds) + "\r\n";
+    }
     for (const auto& header : headers) {
-        const bool replaced = std::any_of(always.begin(), always.end(), [&](const auto& fixed) {
+        const bool replaced = std::any_of(frame.always.begin(), frame.always.end(), [&](const auto& fixed) {
             return equalsIgnoringCase(fixed.first, header.first);
         });
         if (!replaced)
             text += header.first + ": " + header.second + "\r\n";
     }
-    for (const auto& [name, value] : always)
+    for (const auto& [name, value] : frame.always)
         text += name + ": " + value + "\r\n";
     text += "\r\n";
     return text;
@@ -61,7 +67,7 @@ bool writeFile(ConnectionIo& io, const Response& response, const AnswerFrame& fr
     const std::uint64_t size = std::filesystem::file_size(*response.file, error);
     if (!in || error) {
         static constexpr std::string_view NOT_FOUND = "Not Found";
-        return io.write(headText(404, PLAIN_TEXT, NOT_FOUND.size(), {}, frame.always, frame.keepAlive, frame.http10)) &&
+        return io.write(headText(404, PLAIN_TEXT, NOT_FOUND.size(), {}, frame)) &&
                (frame.headOnly || io.write(NOT_FOUND));
     }
     HeaderList headers = response.headers;
@@ -74,7 +80,7 @@ bool writeFile(ConnectionIo& io, const Response& response, const AnswerFrame& fr
     if (range && range->unsatisfiable) {
         static constexpr std::string_view TEXT = "Range Not Satisfiable";
         headers.emplace_back("Content-Range", "bytes */" + std::to_string(size));
-        return io.write(headText(416, PLAIN_TEXT, TEXT.size(), headers, frame.always, frame.keepAlive, frame.http10)) &&
+        return io.write(headText(416, PLAIN_TEXT, TEXT.size(), headers, frame)) &&
                (frame.headOnly || io.write(TEXT));
     }
     if (range) {
@@ -84,7 +90,7 @@ bool writeFile(ConnectionIo& io, const Response& response, const AnswerFrame& fr
         headers.emplace_back("Content-Range", "bytes " + std::to_string(range->first) + "-" +
                                                   std::to_string(range->last) + "/" + std::to_string(size));
     }
-    if (!io.write(headText(status, response.contentType, length, headers, frame.always, frame.keepAlive, frame.http10)))
+    if (!io.write(headText(status, response.contentType, length, headers, frame)))
         return false;
     if (frame.headOnly)
         return true;
@@ -151,15 +157,14 @@ const char* reasonPhrase(int status) noexcept {
 }
 
 std::string plainAnswerText(int status, std::string_view reason, const HeaderList& headers, const HeaderList& always) {
-    return headText(status, PLAIN_TEXT, reason.size(), headers, always, false, false) + std::string(reason);
+    return headText(status, PLAIN_TEXT, reason.size(), headers, AnswerFrame{always}) + std::string(reason);
 }
 
 bool writeResponse(ConnectionIo& io, const Response& response, const AnswerFrame& frame) {
     const RemovedAfterwards removal{response};
     if (response.file)
         return writeFile(io, response, frame);
-    const std::string head = headText(response.status, response.contentType, response.body.size(), response.headers,
-                                      frame.always, frame.keepAlive, frame.http10);
+    const std::string head = headText(response.status, response.contentType, response.body.size(), response.headers, frame);
     if (frame.headOnly || response.body.empty())
         return io.write(head);
     // Small answers go in one write.

@@ -28,6 +28,7 @@ struct AnswerFrame {
     bool keepAlive = false; // the connection stays open for the next request
     bool http10 = false;
     std::optional<std::string_view> range; // the request's Range header, for files
+    long idleSeconds = 0;                  // a kept connection is closed after this long idle
 };
 
 // Writes `response` (its file, or the one byte range of it that `frame.range` asks for); false
