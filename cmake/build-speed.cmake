@@ -35,7 +35,13 @@ endfunction()
 # Unity builds: the files of a library or program compiled in batches, each batch one translation
 # unit, so that the templates and inline functions they share are compiled once per batch instead
 # of once per file.
-option(TOLLWICK_UNITY "Compile the system and its tests in batches (unity builds)" ON)
+# Not for Windows, whose platform headers' macros would reach every file of a batch.
+if(WIN32)
+  set(TOLLWICK_UNITY_DEFAULT OFF)
+else()
+  set(TOLLWICK_UNITY_DEFAULT ON)
+endif()
+option(TOLLWICK_UNITY "Compile the system and its tests in batches (unity builds)" ${TOLLWICK_UNITY_DEFAULT})
 set(TOLLWICK_UNITY_BATCH 8)
 function(tollwick_unity_build target)
   if(TOLLWICK_UNITY)

@@ -86,7 +86,11 @@ ServerProcess::ServerProcess(const std::vector<std::string>& args, const std::ve
             environment.push_back(entry);
     }
     environment.insert(environment.end(), env.begin(), env.end());
-    std::vector<std::string> argv{serverProgram().string()};
+    // A program built for another machine runs under the build's emulator (found on PATH).
+    std::vector<std::string> argv;
+    if (const std::string emulator = TOLLWICK_TEST_EMULATOR; !emulator.empty())
+        argv.push_back(emulator);
+    argv.push_back(serverProgram().string());
     argv.insert(argv.end(), args.begin(), args.end());
 
     _pid = ::fork();
@@ -112,7 +116,7 @@ ServerProcess::ServerProcess(const std::vector<std::string>& args, const std::ve
         for (auto& e : environment)
             cenv.push_back(e.data());
         cenv.push_back(nullptr);
-        ::execve(cargs[0], cargs.data(), cenv.data());
+        ::execvpe(cargs[0], cargs.data(), cenv.data());
         ::_exit(127);
     }
 }

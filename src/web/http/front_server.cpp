@@ -665,7 +665,7 @@ void FrontServer::serveOne(ConnectionPtr connection) {
     const auto range = request.header("Range");
     const AnswerFrame frame{_answerHeaders, headOnly, keep, exchange.http10,
                             range ? std::optional<std::string_view>(*range) : std::nullopt,
-                            std::chrono::duration_cast<std::chrono::seconds>(_limits.keepAlive).count()};
+                            static_cast<long>(std::chrono::duration_cast<std::chrono::seconds>(_limits.keepAlive).count())};
     const bool written = writeResponse(io, response, frame) && !io.failed();
     afterAnswer(std::move(connection), written, keep, !bodyRead);
 }
