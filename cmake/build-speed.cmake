@@ -10,8 +10,6 @@ if(TOLLWICK_CCACHE AND TOLLWICK_CCACHE_PROGRAM AND NOT CMAKE_CXX_COMPILER_LAUNCH
   set(CMAKE_CXX_COMPILER_LAUNCHER
       ${CMAKE_COMMAND} -E env CCACHE_BASEDIR=${CMAKE_SOURCE_DIR} CCACHE_NOHASHDIR=1
       CCACHE_SLOPPINESS=pch_defines,time_macros,include_file_mtime,include_file_ctime ${TOLLWICK_CCACHE_PROGRAM})
-  # The C sources that the Windows build compiles (libzip).
-  set(CMAKE_C_COMPILER_LAUNCHER ${CMAKE_CXX_COMPILER_LAUNCHER})
 endif()
 
 # Precompiled headers: the heavy headers that most files include, parsed once per program.
