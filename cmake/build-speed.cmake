@@ -12,8 +12,14 @@ if(TOLLWICK_CCACHE AND TOLLWICK_CCACHE_PROGRAM AND NOT CMAKE_CXX_COMPILER_LAUNCH
       CCACHE_SLOPPINESS=pch_defines,time_macros,include_file_mtime,include_file_ctime ${TOLLWICK_CCACHE_PROGRAM})
 endif()
 
-# Precompiled headers: the heavy headers that most files include, parsed once per program.
-option(TOLLWICK_PCH "Precompile the heavy library headers" ON)
+# Precompiled headers: the heavy headers that most files include, parsed once per program. Not yet
+# for Windows, where the platform's headers come with them into every file.
+if(WIN32)
+  set(TOLLWICK_PCH_DEFAULT OFF)
+else()
+  set(TOLLWICK_PCH_DEFAULT ON)
+endif()
+option(TOLLWICK_PCH "Precompile the heavy library headers" ${TOLLWICK_PCH_DEFAULT})
 set(TOLLWICK_PCH_HEADERS
     <algorithm> <chrono> <filesystem> <functional> <map> <memory> <mutex> <optional> <string>
     <string_view> <thread> <vector> <nlohmann/json.hpp> <spdlog/spdlog.h> <date/date.h>)
@@ -36,12 +42,7 @@ endfunction()
 # unit, so that the templates and inline functions they share are compiled once per batch instead
 # of once per file.
 # Not for Windows, whose platform headers' macros would reach every file of a batch.
-if(WIN32)
-  set(TOLLWICK_UNITY_DEFAULT OFF)
-else()
-  set(TOLLWICK_UNITY_DEFAULT ON)
-endif()
-option(TOLLWICK_UNITY "Compile the system and its tests in batches (unity builds)" ${TOLLWICK_UNITY_DEFAULT})
+option(TOLLWICK_UNITY "Compile the system and its tests in batches (unity builds)" ${TOLLWICK_PCH_DEFAULT})
 set(TOLLWICK_UNITY_BATCH 8)
 function(tollwick_unity_build target)
   if(TOLLWICK_UNITY)
