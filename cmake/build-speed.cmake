@@ -24,7 +24,7 @@ set(TOLLWICK_PCH_HEADERS
     <algorithm> <chrono> <filesystem> <functional> <map> <memory> <mutex> <optional> <string>
     <string_view> <thread> <vector> <nlohmann/json.hpp> <spdlog/spdlog.h> <date/date.h>)
 
-# The system's library: its own precompiled header.
+# A target's own precompiled header: the heavy headers, and any more it names.
 function(tollwick_precompile_headers target)
   if(TOLLWICK_PCH)
     target_precompile_headers(${target} PRIVATE ${TOLLWICK_PCH_HEADERS} ${ARGN})
