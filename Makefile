@@ -19,6 +19,8 @@ ARGS ?=
 # Warnings are errors in CI (CI=true) and warnings elsewhere.
 WERROR := $(if $(filter true 1 yes,$(CI)),ON,OFF)
 CROSS_CONFIG = $(if $(CROSS),-DCMAKE_TOOLCHAIN_FILE=cmake/aarch64-linux-gnu.cmake)
+# The benchmarks are built with the rest (BENCH=OFF leaves them out).
+BENCH ?= ON
 
 .PHONY: all deps configure ui build run test test-ui test-sanitizers fuzz bench install package clean \
 	fake-service screenshots windows-configure windows windows-package test-windows test-arm64
@@ -39,7 +41,7 @@ fuzz: DEPS_FLAGS := --fuzz
 # Build logs stay inside the build directory; a failing step prints its log.
 configure: deps
 	@mkdir -p $(BUILD)
-	@cmake -S . -B $(BUILD) -DTOLLWICK_WERROR=$(WERROR) $(CROSS_CONFIG) >$(BUILD)/configure.log 2>&1 || { cat $(BUILD)/configure.log; exit 1; }
+	@cmake -S . -B $(BUILD) -DTOLLWICK_WERROR=$(WERROR) -DTOLLWICK_BENCH=$(BENCH) $(CROSS_CONFIG) >$(BUILD)/configure.log 2>&1 || { cat $(BUILD)/configure.log; exit 1; }
 
 ui: $(UI_DIST)
 
@@ -147,10 +149,11 @@ test-windows: windows-package
 
 # The C++ tests of the arm64 cross-build, run by ctest under qemu's user-mode emulator (the
 # toolchain file makes it the build's emulator); those that emulation cannot run are left out in
-# tests/CMakeLists.txt, each with its reason. The interface's tests do not depend on the machine.
+# tests/CMakeLists.txt, each with its reason. The interface's tests do not depend on the machine,
+# and the benchmarks' figures would be the emulator's: the plain build compiles them.
 ARM64_BUILD ?= build-arm64
 test-arm64:
-	@$(MAKE) --no-print-directory build ARCH=arm64 BUILD=$(ARM64_BUILD) DEPS_FLAGS=--test
+	@$(MAKE) --no-print-directory build ARCH=arm64 BUILD=$(ARM64_BUILD) DEPS_FLAGS=--test BENCH=OFF
 	cd $(ARM64_BUILD) && ctest --output-on-failure -j$(JOBS)
 
 clean:
