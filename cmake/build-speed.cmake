@@ -42,7 +42,8 @@ endfunction()
 # Unity builds: the files of a library or program compiled in batches, each batch one translation
 # unit, so that the templates and inline functions they share are compiled once per batch instead
 # of once per file.
-# Not for Windows, whose platform headers' macros would reach every file of a batch.
+# Not for Windows: its own files put the others in other batches, and there two files' helpers of
+# the same name in anonymous namespaces (trimmed, for one) met in one batch.
 option(TOLLWICK_UNITY "Compile the system and its tests in batches (unity builds)" ${TOLLWICK_PCH_DEFAULT})
 set(TOLLWICK_UNITY_BATCH 8)
 function(tollwick_unity_build target)
